@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Reading and writing INI files the way the program has always kept its
+// Config.ini: section and key names compare without regard to case, blanks
+// around values are dropped, integers may be decimal or hexadecimal after
+// "0x", "0X" or "$" (anything else counts as missing), a written key is
+// rewritten where it stands, every other line (comments included) is kept,
+// a new key goes to the end of its section and a new section to the end of
+// the file. The file is replaced atomically, so a failed write never leaves a
+// half-written file behind.
+namespace PrivateProfile {
+
+QString readString(const QString &file, const QString &section, const QString &key,
+                   const QString &defaultValue);
+int readInt(const QString &file, const QString &section, const QString &key, int defaultValue);
+
+// False when the file could not be written (the old file is then untouched).
+bool writeString(const QString &file, const QString &section, const QString &key, const QString &value);
+
+// All keys of one section in file order, with their values (for [Ports]).
+QList<QPair<QString, QString>> readSection(const QString &file, const QString &section);
+
+}  // namespace PrivateProfile
