@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -22,5 +23,9 @@ struct MainWindowState {
     bool SaveAsOnClose = false;
 
     // Sets ProgramFolder to the process's current directory and returns it.
-    QString refreshProgramFolder();
+    QString refreshProgramFolder()
+    {
+        ProgramFolder = QDir::currentPath();
+        return ProgramFolder;
+    }
 };
