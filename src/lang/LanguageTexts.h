@@ -20,3 +20,14 @@ void setText(const QString &section, int key, const QString &value);
 void resetToDefaults();
 
 }  // namespace LanguageTexts
+
+struct LanguageRow;
+
+namespace LanguageTexts {
+
+// The text of one table row as shown: the language file's value (or the
+// row's own default, which can differ between rows of the same key) composed
+// by the row's form.
+QString shownText(const LanguageRow &row);
+
+}  // namespace LanguageTexts

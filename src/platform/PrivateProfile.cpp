@@ -1,0 +1,177 @@
+#include "platform/PrivateProfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace PrivateProfile {
+
+namespace {
+
+struct IniText {
+    QStringList lines;
+    QString eol = QStringLiteral("\n");
+    bool endsWithEol = true;
+};
+
+IniText readText(const QString &file)
+{
+    IniText ini;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return ini;
+    const QByteArray raw = f.readAll();
+    QString text = QString::fromUtf8(raw);
+    if (text.contains(QChar::ReplacementCharacter))
+        text = QString::fromLatin1(raw);  // a hand-edited file in a single-byte code page
+    if (text.contains(QLatin1String("\r\n")))
+        ini.eol = QStringLiteral("\r\n");
+    ini.endsWithEol = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    ini.lines = text.split(QLatin1Char('\n'));
+    if (ini.endsWithEol && !ini.lines.isEmpty())
+        ini.lines.removeLast();  // the empty piece after the final line break
+    return ini;
+}
+
+// The section name of a "[name]" line, or a null string for other lines.
+QString sectionOf(const QString &line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return QString();
+    const int close = t.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        return QString();
+    const QString name = t.mid(1, close - 1).trimmed();
+    return name.isNull() ? QStringLiteral("") : name;
+}
+
+bool isComment(const QString &line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'));
+}
+
+// Splits "key = value" into its trimmed parts; false when the line holds no key.
+bool splitKey(const QString &line, QString *key, QString *value)
+{
+    if (isComment(line))
+        return false;
+    const int eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return false;
+    *key = line.left(eq).trimmed();
+    if (key->isEmpty())
+        return false;
+    QString v = line.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    *value = v;
+    return true;
+}
+
+bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// Index range [first, end) of the lines after the first header of a section;
+// first = -1 when the section is absent.
+std::pair<int, int> sectionRange(const QStringList &lines, const QString &section)
+{
+    int first = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString s = sectionOf(lines[i]);
+        if (s.isNull())
+            continue;
+        if (first >= 0)
+            return {first, i};
+        if (same(s, section))
+            first = i + 1;
+    }
+    return {first, int(lines.size())};
+}
+
+}  // namespace
+
+QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
+{
+    QList<QPair<QString, QString>> out;
+    const IniText ini = readText(file);
+    const auto [first, end] = sectionRange(ini.lines, section);
+    if (first < 0)
+        return out;
+    for (int i = first; i < end; ++i) {
+        QString k, v;
+        if (!splitKey(ini.lines[i], &k, &v))
+            continue;
+        bool seen = false;
+        for (const auto &p : out)
+            seen = seen || same(p.first, k);
+        if (!seen)
+            out.append({k, v});
+    }
+    return out;
+}
+
+QString readString(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
+{
+    for (const auto &p : readSection(file, section))
+        if (same(p.first, key))
+            return p.second;
+    return defaultValue;
+}
+
+int readInt(const QString &file, const QString &section, const QString &key, int defaultValue)
+{
+    const QString v = readString(file, section, key, QString());
+    if (v.isEmpty())
+        return defaultValue;
+    bool ok = false;
+    int n = 0;
+    if (v.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        n = v.mid(2).toInt(&ok, 16);
+    else if (v.startsWith(QLatin1Char('$')))
+        n = v.mid(1).toInt(&ok, 16);
+    else
+        n = v.toInt(&ok, 10);
+    return ok ? n : defaultValue;
+}
+
+bool writeString(const QString &file, const QString &section, const QString &key, const QString &value)
+{
+    IniText ini = readText(file);
+    const QString entry = key + QLatin1Char('=') + value;
+    const auto [first, end] = sectionRange(ini.lines, section);
+    if (first < 0) {
+        ini.lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        ini.lines.append(entry);
+    } else {
+        int found = -1;
+        int lastKey = first - 1;
+        for (int i = first; i < end && found < 0; ++i) {
+            QString k, v;
+            if (splitKey(ini.lines[i], &k, &v)) {
+                lastKey = i;
+                if (same(k, key))
+                    found = i;
+            }
+        }
+        if (found >= 0)
+            ini.lines[found] = ini.lines[found].left(ini.lines[found].indexOf(QLatin1Char('='))).trimmed() +
+                               QLatin1Char('=') + value;
+        else
+            ini.lines.insert(lastKey + 1, entry);
+    }
+
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    QString text = ini.lines.join(ini.eol);
+    if (!ini.lines.isEmpty())
+        text += ini.eol;
+    const QByteArray bytes = text.toUtf8();
+    if (out.write(bytes) != bytes.size())
+        return false;
+    return out.commit();
+}
+
+}  // namespace PrivateProfile
