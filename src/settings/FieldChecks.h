@@ -1,0 +1,28 @@
+#pragma once
+
+#include "settings/ParameterTable.h"
+
+#include <QChar>
+#include <QString>
+
+// The checks that run when the focus leaves an edit field. Each is a pure
+// function of the field's text: it either gives the corrected text or names
+// a message (a MESSAGE language text key) after which the focus goes back
+// into the field with its text unchanged.
+//
+// The checks read the text with blanks removed at both ends. A text that is
+// not a number where a number is expected (it can only come from a paste or a
+// loaded file) is treated as an empty field, so it gets the value the check
+// gives an empty field. Numbers are read with either "," or "." as the
+// decimal separator; the half value is always written with the system's.
+struct FieldCheckResult {
+    QString text;         // the field's text after the check
+    int messageKey = 0;   // 11..14: show MESSAGE/messageKey and put the focus back
+    bool failed() const { return messageKey != 0; }
+};
+
+namespace FieldChecks {
+
+FieldCheckResult run(FieldCheck check, const QString &text, QChar decimalSeparator);
+
+}  // namespace FieldChecks
