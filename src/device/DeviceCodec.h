@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class SettingsRecord;
+
+// The communicator's data: the 128-byte configuration block (read and
+// written whole) and the 10-byte status answer to the version query, to and
+// from the settings record. Pure functions over the record interface and
+// bytes; the exchange hands in what it received and sends what it is given.
+namespace DeviceCodec {
+
+inline constexpr int BlockSize = 128;
+inline constexpr int StatusSize = 10;
+inline constexpr unsigned char Marker = 0x55;  // "U", first byte of every block
+
+// Entry k (1..127) is the byte sent at block position k + 1. Entries are
+// computed as integers; only their low 8 bits go on the line. Index 0 is
+// unused. The buffer is in/out: an entry whose controls give no value (an
+// option group with no button selected) keeps what it held.
+using WriteBuffer = std::array<int, BlockSize>;
+
+// Digit codes: "1".."9" are 1..9, "0" is 10, "*" 11, "#" 12, "P" 13, "F" 14
+// and "D" 0. A character outside that table is written as the end code 15,
+// so in a telephone number it ends the number there.
+int digitCode(QChar c);
+// The character of a code, or an empty text for the end codes 15, 16, 255
+// and for the codes 17..254, which the communicator never stores.
+QString digitText(int code);
+
+// A telephone number of up to 16 characters in 8 bytes, two per byte (first
+// in the low half); unused halves hold 15. Leading and trailing blanks are
+// dropped, characters after the 16th ignored.
+QByteArray packNumber(const QString &number);
+// Reads up to the first end half byte.
+QString unpackNumber(const QByteArray &bytes);
+
+// A DTMF code of up to `length` characters, one byte each, unused bytes 255.
+QByteArray encodeCode(const QString &code, int length);
+// Bytes that decode to no character are skipped, the rest still read.
+QString decodeCode(const QByteArray &bytes);
+
+// MaSp and TBtn: "1".."9" are 1..9, the half value 10, "15" 11, "30" 12,
+// anything else 1. The half value is understood with either separator.
+int halfCode(const QString &text);
+// Position 3 (MaSp): nothing for codes that leave the field as it was.
+std::optional<QString> halfMinutesText(int code, QChar decimalSeparator);
+// Position 4 (TBtn): every code gives a text.
+QString halfSecondsText(int code, QChar decimalSeparator);
+
+// Decodes a received configuration block into the record. Returns false
+// when the first byte is not the marker; the caller shows MESSAGE/36 once,
+// and everything else is decoded all the same. Positions missing from a
+// short block leave their parameters as they were.
+bool decodeBlock(const QByteArray &block, SettingsRecord &record, QChar decimalSeparator);
+
+// Fills entries 1..127 from the record. A numeric field that is not a number
+// (see findInvalidField) keeps the entry's previous value; an empty SwTi
+// gives 0.
+void buildWriteBuffer(const SettingsRecord &record, WriteBuffer &buffer);
+
+// The whole block as the communicator holds it: the marker and entries
+// 1..127 (entries without a value are 0xFF).
+QByteArray buildBlock(const SettingsRecord &record);
+
+// The counters of a status answer when it belongs to a write: they go here
+// instead of into the record, so the values about to be written stay the
+// ones the user sees.
+struct DeviceCounters {
+    QString powerOnCount;  // DevicePowerOnCount
+    QString serviceHours;  // DeviceServiceHours
+};
+
+// Decodes the first 10 bytes of a status answer. Each part is taken only
+// when its letter stands at its place ("V" 1, "U" 3, "N" 5, "S" 8):
+// FirmwareVersion and SerN always go into the record; PwOn and SvHr go into
+// the record, or into *counters when that is given (a write's version query).
+void decodeStatus(const QByteArray &answer, SettingsRecord &record, DeviceCounters *counters = nullptr);
+
+// A numeric field that would not give a number for the device.
+struct InvalidField {
+    QString key;      // "NoRi", or "PwOn"/"SvHr" for the counters
+    QString control;  // "Edit146"
+    QString text;     // the field's text
+    // "NoRi (Edit146): 'x'" for a message or a log line.
+    QString describe() const;
+};
+
+// The first numeric field, in block order, whose text is not a decimal
+// integer, so that a write can be refused before any byte is sent. An empty
+// SwTi counts as 0 (no switch time). Every other numeric field must hold a
+// number: empty ones too are reported, since their field checks fill them
+// and an empty one means the check has not run (the user went to a menu
+// straight from the field).
+std::optional<InvalidField> findInvalidField(const SettingsRecord &record);
+
+}  // namespace DeviceCodec
