@@ -77,9 +77,11 @@ LibFtdiD2xx::Connection *LibFtdiD2xx::find(Handle handle)
 
 Status LibFtdiD2xx::openEx(const QByteArray &serialNumber, quint32 flags, Handle *handle)
 {
-    if (!handle || flags != OpenBySerialNumber)
+    if (!handle)
         return InvalidParameter;
     *handle = NoHandle;
+    if (flags != OpenBySerialNumber)
+        return InvalidParameter;
     // The serial number is a zero-terminated string: what follows a zero byte
     // is not part of it.
     const QByteArray wanted(serialNumber.constData());
