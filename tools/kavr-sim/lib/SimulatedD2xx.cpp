@@ -1,5 +1,7 @@
 #include "SimulatedD2xx.h"
 
+#include "SimulatedCable.h"
+
 #include <QMutexLocker>
 
 #include <cstring>
@@ -40,6 +42,19 @@ void SimulatedD2xx::setDeviceSide(std::function<void(const QByteArray &)> receiv
 {
     QMutexLocker lock(&mutex_);
     deviceSide_ = std::move(receiver);
+}
+
+void SimulatedD2xx::attachLine(std::shared_ptr<SimulatedCable> line, std::shared_ptr<void> keepAlive)
+{
+    QMutexLocker lock(&mutex_);
+    simLine_ = std::move(line);
+    keepAlive_ = std::move(keepAlive);
+}
+
+void SimulatedD2xx::pullFromLine()
+{
+    if (simLine_ && openHandle_ != NoHandle && !dead_)
+        rxQueue_.append(simLine_->read());
 }
 
 void SimulatedD2xx::deliverToHost(const QByteArray &bytes)
@@ -127,6 +142,8 @@ Status SimulatedD2xx::openEx(const QByteArray &serialNumber, quint32 flags, Hand
     openHandle_ = nextHandle_++;
     ++opens_;
     rxQueue_.clear();
+    if (simLine_)
+        simLine_->purge();  // what came while nothing was open is gone
     *handle = openHandle_;
     return Ok;
 }
@@ -196,6 +213,8 @@ Status SimulatedD2xx::getStatus(Handle handle, quint32 *rxQueue, quint32 *txQueu
     if (status == Ok && statusFails_)
         status = IoError;
     const bool ok = status == Ok;
+    if (ok)
+        pullFromLine();
     if (rxQueue)
         *rxQueue = ok ? quint32(rxQueue_.size()) : 0;
     if (txQueue)
@@ -219,6 +238,8 @@ Status SimulatedD2xx::read(Handle handle, void *buffer, quint32 size, quint32 *b
         if (status == Ok && readsFail_)
             status = IoError;
         if (status == Ok) {
+            if (quint32(rxQueue_.size()) < size)
+                pullFromLine();
             const quint32 n = qMin(size, quint32(rxQueue_.size()));
             std::memcpy(buffer, rxQueue_.constData(), n);
             rxQueue_.remove(0, n);
@@ -247,6 +268,8 @@ Status SimulatedD2xx::write(Handle handle, const void *buffer, quint32 size, qui
         if (status != Ok)
             return status;
         bytes = QByteArray(static_cast<const char *>(buffer), qsizetype(size));
+        if (simLine_ && !bytes.isEmpty() && !simLine_->write(bytes))
+            return IoError;  // the communicator dropped the line
         written_.append(bytes);
         *bytesWritten = size;
         receiver = deviceSide_;

@@ -6,6 +6,9 @@
 #include <QMutex>
 
 #include <functional>
+#include <memory>
+
+class SimulatedCable;
 
 // A USB cable with an FTDI converter, simulated: it can be plugged in or not,
 // held by another program, and it carries bytes to and from whatever plays the
@@ -31,6 +34,11 @@ public:
     bool isOpen() const;
 
     // --- the far end ---
+    // Puts the simulated communicator's cable at the far end: what the program
+    // writes goes down it (a hung-up line makes writes fail), and its answers
+    // are taken into the open connection's queue whenever the program asks.
+    // keepAlive is held as long as this backend (the simulator running the line).
+    void attachLine(std::shared_ptr<SimulatedCable> line, std::shared_ptr<void> keepAlive = {});
     // Receives every byte the program sends, in order.
     void setDeviceSide(std::function<void(const QByteArray &)> receiver);
     // Bytes the communicator sends; they wait in the open connection's queue.
@@ -76,6 +84,9 @@ private:
     // Ok for the open handle, otherwise the status to return (and counts the
     // stale call). Called with the lock held.
     D2xx::Status check(D2xx::Handle handle);
+    // Moves what the communicator has sent into the open connection's queue.
+    // Called with the lock held.
+    void pullFromLine();
     D2xx::Status lineChange(D2xx::Handle handle, const std::function<void(Line &)> &change);
 
     mutable QMutex mutex_;
@@ -96,4 +107,6 @@ private:
     bool statusFails_ = false;
     std::function<void(const QByteArray &)> deviceSide_;
     std::function<void()> afterRead_;
+    std::shared_ptr<SimulatedCable> simLine_;
+    std::shared_ptr<void> keepAlive_;
 };
