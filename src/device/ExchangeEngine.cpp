@@ -1,0 +1,369 @@
+#include "device/ExchangeEngine.h"
+
+#include "app/MainWindowState.h"
+#include "device/DeviceCodec.h"
+#include "device/UsbLink.h"
+#include "lang/LanguageTexts.h"
+#include "settings/SettingsRecord.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+const QColor ExchangeEngine::Blue(0, 0, 255);
+const QColor ExchangeEngine::SkyBlue(166, 202, 240);
+const QColor ExchangeEngine::Yellow(255, 255, 0);
+const QColor ExchangeEngine::Teal(0, 128, 128);
+const QColor ExchangeEngine::Red(255, 0, 0);
+
+namespace {
+// TimeOutRS comes from a hand-edited file; beyond two seconds a tick the
+// time limit would be a couple of ticks and the dialog would crawl.
+constexpr int MaxSerialInterval = 2000;
+constexpr int DefaultSerialInterval = 10;
+}  // namespace
+
+ExchangeEngine::ExchangeEngine(MainWindowState &window, SettingsRecord &record, UsbLink &usb, QObject *parent)
+    : QObject(parent), m_window(window), m_record(record), m_usb(usb)
+{
+}
+
+int ExchangeEngine::serialInterval() const
+{
+    const int t = m_window.TimeOutRS;
+    return (t <= 0 || t > MaxSerialInterval) ? DefaultSerialInterval : t;
+}
+
+void ExchangeEngine::prepareVersionQuery()
+{
+    ExpectedLength = 10;
+    IdleTicks = 0;
+    ExchangeActive = true;
+}
+
+void ExchangeEngine::prepareWriteVersionQuery()
+{
+    ExchangeAborted = false;
+    prepareVersionQuery();
+    WriteVersionQuery = true;
+}
+
+void ExchangeEngine::prepareRead()
+{
+    ExpectedLength = 128;
+    ExchangeCommand = QStringLiteral("PC");
+    IdleTicks = 0;
+    ExchangeActive = true;
+}
+
+void ExchangeEngine::prepareWrite()
+{
+    ExpectedLength = 128;
+    ExchangeCommand = QStringLiteral("PZ");
+    IdleTicks = 0;
+    WriteIndex = 0;
+    ExchangeActive = true;
+    ReadyForByte = false;
+}
+
+QString ExchangeEngine::readable(const QByteArray &bytes)
+{
+    QString out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F)
+            out += QLatin1Char(char(b));
+        else
+            out += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out;
+}
+
+void ExchangeEngine::setProgress(int value)
+{
+    m_progress = value;
+    emit progressChanged(value);
+}
+
+bool ExchangeEngine::send(const QByteArray &bytes)
+{
+    if (m_usbTransport) {
+        bool ok = true;
+        for (const char c : bytes)
+            ok = m_usb.writeByte(static_cast<quint8>(c)) && ok;
+        return ok;
+    }
+    return m_serial && m_serial->writeString(bytes);
+}
+
+void ExchangeEngine::begin()
+{
+    m_running = true;
+    m_usbTransport = m_usbSelected;
+    PortOpenFailed = false;
+    setProgress(0);
+
+    if (m_usbTransport) {
+        m_interval = UsbInterval;
+        emit pollTimerChanged(true, m_interval);
+        if (!m_usb.UsbOpen) {
+            m_usb.open();
+            if (!m_usb.UsbOpen) {
+                m_window.VersionQueryRequested = false;
+                return;  // the first tick finds no connection and closes
+            }
+        }
+        if (m_usb.UsbDevice) {
+            ReceivedData = m_usb.readAllWaiting();  // stale input goes
+            sendCommands();
+        }
+        return;
+    }
+
+    m_interval = serialInterval();
+    emit pollTimerChanged(true, m_interval);
+    if (!m_serial) {
+        m_window.VersionQueryRequested = false;
+        PortOpenFailed = true;
+        return;
+    }
+    if (!m_serial->isOpen() || m_serial->lost()) {
+        try {
+            if (m_serial->isOpen())
+                m_serial->close();  // a vanished device: start afresh
+            m_serial->open();
+        } catch (const std::exception &) {
+            m_window.VersionQueryRequested = false;
+            PortOpenFailed = true;
+            return;
+        }
+    }
+    ReceivedData = m_serial->readString();
+    sendCommands();
+}
+
+void ExchangeEngine::sendCommands()
+{
+    // A write's version query may find a query pending from the main timer
+    // as well; the communicator is asked once, or its two answers would run
+    // together and never match the expected length.
+    if (m_window.VersionQueryRequested || WriteVersionQuery) {
+        setProgress(2);
+        m_window.VersionQueryRequested = false;
+        ExchangeCommand = QStringLiteral("VER");
+        send(QByteArrayLiteral("V"));
+    }
+    if (ExchangeCommand == QLatin1String("PC")) {
+        send(QByteArrayLiteral("R"));
+        send(QByteArrayLiteral("P"));
+    }
+    if (ExchangeCommand == QLatin1String("PZ")) {
+        send(QByteArrayLiteral("W"));
+        send(QByteArrayLiteral("P"));
+        ReadyForByte = true;
+    }
+}
+
+void ExchangeEngine::closeSerialAfterExchange()
+{
+    if (!m_usbTransport && m_serial && m_window.ClosePort == QLatin1String("1"))
+        m_serial->close();
+}
+
+void ExchangeEngine::serialDataReceived(int count)
+{
+    if (!m_running || m_usbTransport)
+        return;
+    handleAnswer(count, false);
+}
+
+void ExchangeEngine::handleAnswer(int count, bool usb)
+{
+    auto take = [&] { return usb ? m_usb.readAllWaiting() : m_serial->readString(); };
+    auto letWindowsRun = [&] {
+        if (usb)
+            QCoreApplication::processEvents();
+    };
+
+    if (ExchangeCommand == QLatin1String("VER") || ExchangeCommand == QLatin1String("PC")) {
+        const bool version = ExchangeCommand == QLatin1String("VER");
+        const QColor colour = version ? Blue : SkyBlue;
+        if (count == ExpectedLength) {
+            if (!usb)
+                emit indicatorChanged(colour);
+            ReceivedData = take();
+            ExchangeActive = false;
+            if (version)
+                decodeStatusAnswer();
+            else
+                decodeConfigurationBlock();
+            closeSerialAfterExchange();
+            closeDialog();
+        } else {
+            emit indicatorChanged(colour);
+            setProgress(m_progress + (version ? 60 : (usb ? 3 : 4)));
+            letWindowsRun();
+        }
+        return;
+    }
+
+    if (ExchangeCommand == QLatin1String("PZ") && count == 1) {
+        IdleTicks = 0;
+        ReceivedData = take();
+        if (ReceivedData == "D") {
+            setProgress(m_progress + 1);
+            letWindowsRun();
+            ReadyForByte = true;
+        } else if (ReceivedData == "Z") {
+            emit indicatorChanged(Yellow);
+            ReceivedData = take();  // anything that followed is dropped
+            ExchangeActive = false;
+            ReadyForByte = false;
+            closeSerialAfterExchange();
+            closeDialog();
+        }
+    }
+}
+
+void ExchangeEngine::serialLost()
+{
+    // Ends the exchange as a time-out would, at once: the port is closed so
+    // that the next exchange opens it afresh.
+    if (!m_running || m_usbTransport || !ExchangeActive)
+        return;
+    timeOut(false);
+}
+
+void ExchangeEngine::pollTick()
+{
+    if (!m_running)
+        return;
+
+    if (!m_usbTransport) {
+        if (PortOpenFailed) {
+            closeDialog();
+            return;
+        }
+        if (!ExchangeActive)
+            return;
+        if (m_serial && m_serial->lost()) {
+            timeOut(false);
+            return;
+        }
+        ++IdleTicks;
+        if (IdleTicks > 2000 / m_interval + 1) {
+            timeOut(false);
+            return;
+        }
+        if (ReadyForByte)
+            sendNextByte();
+        return;
+    }
+
+    if (!m_usb.UsbDevice) {
+        closeDialog();
+        return;
+    }
+    if (!m_usb.UsbOpen || PortOpenFailed || !m_usb.UsbWriteOk) {
+        m_usb.release();
+        closeDialog();
+        return;
+    }
+    const quint32 waiting = m_usb.waitingCount();
+    if (waiting > 0) {
+        handleAnswer(int(waiting), true);
+        if (!m_running)
+            return;
+    }
+    if (!ExchangeActive)
+        return;
+    ++IdleTicks;
+    if (IdleTicks > UsbTimeoutTicks) {
+        timeOut(true);
+        return;
+    }
+    if (ReadyForByte) {
+        sendNextByte();
+        if (!m_usb.UsbWriteOk) {
+            ExchangeAborted = true;
+            m_usb.release();
+            closeDialog();
+        }
+    }
+}
+
+void ExchangeEngine::sendNextByte()
+{
+    // A serial write that fails shows up as lost() at the next tick; a USB
+    // write's outcome is in UsbWriteOk.
+    if (WriteIndex == 0) {
+        buildWriteBuffer();
+        send(QByteArray(1, char(0x55)));
+    } else if (WriteIndex >= 1 && WriteIndex <= 127) {
+        send(QByteArray(1, char(WriteBuffer[WriteIndex] & 0xFF)));
+    }
+    emit indicatorChanged(Teal);
+    ++WriteIndex;
+    ReadyForByte = false;
+}
+
+void ExchangeEngine::timeOut(bool usb)
+{
+    emit indicatorChanged(Red);
+    if (!usb && m_serial)
+        ReceivedData = m_serial->readString();
+    ExchangeActive = false;
+    ReadyForByte = false;
+    // No tick and no late answer may act while the message is open.
+    emit pollTimerChanged(false, m_interval);
+    ExchangeCommand.clear();
+    if (!m_window.QuietFirstExchange)
+        emit messageRequested(LanguageTexts::text(QStringLiteral("MESSAGE"), 35) + QStringLiteral("  ") +
+                              readable(ReceivedData));
+    ExchangeAborted = true;
+    if (usb) {
+        m_usb.release();
+    } else if (m_serial) {
+        if (m_serial->lost())
+            m_serial->close();  // the next exchange reopens
+        else
+            closeSerialAfterExchange();
+    }
+    closeDialog();
+}
+
+void ExchangeEngine::closeDialog()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    emit pollTimerChanged(false, m_interval);
+    ExchangeCommand.clear();
+    m_window.QuietFirstExchange = false;
+    if (PortOpenFailed)
+        emit messageRequested(LanguageTexts::text(QStringLiteral("MESSAGE"), 39));
+    emit finished();
+}
+
+void ExchangeEngine::decodeStatusAnswer()
+{
+    if (WriteVersionQuery) {
+        DeviceCodec::DeviceCounters counters{DevicePowerOnCount, DeviceServiceHours};
+        DeviceCodec::decodeStatus(ReceivedData, m_record, &counters);
+        DevicePowerOnCount = counters.powerOnCount;
+        DeviceServiceHours = counters.serviceHours;
+    } else {
+        DeviceCodec::decodeStatus(ReceivedData, m_record);
+    }
+}
+
+void ExchangeEngine::decodeConfigurationBlock()
+{
+    const QString point = QLocale().decimalPoint();
+    const bool markerOk = DeviceCodec::decodeBlock(ReceivedData, m_record, point.isEmpty() ? QLatin1Char('.') : point.at(0));
+    if (!markerOk) {
+        emit pollTimerChanged(false, m_interval);
+        emit messageRequested(LanguageTexts::text(QStringLiteral("MESSAGE"), 36));
+    }
+}
+
+void ExchangeEngine::buildWriteBuffer() { DeviceCodec::buildWriteBuffer(m_record, WriteBuffer); }
