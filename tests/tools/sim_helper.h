@@ -8,6 +8,8 @@
 class HostTerminal {
 public:
     explicit HostTerminal(const QString &path);
+    // Takes over an open descriptor (closed with this object).
+    explicit HostTerminal(int fd) : m_fd(fd) {}
     ~HostTerminal();
     HostTerminal(const HostTerminal &) = delete;
     HostTerminal &operator=(const HostTerminal &) = delete;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -192,6 +193,16 @@ bool PtyLine::deliver(const QByteArray &bytes)
 
 void PtyLine::hangUp()
 {
+    // Closing the master flushes what the host has not read yet. Bytes sent
+    // before a hang-up reach a real host, so give it a moment to take them.
+    if (m_heldSlave >= 0) {
+        for (int waited = 0; waited < 200; waited += 2) {
+            ::usleep(2000);
+            int pending = 0;
+            if (::ioctl(m_heldSlave, FIONREAD, &pending) != 0 || pending == 0)
+                break;
+        }
+    }
     closeFd(m_fd);
     closeFd(m_heldSlave);
 }
