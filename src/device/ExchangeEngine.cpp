@@ -264,6 +264,10 @@ void ExchangeEngine::pollTick()
         return;
     }
     if (!m_usb.UsbOpen || PortOpenFailed || !m_usb.UsbWriteOk) {
+        // A command byte that did not go out fails the exchange like a data
+        // byte would, so a write does not go on after its version query.
+        if (!m_usb.UsbWriteOk && ExchangeActive)
+            ExchangeAborted = true;
         m_usb.release();
         closeDialog();
         return;
