@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class SettingsRecord;
+
+// The .kvr settings file: 45 records of 50 bytes in parameter-table order,
+// no header. A record is a key field (length 6, "Dial: ", ten zero bytes)
+// and a value field (length 0..32, the stored text, blanks up to offset 48,
+// a zero byte at 49). Values are single-byte characters (Latin-1 here; all
+// stored values are ASCII in practice). The loader goes by position and
+// never looks at the key fields.
+//
+// Errors come back as the run-time texts the program has always shown for
+// file failures ("File not found", "File access denied", "Read beyond end of
+// file", "Disk full", "I/O error %d", ...); nothing is thrown.
+namespace SettingsFile {
+
+inline constexpr int RecordSize = 50;
+inline constexpr int RecordCount = 45;
+inline constexpr int FileSize = RecordSize * RecordCount;
+// Older files end after Nou2 (43 records) or after TONE (44).
+inline constexpr int MinimumRecords = 43;
+
+// The 2250 bytes of a file holding the record's stored texts.
+QByteArray encode(const SettingsRecord &record);
+
+// Applies file contents to the record. Fewer than 43 whole records change
+// nothing and give "Read beyond end of file". Without a TONE record the tone
+// boxes are disabled and both checked; without a PoBt record the polarity
+// stays. Records after the 45th are not read.
+std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record);
+
+// Writes the record to path. The bytes go to a temporary file in the same
+// folder, which replaces the target only when it is complete and flushed,
+// so a failed write leaves any old file as it was. An existing file that is
+// not writable is refused ("File access denied"). Empty result on success.
+std::optional<QString> write(const QString &path, const SettingsRecord &record);
+
+// Loads path into the record; needs read access only. Empty result on success.
+std::optional<QString> load(const QString &path, SettingsRecord &record);
+
+// The run-time text for a system error number.
+QString errorText(int errorNumber);
+
+// Test hook: called at each step of a write with the step number: -1
+// before the temporary file is created, 0..44 before each record goes to it,
+// 45 before it replaces the target. A non-zero result is taken as the error
+// number of a failure at that step. Pass nullptr to remove it.
+inline constexpr int StepCreate = -1;
+inline constexpr int StepReplace = RecordCount;
+void setWriteFaultHook(std::function<int(int record)> hook);
+
+}  // namespace SettingsFile
