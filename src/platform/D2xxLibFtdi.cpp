@@ -184,18 +184,17 @@ Status LibFtdiD2xx::setBaudRate(Handle handle, quint32 baudRate)
 Status LibFtdiD2xx::fill(Connection &connection)
 {
     unsigned char chunk[512];
-    for (;;) {
+    // Bounded, so a line that never stops talking cannot keep us here.
+    while (connection.received.size() < MaxBuffered) {
         const int got = ftdi_read_data(connection.ftdi, chunk, int(sizeof chunk));
         if (got < 0)
             return IoError;
-        if (got == 0)
-            return Ok;
         const int room = MaxBuffered - int(connection.received.size());
-        if (room > 0)
-            connection.received.append(reinterpret_cast<const char *>(chunk), qMin(got, room));
+        connection.received.append(reinterpret_cast<const char *>(chunk), qMin(got, room));
         if (got < int(sizeof chunk))
-            return Ok;
+            break;
     }
+    return Ok;
 }
 
 Status LibFtdiD2xx::getStatus(Handle handle, quint32 *rxQueue, quint32 *txQueue, quint32 *eventStatus)
@@ -204,7 +203,10 @@ Status LibFtdiD2xx::getStatus(Handle handle, quint32 *rxQueue, quint32 *txQueue,
     Connection *c = find(handle);
     if (!c)
         return InvalidHandle;
-    const Status status = fill(*c);
+    // Bytes already taken from the converter are real even when asking for
+    // more failed (the cable pulled out just now); report them.
+    const Status filled = fill(*c);
+    const Status status = c->received.isEmpty() ? filled : Ok;
     if (rxQueue)
         *rxQueue = quint32(c->received.size());
     if (txQueue)
