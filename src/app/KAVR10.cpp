@@ -1,0 +1,293 @@
+#include "app/KAVR10.h"
+
+#include "app/CaptionPanel.h"
+#include "app/LanguageApply.h"
+#include "app/Oprog.h"
+#include "app/Tony.h"
+#include "app/ProgramConfig.h"
+#include "app/StatusPanels.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
+#include "device/SerPort.h"
+#include "device/Uvod.h"
+#include "device/Zobraz.h"
+#include "lang/LanguageTexts.h"
+#include "settings/FirmwareOptions.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProgramVersion.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+QString message(int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); }
+
+// The file name part of a path: the text after its last separator (the
+// whole text when there is none). A path from another system may use "\".
+QString namePart(const QString &path)
+{
+    const int cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return path.mid(cut + 1);
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    buildLayout();
+    indexControls();
+    for (const ParamSpec &spec : ParameterTable::all()) {
+        if (spec.kind != ParamKind::Edit)
+            continue;
+        if (auto *e = qobject_cast<QLineEdit *>(control(spec.control)))
+            connect(e, &QLineEdit::textEdited, e, [e, max = spec.maxLength](const QString &text) {
+                e->setMaxLength(std::max(max, int(text.length())));
+            });
+    }
+    layout()->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(3500);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1->start();
+
+    // The window waits, disabled, for the first tick of the main timer.
+    setEnabled(false);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::indexControls()
+{
+    for (QWidget *w : centralWidget()->findChildren<QWidget *>())
+        if (!w->objectName().isEmpty())
+            m_controls.insert(w->objectName(), w);
+}
+
+bool TForm1::usbSelected() const { return m_forms.Form5 && m_forms.Form5->CheckBox1->isChecked(); }
+
+QWidget *TForm1::messageParent()
+{
+    // A box owned by a disabled window would be disabled too.
+    return isEnabled() ? this : nullptr;
+}
+
+void TForm1::updateCaption()
+{
+    setWindowTitle(ProgramTitle + QStringLiteral("  V") + ProgramVersion::text().left(4));
+}
+
+void TForm1::applyLanguage()
+{
+    const QList<QWidget *> all{this,           m_forms.Form2, m_forms.Form3, m_forms.Form5,
+                               m_forms.Form6, m_forms.Form7, m_forms.Form8, m_forms.Form9};
+    QList<QWidget *> windows;
+    for (QWidget *w : all)
+        if (w)
+            windows.append(w);
+    applyLanguageTexts(windows, this);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    if (QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FormShow();
+}
+
+void TForm1::FormShow()
+{
+    // 1-2: the reminder on top, then the caption without a program title yet.
+    if (m_forms.Form8) {
+        m_forms.Form8->show();
+        m_forms.Form8->raise();
+    }
+    updateCaption();
+    QCoreApplication::processEvents();
+
+    // 3
+    SaveAsOnClose = false;
+    OpenedFromCommandLine = false;
+    WriteVersionQuery = false;
+    VersionQueryRequested = true;
+    QuietFirstExchange = true;
+
+    // 4-5
+    refreshProgramFolder();
+    LanguageFile = ProgramFolder + QStringLiteral("/Cesky.lng");
+    fillLanguageMenu();
+
+    // 6-7
+    readOrCreateConfig();
+    if (m_forms.Form6)
+        m_forms.Form6->setPollInterval(usbSelected() ? 5 : TimeOutRS);
+
+    // 8-9: the built-in texts until a language file is loaded.
+    if (LanguageFile.length() > 8)
+        applyLanguage();
+    updateCaption();
+
+    // 10-11
+    if (!runCommandLine())
+        return;
+    PageControl1->setCurrentIndex(0);
+}
+
+void TForm1::fillLanguageMenu()
+{
+    refreshProgramFolder();
+    QDir dir(ProgramFolder);
+    dir.setNameFilters({QStringLiteral("*.LNG")});  // name filters ignore case
+    dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
+    dir.setSorting(QDir::Unsorted);  // the order the directory lists them
+    const QStringList names = dir.entryList();
+    LanguageFiles.clear();
+    for (int k = 0; k < names.size() && k < languageEntries.size(); ++k) {
+        languageEntries[k]->setText(names[k].left(names[k].length() - 4));
+        languageEntries[k]->setVisible(true);
+        LanguageFiles.append(ProgramFolder + QLatin1Char('/') + names[k]);
+    }
+}
+
+void TForm1::readOrCreateConfig()
+{
+    const QString file = ProgramConfig::path(ProgramFolder);
+    if (QFileInfo::exists(file)) {
+        const ProgramConfig::Values v = ProgramConfig::read(file);
+        setComNumber(v.com);
+        if (m_forms.Form5)
+            m_forms.Form5->setUsbChecked(v.usb == 1);
+        LanguageFile = ProgramFolder + QLatin1Char('/') + v.lang;
+        ClosePort = v.closePort;
+        TimeOutRS = v.timeOutRS;
+        return;
+    }
+    setComNumber(1);
+    ClosePort = QStringLiteral("0");
+    TimeOutRS = 10;
+    if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
+        MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
+}
+
+bool TForm1::runCommandLine()
+{
+    if (!m_commandLine) {
+        CurrentFile.clear();
+        return true;
+    }
+    CurrentFile = *m_commandLine;
+    if (CurrentFile.length() < 8) {
+        MessageBoxes::showMessage(messageParent(), message(16));
+        return false;
+    }
+    const int dot = CurrentFile.lastIndexOf(QLatin1Char('.'));
+    const QString extension = CurrentFile.mid(dot + 1).trimmed().toUpper();
+    if (extension != QLatin1String("KVR")) {
+        MessageBoxes::showMessage(messageParent(), message(17));
+        CurrentFile.clear();
+        return false;
+    }
+    OpenedFromCommandLine = true;
+    emit commandLineFileAccepted(CurrentFile);
+    return true;
+}
+
+void TForm1::Timer1Timer()
+{
+    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
+    StatusBar1->setPanelText(0, usbSelected() ? QStringLiteral("USB:") + UsbState
+                                              : QStringLiteral("COM:") + QString::number(comNumber()));
+    StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
+    const QDateTime now = clock();
+    StatusBar1->setPanelText(5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
+    StatusBar1->setPanelText(6, QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
+    QPalette pal = Label166->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    Label166->setPalette(pal);
+    FirmwareOptions::apply(FirmwareVersion, *this);
+
+    if (!VersionQueryRequested)
+        return;
+    if (m_forms.Form8 && m_forms.Form8->isVisible()) {
+        // The first tick: the program becomes usable.
+        setEnabled(true);
+        m_forms.Form8->close();
+        Timer1->stop();
+        Timer1->setInterval(300);
+        if (!OpenedFromCommandLine && MessageBoxes::askYesNo(this, message(49), message(50), false))
+            emit openRequested();
+        Timer1->start();
+    }
+    if (VersionQueryRequested && runVersionQuery)
+        runVersionQuery();
+}
+
+void TForm1::StatusBar1Click()
+{
+    if (usbSelected()) {
+        emit usbOpenRequested();
+        if (UsbState == QLatin1String("--")) {
+            MessageBoxes::showMessage(messageParent(), message(35));
+            return;
+        }
+    }
+    VersionQueryRequested = true;
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    if (MessageBoxes::askYesNo(messageParent(), message(47), message(48), true)) {
+        SaveAsOnClose = true;
+        emit saveAsRequested();
+    }
+    emit closingPort();
+    writeConfigOnClose();
+    event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    // BitBtn1 is the window's cancel button: an Esc no control used presses it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && BitBtn1->isEnabled()) {
+        BitBtn1->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::writeConfigOnClose()
+{
+    refreshProgramFolder();
+    const QString file = ProgramConfig::path(ProgramFolder);
+    if (!ProgramConfig::write(file, usbSelected(), comNumber(), namePart(LanguageFile)))
+        MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
+}

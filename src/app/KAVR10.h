@@ -1,0 +1,169 @@
+#pragma once
+
+#include "app/MainWindowState.h"
+#include "settings/SettingsRecord.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class CaptionPanel;
+class StatusPanels;
+class TForm2;
+class TForm3;
+class TForm5;
+class TForm6;
+class TForm7;
+class TForm8;
+class TForm9;
+
+// The main window: the whole working surface. Its controls are the settings
+// record (there is no other copy of the values), its fields are the working
+// state other windows read and set, and it runs the start-up sequence, the
+// main timer and the close.
+class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The program's other windows, created after this one (ProgramWindows).
+    struct Companions {
+        TForm2 *Form2 = nullptr;
+        TForm3 *Form3 = nullptr;
+        TForm5 *Form5 = nullptr;
+        TForm6 *Form6 = nullptr;
+        TForm7 *Form7 = nullptr;
+        TForm8 *Form8 = nullptr;
+        TForm9 *Form9 = nullptr;
+    };
+    void setCompanions(const Companions &companions) { m_forms = companions; }
+    const Companions &companions() const { return m_forms; }
+
+    // The settings file named on the command line, if any (program entry).
+    void setCommandLineArgument(std::optional<QString> argument) { m_commandLine = std::move(argument); }
+
+    // The clock the status bar shows; tests put a fixed time here.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+
+    // Runs the version query exchange the main timer asks for. The exchange
+    // engine installs it; while nothing is installed a request stays pending
+    // (VersionQueryRequested remains set) rather than being pretended done.
+    std::function<void()> runVersionQuery;
+
+    // The serial port number the program uses ("COM" of Config.ini).
+    int comNumber() const { return m_comNumber; }
+    void setComNumber(int number) { m_comNumber = number; }
+    bool usbSelected() const;
+
+    // Start-up sequence, run once when the window is first shown.
+    void FormShow();
+    // One tick of the main timer; the Read command runs it directly too.
+    void Timer1Timer();
+    // Status bar and serial number panel clicks.
+    void StatusBar1Click();
+    void Panel3Click() { StatusBar1Click(); }
+    // Window caption: ProgramTitle, "  V" and the short version text.
+    void updateCaption();
+    // Sets every caption, hint and role text of all windows from the
+    // language texts in force (ProgramTitle and FilePrefix included).
+    void applyLanguage();
+
+    // SettingsRecord over the controls.
+    QString storedText(const QString &key) const override;
+    void setStoredText(const QString &key, const QString &text) override;
+    bool toneOptionsEnabled() const override;
+    void setToneOptionsEnabled(bool enabled) override;
+    bool polarityOptionsEnabled() const override;
+    void setPolarityOptionsEnabled(bool enabled) override;
+    QString deviceValue(DeviceValue which) const override;
+    void setDeviceValue(DeviceValue which, const QString &text) override;
+
+    // Start-up clears it: the version query before a write keeps the
+    // communicator's counters aside instead of showing them.
+    bool WriteVersionQuery = false;
+
+    // Controls other parts use by name.
+    QTimer *Timer1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    StatusPanels *StatusBar1 = nullptr;
+    QLabel *Label166 = nullptr;  // activity indicator
+    QLabel *Label22 = nullptr;   // serial number
+    QLineEdit *Edit14 = nullptr;   // hours to the next service call
+    QLineEdit *Edit157 = nullptr;  // power-on count
+    QToolButton *BitBtn1 = nullptr;
+    QToolButton *BitBtn2 = nullptr;
+    QToolButton *BitBtn4 = nullptr;
+    QToolButton *BitBtn7 = nullptr;
+    QWidget *Panel1 = nullptr;
+    QWidget *Panel2 = nullptr;
+    CaptionPanel *Panel3 = nullptr;
+    QList<QAction *> languageEntries;  // English1, a11 ... a01
+
+signals:
+    // Commands of the menu and the top strip; the command handlers attach here.
+    void openRequested();
+    void saveRequested();
+    void saveAsRequested();
+    void printRequested();
+    void readRequested();
+    void writeRequested();
+    void toneSamplesRequested();
+    void portChoiceRequested();
+    void helpRequested();
+    void manualRequested();
+    void newsRequested();
+    void aboutRequested();
+    void languageChosen(int entry);
+    // Clicks on the two counter panels (service-call timer, power-on count).
+    void serviceTimerPanelClicked();
+    void powerOnPanelClicked();
+    // Start-up accepted the settings file named on the command line.
+    void commandLineFileAccepted(const QString &path);
+    // The status bar wants the USB cable opened before a query (cable selected).
+    void usbOpenRequested();
+    // The window is closing: the serial port is to be closed now.
+    void closingPort();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildLayout();  // KAVR10Layout.cpp
+    void buildMenu();
+    void buildTopStrip(QWidget *client);
+    QWidget *buildPage1();
+    QWidget *buildPage2();
+    QWidget *buildPage3();
+    QWidget *buildPage4();
+    void indexControls();
+    void fillLanguageMenu();
+    void readOrCreateConfig();
+    bool runCommandLine();  // false: the sequence ends here
+    void writeConfigOnClose();
+    QWidget *messageParent();
+
+    QWidget *control(const char *name) const { return m_controls.value(QLatin1String(name)); }
+
+    Companions m_forms;
+    std::optional<QString> m_commandLine;
+    QHash<QString, QWidget *> m_controls;
+    int m_comNumber = 1;
+    bool m_shownOnce = false;
+    bool m_closing = false;
+};

@@ -1,0 +1,66 @@
+#include "app/Oprog.h"
+
+#include "app/FormLayout.h"
+#include "platform/ProgramVersion.h"
+
+#include <QFrame>
+#include <QLabel>
+
+TForm2::TForm2(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("TForm2"));
+    setFont(FormLayout::windowFont());
+    setFixedSize(287, 171);
+
+    auto *title = FormLayout::label(this, "Label1", 0, 6, 287, 17);
+    title->setAlignment(Qt::AlignCenter);
+    QFont underlined = title->font();
+    underlined.setUnderline(true);
+    title->setFont(underlined);
+    auto *product = FormLayout::label(this, "Label2", 0, 24, 287, 18);
+    product->setAlignment(Qt::AlignCenter);
+    QFont bold = product->font();
+    bold.setBold(true);
+    product->setFont(bold);
+
+    Image1 = FormLayout::label(this, "Image1", 8, 48, 150, 70);
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->setCursor(Qt::PointingHandCursor);
+    for (int i = 0; i < 4; ++i)
+        FormLayout::label(this, QByteArray("Label" + QByteArray::number(3 + i)).constData(), 172, 50 + i * 16, 112, 16);
+
+    QFont link = bold;
+    link.setUnderline(true);
+    for (const auto &[name, y] : {std::pair{"Label8", 124}, std::pair{"Label9", 144}}) {
+        QLabel *l = FormLayout::label(this, name, 0, y, 193, 17);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFont(link);
+        l->setCursor(Qt::PointingHandCursor);
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, Qt::blue);
+        l->setPalette(pal);
+    }
+
+    auto *panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(192, 112, 89, 25);
+    QPalette maroon = palette();
+    maroon.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+    FormLayout::label(panel, "Label10", 4, 4, 44, 17)->setPalette(maroon);
+    Label11 = FormLayout::label(panel, "Label11", 48, 4, 38, 17);
+    Label11->setPalette(maroon);
+    Label11->setFont(bold);
+
+    auto *author = FormLayout::label(this, "Label7", 200, 141, 69, 26, true);
+    author->setAlignment(Qt::AlignCenter);
+    author->setCursor(Qt::PointingHandCursor);
+}
+
+void TForm2::showEvent(QShowEvent *event)
+{
+    Label11->setText(ProgramVersion::text().left(4));
+    QDialog::showEvent(event);
+}

@@ -1,0 +1,35 @@
+#include "app/ProgramWindows.h"
+
+#include "app/KAVR10.h"
+#include "app/Oprog.h"
+#include "app/Tony.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
+#include "device/SerPort.h"
+#include "device/Uvod.h"
+#include "device/Zobraz.h"
+
+#include <QLabel>
+
+ProgramWindows::ProgramWindows()
+{
+    m_main = std::make_unique<TForm1>();
+    Form1 = m_main.get();
+    Form2 = new TForm2(Form1);
+    Form3 = new TForm3(Form1);
+    Form5 = new TForm5(Form1);
+    Form6 = new TForm6(Form1);
+    Form7 = new TForm7(Form1);
+    m_reminder = std::make_unique<TForm8>();
+    Form8 = m_reminder.get();
+    Form8->show();  // visible from its creation
+    Form9 = new TForm9(Form1);
+    Form1->setCompanions({Form2, Form3, Form5, Form6, Form7, Form8, Form9});
+    // The design texts: every window starts with the built-in Czech texts.
+    Form1->applyLanguage();
+    Form1->ProgramTitle.clear();  // until the start-up applies the language
+    Form1->FilePrefix.clear();
+    Form8->Label1->setText(TForm8::designText());
+}
+
+ProgramWindows::~ProgramWindows() = default;

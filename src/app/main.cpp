@@ -1,0 +1,27 @@
+#include "app/KAVR10.h"
+#include "app/ProgramWindows.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+int main(int argc, char *argv[])
+{
+    // The lock records the program's name and a later start checks it against
+    // the running process, so it must be the executable's own name here.
+    QCoreApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    // Another copy running: leave at once, without a window or a message.
+    SingleInstance instance;
+    if (!instance.acquire())
+        return 0;
+
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tessaro"));  // the taskbar text
+
+    ProgramWindows windows;
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1)
+        windows.Form1->setCommandLineArgument(args.at(1));
+    windows.Form1->show();
+    return app.exec();
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QTimer;
+
+// The communication dialog: shown modally for every exchange with the
+// communicator, with its progress; its poll timer drives the exchange.
+class TForm6 : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TForm6(QWidget *parent = nullptr);
+
+    QLabel *Label1 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QTimer *Timer1 = nullptr;  // poll timer, stopped until an exchange runs
+
+    // The serial port could not be opened when the dialog was shown.
+    bool PortOpenFailed = false;
+
+    // Poll interval in milliseconds; at least 1, so a zero or negative
+    // setting from Config.ini cannot make the timer spin.
+    void setPollInterval(int milliseconds);
+};

@@ -1,0 +1,45 @@
+#include "app_helper.h"
+
+#include <QDir>
+#include <QFile>
+
+ProgramFolder::ProgramFolder() : m_previous(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+ProgramFolder::~ProgramFolder() { QDir::setCurrent(m_previous); }
+
+void ProgramFolder::writeConfig(const QString &text) const
+{
+    QString all = text;
+    all += QStringLiteral("[Ports]\n");
+    for (int i = 1; i <= 16; ++i)
+        all += QStringLiteral("COM%1=%2/no-such-tty%1\n").arg(i).arg(m_dir.path());
+    QFile f(configPath());
+    if (f.open(QIODevice::WriteOnly))
+        f.write(all.toUtf8());
+}
+
+QString ProgramFolder::readConfig() const
+{
+    QFile f(configPath());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void ProgramFolder::touch(const QString &name) const
+{
+    QFile f(file(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("[Menu]\n");
+}
+
+MessageLog::MessageLog()
+{
+    MessageBoxes::setResponder([this](const MessageBoxes::Shown &s) {
+        shown.append(s);
+        return s.question && !answers.isEmpty() ? answers.takeFirst() : false;
+    });
+}
+
+MessageLog::~MessageLog() { MessageBoxes::setResponder(nullptr); }
