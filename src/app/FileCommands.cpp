@@ -1,0 +1,161 @@
+#include "app/FileCommands.h"
+
+#include "app/MainWindowState.h"
+#include "lang/LanguageTexts.h"
+#include "platform/MessageBoxes.h"
+#include "settings/SettingsFile.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+
+std::function<QString(const FileCommands::DialogRequest &)> &dialogPlayer()
+{
+    static std::function<QString(const FileCommands::DialogRequest &)> player;
+    return player;
+}
+
+QString message(int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); }
+
+// Shorter names cannot be a settings file path; the commands treat them as
+// "no file chosen".
+constexpr int ShortestName = 8;
+
+const QString kvr = QStringLiteral("KVR");
+
+QString settingsFilter() { return message(22) + QStringLiteral(" KAVR (*.KVR)"); }
+
+// The dialog adds the default extension to a name typed without one.
+QString withDefaultExtension(const QString &path)
+{
+    if (QFileInfo(path).fileName().contains(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + kvr;
+}
+
+}  // namespace
+
+FileCommands::FileCommands(QWidget *parent, MainWindowState &state, SettingsRecord &record)
+    : m_parent(parent), m_state(state), m_record(record)
+{
+}
+
+void FileCommands::setDialogPlayer(std::function<QString(const DialogRequest &)> player)
+{
+    dialogPlayer() = std::move(player);
+}
+
+QString FileCommands::runDialog(const DialogRequest &request)
+{
+    if (dialogPlayer())
+        return dialogPlayer()(request);
+
+    QFileDialog dialog(m_parent, request.title, request.directory);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (request.save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // The command asks its own question before overwriting.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
+}
+
+bool FileCommands::acceptName()
+{
+    QString &file = m_state.CurrentFile;
+    if (file.size() < ShortestName) {
+        MessageBoxes::showMessage(m_parent, message(16));
+        return false;
+    }
+    const int dot = file.lastIndexOf(QLatin1Char('.'));
+    const QString extension = (dot < 0 ? file : file.mid(dot + 1)).trimmed().toUpper();
+    if (extension != kvr) {
+        MessageBoxes::showMessage(m_parent, message(17));
+        file.clear();
+        return false;
+    }
+    return true;
+}
+
+void FileCommands::load()
+{
+    if (const std::optional<QString> error = SettingsFile::load(m_state.CurrentFile, m_record))
+        MessageBoxes::showMessage(m_parent, *error);
+}
+
+void FileCommands::write()
+{
+    if (const std::optional<QString> error = SettingsFile::write(m_state.CurrentFile, m_record))
+        MessageBoxes::showMessage(m_parent, *error);
+}
+
+void FileCommands::open()
+{
+    DialogRequest request;
+    request.title = message(26);
+    request.filters = {settingsFilter(), message(27) + QStringLiteral("    *.* (*)")};
+    request.directory = m_state.refreshProgramFolder();
+    request.defaultSuffix = kvr;
+
+    // Whatever the user does, the dialog's name becomes the current file.
+    m_state.CurrentFile = runDialog(request);
+    if (acceptName())
+        load();
+}
+
+void FileCommands::save()
+{
+    if (m_state.CurrentFile.size() >= ShortestName)
+        write();
+    else
+        saveAs();
+}
+
+void FileCommands::saveAs()
+{
+    QString name = m_state.SaveAsOnClose ? m_state.CurrentFile : QString();
+    for (;;) {
+        DialogRequest request;
+        request.save = true;
+        request.title = message(23);
+        request.filters = {settingsFilter()};
+        request.directory = m_state.refreshProgramFolder();
+        request.fileName = name;
+        request.defaultSuffix = kvr;
+
+        const QString chosen = runDialog(request);
+        if (chosen.isEmpty())
+            return;
+        m_state.CurrentFile = withDefaultExtension(chosen);
+        if (QFileInfo::exists(m_state.CurrentFile) &&
+            !MessageBoxes::askYesNo(m_parent, message(24), message(25), false)) {
+            // Back to the dialog with the name the user gave.
+            name = m_state.CurrentFile;
+            m_state.CurrentFile.clear();
+            continue;
+        }
+        write();
+        return;
+    }
+}
+
+bool FileCommands::loadFromCommandLine(const QString &arg)
+{
+    m_state.CurrentFile = arg;
+    if (!acceptName())
+        return false;
+    m_state.OpenedFromCommandLine = true;
+    load();
+    return true;
+}
