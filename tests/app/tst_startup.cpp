@@ -1,0 +1,491 @@
+// The main window's life cycle: start-up sequence, Config.ini, language menu,
+// command line, main timer ticks, status bar clicks and the close.
+
+#include "app/KAVR10.h"
+#include "app/ProgramConfig.h"
+#include "app/ProgramWindows.h"
+#include "app/StatusPanels.h"
+#include "app_helper.h"
+#include "device/SerPort.h"
+#include "device/Uvod.h"
+#include "device/Zobraz.h"
+#include "platform/ProgramVersion.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString infoSection = QStringLiteral(
+    "[Info]\n"
+    "ClosePort=1 - If you have any problem with the serial port, write to \"Setup\" record : ClosePort=1 , port "
+    "will be close and open for every action\n"
+    "TimeOutRS=10 - If you have any problem with the serial port, write to \"Setup\" record : TimeOutRS=n , n is "
+    "timeout of serial port in milisecond, default is n = 10\n");
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<MessageLog> log;
+    std::unique_ptr<ProgramWindows> windows;
+    TForm1 *form = nullptr;
+
+    // Creates the windows and shows the main window, which runs the start-up.
+    void start(std::optional<QString> argument = std::nullopt)
+    {
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        form->Timer1->stop();  // ticks are run by hand
+        form->clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); };
+        form->setCommandLineArgument(argument);
+        form->show();
+    }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        log = std::make_unique<MessageLog>();
+    }
+    void cleanup()
+    {
+        windows.reset();
+        log.reset();
+        folder.reset();
+    }
+
+    void configCreatedWhenMissing()
+    {
+        start();
+        QCOMPARE(folder->readConfig(), infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=0\nCOM=1\nLang=Cesky.lng\n"));
+        QCOMPARE(form->comNumber(), 1);
+        QCOMPARE(form->LanguageFile, folder->file("Cesky.lng"));
+        QCOMPARE(form->ClosePort, QStringLiteral("0"));
+        QCOMPARE(form->TimeOutRS, 10);
+        QVERIFY(log->shown.isEmpty());
+    }
+
+    void configReadBack_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("com");
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("closePort");
+        QTest::addColumn<int>("timeOut");
+        QTest::addColumn<int>("pollInterval");
+        QTest::newRow("no keys: defaults") << "" << 1 << false << "Cesky.lng" << "0" << 10 << 10;
+        QTest::newRow("hexadecimal 0x14") << "TimeOutRS=0x14\n" << 1 << false << "Cesky.lng" << "0" << 20 << 20;
+        QTest::newRow("hexadecimal $1E") << "TimeOutRS=$1E\n" << 1 << false << "Cesky.lng" << "0" << 30 << 30;
+        QTest::newRow("all set") << "COM=3\nUSB=1\nLang=English.lng\nClosePort=1\nTimeOutRS=40\n" << 3 << true
+                                 << "English.lng" << "1" << 40 << 5;
+        QTest::newRow("USB other than 1") << "USB=2\nCOM=12\n" << 12 << false << "Cesky.lng" << "0" << 10 << 10;
+        QTest::newRow("unreadable numbers") << "COM=three\nTimeOutRS=fast\n" << 1 << false << "Cesky.lng" << "0"
+                                            << 10 << 10;
+        QTest::newRow("names ignore case") << "com=4\nlang=Deutsch.lng\n" << 4 << false << "Deutsch.lng" << "0" << 10
+                                           << 10;
+        QTest::newRow("zero time-out still polls") << "TimeOutRS=0\n" << 1 << false << "Cesky.lng" << "0" << 0 << 1;
+    }
+    void configReadBack()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, com);
+        QFETCH(bool, usb);
+        QFETCH(QString, lang);
+        QFETCH(QString, closePort);
+        QFETCH(int, timeOut);
+        QFETCH(int, pollInterval);
+        folder->writeConfig(QStringLiteral("[Setup]\n") + setup);
+        const QString before = folder->readConfig();
+        start();
+        QCOMPARE(form->comNumber(), com);
+        QCOMPARE(windows->Form5->CheckBox1->isChecked(), usb);
+        QCOMPARE(form->LanguageFile, folder->file(lang));
+        QCOMPARE(form->ClosePort, closePort);
+        QCOMPARE(form->TimeOutRS, timeOut);
+        QCOMPARE(windows->Form6->Timer1->interval(), pollInterval);
+        QCOMPARE(folder->readConfig(), before);  // reading writes nothing
+    }
+
+    void usbFromConfigRunsTheBoxReaction()
+    {
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=1\n"));
+        windows = std::make_unique<ProgramWindows>();
+        QSignalSpy reaction(windows->Form5, &TForm5::usbChoiceChanged);
+        windows->Form1->Timer1->stop();
+        windows->Form1->show();
+        QCOMPARE(reaction.size(), 1);
+        QCOMPARE(reaction.at(0).at(0).toBool(), true);
+    }
+
+    void closeRewritesInPlace()
+    {
+        folder->writeConfig(QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=2\nTimeOutRS=0x14\nLang=Cesky.lng\n"
+                                           "USB=0\n"));
+        start();
+        form->setComNumber(5);
+        form->LanguageFile = folder->file("English.lng");
+        log->answers = {false};
+        QVERIFY(form->close());
+        const QString text = folder->readConfig();
+        QVERIFY2(text.startsWith(QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=5\nTimeOutRS=0x14\n"
+                                                "Lang=English.lng\nUSB=0\n[Ports]\n")),
+                 qPrintable(text));
+        QVERIFY(text.endsWith(infoSection + QStringLiteral("[-]\n-=-\n")));
+        QCOMPARE(text.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^ClosePort="))).size(),
+                 2);  // Setup's own and the Info text, nothing added
+    }
+
+    void closeWritesIntoTheCurrentDirectory()
+    {
+        folder->writeConfig(QStringLiteral("[Setup]\nCOM=2\n"));
+        start();
+        windows->Form5->setUsbChecked(true);
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        QVERIFY(form->close());
+        QFile moved(elsewhere.filePath("Config.ini"));
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(moved.readAll()),
+                 infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=1\nCOM=2\nLang=Cesky.lng\n"));
+        QVERIFY(folder->readConfig().contains(QStringLiteral("COM=2\n[Ports]")));  // the old one untouched
+    }
+
+    void closeAsksToSave_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+    void closeAsksToSave()
+    {
+        QFETCH(bool, answer);
+        folder->writeConfig(QString());
+        start();
+        QSignalSpy saveAs(form, &TForm1::saveAsRequested);
+        QSignalSpy port(form, &TForm1::closingPort);
+        log->answers = {answer};
+        QVERIFY(form->close());
+        QCOMPARE(log->shown.size(), 1);
+        QCOMPARE(log->shown[0].text, QStringLiteral("Chcete uložit data s nastavením?"));
+        QCOMPARE(log->shown[0].title, QStringLiteral("Uložit soubor"));
+        QVERIFY(log->shown[0].question);
+        QCOMPARE(form->SaveAsOnClose, answer);
+        QCOMPARE(saveAs.size(), answer ? 1 : 0);
+        QCOMPARE(port.size(), 1);
+    }
+
+    void refusedConfigWriteIsReported()
+    {
+        // A directory where the file should be: every write is refused.
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("Config.ini")));
+        start();
+        QCOMPARE(form->comNumber(), 1);
+        QVERIFY(form->close());
+        QCOMPARE(log->shown.last().text, QStringLiteral("Unable to write to %1").arg(folder->configPath()));
+        QVERIFY(QFileInfo(folder->configPath()).isDir());
+    }
+
+    void languageMenu_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("entries");
+        QTest::newRow("none") << QStringList{"notes.txt"} << 0;
+        QTest::newRow("one") << QStringList{"Cesky.lng"} << 1;
+        QTest::newRow("either case") << QStringList{"Cesky.lng", "English.LNG", "readme.txt"} << 2;
+        QStringList twelve;
+        for (int i = 0; i < 12; ++i)
+            twelve << QStringLiteral("Lang%1.LNG").arg(i, 2, 10, QLatin1Char('0'));
+        QTest::newRow("twelve") << twelve << 11;
+    }
+    void languageMenu()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(int, entries);
+        folder->writeConfig(QString());
+        for (const QString &f : files)
+            folder->touch(f);
+        start();
+        QCOMPARE(form->LanguageFiles.size(), entries);
+        for (int k = 0; k < 11; ++k) {
+            QAction *entry = form->languageEntries[k];
+            QCOMPARE(entry->isVisible(), k < std::max(entries, 1));
+            if (k >= entries)
+                continue;
+            const QString path = form->LanguageFiles[k];
+            QCOMPARE(QFileInfo(path).absolutePath(), folder->path());
+            QVERIFY(files.contains(QFileInfo(path).fileName()));
+            QCOMPARE(entry->text(), QFileInfo(path).fileName().chopped(4));
+        }
+        if (entries == 0)
+            QCOMPARE(form->languageEntries[0]->text(), QStringLiteral("None"));
+        if (entries == 1)
+            QCOMPARE(form->languageEntries[0]->text(), QStringLiteral("Cesky"));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<std::optional<QString>>("argument");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("currentFile");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("filePanel");
+        const QString none;
+        QTest::newRow("no argument") << std::optional<QString>() << none << "" << false << 0 << "Soubor: ";
+        QTest::newRow("short name") << std::optional<QString>("A.KVR") << "Nebyl vybrán žádný soubor"
+                                    << "A.KVR" << false << 1 << "Soubor: A.KVR";
+        QTest::newRow("empty argument") << std::optional<QString>("") << "Nebyl vybrán žádný soubor" << ""
+                                        << false << 1 << "Soubor: ";
+        QTest::newRow("other extension") << std::optional<QString>("/data/lift.txt")
+                                         << "Vybraný soubor není soubor pro nastavení KAVR" << "" << false << 1
+                                         << "Soubor: ";
+        QTest::newRow("no dot") << std::optional<QString>("/data/liftkvr")
+                                << "Vybraný soubor není soubor pro nastavení KAVR" << "" << false << 1 << "Soubor: ";
+        QTest::newRow("lower case kvr") << std::optional<QString>("/data/lift.kvr") << none << "/data/lift.kvr"
+                                        << true << 0 << "Soubor: lift.kvr";
+        QTest::newRow("blanks after the dot") << std::optional<QString>("/data/lift. Kvr ") << none
+                                              << "/data/lift. Kvr " << true << 0 << "Soubor: lift. Kvr ";
+    }
+    void commandLine()
+    {
+        QFETCH(std::optional<QString>, argument);
+        QFETCH(QString, message);
+        QFETCH(QString, currentFile);
+        QFETCH(bool, accepted);
+        QFETCH(int, page);
+        QFETCH(QString, filePanel);
+        folder->writeConfig(QString());
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        form->Timer1->stop();
+        QSignalSpy load(form, &TForm1::commandLineFileAccepted);
+        form->setCommandLineArgument(argument);
+        form->show();
+        QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(log->shown[0].text, message);
+            QVERIFY(!log->shown[0].question);
+        }
+        QCOMPARE(form->CurrentFile, currentFile);
+        QCOMPARE(form->OpenedFromCommandLine, accepted);
+        QCOMPARE(load.size(), accepted ? 1 : 0);
+        QCOMPARE(form->PageControl1->currentIndex(), page);
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(1), filePanel);
+    }
+
+    void captionAndTexts()
+    {
+        folder->writeConfig(QString());
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        form->Timer1->stop();
+        QStringList captions;
+        connect(form, &QWidget::windowTitleChanged, this, [&captions](const QString &t) { captions << t; });
+        form->show();
+        const QString version = ProgramVersion::text().left(4);
+        QCOMPARE(version.size(), 4);
+        QCOMPARE(captions.first(), QStringLiteral("  V") + version);  // before the language is applied
+        QCOMPARE(form->windowTitle(), QStringLiteral("Tessaro  V") + version);
+        QCOMPARE(form->ProgramTitle, QStringLiteral("Tessaro"));
+        QCOMPARE(form->FilePrefix, QStringLiteral("Soubor: "));
+        QCOMPARE(windows->Form8->Label1->text(),
+                 QStringLiteral("Před zápisem dat do výtahového komunikátoru KAVR nezapomeňte nejprve data načíst !"));
+        QCOMPARE(windows->Form5->windowTitle(), QStringLiteral("Výběr sériového portu"));
+    }
+
+    void startupFlags()
+    {
+        folder->writeConfig(QString());
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        form->Timer1->stop();
+        form->SaveAsOnClose = true;
+        form->WriteVersionQuery = true;
+        QVERIFY(windows->Form8->isVisible());  // visible from its creation
+        QVERIFY(!form->isEnabled());
+        form->show();
+        QVERIFY(!form->SaveAsOnClose);
+        QVERIFY(!form->WriteVersionQuery);
+        QVERIFY(form->VersionQueryRequested);
+        QVERIFY(form->QuietFirstExchange);
+        QVERIFY(!form->isEnabled());
+        QVERIFY(windows->Form8->isVisible());
+    }
+
+    void statusBarDateAndTime_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("no leading zeros") << QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)) << "6.12.2026" << "9:5:7";
+        QTest::newRow("two digits") << QDateTime(QDate(2027, 1, 31), QTime(23, 59, 59)) << "31.1.2027"
+                                    << "23:59:59";
+        QTest::newRow("midnight") << QDateTime(QDate(2026, 10, 10), QTime(0, 0, 0)) << "10.10.2026" << "0:0:0";
+    }
+    void statusBarDateAndTime()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        folder->writeConfig(QStringLiteral("[Setup]\nCOM=3\n"));
+        start();
+        form->clock = [now] { return now; };
+        form->FirmwareVersion = QStringLiteral("2.00");
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(5), date);
+        QCOMPARE(form->StatusBar1->panelText(6), time);
+        QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("COM:3"));
+        QCOMPARE(form->StatusBar1->panelText(3), QStringLiteral("Firmware.: 2.00"));
+        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+    }
+
+    void usbPanelAndIndicator()
+    {
+        folder->writeConfig(QString());
+        start();
+        windows->Form5->setUsbChecked(true);
+        form->UsbState = QStringLiteral("--");
+        QPalette red = form->Label166->palette();
+        red.setColor(QPalette::Window, Qt::red);
+        form->Label166->setPalette(red);
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:--"));
+        QCOMPARE(form->Label166->palette().color(QPalette::Window), form->palette().color(QPalette::Button));
+    }
+
+    void firstTick_data()
+    {
+        QTest::addColumn<bool>("fromCommandLine");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("answer no") << false << false;
+        QTest::newRow("answer yes") << false << true;
+        QTest::newRow("file from the command line") << true << false;
+    }
+    void firstTick()
+    {
+        QFETCH(bool, fromCommandLine);
+        QFETCH(bool, answer);
+        folder->writeConfig(QString());
+        start(fromCommandLine ? std::optional<QString>("/data/lift.kvr") : std::nullopt);
+        QSignalSpy open(form, &TForm1::openRequested);
+        int queries = 0;
+        form->runVersionQuery = [&queries] { ++queries; };
+        log->answers = {answer};
+        QCOMPARE(form->Timer1->interval(), 3500);
+        form->Timer1Timer();
+        QVERIFY(form->isEnabled());
+        QVERIFY(!windows->Form8->isVisible());
+        QCOMPARE(form->Timer1->interval(), 300);
+        QVERIFY(form->Timer1->isActive());
+        QCOMPARE(log->shown.size(), fromCommandLine ? 0 : 1);
+        if (!fromCommandLine) {
+            QCOMPARE(log->shown[0].text, QStringLiteral("Chcete načíst soubor s nastavením?"));
+            QCOMPARE(log->shown[0].title, QStringLiteral("Otevřít soubor"));
+            QVERIFY(log->shown[0].question);
+            QVERIFY(!log->shown[0].defaultYes);
+        }
+        QCOMPARE(open.size(), answer ? 1 : 0);
+        QCOMPARE(queries, 1);  // the version query follows the question in every case
+
+        // Later ticks ask nothing more and run a query only when one is requested.
+        form->VersionQueryRequested = false;
+        form->Timer1Timer();
+        QCOMPARE(log->shown.size(), fromCommandLine ? 0 : 1);
+        QCOMPARE(queries, 1);
+    }
+
+    void versionQueryStaysPendingWithoutAnExchange()
+    {
+        folder->writeConfig(QString());
+        start();
+        form->Timer1Timer();
+        QVERIFY(form->VersionQueryRequested);
+        form->Timer1Timer();
+        QVERIFY(form->VersionQueryRequested);
+    }
+
+    void statusBarClick_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("usbState");
+        QTest::addColumn<bool>("requested");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("serial port") << false << "" << true << false;
+        QTest::newRow("cable found") << true << "OK" << true << false;
+        QTest::newRow("cable missing") << true << "--" << false << true;
+    }
+    void statusBarClick()
+    {
+        QFETCH(bool, usb);
+        QFETCH(QString, usbState);
+        QFETCH(bool, requested);
+        QFETCH(bool, reported);
+        folder->writeConfig(QString());
+        start();
+        form->Timer1Timer();  // the first tick makes the window usable
+        log->shown.clear();
+        windows->Form5->setUsbChecked(usb);
+        form->UsbState = usbState;
+        form->VersionQueryRequested = false;
+        QSignalSpy usbOpen(form, &TForm1::usbOpenRequested);
+        QTest::mouseClick(form->StatusBar1->panel(1), Qt::LeftButton);
+        QCOMPARE(usbOpen.size(), usb ? 1 : 0);
+        QCOMPARE(form->VersionQueryRequested, requested);
+        QCOMPARE(log->shown.size(), reported ? 1 : 0);
+        if (reported)
+            QCOMPARE(log->shown[0].text, QStringLiteral("Chyba komunikace"));
+    }
+
+    // Tone signalling and button polarity exist from certain firmware versions.
+    void firmwareOptions_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("toneEnabled");
+        QTest::addColumn<bool>("polarityEnabled");
+        QTest::addColumn<QString>("tone");
+        QTest::addColumn<QString>("polarity");
+        // The user left TONE at 0 and chose reverse polarity before.
+        QTest::newRow("none known yet") << "" << true << true << "0" << "0";
+        QTest::newRow("1.14") << "1.14" << false << false << "3" << "1";
+        QTest::newRow("1.15") << "1.15" << true << false << "0" << "1";
+        QTest::newRow("1.20") << "1.20" << true << true << "0" << "0";
+        QTest::newRow("2.00") << "2.00" << true << true << "0" << "0";
+        QTest::newRow("3.50") << "3.50" << false << false << "3" << "1";
+        QTest::newRow("garbled") << "x.yz" << true << true << "0" << "0";
+    }
+    void firmwareOptions()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, toneEnabled);
+        QFETCH(bool, polarityEnabled);
+        QFETCH(QString, tone);
+        QFETCH(QString, polarity);
+        folder->writeConfig(QString());
+        start();
+        form->setPolarityOptionsEnabled(true);
+        form->setStoredText(QStringLiteral("TONE"), QStringLiteral("0"));
+        form->setStoredText(QStringLiteral("PoBt"), QStringLiteral("0"));
+        form->FirmwareVersion = version;
+        form->Timer1Timer();
+        QCOMPARE(form->toneOptionsEnabled(), toneEnabled);
+        QCOMPARE(form->polarityOptionsEnabled(), polarityEnabled);
+        QCOMPARE(form->storedText(QStringLiteral("TONE")), tone);
+        QCOMPARE(form->storedText(QStringLiteral("PoBt")), polarity);
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
