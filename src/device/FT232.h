@@ -11,11 +11,11 @@
 // Raised when the converter cannot be opened.
 class TFT232Exception : public std::runtime_error
 {
-public:
+  public:
     explicit TFT232Exception(const QString &message);
     QString message() const { return message_; }
 
-private:
+  private:
     QString message_;
 };
 
@@ -24,7 +24,7 @@ private:
 // throws), destroying it closes the handle.
 class TFT232
 {
-public:
+  public:
     // Blocking wait of the given milliseconds; tests pass one that only records.
     using Wait = std::function<void(int ms)>;
     static void sleepWait(int ms);
@@ -52,7 +52,7 @@ public:
     D2xx::Handle handle() const { return handle_; }
     D2xx::Status lastStatus() const { return lastStatus_; }
 
-private:
+  private:
     D2xx::Handle handle_ = D2xx::NoHandle;
     D2xx::Status lastStatus_ = D2xx::Ok;
     std::shared_ptr<D2xxBackend> backend_;

@@ -17,9 +17,9 @@ bool UsbLink::attempt(int waitMs)
         UsbDevice = std::make_unique<TFT232>(SerialNumber, backend_ ? backend_ : D2xx::backend(), wait_);
         if (wait_)
             wait_(waitMs);
-        UsbDevice->SetBitMode(0, 0);  // plain serial, no bit-bang
-        UsbDevice->SetDtr(false);     // DTR up
-        UsbDevice->SetRts(true);      // RTS down
+        UsbDevice->SetBitMode(0, 0); // plain serial, no bit-bang
+        UsbDevice->SetDtr(false);    // DTR up
+        UsbDevice->SetRts(true);     // RTS down
         UsbDevice->SetBaudRate(BaudRate);
         UsbState = StateOpen;
         UsbOpen = true;
@@ -64,7 +64,7 @@ QByteArray UsbLink::readAllWaiting()
             return result;
     }
     if (!UsbDevice)
-        return result;  // released after a failed exchange: nothing to read from
+        return result; // released after a failed exchange: nothing to read from
 
     const quint32 count = UsbDevice->RxQueueCount();
     for (quint32 i = 0; i < count; ++i) {

@@ -15,7 +15,7 @@
 // the open procedure then releases the old connection and tries again.
 class UsbLink
 {
-public:
+  public:
     static inline const QString SerialNumber = QStringLiteral("ZARP-USB");
     static constexpr int BaudRate = 2400;
     static inline const QString StateOpen = QStringLiteral("OK");
@@ -60,7 +60,7 @@ public:
     // "USB:" + UsbState, the text of the status bar's first panel.
     QString statusText() const { return QStringLiteral("USB:") + UsbState; }
 
-private:
+  private:
     bool attempt(int waitMs);
 
     std::shared_ptr<D2xxBackend> backend_;

@@ -5,14 +5,16 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-namespace {
+namespace
+{
 
 QMutex backendMutex;
 std::shared_ptr<D2xxBackend> currentBackend;
 
-}  // namespace
+} // namespace
 
-namespace D2xx {
+namespace D2xx
+{
 
 std::shared_ptr<D2xxBackend> backend()
 {
@@ -28,4 +30,4 @@ void setBackend(std::shared_ptr<D2xxBackend> backend)
     currentBackend = std::move(backend);
 }
 
-}  // namespace D2xx
+} // namespace D2xx

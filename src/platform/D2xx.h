@@ -11,7 +11,8 @@
 // returns a status (0 is success) and takes the handle that the open call gave.
 // Handles are plain numbers handed out by a backend and never reused, so a call
 // on a closed handle fails with InvalidHandle instead of touching freed memory.
-namespace D2xx {
+namespace D2xx
+{
 
 using Handle = quint32;
 using Status = quint32;
@@ -32,11 +33,11 @@ constexpr Status OtherError = 18;
 // The only open mode the program uses: pick the converter by its serial number.
 constexpr quint32 OpenBySerialNumber = 1;
 
-}  // namespace D2xx
+} // namespace D2xx
 
 class D2xxBackend
 {
-public:
+  public:
     virtual ~D2xxBackend() = default;
 
     // Opens the converter whose serial-number string equals serialNumber. A
@@ -59,7 +60,8 @@ public:
                                quint32 *bytesWritten) = 0;
 };
 
-namespace D2xx {
+namespace D2xx
+{
 
 // The backend the program talks to. Unless another one was installed, the
 // first call creates the libftdi1 backend that drives a real cable.
@@ -70,4 +72,4 @@ std::shared_ptr<D2xxBackend> backend();
 // before keep the backend they were opened with.
 void setBackend(std::shared_ptr<D2xxBackend> backend);
 
-}  // namespace D2xx
+} // namespace D2xx

@@ -2,8 +2,8 @@
 
 #include <QMutexLocker>
 
-#include <libusb.h>
 #include <ftdi.h>
+#include <libusb.h>
 
 #include <cstring>
 
@@ -23,7 +23,8 @@ struct LibFtdiD2xx::Connection {
     }
 };
 
-namespace {
+namespace
+{
 
 // Bulk reads return as soon as the converter has nothing more to send (it
 // reports every latency period), so this limit only matters when the cable has
@@ -58,7 +59,7 @@ libusb_device *findBySerialNumber(ftdi_context *ftdi, libusb_device **list, ssiz
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 const QList<quint16> &LibFtdiD2xx::productIds()
 {
@@ -98,7 +99,7 @@ Status LibFtdiD2xx::openEx(const QByteArray &serialNumber, quint32 flags, Handle
     connection->serialNumber = wanted;
     connection->ftdi = ftdi_new();
     if (!connection->ftdi)
-        return InsufficientResources;  // libusb could not start (no USB here at all)
+        return InsufficientResources; // libusb could not start (no USB here at all)
 
     libusb_device **list = nullptr;
     const ssize_t count = libusb_get_device_list(connection->ftdi->usb_ctx, &list);
@@ -110,7 +111,7 @@ Status LibFtdiD2xx::openEx(const QByteArray &serialNumber, quint32 flags, Handle
     if (!device)
         return DeviceNotFound;
     if (opened < 0)
-        return DeviceNotOpened;  // held by another program or driver
+        return DeviceNotOpened; // held by another program or driver
 
     connection->ftdi->usb_read_timeout = ReadTimeoutMs;
     connection->ftdi->usb_write_timeout = WriteTimeoutMs;
@@ -210,7 +211,7 @@ Status LibFtdiD2xx::getStatus(Handle handle, quint32 *rxQueue, quint32 *txQueue,
     if (rxQueue)
         *rxQueue = quint32(c->received.size());
     if (txQueue)
-        *txQueue = 0;  // writes return only when the converter has taken the bytes
+        *txQueue = 0; // writes return only when the converter has taken the bytes
     if (eventStatus)
         *eventStatus = 0;
     return status;

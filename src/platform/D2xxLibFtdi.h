@@ -16,7 +16,7 @@ struct ftdi_context;
 // buffer of our own and reports the buffer's size; reads take from it.
 class LibFtdiD2xx : public D2xxBackend
 {
-public:
+  public:
     static constexpr quint16 VendorId = 0x0403;
     // FT232R, FT2232, FT4232, FT232H and FT-X converters.
     static const QList<quint16> &productIds();
@@ -44,7 +44,7 @@ public:
     D2xx::Status read(D2xx::Handle handle, void *buffer, quint32 size, quint32 *bytesRead) override;
     D2xx::Status write(D2xx::Handle handle, const void *buffer, quint32 size, quint32 *bytesWritten) override;
 
-private:
+  private:
     struct Connection;
 
     Connection *find(D2xx::Handle handle);

@@ -10,7 +10,7 @@ class TestUsbFt232 : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void openFailureMessage_data()
     {
         QTest::addColumn<QString>("serial");
@@ -44,7 +44,7 @@ private slots:
         TFT232 first(QStringLiteral("ZARP-USB"), cable, {});
         QCOMPARE(first.lastStatus(), D2xx::Ok);
         QVERIFY_THROWS_EXCEPTION(TFT232Exception, TFT232(QStringLiteral("ZARP-USB"), cable, {}));
-        QVERIFY(first.WriteByte('x'));  // the first connection is unharmed
+        QVERIFY(first.WriteByte('x')); // the first connection is unharmed
     }
 
     // The flag says "clear the line", so false raises it.
@@ -110,7 +110,7 @@ private slots:
         auto cable = std::make_shared<SimulatedD2xx>();
         TFT232 device(QStringLiteral("ZARP-USB"), cable, {});
         quint8 byte = 0x42;
-        QVERIFY(!device.ReadByte(byte));  // nothing waiting
+        QVERIFY(!device.ReadByte(byte)); // nothing waiting
         QCOMPARE(device.RxQueueCount(), 0u);
 
         cable->deliverToHost(QByteArray("\x00\xFF", 2));

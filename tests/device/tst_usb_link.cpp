@@ -8,19 +8,20 @@
 
 #include <stdexcept>
 
-namespace {
+namespace
+{
 
 // A converter library that fails in a way the program does not expect.
 class ThrowingD2xx : public SimulatedD2xx
 {
-public:
+  public:
     D2xx::Status openEx(const QByteArray &, quint32, D2xx::Handle *) override
     {
         throw std::runtime_error("driver fault");
     }
 };
 
-}  // namespace
+} // namespace
 
 class TestUsbLink : public QObject
 {
@@ -45,7 +46,7 @@ class TestUsbLink : public QObject
         waits.clear();
     }
 
-private slots:
+  private slots:
     void init() { makeLink(std::make_shared<SimulatedD2xx>()); }
     void cleanup()
     {
@@ -63,9 +64,12 @@ private slots:
         QTest::addColumn<QList<int>>("expectedWaits");
         QTest::newRow("present") << true << false << QByteArray("ZARP-USB") << true << QList<int>{20, 20};
         QTest::newRow("absent") << false << false << QByteArray("ZARP-USB") << false << QList<int>{};
-        QTest::newRow("held by another program") << true << true << QByteArray("ZARP-USB") << false << QList<int>{};
-        QTest::newRow("another FTDI cable") << true << false << QByteArray("FT5X0Q2A") << false << QList<int>{};
-        QTest::newRow("serial in other case") << true << false << QByteArray("zarp-usb") << false << QList<int>{};
+        QTest::newRow("held by another program")
+            << true << true << QByteArray("ZARP-USB") << false << QList<int>{};
+        QTest::newRow("another FTDI cable")
+            << true << false << QByteArray("FT5X0Q2A") << false << QList<int>{};
+        QTest::newRow("serial in other case")
+            << true << false << QByteArray("zarp-usb") << false << QList<int>{};
     }
     void openOutcome()
     {
@@ -77,7 +81,7 @@ private slots:
         makeLink(std::make_shared<SimulatedD2xx>(cableSerial));
         cable->setPlugged(plugged);
         cable->setHeldElsewhere(heldElsewhere);
-        QVERIFY(link->UsbState.isEmpty());  // nothing shown before the first attempt
+        QVERIFY(link->UsbState.isEmpty()); // nothing shown before the first attempt
 
         link->open();
 
@@ -196,7 +200,7 @@ private slots:
     void readAllWaiting_data()
     {
         QTest::addColumn<QByteArray>("waiting");
-        QTest::addColumn<int>("readsBeforeFault");  // -1: reads never fail
+        QTest::addColumn<int>("readsBeforeFault"); // -1: reads never fail
         QTest::addColumn<QByteArray>("expected");
         const QByteArray status("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a", 10);
         const QByteArray allValues = [] {

@@ -8,7 +8,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 KavrSimOptions deviceWithKnownIdentity()
 {
@@ -16,7 +17,7 @@ KavrSimOptions deviceWithKnownIdentity()
     options.state.firmware = 121;
     options.state.serialNumber = 0x1234;
     options.state.powerOnCount = 7;
-    options.state.serviceHours = 26;  // one day and two hours
+    options.state.serviceHours = 26; // one day and two hours
     for (int i = 0; i < 128; ++i)
         options.state.block[size_t(i)] = std::uint8_t(i * 7 + 3);
     options.line.ftdiLatencyMs = 2;
@@ -27,7 +28,7 @@ KavrSimOptions deviceWithKnownIdentity()
 // power-on count "N" serial high and low "S" hours then days.
 const QByteArray expectedStatus("V\x79U\x07N\x12\x34S\x02\x01", 10);
 
-}  // namespace
+} // namespace
 
 class TestUsbSimulator : public QObject
 {
@@ -66,7 +67,7 @@ class TestUsbSimulator : public QObject
         return link->readAllWaiting();
     }
 
-private slots:
+  private slots:
     void cleanup()
     {
         link.reset();

@@ -13,7 +13,7 @@ class TestD2xxLibFtdi : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     // A developer machine may have the cable plugged in; then "absent" cannot
     // be tested there.
     bool cablePresent()
@@ -26,7 +26,7 @@ private:
         return true;
     }
 
-private slots:
+  private slots:
     void openWithoutCableFails_data()
     {
         QTest::addColumn<QByteArray>("serial");
@@ -60,8 +60,8 @@ private slots:
     void unknownHandleIsRefused_data()
     {
         QTest::addColumn<int>("operation");
-        const char *names[] = {"close", "setBitMode", "setDtr", "clrDtr", "setRts", "clrRts",
-                               "setBaudRate", "getStatus", "read", "write"};
+        const char *names[] = {"close",  "setBitMode",  "setDtr",    "clrDtr", "setRts",
+                               "clrRts", "setBaudRate", "getStatus", "read",   "write"};
         for (int i = 0; i < 10; ++i)
             QTest::newRow(names[i]) << i;
     }
@@ -102,7 +102,7 @@ private slots:
             QCOMPARE(e.message(), QStringLiteral("Device ZARP-USB can not open"));
             QCOMPARE(QString::fromStdString(e.what()), e.message());
         }
-        QCOMPARE(waits, 0);  // a failed open has nothing to close
+        QCOMPARE(waits, 0); // a failed open has nothing to close
     }
 
     // Both attempts of the open procedure, with the real waits, on the real

@@ -8,7 +8,9 @@
 
 using namespace D2xx;
 
-SimulatedD2xx::SimulatedD2xx(const QByteArray &serialNumber) : serialNumber_(serialNumber) {}
+SimulatedD2xx::SimulatedD2xx(const QByteArray &serialNumber) : serialNumber_(serialNumber)
+{
+}
 
 void SimulatedD2xx::setPlugged(bool plugged)
 {
@@ -143,7 +145,7 @@ Status SimulatedD2xx::openEx(const QByteArray &serialNumber, quint32 flags, Hand
     ++opens_;
     rxQueue_.clear();
     if (simLine_)
-        simLine_->purge();  // what came while nothing was open is gone
+        simLine_->purge(); // what came while nothing was open is gone
     *handle = openHandle_;
     return Ok;
 }
@@ -269,7 +271,7 @@ Status SimulatedD2xx::write(Handle handle, const void *buffer, quint32 size, qui
             return status;
         bytes = QByteArray(static_cast<const char *>(buffer), qsizetype(size));
         if (simLine_ && !bytes.isEmpty() && !simLine_->write(bytes))
-            return IoError;  // the communicator dropped the line
+            return IoError; // the communicator dropped the line
         written_.append(bytes);
         *bytesWritten = size;
         receiver = deviceSide_;

@@ -21,7 +21,7 @@ class SimulatedCable;
 // closed connection was ever used again.
 class SimulatedD2xx : public D2xxBackend
 {
-public:
+  public:
     explicit SimulatedD2xx(const QByteArray &serialNumber = "ZARP-USB");
 
     // --- the cable ---
@@ -58,14 +58,14 @@ public:
         bool rts = false;
         quint32 baudRate = 9600;
         quint8 bitMask = 0xFF;
-        quint8 bitMode = 0xFF;  // nothing chosen yet
+        quint8 bitMode = 0xFF; // nothing chosen yet
     };
     Line line() const;
-    int openCount() const;   // successful opens
-    int closeCount() const;  // closes of open handles
+    int openCount() const;  // successful opens
+    int closeCount() const; // closes of open handles
     // Calls naming a handle that was closed before (or never given out).
     int staleHandleCalls() const;
-    QByteArray written() const;  // everything the program sent, in order
+    QByteArray written() const; // everything the program sent, in order
 
     D2xx::Status openEx(const QByteArray &serialNumber, quint32 flags, D2xx::Handle *handle) override;
     D2xx::Status close(D2xx::Handle handle) override;
@@ -80,7 +80,7 @@ public:
     D2xx::Status read(D2xx::Handle handle, void *buffer, quint32 size, quint32 *bytesRead) override;
     D2xx::Status write(D2xx::Handle handle, const void *buffer, quint32 size, quint32 *bytesWritten) override;
 
-private:
+  private:
     // Ok for the open handle, otherwise the status to return (and counts the
     // stale call). Called with the lock held.
     D2xx::Status check(D2xx::Handle handle);
@@ -93,7 +93,7 @@ private:
     QByteArray serialNumber_;
     bool plugged_ = true;
     bool heldElsewhere_ = false;
-    bool dead_ = false;  // unplugged while open
+    bool dead_ = false; // unplugged while open
     D2xx::Handle openHandle_ = D2xx::NoHandle;
     D2xx::Handle nextHandle_ = 1;
     QByteArray rxQueue_;

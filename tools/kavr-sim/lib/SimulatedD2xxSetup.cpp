@@ -2,7 +2,8 @@
 
 #include "KavrSimulator.h"
 
-namespace SimulatedUsb {
+namespace SimulatedUsb
+{
 
 std::shared_ptr<SimulatedD2xx> install(const KavrSimOptions &options, QString *error)
 {
@@ -25,4 +26,4 @@ bool installIfRequested()
     return install(options) != nullptr;
 }
 
-}  // namespace SimulatedUsb
+} // namespace SimulatedUsb

@@ -10,7 +10,8 @@
 // Makes the program's USB cable a simulated one with the communicator
 // simulator at its far end, for tests and for demonstrations without the
 // hardware. Call before anything opens the cable.
-namespace SimulatedUsb {
+namespace SimulatedUsb
+{
 
 // "1" asks the program to use the simulated cable instead of a real one.
 inline constexpr char EnvironmentVariable[] = "TESSARO_USB_SIMULATOR";
@@ -25,4 +26,4 @@ std::shared_ptr<SimulatedD2xx> install(const KavrSimOptions &options = {}, QStri
 // the simulated cable is now in place.
 bool installIfRequested();
 
-}  // namespace SimulatedUsb
+} // namespace SimulatedUsb
