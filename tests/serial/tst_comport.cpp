@@ -72,6 +72,7 @@ private slots:
     void farSideVanishesMidTransfer();
     void closeWhileEventWaitsForMainThread();
     void closeFromDataHandler();
+    void autoOpenAndQuietDestruction();
 };
 
 void ComPortTest::programRecord()
@@ -485,6 +486,32 @@ void ComPortTest::closeFromDataHandler()
         QTRY_VERIFY_WITH_TIMEOUT(!port->IsOpen(), 3000);
         QCOMPARE(answer, QByteArray("0123456789"));
     }
+}
+
+void ComPortTest::autoOpenAndQuietDestruction()
+{
+    PortsFolder folder;
+    PtyPair pty;
+    QVERIFY(pty.ok() && folder.setPort(3, pty.slavePath()));
+    auto port = std::make_unique<TAfComPort>();
+    port->setObjectName(QStringLiteral("AfComPort1"));
+    port->SetComNumber(3);
+    port->SetAutoOpen(true);
+    int opened = 0, closed = 0;
+    port->OnPortOpen = [&](QObject *) { ++opened; };
+    port->OnPortClose = [&](QObject *) { ++closed; };
+    port->Loaded();
+    QVERIFY(port->IsOpen());
+    QCOMPARE(opened, 1);
+
+    // Held while open: nobody else gets the lock.
+    const int other = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(other >= 0);
+    QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
+    port.reset();
+    QCOMPARE(closed, 0); // destruction closes without the event
+    QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
 }
 
 void ComPortTest::initTestCase()
