@@ -8,8 +8,6 @@ class KeyFiltersTest : public QObject {
 private slots:
     void filters_data();
     void filters();
-    void tableAssignsFilters_data();
-    void tableAssignsFilters();
 };
 
 Q_DECLARE_METATYPE(KeyFilter)
@@ -60,34 +58,6 @@ void KeyFiltersTest::filters()
         if (const std::optional<QChar> got = KeyFilters::accept(filter, c, separator))
             field += *got;
     QCOMPARE(field, taken);
-}
-
-// The table decides which field gets which filter; a wrong entry would let
-// letters into a number field or lock the user out of one.
-void KeyFiltersTest::tableAssignsFilters_data()
-{
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<KeyFilter>("filter");
-    for (const char *c : {"Edit140", "Edit144", "Edit9", "Edit10", "Edit8", "Edit15", "Edit17", "Edit152",
-                          "Edit153", "Edit154", "Edit155", "Edit11", "Edit13"})
-        QTest::newRow(c) << QString::fromLatin1(c) << KeyFilter::Digits;
-    for (const char *c : {"Edit116", "Edit148", "Edit149"})
-        QTest::newRow(c) << QString::fromLatin1(c) << KeyFilter::Digits1to5;
-    for (const char *c : {"Edit146", "Edit150"})
-        QTest::newRow(c) << QString::fromLatin1(c) << KeyFilter::Digits1to9;
-    for (const char *c : {"Edit145", "Edit147"})
-        QTest::newRow(c) << QString::fromLatin1(c) << KeyFilter::Decimal;
-    for (const char *c : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit12"})
-        QTest::newRow(c) << QString::fromLatin1(c) << KeyFilter::DialString;
-}
-
-void KeyFiltersTest::tableAssignsFilters()
-{
-    QFETCH(QString, control);
-    QFETCH(KeyFilter, filter);
-    const ParamSpec *p = ParameterTable::byControl(control);
-    QVERIFY(p);
-    QCOMPARE(p->filter, filter);
 }
 
 QTEST_APPLESS_MAIN(KeyFiltersTest)

@@ -14,7 +14,6 @@ class SettingsFileTest : public QObject {
 private slots:
     void cleanup();
     void firstRecordOfToneDiallingFile();
-    void everyRecordHasItsKeyAndPaddedValue();
     void fixtureLoadsAndWritesBack();
     void roundTrip_data();
     void roundTrip();
@@ -99,28 +98,6 @@ void SettingsFileTest::firstRecordOfToneDiallingFile()
     const QByteArray expected = QByteArray::fromHex("06446961 6C3A20") + QByteArray(10, '\0') +
                                 QByteArray::fromHex("0131") + QByteArray(30, ' ') + QByteArray(1, '\0');
     QCOMPARE(SettingsFile::encode(r).left(50).toHex(' '), expected.toHex(' '));
-}
-
-void SettingsFileTest::everyRecordHasItsKeyAndPaddedValue()
-{
-    MemoryRecord r;
-    fillVaried(r, ',');
-    r.setStoredText("M001", QString(40, '7'));  // cut to 32: fills the whole value field
-    const QByteArray bytes = SettingsFile::encode(r);
-    QCOMPARE(bytes.size(), 2250);
-    int n = 0;
-    for (const ParamSpec &p : ParameterTable::all()) {
-        const QByteArray rec = bytes.mid(50 * n++, 50);
-        QCOMPARE(rec.left(7), QByteArray("\x06") + p.key + ": ");
-        QCOMPARE(rec.mid(7, 10), QByteArray(10, '\0'));
-        const QByteArray value = r.storedText(p.key).left(32).toLatin1();
-        QCOMPARE(int(quint8(rec[17])), value.size());
-        QCOMPARE(rec.mid(18, value.size()), value);
-        if (value.size() < 32) {
-            QCOMPARE(rec.mid(18 + value.size(), 31 - value.size()), QByteArray(31 - value.size(), ' '));
-            QCOMPARE(rec[49], '\0');
-        }
-    }
 }
 
 // The fixture was made byte by byte from the file layout, not by this writer.
