@@ -195,12 +195,15 @@ void PtyLine::hangUp()
 {
     // Closing the master flushes what the host has not read yet. Bytes sent
     // before a hang-up reach a real host, so give it a moment to take them.
+    // The kernel hands bytes from master to slave a little later, so wait a
+    // few byte times before looking whether the host has read them all.
     if (m_heldSlave >= 0) {
-        for (int waited = 0; waited < 200; waited += 2) {
-            ::usleep(2000);
+        ::usleep(20000);
+        for (int waited = 0; waited < 500; waited += 2) {
             int pending = 0;
             if (::ioctl(m_heldSlave, FIONREAD, &pending) != 0 || pending == 0)
                 break;
+            ::usleep(2000);
         }
     }
     closeFd(m_fd);
