@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QVariant>
 
-namespace {
+namespace
+{
 
 QChar systemDecimalSeparator()
 {
@@ -66,8 +67,9 @@ bool isNavigationKey(const QKeyEvent *e)
     }
 }
 
-class FieldGuard : public QObject {
-public:
+class FieldGuard : public QObject
+{
+  public:
     FieldGuard(QLineEdit *field, const ParamSpec *spec) : QObject(field), m_field(field), m_spec(spec) {}
 
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -85,7 +87,7 @@ public:
         }
     }
 
-private:
+  private:
     // True when the key is swallowed.
     bool filterKey(QKeyEvent *e)
     {
@@ -100,13 +102,14 @@ private:
 
         QString taken;
         for (QChar c : typed)
-            if (const std::optional<QChar> got = KeyFilters::accept(m_spec->filter, c, systemDecimalSeparator()))
+            if (const std::optional<QChar> got =
+                    KeyFilters::accept(m_spec->filter, c, systemDecimalSeparator()))
                 taken += *got;
         if (taken == typed)
             return false;
         taken.remove(QChar(KeyFilters::Backspace));
         if (!taken.isEmpty())
-            m_field->insert(taken);  // as if typed: replaces a selection, keeps the maximum length
+            m_field->insert(taken); // as if typed: replaces a selection, keeps the maximum length
         return true;
     }
 
@@ -122,7 +125,7 @@ private:
         case Qt::OtherFocusReason:
             break;
         default:
-            return;  // another window, a menu, a popup
+            return; // another window, a menu, a popup
         }
         const QWidget *next = QApplication::focusWidget();
         if (!next || next == m_field || next->window() != m_field->window())
@@ -149,7 +152,8 @@ private:
                 fieldBeingReturnedTo() = nullptr;
                 return;
             }
-            MessageBoxes::showMessage(field->window(), LanguageTexts::text(QStringLiteral("MESSAGE"), messageKey));
+            MessageBoxes::showMessage(field->window(),
+                                      LanguageTexts::text(QStringLiteral("MESSAGE"), messageKey));
             if (field) {
                 bringToFront(field);
                 field->setFocus(Qt::OtherFocusReason);
@@ -159,10 +163,10 @@ private:
     }
 
     QLineEdit *m_field;
-    const ParamSpec *m_spec;  // nullptr: a counter that takes no input
+    const ParamSpec *m_spec; // nullptr: a counter that takes no input
 };
 
-}  // namespace
+} // namespace
 
 void installFieldGuards(QWidget *root)
 {
@@ -176,7 +180,7 @@ void installFieldGuards(QWidget *root)
         if (!counter && !(spec && spec->kind == ParamKind::Edit))
             continue;
         if (field->property(guardedProperty).toBool())
-            continue;  // installed already
+            continue; // installed already
         field->setProperty(guardedProperty, true);
         field->installEventFilter(new FieldGuard(field, counter ? nullptr : spec));
     }

@@ -8,7 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 std::function<QString(const FileCommands::DialogRequest &)> &dialogPlayer()
 {
@@ -16,7 +17,10 @@ std::function<QString(const FileCommands::DialogRequest &)> &dialogPlayer()
     return player;
 }
 
-QString message(int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); }
+QString message(int key)
+{
+    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
+}
 
 // Shorter names cannot be a settings file path; the commands treat them as
 // "no file chosen".
@@ -24,7 +28,10 @@ constexpr int ShortestName = 8;
 
 const QString kvr = QStringLiteral("KVR");
 
-QString settingsFilter() { return message(22) + QStringLiteral(" KAVR (*.KVR)"); }
+QString settingsFilter()
+{
+    return message(22) + QStringLiteral(" KAVR (*.KVR)");
+}
 
 // The dialog adds the default extension to a name typed without one.
 QString withDefaultExtension(const QString &path)
@@ -34,7 +41,7 @@ QString withDefaultExtension(const QString &path)
     return path + QLatin1Char('.') + kvr;
 }
 
-}  // namespace
+} // namespace
 
 FileCommands::FileCommands(QWidget *parent, MainWindowState &state, SettingsRecord &record)
     : m_parent(parent), m_state(state), m_record(record)

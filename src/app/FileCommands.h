@@ -11,8 +11,9 @@ struct MainWindowState;
 
 // The Open, Save and Save as commands of the main window, and the start-up
 // load of a settings file named on the command line.
-class FileCommands {
-public:
+class FileCommands
+{
+  public:
     FileCommands(QWidget *parent, MainWindowState &state, SettingsRecord &record);
 
     // Open: choose a .kvr file and load it into the record.
@@ -34,18 +35,18 @@ public:
     struct DialogRequest {
         bool save = false;
         QString title;
-        QStringList filters;  // Qt filter strings, first one selected
+        QStringList filters; // Qt filter strings, first one selected
         QString directory;
-        QString fileName;     // prefilled name
+        QString fileName; // prefilled name
         QString defaultSuffix;
     };
     // Tests play the dialog: return the chosen path, or empty for cancel.
     // Pass nullptr to show real dialogs again.
     static void setDialogPlayer(std::function<QString(const DialogRequest &)> player);
 
-private:
+  private:
     QString runDialog(const DialogRequest &request);
-    bool acceptName();  // the name checks of Open and the command line
+    bool acceptName(); // the name checks of Open and the command line
     void load();
     void write();
 

@@ -4,17 +4,45 @@
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
-namespace DeviceCodec {
+namespace DeviceCodec
+{
 
-namespace {
+namespace
+{
 
 // Block positions (1-based, as the communicator counts them).
 enum Pos {
-    PosNoRi = 2, PosMaSp = 3, PosTBtn = 4, PosTHng = 5, PosTDia = 6, PosTRep = 7,
-    PosToneGap = 8, PosFlashPause = 9, PosPotZ = 11, PosHgUp = 17, PosTPtn = 19, PosTVtn = 20,
-    PosPasw = 21, PosDial = 25, PosEndS = 26, PosSwSt = 27, PosSwTi = 29, PosPoBt = 31, PosTone = 32,
-    PosSeVo = 33, PosNou1 = 34, PosNou2 = 35, PosInPo = 36, PosBlPo = 37, PosOpSe = 38, PosOpNo = 39,
-    PosCaPo = 40, PosFlags = 45, PosHours = 46, PosDays = 47, PosPwOn = 48
+    PosNoRi = 2,
+    PosMaSp = 3,
+    PosTBtn = 4,
+    PosTHng = 5,
+    PosTDia = 6,
+    PosTRep = 7,
+    PosToneGap = 8,
+    PosFlashPause = 9,
+    PosPotZ = 11,
+    PosHgUp = 17,
+    PosTPtn = 19,
+    PosTVtn = 20,
+    PosPasw = 21,
+    PosDial = 25,
+    PosEndS = 26,
+    PosSwSt = 27,
+    PosSwTi = 29,
+    PosPoBt = 31,
+    PosTone = 32,
+    PosSeVo = 33,
+    PosNou1 = 34,
+    PosNou2 = 35,
+    PosInPo = 36,
+    PosBlPo = 37,
+    PosOpSe = 38,
+    PosOpNo = 39,
+    PosCaPo = 40,
+    PosFlags = 45,
+    PosHours = 46,
+    PosDays = 47,
+    PosPwOn = 48
 };
 
 struct Plain {
@@ -40,24 +68,32 @@ struct Number {
     const char *key;
 };
 // The report numbers come before the six emergency numbers.
-constexpr Number numberFields[] = {{49, "M007"}, {65, "M008"}, {81, "M001"}, {89, "M002"},
+constexpr Number numberFields[] = {{49, "M007"}, {65, "M008"},  {81, "M001"},  {89, "M002"},
                                    {97, "M003"}, {105, "M004"}, {113, "M005"}, {121, "M006"}};
 
 // Option groups whose byte is their stored text read as a number.
-constexpr Plain optionFields[] = {{PosPoBt, "PoBt"}, {PosTone, "TONE"}, {PosSeVo, "SeVo"},
-                                  {PosNou1, "Nou1"}, {PosNou2, "Nou2"}, {PosInPo, "InPo"},
-                                  {PosBlPo, "BlPo"}};
+constexpr Plain optionFields[] = {{PosPoBt, "PoBt"}, {PosTone, "TONE"}, {PosSeVo, "SeVo"}, {PosNou1, "Nou1"},
+                                  {PosNou2, "Nou2"}, {PosInPo, "InPo"}, {PosBlPo, "BlPo"}};
 
 // Confirmation flag bits: Chk7 and Chk8 are swapped against the number order.
 constexpr const char *flagKeys[8] = {"Chk1", "Chk2", "Chk3", "Chk4", "Chk5", "Chk6", "Chk8", "Chk7"};
 
 constexpr int reservedPositions[] = {10, 30, 41, 42, 43, 44};
 
-QString key(const char *k) { return QString::fromLatin1(k); }
+QString key(const char *k)
+{
+    return QString::fromLatin1(k);
+}
 
-QString text(const SettingsRecord &r, const char *k) { return r.storedText(key(k)); }
+QString text(const SettingsRecord &r, const char *k)
+{
+    return r.storedText(key(k));
+}
 
-void setText(SettingsRecord &r, const char *k, const QString &value) { r.setStoredText(key(k), value); }
+void setText(SettingsRecord &r, const char *k, const QString &value)
+{
+    r.setStoredText(key(k), value);
+}
 
 // Texts of numeric fields for the device; an empty SwTi means no switch time.
 std::optional<int> fieldNumber(const SettingsRecord &r, const char *k)
@@ -74,7 +110,7 @@ QString controlOf(const char *k)
     return p && p->control ? QString::fromLatin1(p->control) : QString();
 }
 
-}  // namespace
+} // namespace
 
 int digitCode(QChar c)
 {
@@ -298,7 +334,6 @@ void buildWriteBuffer(const SettingsRecord &r, WriteBuffer &buffer)
         positions[pos - 1] = 0xFF;
     for (int pos = 73; pos <= 80; ++pos)
         positions[pos - 1] = 0xFF;
-
 }
 
 QByteArray buildBlock(const SettingsRecord &record)
@@ -357,10 +392,12 @@ std::optional<InvalidField> findInvalidField(const SettingsRecord &r)
         if (!fieldNumber(r, k))
             return InvalidField{key(k), controlOf(k), text(r, k)};
     if (!NumberText::toInt(r.deviceValue(DeviceValue::SvHr)))
-        return InvalidField{QStringLiteral("SvHr"), QStringLiteral("Edit14"), r.deviceValue(DeviceValue::SvHr)};
+        return InvalidField{QStringLiteral("SvHr"), QStringLiteral("Edit14"),
+                            r.deviceValue(DeviceValue::SvHr)};
     if (!NumberText::toInt(r.deviceValue(DeviceValue::PwOn)))
-        return InvalidField{QStringLiteral("PwOn"), QStringLiteral("Edit157"), r.deviceValue(DeviceValue::PwOn)};
+        return InvalidField{QStringLiteral("PwOn"), QStringLiteral("Edit157"),
+                            r.deviceValue(DeviceValue::PwOn)};
     return std::nullopt;
 }
 
-}  // namespace DeviceCodec
+} // namespace DeviceCodec

@@ -13,11 +13,12 @@ class SettingsRecord;
 // written whole) and the 10-byte status answer to the version query, to and
 // from the settings record. Pure functions over the record interface and
 // bytes; the exchange hands in what it received and sends what it is given.
-namespace DeviceCodec {
+namespace DeviceCodec
+{
 
 inline constexpr int BlockSize = 128;
 inline constexpr int StatusSize = 10;
-inline constexpr unsigned char Marker = 0x55;  // "U", first byte of every block
+inline constexpr unsigned char Marker = 0x55; // "U", first byte of every block
 
 // Entry k (1..127) is the byte sent at block position k + 1. Entries are
 // computed as integers; only their low 8 bits go on the line. Index 0 is
@@ -72,8 +73,8 @@ QByteArray buildBlock(const SettingsRecord &record);
 // instead of into the record, so the values about to be written stay the
 // ones the user sees.
 struct DeviceCounters {
-    QString powerOnCount;  // DevicePowerOnCount
-    QString serviceHours;  // DeviceServiceHours
+    QString powerOnCount; // DevicePowerOnCount
+    QString serviceHours; // DeviceServiceHours
 };
 
 // Decodes the first 10 bytes of a status answer. Each part is taken only
@@ -84,9 +85,9 @@ void decodeStatus(const QByteArray &answer, SettingsRecord &record, DeviceCounte
 
 // A numeric field that would not give a number for the device.
 struct InvalidField {
-    QString key;      // "NoRi", or "PwOn"/"SvHr" for the counters
-    QString control;  // "Edit146"
-    QString text;     // the field's text
+    QString key;     // "NoRi", or "PwOn"/"SvHr" for the counters
+    QString control; // "Edit146"
+    QString text;    // the field's text
     // "NoRi (Edit146): 'x'" for a message or a log line.
     QString describe() const;
 };
@@ -99,4 +100,4 @@ struct InvalidField {
 // straight from the field).
 std::optional<InvalidField> findInvalidField(const SettingsRecord &record);
 
-}  // namespace DeviceCodec
+} // namespace DeviceCodec

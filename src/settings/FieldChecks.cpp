@@ -4,13 +4,24 @@
 
 #include <cmath>
 
-namespace FieldChecks {
+namespace FieldChecks
+{
 
-namespace {
+namespace
+{
 
-FieldCheckResult keep(const QString &text) { return {text, 0}; }
-FieldCheckResult set(const QString &text) { return {text, 0}; }
-FieldCheckResult fail(const QString &text, int messageKey) { return {text, messageKey}; }
+FieldCheckResult keep(const QString &text)
+{
+    return {text, 0};
+}
+FieldCheckResult set(const QString &text)
+{
+    return {text, 0};
+}
+FieldCheckResult fail(const QString &text, int messageKey)
+{
+    return {text, messageKey};
+}
 
 // MaSp and TBtn: one half, the whole minutes or seconds 1 to 9, and for MaSp
 // the two long settings 15 and 30.
@@ -73,7 +84,7 @@ FieldCheckResult ringbackTime(const QString &text)
     return keep(text);
 }
 
-}  // namespace
+} // namespace
 
 FieldCheckResult run(FieldCheck check, const QString &text, QChar sep)
 {
@@ -111,4 +122,4 @@ FieldCheckResult run(FieldCheck check, const QString &text, QChar sep)
     return keep(text);
 }
 
-}  // namespace FieldChecks
+} // namespace FieldChecks

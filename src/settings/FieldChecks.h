@@ -16,13 +16,14 @@
 // gives an empty field. Numbers are read with either "," or "." as the
 // decimal separator; the half value is always written with the system's.
 struct FieldCheckResult {
-    QString text;         // the field's text after the check
-    int messageKey = 0;   // 11..14: show MESSAGE/messageKey and put the focus back
+    QString text;       // the field's text after the check
+    int messageKey = 0; // 11..14: show MESSAGE/messageKey and put the focus back
     bool failed() const { return messageKey != 0; }
 };
 
-namespace FieldChecks {
+namespace FieldChecks
+{
 
 FieldCheckResult run(FieldCheck check, const QString &text, QChar decimalSeparator);
 
-}  // namespace FieldChecks
+} // namespace FieldChecks

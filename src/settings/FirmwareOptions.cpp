@@ -2,16 +2,18 @@
 
 #include "settings/SettingsRecord.h"
 
-namespace FirmwareOptions {
+namespace FirmwareOptions
+{
 
-namespace {
+namespace
+{
 std::optional<int> digitValue(QChar c)
 {
     if (c < QLatin1Char('0') || c > QLatin1Char('9'))
         return std::nullopt;
     return c.unicode() - '0';
 }
-}  // namespace
+} // namespace
 
 std::optional<Offer> offered(const QString &version)
 {
@@ -47,4 +49,4 @@ void apply(const QString &version, SettingsRecord &record)
         record.setStoredText(QStringLiteral("PoBt"), QStringLiteral("1"));
 }
 
-}  // namespace FirmwareOptions
+} // namespace FirmwareOptions

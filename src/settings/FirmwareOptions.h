@@ -9,11 +9,12 @@ class SettingsRecord;
 // The tone signalling boxes and the button polarity exist only from certain
 // firmware versions of the communicator. The main timer asks this rule on
 // every tick with the version text of the last status answer.
-namespace FirmwareOptions {
+namespace FirmwareOptions
+{
 
 struct Offer {
-    bool tone = false;      // CheckBox11 / CheckBox12 (TONE)
-    bool polarity = false;  // RadioButton12 / RadioButton13 (PoBt)
+    bool tone = false;     // CheckBox11 / CheckBox12 (TONE)
+    bool polarity = false; // RadioButton12 / RadioButton13 (PoBt)
     bool operator==(const Offer &) const = default;
 };
 
@@ -32,4 +33,4 @@ std::optional<Offer> offered(const QString &version);
 // value (TONE "3", PoBt "1"). Nothing changes when the version decides nothing.
 void apply(const QString &version, SettingsRecord &record);
 
-}  // namespace FirmwareOptions
+} // namespace FirmwareOptions

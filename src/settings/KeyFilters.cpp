@@ -1,8 +1,10 @@
 #include "settings/KeyFilters.h"
 
-namespace KeyFilters {
+namespace KeyFilters
+{
 
-namespace {
+namespace
+{
 bool inRange(QChar c, char from, char to)
 {
     return c >= QLatin1Char(from) && c <= QLatin1Char(to);
@@ -33,7 +35,7 @@ std::optional<QChar> dialString(QChar c)
         return std::nullopt;
     }
 }
-}  // namespace
+} // namespace
 
 std::optional<QChar> accept(KeyFilter filter, QChar typed, QChar decimalSeparator)
 {
@@ -67,4 +69,4 @@ std::optional<QChar> accept(KeyFilter filter, QChar typed, QChar decimalSeparato
     return std::nullopt;
 }
 
-}  // namespace KeyFilters
+} // namespace KeyFilters

@@ -9,7 +9,8 @@
 // The filters that see every typed character before an edit field does.
 // Text that reaches a field otherwise (paste, a loaded file, the
 // communicator) is not filtered.
-namespace KeyFilters {
+namespace KeyFilters
+{
 
 inline constexpr char16_t Backspace = u'\b';
 
@@ -19,4 +20,4 @@ inline constexpr char16_t Backspace = u'\b';
 // decimalSeparator is the system's, accepted by the Decimal filter only.
 std::optional<QChar> accept(KeyFilter filter, QChar typed, QChar decimalSeparator);
 
-}  // namespace KeyFilters
+} // namespace KeyFilters

@@ -2,11 +2,16 @@
 
 #include <limits>
 
-namespace NumberText {
+namespace NumberText
+{
 
-namespace {
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
-}  // namespace
+namespace
+{
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+} // namespace
 
 std::optional<int> toInt(const QString &text)
 {
@@ -81,4 +86,4 @@ bool isHalfValue(const QString &text)
     return t == QLatin1String("0,5") || t == QLatin1String("0.5");
 }
 
-}  // namespace NumberText
+} // namespace NumberText

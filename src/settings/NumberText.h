@@ -9,7 +9,8 @@
 // through the key filters, but also by pasting and by loading files, so any
 // text can arrive here: a text that is not a number gives nothing instead of
 // an error.
-namespace NumberText {
+namespace NumberText
+{
 
 // A decimal integer: optional blanks around, an optional sign, digits only.
 // Nothing for anything else, and for values outside the int range.
@@ -26,4 +27,4 @@ QString halfValue(QChar decimalSeparator);
 // True for the half value written with either separator.
 bool isHalfValue(const QString &text);
 
-}  // namespace NumberText
+} // namespace NumberText

@@ -3,8 +3,8 @@
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -13,9 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace SettingsFile {
+namespace SettingsFile
+{
 
-namespace {
+namespace
+{
 
 constexpr int KeyLength = 6;
 constexpr int ValueOffset = 17;
@@ -27,7 +29,10 @@ std::function<int(int)> &writeFaultHook()
     return hook;
 }
 
-QString readBeyondEnd() { return QStringLiteral("Read beyond end of file"); }
+QString readBeyondEnd()
+{
+    return QStringLiteral("Read beyond end of file");
+}
 
 // What the user reads when a name cannot be used at all.
 QString nameError(int e)
@@ -71,9 +76,9 @@ int createTemporary(const QString &target, QByteArray *name)
 {
     const QFileInfo info(target);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString candidate = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                  QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                                QLatin1Char('0'));
+        const QString candidate =
+            info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+            QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         *name = QFile::encodeName(candidate);
         const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
@@ -85,14 +90,15 @@ int createTemporary(const QString &target, QByteArray *name)
 
 void syncFolder(const QString &target)
 {
-    const int fd = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
 
-}  // namespace
+} // namespace
 
 QString errorText(int e)
 {
@@ -122,7 +128,10 @@ QString errorText(int e)
     }
 }
 
-void setWriteFaultHook(std::function<int(int)> hook) { writeFaultHook() = std::move(hook); }
+void setWriteFaultHook(std::function<int(int)> hook)
+{
+    writeFaultHook() = std::move(hook);
+}
 
 QByteArray encode(const SettingsRecord &record)
 {
@@ -178,7 +187,8 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record)
     const QString target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     const QByteArray targetName = QFile::encodeName(target);
 
-    struct stat old {};
+    struct stat old {
+    };
     const bool exists = ::stat(targetName.constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         return errorText(EISDIR);
@@ -225,12 +235,14 @@ std::optional<QString> load(const QString &path, SettingsRecord &record)
         return QStringLiteral("Invalid filename");
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return errno == ENOENT && !QFileInfo(path).absoluteDir().exists() ? nameError(ENOENT) : errorText(errno);
+        return errno == ENOENT && !QFileInfo(path).absoluteDir().exists() ? nameError(ENOENT)
+                                                                          : errorText(errno);
 
     QByteArray contents(FileSize, '\0');
     qint64 have = 0;
     int failure = 0;
-    struct stat st {};
+    struct stat st {
+    };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
         failure = EISDIR;
     while (!failure && have < FileSize) {
@@ -250,4 +262,4 @@ std::optional<QString> load(const QString &path, SettingsRecord &record)
     return apply(contents, record);
 }
 
-}  // namespace SettingsFile
+} // namespace SettingsFile

@@ -18,7 +18,8 @@ class SettingsRecord;
 // Errors come back as the run-time texts the program has always shown for
 // file failures ("File not found", "File access denied", "Read beyond end of
 // file", "Disk full", "I/O error %d", ...); nothing is thrown.
-namespace SettingsFile {
+namespace SettingsFile
+{
 
 inline constexpr int RecordSize = 50;
 inline constexpr int RecordCount = 45;
@@ -55,4 +56,4 @@ inline constexpr int StepCreate = -1;
 inline constexpr int StepReplace = RecordCount;
 void setWriteFaultHook(std::function<int(int record)> hook);
 
-}  // namespace SettingsFile
+} // namespace SettingsFile

@@ -7,9 +7,10 @@
 
 // The key filters and field checks on real line edits: a small window with
 // named fields the way the main window names them.
-class FieldGuardsTest : public QObject {
+class FieldGuardsTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void typing_data();
@@ -25,7 +26,7 @@ private slots:
     void menuDoesNotRunCheck();
     void otherWindowDoesNotRunCheck();
 
-private:
+  private:
     QLineEdit *edit(const char *name) { return m_window->findChild<QLineEdit *>(name); }
     void focusOn(QWidget *w)
     {
@@ -70,7 +71,7 @@ void FieldGuardsTest::init()
         const char *name;
         int max;
         QVBoxLayout *page;
-    } fields[] = {{"Edit140", 2, l1}, {"Edit144", 4, l1}, {"Edit8", 6, l1},  {"Edit152", 3, l1},
+    } fields[] = {{"Edit140", 2, l1}, {"Edit144", 4, l1}, {"Edit8", 6, l1},   {"Edit152", 3, l1},
                   {"Edit145", 3, l1}, {"Edit116", 1, l1}, {"Edit157", 3, l1}, {"Edit14", 5, l1},
                   {"Edit1", 16, l2},  {"Edit13", 2, l2}};
     for (const auto &f : fields) {
@@ -89,7 +90,7 @@ void FieldGuardsTest::init()
     layout->addWidget(m_button);
 
     installFieldGuards(m_window);
-    installFieldGuards(m_window);  // twice does no harm
+    installFieldGuards(m_window); // twice does no harm
     m_window->show();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -109,20 +110,48 @@ void FieldGuardsTest::typing_data()
     QTest::addColumn<QString>("expected");
 
     const QString sep = QLocale().decimalPoint();
-    QTest::newRow("number h12k") << "Edit1" << "h12k" << "*12#";
-    QTest::newRow("number pf HK") << "Edit1" << "pfHK*#PF" << "PF*#*#PF";
-    QTest::newRow("number rejects") << "Edit1" << "a- D" << "";
-    QTest::newRow("number limit") << "Edit1" << "12345678901234567" << "1234567890123456";
-    QTest::newRow("mapped at limit") << "Edit1" << "123456789012345hh" << "123456789012345*";
-    QTest::newRow("fifth digit") << "Edit144" << "73915" << "7391";
-    QTest::newRow("digits only") << "Edit152" << "1a2-b3" << "123";
-    QTest::newRow("1 to 5") << "Edit116" << "0967" << "";
-    QTest::newRow("1 to 5 takes 4") << "Edit116" << "94" << "4";
-    QTest::newRow("decimal") << "Edit145" << "0" + sep + "5" << "0" + sep + "5";
-    QTest::newRow("decimal letters") << "Edit145" << "x1y" << "1";
-    QTest::newRow("counter") << "Edit157" << "12a" << "";
-    QTest::newRow("hours") << "Edit14" << "99" << "";
-    QTest::newRow("unguarded") << "Search" << "ab1" << "ab1";
+    QTest::newRow("number h12k") << "Edit1"
+                                 << "h12k"
+                                 << "*12#";
+    QTest::newRow("number pf HK") << "Edit1"
+                                  << "pfHK*#PF"
+                                  << "PF*#*#PF";
+    QTest::newRow("number rejects") << "Edit1"
+                                    << "a- D"
+                                    << "";
+    QTest::newRow("number limit") << "Edit1"
+                                  << "12345678901234567"
+                                  << "1234567890123456";
+    QTest::newRow("mapped at limit") << "Edit1"
+                                     << "123456789012345hh"
+                                     << "123456789012345*";
+    QTest::newRow("fifth digit") << "Edit144"
+                                 << "73915"
+                                 << "7391";
+    QTest::newRow("digits only") << "Edit152"
+                                 << "1a2-b3"
+                                 << "123";
+    QTest::newRow("1 to 5") << "Edit116"
+                            << "0967"
+                            << "";
+    QTest::newRow("1 to 5 takes 4") << "Edit116"
+                                    << "94"
+                                    << "4";
+    QTest::newRow("decimal") << "Edit145"
+                             << "0" + sep + "5"
+                             << "0" + sep + "5";
+    QTest::newRow("decimal letters") << "Edit145"
+                                     << "x1y"
+                                     << "1";
+    QTest::newRow("counter") << "Edit157"
+                             << "12a"
+                             << "";
+    QTest::newRow("hours") << "Edit14"
+                           << "99"
+                           << "";
+    QTest::newRow("unguarded") << "Search"
+                               << "ab1"
+                               << "ab1";
 }
 
 void FieldGuardsTest::typing()
@@ -178,12 +207,30 @@ void FieldGuardsTest::focusChangeRunsCheck_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("tab key") << "Edit152" << "155" << "tab" << "150";
-    QTest::newRow("backtab") << "Edit152" << "95" << "backtab" << "100";
-    QTest::newRow("button click") << "Edit152" << "5" << "click" << "60";
-    QTest::newRow("set focus") << "Edit145" << "13" << "focus" << "15";
-    QTest::newRow("empty gives 1") << "Edit116" << "" << "tab" << "1";
-    QTest::newRow("not a number") << "Edit13" << "x7" << "tab" << "25";
+    QTest::newRow("tab key") << "Edit152"
+                             << "155"
+                             << "tab"
+                             << "150";
+    QTest::newRow("backtab") << "Edit152"
+                             << "95"
+                             << "backtab"
+                             << "100";
+    QTest::newRow("button click") << "Edit152"
+                                  << "5"
+                                  << "click"
+                                  << "60";
+    QTest::newRow("set focus") << "Edit145"
+                               << "13"
+                               << "focus"
+                               << "15";
+    QTest::newRow("empty gives 1") << "Edit116"
+                                   << ""
+                                   << "tab"
+                                   << "1";
+    QTest::newRow("not a number") << "Edit13"
+                                  << "x7"
+                                  << "tab"
+                                  << "25";
 }
 
 void FieldGuardsTest::focusChangeRunsCheck()
@@ -217,11 +264,16 @@ void FieldGuardsTest::failedCheckReturnsFocus_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("message");
 
-    QTest::newRow("hang-up one digit") << "Edit140" << "4" << 12;
-    QTest::newRow("password three") << "Edit144" << "739" << 14;
-    QTest::newRow("password empty") << "Edit144" << "" << 14;
-    QTest::newRow("confirm one") << "Edit8" << "5" << 11;
-    QTest::newRow("confirm empty") << "Edit8" << "" << 13;
+    QTest::newRow("hang-up one digit") << "Edit140"
+                                       << "4" << 12;
+    QTest::newRow("password three") << "Edit144"
+                                    << "739" << 14;
+    QTest::newRow("password empty") << "Edit144"
+                                    << "" << 14;
+    QTest::newRow("confirm one") << "Edit8"
+                                 << "5" << 11;
+    QTest::newRow("confirm empty") << "Edit8"
+                                   << "" << 13;
 }
 
 void FieldGuardsTest::failedCheckReturnsFocus()
@@ -298,7 +350,8 @@ void FieldGuardsTest::menuDoesNotRunCheck()
     m_button->setFocus(Qt::ActiveWindowFocusReason);
     QTRY_COMPARE(QApplication::focusWidget(), m_button);
     QCOMPARE(e->text(), QString("5"));
-    for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
+    for (Qt::FocusReason reason :
+         {Qt::PopupFocusReason, Qt::MenuBarFocusReason, Qt::ActiveWindowFocusReason}) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(e, &out);
         QCOMPARE(e->text(), QString("5"));

@@ -12,9 +12,10 @@
 
 // Open, Save, Save as and the command-line load, with the file dialog and
 // the message boxes played by the test.
-class FileCommandsTest : public QObject {
+class FileCommandsTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void openNames_data();
@@ -33,7 +34,7 @@ private slots:
     void commandLine();
     void realDialogsAreConfigured();
 
-private:
+  private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     void copyFixture(const QString &to)
     {
@@ -51,9 +52,9 @@ private:
     MainWindowState m_state;
     MemoryRecord m_record;
     QList<FileCommands::DialogRequest> m_requests;
-    QStringList m_answers;  // paths the dialog returns in turn; "" is cancel
+    QStringList m_answers; // paths the dialog returns in turn; "" is cancel
     QList<MessageBoxes::Shown> m_shown;
-    QList<bool> m_replies;  // answers to questions in turn
+    QList<bool> m_replies; // answers to questions in turn
 };
 
 void FileCommandsTest::init()
@@ -86,8 +87,8 @@ void FileCommandsTest::cleanup()
 
 void FileCommandsTest::openNames_data()
 {
-    QTest::addColumn<QString>("chosen");  // relative to the temporary folder; "" cancels
-    QTest::addColumn<int>("message");     // 0: none
+    QTest::addColumn<QString>("chosen"); // relative to the temporary folder; "" cancels
+    QTest::addColumn<int>("message");    // 0: none
     QTest::addColumn<bool>("keepsName");
     QTest::addColumn<bool>("loads");
 
@@ -139,7 +140,7 @@ void FileCommandsTest::openShowsItsDialog()
 
 void FileCommandsTest::openReportsLoadErrors_data()
 {
-    QTest::addColumn<int>("bytes");  // -1: no file
+    QTest::addColumn<int>("bytes"); // -1: no file
     QTest::addColumn<QString>("error");
     QTest::newRow("missing") << -1 << "File not found";
     QTest::newRow("short") << 500 << "Read beyond end of file";
@@ -160,7 +161,7 @@ void FileCommandsTest::openReportsLoadErrors()
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown[0].text, error);
     QCOMPARE(m_state.CurrentFile, file);
-    QCOMPARE(m_record.storedText("Dial"), QString("1"));  // untouched
+    QCOMPARE(m_record.storedText("Dial"), QString("1")); // untouched
 }
 
 void FileCommandsTest::saveNeedsEightCharacters_data()
@@ -268,7 +269,7 @@ void FileCommandsTest::commandLine_data()
     QTest::addColumn<QString>("arg");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("message");
-    QTest::addColumn<QString>("current");  // "=": the argument itself
+    QTest::addColumn<QString>("current"); // "=": the argument itself
 
     QTest::newRow("short") << "A.KVR" << false << 16 << "=";
     QTest::newRow("text") << "/data/lift.txt" << false << 17 << "";

@@ -5,13 +5,18 @@
 
 using namespace DeviceCodec;
 
-namespace {
-QByteArray hex(const char *h) { return QByteArray::fromHex(h); }
+namespace
+{
+QByteArray hex(const char *h)
+{
+    return QByteArray::fromHex(h);
+}
 
 // A record whose option groups can have no button selected, as the controls
 // can: storedText of a cleared key is empty.
-class ClearableRecord : public MemoryRecord {
-public:
+class ClearableRecord : public MemoryRecord
+{
+  public:
     QSet<QString> cleared;
     QString storedText(const QString &key) const override
     {
@@ -23,16 +28,19 @@ public:
 void compareRecords(const SettingsRecord &a, const SettingsRecord &b)
 {
     for (const ParamSpec &p : ParameterTable::all())
-        QVERIFY2(a.storedText(p.key) == b.storedText(p.key),
-                 qPrintable(QStringLiteral("%1: '%2' vs '%3'").arg(p.key, a.storedText(p.key), b.storedText(p.key))));
+        QVERIFY2(
+            a.storedText(p.key) == b.storedText(p.key),
+            qPrintable(
+                QStringLiteral("%1: '%2' vs '%3'").arg(p.key, a.storedText(p.key), b.storedText(p.key))));
     QCOMPARE(a.deviceValue(DeviceValue::PwOn), b.deviceValue(DeviceValue::PwOn));
     QCOMPARE(a.deviceValue(DeviceValue::SvHr), b.deviceValue(DeviceValue::SvHr));
 }
-}  // namespace
+} // namespace
 
-class CodecTest : public QObject {
+class CodecTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void digitCodes_data();
     void digitCodes();
     void packedNumbers_data();
@@ -61,7 +69,7 @@ void CodecTest::digitCodes_data()
     QTest::addColumn<QString>("character");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("readBack");
-    const char *table[][3] = {{"1", "1", "1"}, {"5", "5", "5"}, {"9", "9", "9"}, {"0", "10", "0"},
+    const char *table[][3] = {{"1", "1", "1"},  {"5", "5", "5"},  {"9", "9", "9"},  {"0", "10", "0"},
                               {"*", "11", "*"}, {"#", "12", "#"}, {"P", "13", "P"}, {"F", "14", "F"},
                               {"D", "0", "D"},  {"p", "15", ""},  {"x", "15", ""},  {" ", "15", ""}};
     for (auto &row : table)
@@ -129,17 +137,25 @@ void CodecTest::halfCodes_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("minutesBack");  // "-": field left as it was
+    QTest::addColumn<QString>("minutesBack"); // "-": field left as it was
     QTest::addColumn<QString>("secondsBack");
 
-    QTest::newRow("1") << "1" << 1 << "1" << "1";
-    QTest::newRow("9") << "9" << 9 << "9" << "9";
-    QTest::newRow("half comma") << "0,5" << 10 << "0~5" << "0~5";
-    QTest::newRow("half point") << "0.5" << 10 << "0~5" << "0~5";
-    QTest::newRow("15") << "15" << 11 << "15" << "0~5";
-    QTest::newRow("30") << "30" << 12 << "30" << "0~5";
-    QTest::newRow("other") << "12" << 1 << "1" << "1";
-    QTest::newRow("empty") << "" << 1 << "1" << "1";
+    QTest::newRow("1") << "1" << 1 << "1"
+                       << "1";
+    QTest::newRow("9") << "9" << 9 << "9"
+                       << "9";
+    QTest::newRow("half comma") << "0,5" << 10 << "0~5"
+                                << "0~5";
+    QTest::newRow("half point") << "0.5" << 10 << "0~5"
+                                << "0~5";
+    QTest::newRow("15") << "15" << 11 << "15"
+                        << "0~5";
+    QTest::newRow("30") << "30" << 12 << "30"
+                        << "0~5";
+    QTest::newRow("other") << "12" << 1 << "1"
+                           << "1";
+    QTest::newRow("empty") << "" << 1 << "1"
+                           << "1";
 }
 
 void CodecTest::halfCodes()
@@ -165,7 +181,7 @@ void CodecTest::halfCodes()
 // Bytes of the block for chosen record values (position 1-based).
 void CodecTest::blockBytes_data()
 {
-    QTest::addColumn<QStringList>("settings");  // key=value pairs; "PwOn"/"SvHr" are counters
+    QTest::addColumn<QStringList>("settings"); // key=value pairs; "PwOn"/"SvHr" are counters
     QTest::addColumn<int>("position");
     QTest::addColumn<QByteArray>("bytes");
 
@@ -229,7 +245,7 @@ void CodecTest::decodedFields_data()
 {
     QTest::addColumn<int>("position");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected");  // key=value
+    QTest::addColumn<QStringList>("expected"); // key=value
 
     QTest::newRow("F6") << 8 << hex("f6") << QStringList{"TTon=150", "TSpc=60"};
     QTest::newRow("6A") << 9 << hex("6a") << QStringList{"TFls=600", "TPas=1000"};
@@ -249,8 +265,7 @@ void CodecTest::decodedFields_data()
     QTest::newRow("TONE 1") << 32 << hex("01") << QStringList{"TONE=1"};
     QTest::newRow("TONE 4 keeps") << 32 << hex("04") << QStringList{"TONE=0"};
     QTest::newRow("SeVo 7 keeps") << 33 << hex("07") << QStringList{"SeVo=1"};
-    QTest::newRow("flags 80") << 45 << hex("80")
-                              << QStringList{"Chk7=1", "Chk8=0", "Chk1=0", "Chk6=0"};
+    QTest::newRow("flags 80") << 45 << hex("80") << QStringList{"Chk7=1", "Chk8=0", "Chk1=0", "Chk6=0"};
     QTest::newRow("flags 41") << 45 << hex("41") << QStringList{"Chk1=1", "Chk8=1", "Chk7=0"};
     QTest::newRow("code skips end") << 11 << hex("01ff02ffffff") << QStringList{"PotZ=12"};
     QTest::newRow("plain NoRi") << 2 << hex("07") << QStringList{"NoRi=7"};
@@ -321,15 +336,56 @@ void CodecTest::roundTrip_data()
     QTest::addColumn<QChar>("separator");
     QTest::addColumn<QStringList>("settings");
 
-    const QStringList varied{
-        "Dial=0", "EndS=#", "HgUp=12", "SwSt=0D", "SwTi=", "Pasw=0000", "PotZ=123456", "BlPo=1",
-        "InPo=1", "SeVo=2", "OpNo=5", "CaPo=0", "OpSe=9", "MaSp=30", "NoRi=9", "TBtn=0~5",
-        "THng=5", "TDia=3", "TRep=9", "TTon=60", "TSpc=150", "TFls=600", "TPas=500", "TVtn=10",
-        "TPtn=50", "M001=1234567890*#PFD0", "M002=0", "M003=D", "M004=", "M005=P0F", "M006=*#",
-        "M007=0602", "M008=9999999999999999", "Chk1=1", "Chk2=0", "Chk3=1", "Chk4=0", "Chk5=1",
-        "Chk6=0", "Chk7=1", "Chk8=0", "Nou1=1", "Nou2=0", "TONE=2", "PoBt=0", "PwOn=255", "SvHr=6143"};
-    const QStringList other{"MaSp=0~5", "TBtn=9", "Chk7=0", "Chk8=1", "TONE=1", "SwTi=0",
-                            "M001=", "M002=0000000000000000", "SvHr=0", "PwOn=0"};
+    const QStringList varied{"Dial=0",
+                             "EndS=#",
+                             "HgUp=12",
+                             "SwSt=0D",
+                             "SwTi=",
+                             "Pasw=0000",
+                             "PotZ=123456",
+                             "BlPo=1",
+                             "InPo=1",
+                             "SeVo=2",
+                             "OpNo=5",
+                             "CaPo=0",
+                             "OpSe=9",
+                             "MaSp=30",
+                             "NoRi=9",
+                             "TBtn=0~5",
+                             "THng=5",
+                             "TDia=3",
+                             "TRep=9",
+                             "TTon=60",
+                             "TSpc=150",
+                             "TFls=600",
+                             "TPas=500",
+                             "TVtn=10",
+                             "TPtn=50",
+                             "M001=1234567890*#PFD0",
+                             "M002=0",
+                             "M003=D",
+                             "M004=",
+                             "M005=P0F",
+                             "M006=*#",
+                             "M007=0602",
+                             "M008=9999999999999999",
+                             "Chk1=1",
+                             "Chk2=0",
+                             "Chk3=1",
+                             "Chk4=0",
+                             "Chk5=1",
+                             "Chk6=0",
+                             "Chk7=1",
+                             "Chk8=0",
+                             "Nou1=1",
+                             "Nou2=0",
+                             "TONE=2",
+                             "PoBt=0",
+                             "PwOn=255",
+                             "SvHr=6143"};
+    const QStringList other{"MaSp=0~5", "TBtn=9", "Chk7=0", "Chk8=1",
+                            "TONE=1",   "SwTi=0", "M001=",  "M002=0000000000000000",
+                            "SvHr=0",   "PwOn=0"};
     for (QChar sep : {QChar(u','), QChar(u'.')}) {
         QTest::addRow("defaults %c", char(sep.unicode())) << sep << QStringList{};
         QTest::addRow("varied %c", char(sep.unicode())) << sep << varied;
@@ -376,7 +432,7 @@ void CodecTest::bufferKeepsEntriesWithoutValue()
 {
     ClearableRecord r;
     r.cleared = {"Dial", "EndS", "SeVo", "PoBt", "BlPo", "InPo", "TONE"};
-    r.setStoredText("NoRi", "x");  // not a number: keeps its entry too
+    r.setStoredText("NoRi", "x"); // not a number: keeps its entry too
 
     WriteBuffer buffer;
     buffer.fill(77);
@@ -385,7 +441,7 @@ void CodecTest::bufferKeepsEntriesWithoutValue()
         QVERIFY2(buffer[entry] == 77, qPrintable(QString::number(entry)));
     QCOMPARE(buffer[0], 77);  // the marker slot is not the buffer's
     QCOMPARE(buffer[4], 2);   // THng default
-    QCOMPARE(buffer[9], 255);  // reserved
+    QCOMPARE(buffer[9], 255); // reserved
     QCOMPARE(buffer[10], 5);  // PotZ "55"
 
     // The same record with a selection gives the values.
@@ -399,22 +455,48 @@ void CodecTest::invalidFields_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("reported");  // "": nothing reported
+    QTest::addColumn<QString>("reported"); // "": nothing reported
 
-    QTest::newRow("defaults") << "" << "" << "";
-    QTest::newRow("SwTi empty") << "SwTi" << "" << "";
-    QTest::newRow("SwTi blank") << "SwTi" << " " << "";
-    QTest::newRow("SwTi letters") << "SwTi" << "ab" << "SwTi (Edit10): 'ab'";
-    QTest::newRow("NoRi letters") << "NoRi" << "x" << "NoRi (Edit146): 'x'";
-    QTest::newRow("NoRi empty") << "NoRi" << "" << "NoRi (Edit146): ''";
-    QTest::newRow("TTon decimal") << "TTon" << "1.5" << "TTon (Edit152): '1.5'";
-    QTest::newRow("TPas huge") << "TPas" << "99999999999" << "TPas (Edit155): '99999999999'";
-    QTest::newRow("CaPo") << "CaPo" << "-" << "CaPo (Edit15): '-'";
-    QTest::newRow("counter PwOn") << "PwOn" << "abc" << "PwOn (Edit157): 'abc'";
-    QTest::newRow("counter SvHr") << "SvHr" << "" << "SvHr (Edit14): ''";
+    QTest::newRow("defaults") << ""
+                              << ""
+                              << "";
+    QTest::newRow("SwTi empty") << "SwTi"
+                                << ""
+                                << "";
+    QTest::newRow("SwTi blank") << "SwTi"
+                                << " "
+                                << "";
+    QTest::newRow("SwTi letters") << "SwTi"
+                                  << "ab"
+                                  << "SwTi (Edit10): 'ab'";
+    QTest::newRow("NoRi letters") << "NoRi"
+                                  << "x"
+                                  << "NoRi (Edit146): 'x'";
+    QTest::newRow("NoRi empty") << "NoRi"
+                                << ""
+                                << "NoRi (Edit146): ''";
+    QTest::newRow("TTon decimal") << "TTon"
+                                  << "1.5"
+                                  << "TTon (Edit152): '1.5'";
+    QTest::newRow("TPas huge") << "TPas"
+                               << "99999999999"
+                               << "TPas (Edit155): '99999999999'";
+    QTest::newRow("CaPo") << "CaPo"
+                          << "-"
+                          << "CaPo (Edit15): '-'";
+    QTest::newRow("counter PwOn") << "PwOn"
+                                  << "abc"
+                                  << "PwOn (Edit157): 'abc'";
+    QTest::newRow("counter SvHr") << "SvHr"
+                                  << ""
+                                  << "SvHr (Edit14): ''";
     // Fields the device encoding never reads as numbers.
-    QTest::newRow("MaSp any") << "MaSp" << "zz" << "";
-    QTest::newRow("M001 any") << "M001" << "zz" << "";
+    QTest::newRow("MaSp any") << "MaSp"
+                              << "zz"
+                              << "";
+    QTest::newRow("M001 any") << "M001"
+                              << "zz"
+                              << "";
 }
 
 void CodecTest::invalidFields()
@@ -441,11 +523,11 @@ void CodecTest::statusAnswer_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("forWrite");
-    QTest::addColumn<QStringList>("record");  // firmware, PwOn, SerN, SvHr
+    QTest::addColumn<QStringList>("record"); // firmware, PwOn, SerN, SvHr
     QTest::addColumn<QStringList>("counters");
 
-    const QByteArray full = QByteArray("V") + char(23) + "U" + char(7) + "N" + char(1) + char(2) + "S" +
-                            char(5) + char(1);
+    const QByteArray full =
+        QByteArray("V") + char(23) + "U" + char(7) + "N" + char(1) + char(2) + "S" + char(5) + char(1);
     QTest::newRow("23/7/1,2/5,1") << full << false << QStringList{"2.3", "7", "258", "29"}
                                   << QStringList{"", ""};
     QTest::newRow("for a write") << full << true << QStringList{"2.3", "0", "258", "0"}

@@ -4,9 +4,10 @@
 
 // The field checks under both decimal separators. In the tables "~" stands
 // for the system decimal separator of the run.
-class FieldChecksTest : public QObject {
+class FieldChecksTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void checks_data();
     void checks();
     void otherSeparatorReadBack_data();
@@ -14,10 +15,14 @@ private slots:
     void tableAssignsChecks();
 };
 
-namespace {
+namespace
+{
 const QChar separators[] = {QChar(u','), QChar(u'.')};
 
-QString withSeparator(QString s, QChar sep) { return s.replace(QLatin1Char('~'), sep); }
+QString withSeparator(QString s, QChar sep)
+{
+    return s.replace(QLatin1Char('~'), sep);
+}
 
 struct Case {
     const char *key;
@@ -46,8 +51,8 @@ const Case cases[] = {
     {"MaSp", "5~", "0~5", 0},
     {"MaSp", " 7 ", "7", 0},
     {"MaSp", "0~5", "0~5", 0},
-    {"MaSp", "abc", "0~5", 0},      // pasted text: treated as empty
-    {"MaSp", "1~2~3", "0~5", 0},    // two separators: not a number
+    {"MaSp", "abc", "0~5", 0},   // pasted text: treated as empty
+    {"MaSp", "1~2~3", "0~5", 0}, // two separators: not a number
     // Half seconds: one half and 1..9.
     {"TBtn", "0", "0~5", 0},
     {"TBtn", "", "0~5", 0},
@@ -83,7 +88,7 @@ const Case cases[] = {
     {"TPtn", "99", "50", 0},
     {"TPtn", "50", "50", 0},
     {"TPtn", "", "25", 0},
-    {"TPtn", "2~5", "25", 0},  // not an integer: treated as empty
+    {"TPtn", "2~5", "25", 0}, // not an integer: treated as empty
     // Ring-back time 1..10, no rounding.
     {"TVtn", "0", "5", 0},
     {"TVtn", "", "5", 0},
@@ -123,7 +128,7 @@ const Case cases[] = {
     {"SwTi", "xy", "xy", 0},
     {"M001", "h12k", "h12k", 0},
 };
-}  // namespace
+} // namespace
 
 void FieldChecksTest::checks_data()
 {
@@ -165,11 +170,16 @@ void FieldChecksTest::otherSeparatorReadBack_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("MaSp 1,5 under point") << "MaSp" << QChar(u'.') << "1,5" << "1";
-    QTest::newRow("MaSp 0,5 under point") << "MaSp" << QChar(u'.') << "0,5" << "0.5";
-    QTest::newRow("TBtn 0.5 under comma") << "TBtn" << QChar(u',') << "0.5" << "0,5";
-    QTest::newRow("TBtn 4.5 under comma") << "TBtn" << QChar(u',') << "4.5" << "4";
-    QTest::newRow("TVtn 3,5 under point") << "TVtn" << QChar(u'.') << "3,5" << "3,5";
+    QTest::newRow("MaSp 1,5 under point") << "MaSp" << QChar(u'.') << "1,5"
+                                          << "1";
+    QTest::newRow("MaSp 0,5 under point") << "MaSp" << QChar(u'.') << "0,5"
+                                          << "0.5";
+    QTest::newRow("TBtn 0.5 under comma") << "TBtn" << QChar(u',') << "0.5"
+                                          << "0,5";
+    QTest::newRow("TBtn 4.5 under comma") << "TBtn" << QChar(u',') << "4.5"
+                                          << "4";
+    QTest::newRow("TVtn 3,5 under point") << "TVtn" << QChar(u'.') << "3,5"
+                                          << "3,5";
 }
 
 void FieldChecksTest::otherSeparatorReadBack()

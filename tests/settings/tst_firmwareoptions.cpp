@@ -4,9 +4,10 @@
 #include <QtTest>
 
 // The tone boxes and the button polarity follow the communicator's firmware.
-class FirmwareOptionsTest : public QObject {
+class FirmwareOptionsTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void apply_data();
     void apply();
 };

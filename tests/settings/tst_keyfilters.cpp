@@ -3,9 +3,10 @@
 #include <QtTest>
 
 // Every typed character goes through these filters before the field sees it.
-class KeyFiltersTest : public QObject {
+class KeyFiltersTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void filters_data();
     void filters();
 };
@@ -17,7 +18,7 @@ void KeyFiltersTest::filters_data()
     QTest::addColumn<KeyFilter>("filter");
     QTest::addColumn<QChar>("separator");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("taken");  // what the field receives, in order
+    QTest::addColumn<QString>("taken"); // what the field receives, in order
 
     const QString all = QStringLiteral("0123456789*#PFpfHhKkaD -.,+\t\r\x1b");
     QTest::newRow("digits") << KeyFilter::Digits << QChar(u',') << all << QStringLiteral("0123456789");

@@ -9,9 +9,10 @@
 
 // The .kvr file: its bytes, the loader's rules for old and odd files, and
 // writes that fail without harming the file they were to replace.
-class SettingsFileTest : public QObject {
+class SettingsFileTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void cleanup();
     void firstRecordOfToneDiallingFile();
     void fixtureLoadsAndWritesBack();
@@ -31,12 +32,13 @@ private slots:
     void loadErrors();
     void readOnlyFileLoads();
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString path(const char *name) const { return m_dir.filePath(name); }
 };
 
-namespace {
+namespace
+{
 QByteArray fixture()
 {
     QFile f(TESSARO_FIXTURES "/pulse-dialling.kvr");
@@ -69,19 +71,33 @@ QStringList snapshot(const SettingsRecord &r)
 // A record holding something other than the defaults in every parameter.
 void fillVaried(SettingsRecord &r, QChar sep)
 {
-    const char *values[][2] = {
-        {"Dial", "0"},   {"EndS", "#"},    {"HgUp", ""},     {"SwSt", "34"},  {"SwTi", ""},     {"Pasw", "0000"},
-        {"PotZ", "12"},  {"BlPo", "1"},    {"InPo", "1"},    {"SeVo", "1"},   {"OpNo", "5"},    {"CaPo", "0"},
-        {"OpSe", "0"},   {"MaSp", "0~5"},  {"NoRi", "9"},    {"TBtn", "0~5"}, {"THng", "1"},    {"TDia", "5"},
-        {"TRep", "1"},   {"TTon", "60"},   {"TSpc", "150"},  {"TFls", "600"}, {"TPas", "1000"}, {"TVtn", "1"},
-        {"TPtn", "5"},   {"M001", "1234567890*#PFD0"},        {"M002", "0"},   {"M003", "D"},    {"M004", "P"},
-        {"M005", "9999999999999999"}, {"M006", "#"},          {"M007", "0602"}, {"M008", "*"},  {"Chk1", "1"},
-        {"Chk2", "1"},   {"Chk3", "0"},    {"Chk4", "1"},    {"Chk5", "0"},   {"Chk6", "1"},    {"Chk7", "1"},
-        {"Chk8", "0"},   {"Nou1", "1"},    {"Nou2", "1"},    {"TONE", "1"},   {"PoBt", "0"}};
+    const char *values[][2] = {{"Dial", "0"},    {"EndS", "#"},
+                               {"HgUp", ""},     {"SwSt", "34"},
+                               {"SwTi", ""},     {"Pasw", "0000"},
+                               {"PotZ", "12"},   {"BlPo", "1"},
+                               {"InPo", "1"},    {"SeVo", "1"},
+                               {"OpNo", "5"},    {"CaPo", "0"},
+                               {"OpSe", "0"},    {"MaSp", "0~5"},
+                               {"NoRi", "9"},    {"TBtn", "0~5"},
+                               {"THng", "1"},    {"TDia", "5"},
+                               {"TRep", "1"},    {"TTon", "60"},
+                               {"TSpc", "150"},  {"TFls", "600"},
+                               {"TPas", "1000"}, {"TVtn", "1"},
+                               {"TPtn", "5"},    {"M001", "1234567890*#PFD0"},
+                               {"M002", "0"},    {"M003", "D"},
+                               {"M004", "P"},    {"M005", "9999999999999999"},
+                               {"M006", "#"},    {"M007", "0602"},
+                               {"M008", "*"},    {"Chk1", "1"},
+                               {"Chk2", "1"},    {"Chk3", "0"},
+                               {"Chk4", "1"},    {"Chk5", "0"},
+                               {"Chk6", "1"},    {"Chk7", "1"},
+                               {"Chk8", "0"},    {"Nou1", "1"},
+                               {"Nou2", "1"},    {"TONE", "1"},
+                               {"PoBt", "0"}};
     for (auto &v : values)
         r.setStoredText(v[0], QString::fromLatin1(v[1]).replace('~', sep));
 }
-}  // namespace
+} // namespace
 
 void SettingsFileTest::cleanup()
 {
@@ -160,14 +176,22 @@ void SettingsFileTest::recordCounts_data()
     QTest::addColumn<bool>("toneEnabled");
     QTest::addColumn<QString>("polarity");
 
-    QTest::newRow("45") << 2250 << "" << "2" << true << "0";
-    QTest::newRow("45 and more") << 2250 + 50 << "" << "2" << true << "0";
-    QTest::newRow("44") << 2200 << "" << "2" << true << "1";
-    QTest::newRow("44 and a half") << 2225 << "" << "2" << true << "1";
-    QTest::newRow("43") << 2150 << "" << "3" << false << "1";
-    QTest::newRow("42 and a half") << 2149 << "Read beyond end of file" << "0" << true << "1";
-    QTest::newRow("1") << 50 << "Read beyond end of file" << "0" << true << "1";
-    QTest::newRow("empty") << 0 << "Read beyond end of file" << "0" << true << "1";
+    QTest::newRow("45") << 2250 << ""
+                        << "2" << true << "0";
+    QTest::newRow("45 and more") << 2250 + 50 << ""
+                                 << "2" << true << "0";
+    QTest::newRow("44") << 2200 << ""
+                        << "2" << true << "1";
+    QTest::newRow("44 and a half") << 2225 << ""
+                                   << "2" << true << "1";
+    QTest::newRow("43") << 2150 << ""
+                        << "3" << false << "1";
+    QTest::newRow("42 and a half") << 2149 << "Read beyond end of file"
+                                   << "0" << true << "1";
+    QTest::newRow("1") << 50 << "Read beyond end of file"
+                       << "0" << true << "1";
+    QTest::newRow("empty") << 0 << "Read beyond end of file"
+                           << "0" << true << "1";
 }
 
 void SettingsFileTest::recordCounts()
@@ -208,7 +232,7 @@ void SettingsFileTest::oddValues_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<int>("lengthByte");  // -1: the value's length
+    QTest::addColumn<int>("lengthByte"); // -1: the value's length
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("Dial 7") << "Dial" << QByteArray("7") << -1 << "1";
@@ -342,7 +366,8 @@ void SettingsFileTest::writeKeepsModeAndLink()
     QVERIFY(!SettingsFile::write(path("link.kvr"), r));
     QVERIFY(QFileInfo(path("link.kvr")).isSymLink());
     QCOMPARE(readFile(target), SettingsFile::encode(r));
-    struct stat st {};
+    struct stat st {
+    };
     QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0640u);
 }
@@ -351,10 +376,14 @@ void SettingsFileTest::loadErrors_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing file") << "nothing.kvr" << "File not found";
-    QTest::newRow("missing folder") << "nowhere/x.kvr" << "Invalid filename";
-    QTest::newRow("folder") << "dir.kvr" << "File access denied";
-    QTest::newRow("empty name") << "" << "Invalid filename";
+    QTest::newRow("missing file") << "nothing.kvr"
+                                  << "File not found";
+    QTest::newRow("missing folder") << "nowhere/x.kvr"
+                                    << "Invalid filename";
+    QTest::newRow("folder") << "dir.kvr"
+                            << "File access denied";
+    QTest::newRow("empty name") << ""
+                                << "Invalid filename";
 }
 
 void SettingsFileTest::loadErrors()
