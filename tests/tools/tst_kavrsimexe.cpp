@@ -1,4 +1,7 @@
+#include "KavrDeviceModel.h"
 #include "KavrSimCommandLine.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
 #include "sim_helper.h"
 
 #include <QFile>
@@ -43,6 +46,9 @@ private slots:
     void refusesBadArguments();
     void optionsReachTheDevice_data();
     void optionsReachTheDevice();
+    void settingsFileGivesTheBlock();
+    void unusableSettingsFileIsRefused_data();
+    void unusableSettingsFileIsRefused();
     void endsOnSignalAndRemovesLink_data();
     void endsOnSignalAndRemovesLink();
     void neverReplacesARegularFile();
@@ -140,6 +146,56 @@ void TestKavrSimExe::optionsReachTheDevice()
     }
     p.terminate();
     QVERIFY(p.waitForFinished(3000));
+}
+
+void TestKavrSimExe::settingsFileGivesTheBlock()
+{
+    QTemporaryDir dir;
+    const QString kvr = dir.filePath("lift.kvr");
+    MemoryRecord settings;
+    settings.setStoredText("NoRi", "3");
+    settings.setStoredText("Dial", "0"); // pulse dialling
+    settings.setStoredText("M001", "0602");
+    settings.setStoredText("M008", "123");
+    QVERIFY(!SettingsFile::write(kvr, settings));
+
+    KavrSimCommandLine cl;
+    QString error;
+    QVERIFY2(cl.parse({"--kvr", kvr, "--power-on", "5", "--service-hours", "50"}, &error), qPrintable(error));
+    const QByteArray expected =
+        hexBytes("55 03 02 02 02 01 03 AA 18 FF 05 05 FF FF FF FF 04 04 19 05" //  1-20: 3 rings
+                 "07 03 09 01 01 0B 06 06 05 FF 01 03 00 00 00 00 00 05 01 01" // 21-40: pulse
+                 "FF FF FF FF 00 02 02 05"                                     // 41-48: 50 h, 5 power-ons
+                 "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF"             // 49-64
+                 "21 F3 FF FF FF FF FF FF FF FF FF FF FF FF FF FF"             // 65-80: IN1 number "123"
+                 "6A 2A FF FF FF FF FF FF")                                    // 81-88: number 1 "0602"
+        + QByteArray(40, char(0xFF));
+    QCOMPARE(KavrDeviceModel(cl.options.state).blockForRead(), expected);
+    QCOMPARE(cl.options.state.serviceHours, 50);
+}
+
+void TestKavrSimExe::unusableSettingsFileIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("missing") << QByteArray() << "File not found";
+    QTest::newRow("too short") << QByteArray(500, ' ') << "lift.kvr";
+}
+
+void TestKavrSimExe::unusableSettingsFileIsRefused()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const QString kvr = dir.filePath("lift.kvr");
+    if (!contents.isEmpty())
+        writeFile(kvr, contents);
+    KavrSimCommandLine cl;
+    QString error;
+    QVERIFY(!cl.parse({"--kvr", kvr}, &error));
+    QVERIFY2(error.contains(mentions), qPrintable(error));
+    // Nothing half-loaded: the device still holds its factory block.
+    QCOMPARE(cl.options.state.block, KavrDeviceModel::factoryBlock());
 }
 
 void TestKavrSimExe::endsOnSignalAndRemovesLink_data()

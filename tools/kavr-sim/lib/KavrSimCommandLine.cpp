@@ -1,5 +1,7 @@
 #include "KavrSimCommandLine.h"
 
+#include "KvrBlockSource.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 
@@ -155,17 +157,17 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
         o.state.serviceHours = o.state.block[45] + 24 * o.state.block[46];
         o.state.powerOnCount = o.state.block[47];
     }
-    if (p.isSet(QStringLiteral("kvr"))) {
-        *error = QStringLiteral("--kvr: settings files are not supported by this build");
-        return false;
-    }
-
     o.state.firmware = std::uint8_t(firmware);
     o.state.serialNumber = std::uint16_t(serial);
     if (powerOn >= 0)
         o.state.powerOnCount = std::uint8_t(powerOn);
     if (hours >= 0)
         o.state.serviceHours = int(hours);
+    // A settings file holds no counters: the block gets the device's own.
+    if (p.isSet(QStringLiteral("kvr"))
+        && !loadKvrBlock(p.value(QStringLiteral("kvr")), o.state.powerOnCount, o.state.serviceHours, o.state.block,
+                         error))
+        return false;
     o.line.turnaroundMs = int(turnaround);
     o.line.baud = int(baud);
     o.line.ftdiLatencyMs = int(latency);

@@ -1,0 +1,30 @@
+#include "KvrBlockSource.h"
+
+#include "device/DeviceCodec.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
+
+#include <algorithm>
+
+bool loadKvrBlock(const QString &path, int powerOnCount, int serviceHours, std::array<std::uint8_t, 128> &block,
+                  QString *error)
+{
+    MemoryRecord record;
+    if (const auto failed = SettingsFile::load(path, record)) {
+        *error = QStringLiteral("%1: %2").arg(path, *failed);
+        return false;
+    }
+    record.setDeviceValue(DeviceValue::PwOn, QString::number(powerOnCount));
+    record.setDeviceValue(DeviceValue::SvHr, QString::number(serviceHours));
+    if (const auto bad = DeviceCodec::findInvalidField(record)) {
+        *error = QStringLiteral("%1: not a number in %2").arg(path, bad->describe());
+        return false;
+    }
+    const QByteArray bytes = DeviceCodec::buildBlock(record);
+    if (bytes.size() != int(block.size())) {
+        *error = QStringLiteral("%1: settings give no complete block").arg(path);
+        return false;
+    }
+    std::copy(bytes.cbegin(), bytes.cend(), block.begin());
+    return true;
+}
