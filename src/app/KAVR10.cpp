@@ -1,6 +1,8 @@
 #include "app/KAVR10.h"
 
 #include "app/CaptionPanel.h"
+#include "app/FieldGuards.h"
+#include "app/FileCommands.h"
 #include "app/LanguageApply.h"
 #include "app/Oprog.h"
 #include "app/Tony.h"
@@ -15,6 +17,7 @@
 #include "settings/FirmwareOptions.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramVersion.h"
+#include "serial/AfComPort.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,6 +64,12 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
             });
     }
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+    installFieldGuards(this);
+
+    Files = std::make_unique<FileCommands>(this, *this, *this);
+    connect(this, &TForm1::openRequested, this, [this] { Files->open(); });
+    connect(this, &TForm1::saveRequested, this, [this] { Files->save(); });
+    connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -79,6 +88,24 @@ void TForm1::indexControls()
     for (QWidget *w : centralWidget()->findChildren<QWidget *>())
         if (!w->objectName().isEmpty())
             m_controls.insert(w->objectName(), w);
+}
+
+int TForm1::comNumber() const
+{
+    return m_forms.Form6 ? m_forms.Form6->AfComPort1->ComNumber() : m_comNumber;
+}
+
+void TForm1::setComNumber(int number)
+{
+    m_comNumber = number;
+    if (!m_forms.Form6)
+        return;
+    try {
+        m_forms.Form6->AfComPort1->SetComNumber(number);
+    } catch (const std::exception &) {
+        // An open port that cannot take the new number stays closed with it;
+        // the next exchange reports the port.
+    }
 }
 
 bool TForm1::usbSelected() const { return m_forms.Form5 && m_forms.Form5->CheckBox1->isChecked(); }
@@ -151,8 +178,11 @@ void TForm1::FormShow()
         applyLanguage();
     updateCaption();
 
-    // 10-11
-    if (!runCommandLine())
+    // 10-11: a file named on the command line is checked and loaded; a name
+    // that is refused ends the sequence with the second page in front.
+    if (!m_commandLine)
+        CurrentFile.clear();
+    else if (!Files->loadFromCommandLine(*m_commandLine))
         return;
     PageControl1->setCurrentIndex(0);
 }
@@ -191,29 +221,6 @@ void TForm1::readOrCreateConfig()
     TimeOutRS = 10;
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
         MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
-}
-
-bool TForm1::runCommandLine()
-{
-    if (!m_commandLine) {
-        CurrentFile.clear();
-        return true;
-    }
-    CurrentFile = *m_commandLine;
-    if (CurrentFile.length() < 8) {
-        MessageBoxes::showMessage(messageParent(), message(16));
-        return false;
-    }
-    const int dot = CurrentFile.lastIndexOf(QLatin1Char('.'));
-    const QString extension = CurrentFile.mid(dot + 1).trimmed().toUpper();
-    if (extension != QLatin1String("KVR")) {
-        MessageBoxes::showMessage(messageParent(), message(17));
-        CurrentFile.clear();
-        return false;
-    }
-    OpenedFromCommandLine = true;
-    emit commandLineFileAccepted(CurrentFile);
-    return true;
 }
 
 void TForm1::Timer1Timer()
@@ -270,6 +277,13 @@ void TForm1::closeEvent(QCloseEvent *event)
         emit saveAsRequested();
     }
     emit closingPort();
+    if (m_forms.Form6) {
+        try {
+            m_forms.Form6->AfComPort1->Close();
+        } catch (const std::exception &) {
+            // Closing goes on: the configuration is still written.
+        }
+    }
     writeConfigOnClose();
     event->accept();
 }

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -20,6 +21,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 class CaptionPanel;
+class FileCommands;
 class StatusPanels;
 class TForm2;
 class TForm3;
@@ -64,9 +66,10 @@ public:
     // (VersionQueryRequested remains set) rather than being pretended done.
     std::function<void()> runVersionQuery;
 
-    // The serial port number the program uses ("COM" of Config.ini).
-    int comNumber() const { return m_comNumber; }
-    void setComNumber(int number) { m_comNumber = number; }
+    // The serial port number the program uses ("COM" of Config.ini): the
+    // number of AfComPort1 on the communication dialog.
+    int comNumber() const;
+    void setComNumber(int number);
     bool usbSelected() const;
 
     // Start-up sequence, run once when the window is first shown.
@@ -95,6 +98,9 @@ public:
     // Start-up clears it: the version query before a write keeps the
     // communicator's counters aside instead of showing them.
     bool WriteVersionQuery = false;
+
+    // Open, Save and Save as over this window's record and state.
+    std::unique_ptr<FileCommands> Files;
 
     // Controls other parts use by name.
     QTimer *Timer1 = nullptr;
@@ -131,8 +137,6 @@ signals:
     // Clicks on the two counter panels (service-call timer, power-on count).
     void serviceTimerPanelClicked();
     void powerOnPanelClicked();
-    // Start-up accepted the settings file named on the command line.
-    void commandLineFileAccepted(const QString &path);
     // The status bar wants the USB cable opened before a query (cable selected).
     void usbOpenRequested();
     // The window is closing: the serial port is to be closed now.
@@ -154,7 +158,6 @@ private:
     void indexControls();
     void fillLanguageMenu();
     void readOrCreateConfig();
-    bool runCommandLine();  // false: the sequence ends here
     void writeConfigOnClose();
     QWidget *messageParent();
 

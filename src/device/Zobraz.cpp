@@ -1,6 +1,7 @@
 #include "device/Zobraz.h"
 
 #include "device/FormFont.h"
+#include "serial/AfComPort.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -36,6 +37,12 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(10);
+
+    AfComPort1 = new TAfComPort(this);
+    AfComPort1->setObjectName(QStringLiteral("AfComPort1"));
+    AfComPort1->SetBaudRate(br2400);
+    AfComPort1->SetDTR(false);
+    AfComPort1->SetEventThreadPriority(tpHighest);
 }
 
 void TForm6::setPollInterval(int milliseconds) { Timer1->setInterval(std::max(1, milliseconds)); }

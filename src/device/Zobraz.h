@@ -5,6 +5,7 @@
 class QLabel;
 class QProgressBar;
 class QTimer;
+class TAfComPort;
 
 // The communication dialog: shown modally for every exchange with the
 // communicator, with its progress; its poll timer drives the exchange.
@@ -17,6 +18,8 @@ public:
     QLabel *Label1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QTimer *Timer1 = nullptr;  // poll timer, stopped until an exchange runs
+    // The program's one serial port: 2400 baud, 8N1, DTR held off.
+    TAfComPort *AfComPort1 = nullptr;
 
     // The serial port could not be opened when the dialog was shown.
     bool PortOpenFailed = false;

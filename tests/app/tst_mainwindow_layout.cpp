@@ -1,6 +1,7 @@
 // The main window's controls: names, places, texts, limits and the order the
 // keyboard visits them in; plus screenshots of the four pages on request.
 
+#include "app/FileCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
@@ -45,6 +46,7 @@ private slots:
         folder = std::make_unique<ProgramFolder>();
         folder->writeConfig(QString());
         log = std::make_unique<MessageLog>();
+        FileCommands::setDialogPlayer([](const FileCommands::DialogRequest &) { return QString(); });
         windows = std::make_unique<ProgramWindows>();
         form = windows->Form1;
         form->Timer1->stop();
@@ -53,6 +55,7 @@ private slots:
     void cleanup()
     {
         windows.reset();
+        FileCommands::setDialogPlayer(nullptr);
         log.reset();
         folder.reset();
     }

@@ -1,6 +1,7 @@
 // The main window's life cycle: start-up sequence, Config.ini, language menu,
 // command line, main timer ticks, status bar clicks and the close.
 
+#include "app/FileCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramConfig.h"
 #include "app/ProgramWindows.h"
@@ -10,6 +11,9 @@
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
 #include "platform/ProgramVersion.h"
+#include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,6 +44,7 @@ class StartupTest : public QObject {
     std::unique_ptr<MessageLog> log;
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
+    QList<FileCommands::DialogRequest> dialogs;
 
     // Creates the windows and shows the main window, which runs the start-up.
     void start(std::optional<QString> argument = std::nullopt)
@@ -57,9 +62,16 @@ private slots:
     {
         folder = std::make_unique<ProgramFolder>();
         log = std::make_unique<MessageLog>();
+        dialogs.clear();
+        // Every file dialog is cancelled, and remembered.
+        FileCommands::setDialogPlayer([this](const FileCommands::DialogRequest &r) {
+            dialogs << r;
+            return QString();
+        });
     }
     void cleanup()
     {
+        FileCommands::setDialogPlayer(nullptr);
         windows.reset();
         log.reset();
         folder.reset();
@@ -172,7 +184,8 @@ private slots:
     {
         QFETCH(bool, answer);
         folder->writeConfig(QString());
-        start();
+        QVERIFY(!SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
+        start(folder->file("lift.kvr"));
         QSignalSpy saveAs(form, &TForm1::saveAsRequested);
         QSignalSpy port(form, &TForm1::closingPort);
         log->answers = {answer};
@@ -183,7 +196,14 @@ private slots:
         QVERIFY(log->shown[0].question);
         QCOMPARE(form->SaveAsOnClose, answer);
         QCOMPARE(saveAs.size(), answer ? 1 : 0);
+        QCOMPARE(dialogs.size(), answer ? 1 : 0);
+        if (answer) {
+            QVERIFY(dialogs[0].save);
+            QCOMPARE(dialogs[0].fileName, form->CurrentFile);
+        }
         QCOMPARE(port.size(), 1);
+        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
+        QVERIFY(folder->readConfig().contains(QStringLiteral("[Setup]\nUSB=0\nCOM=1\nLang=Cesky.lng\n")));
     }
 
     void refusedConfigWriteIsReported()
@@ -253,10 +273,10 @@ private slots:
                                          << "Soubor: ";
         QTest::newRow("no dot") << std::optional<QString>("/data/liftkvr")
                                 << "Vybraný soubor není soubor pro nastavení KAVR" << "" << false << 1 << "Soubor: ";
-        QTest::newRow("lower case kvr") << std::optional<QString>("/data/lift.kvr") << none << "/data/lift.kvr"
-                                        << true << 0 << "Soubor: lift.kvr";
-        QTest::newRow("blanks after the dot") << std::optional<QString>("/data/lift. Kvr ") << none
-                                              << "/data/lift. Kvr " << true << 0 << "Soubor: lift. Kvr ";
+        QTest::newRow("lower case kvr") << std::optional<QString>("lift.kvr") << none << "lift.kvr" << true << 0
+                                        << "Soubor: lift.kvr";
+        QTest::newRow("blanks after the dot") << std::optional<QString>("lift. Kvr ") << none << "lift. Kvr "
+                                              << true << 0 << "Soubor: lift. Kvr ";
     }
     void commandLine()
     {
@@ -267,12 +287,16 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, filePanel);
         folder->writeConfig(QString());
-        windows = std::make_unique<ProgramWindows>();
-        form = windows->Form1;
-        form->Timer1->stop();
-        QSignalSpy load(form, &TForm1::commandLineFileAccepted);
-        form->setCommandLineArgument(argument);
-        form->show();
+        // Accepted names are files in the program folder holding a changed set.
+        if (accepted) {
+            currentFile = folder->file(currentFile);
+            argument = currentFile;
+            filePanel = QStringLiteral("Soubor: ") + QFileInfo(currentFile).fileName();
+            MemoryRecord saved;
+            saved.setStoredText(QStringLiteral("HgUp"), QStringLiteral("77"));
+            QVERIFY(!SettingsFile::write(currentFile, saved));
+        }
+        start(argument);
         QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
             QCOMPARE(log->shown[0].text, message);
@@ -280,7 +304,7 @@ private slots:
         }
         QCOMPARE(form->CurrentFile, currentFile);
         QCOMPARE(form->OpenedFromCommandLine, accepted);
-        QCOMPARE(load.size(), accepted ? 1 : 0);
+        QCOMPARE(form->storedText(QStringLiteral("HgUp")), accepted ? QStringLiteral("77") : QStringLiteral("44"));
         QCOMPARE(form->PageControl1->currentIndex(), page);
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);
@@ -379,7 +403,9 @@ private slots:
         QFETCH(bool, fromCommandLine);
         QFETCH(bool, answer);
         folder->writeConfig(QString());
-        start(fromCommandLine ? std::optional<QString>("/data/lift.kvr") : std::nullopt);
+        if (fromCommandLine)
+            QVERIFY(!SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
+        start(fromCommandLine ? std::optional<QString>(folder->file("lift.kvr")) : std::nullopt);
         QSignalSpy open(form, &TForm1::openRequested);
         int queries = 0;
         form->runVersionQuery = [&queries] { ++queries; };
@@ -390,7 +416,7 @@ private slots:
         QVERIFY(!windows->Form8->isVisible());
         QCOMPARE(form->Timer1->interval(), 300);
         QVERIFY(form->Timer1->isActive());
-        QCOMPARE(log->shown.size(), fromCommandLine ? 0 : 1);
+        QCOMPARE(log->shown.isEmpty(), fromCommandLine);
         if (!fromCommandLine) {
             QCOMPARE(log->shown[0].text, QStringLiteral("Chcete načíst soubor s nastavením?"));
             QCOMPARE(log->shown[0].title, QStringLiteral("Otevřít soubor"));
@@ -398,12 +424,14 @@ private slots:
             QVERIFY(!log->shown[0].defaultYes);
         }
         QCOMPARE(open.size(), answer ? 1 : 0);
+        QCOMPARE(dialogs.size(), answer ? 1 : 0);  // Yes runs Open
         QCOMPARE(queries, 1);  // the version query follows the question in every case
+        const int shown = log->shown.size();
 
         // Later ticks ask nothing more and run a query only when one is requested.
         form->VersionQueryRequested = false;
         form->Timer1Timer();
-        QCOMPARE(log->shown.size(), fromCommandLine ? 0 : 1);
+        QCOMPARE(log->shown.size(), shown);
         QCOMPARE(queries, 1);
     }
 
