@@ -64,6 +64,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
             });
     }
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+    layout()->activate();
+    setFixedSize(sizeHint());  // before the first show, so the window opens at its size
     installFieldGuards(this);
 
     Files = std::make_unique<FileCommands>(this, *this, *this);

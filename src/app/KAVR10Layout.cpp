@@ -78,18 +78,16 @@ private:
     bool m_swallow;
 };
 
-// Tabs a little narrower than the style's own, so the four page tabs end
-// before the serial number panel that lies over the right end of their row.
+// Tabs with a little less padding than the style's own, so the four page
+// tabs end before the serial number panel that lies over the right end of
+// their row. The padding is what shrinks, never the room for the text.
 class CompactTabs : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
-    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
-                           const QWidget *widget) const override
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
     {
-        QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
-        if (type == CT_TabBarTab)
-            s.rwidth() -= 10;
-        return s;
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::max(8, value - 10) : value;
     }
 };
 

@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyleOptionTab>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -148,7 +149,18 @@ private slots:
             QCOMPARE(pages->widget(i)->objectName(), names[i]);
             QCOMPARE(pages->tabText(i), captions[i]);
         }
-        // The tabs end before the serial number panel that lies over their row.
+        // Each tab shows its whole caption, and the tabs end before the serial
+        // number panel that lies over their row.
+        QTabBar *bar = pages->tabBar();
+        for (int i = 0; i < 4; ++i) {
+            QStyleOptionTab tab;
+            tab.initFrom(bar);
+            tab.rect = bar->tabRect(i);
+            tab.text = bar->tabText(i);
+            tab.shape = bar->shape();
+            const QRect room = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &tab, bar);
+            QVERIFY2(room.width() >= bar->fontMetrics().horizontalAdvance(captions[i]), qPrintable(captions[i]));
+        }
         const QRect last = pages->tabBar()->tabRect(3).translated(pages->tabBar()->mapTo(form->centralWidget(), QPoint()));
         QVERIFY2(last.right() < 441, qPrintable(QString::number(last.right())));
     }
