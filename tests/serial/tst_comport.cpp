@@ -65,6 +65,7 @@ private slots:
     void pollReportsUnreadInput();
     void outputRingLimits();
     void outBufFreeOnceWhenDrained();
+    void largeTransferThroughAFullLine();
     void comNumberChanges();
     void openOutcomes_data();
     void openOutcomes();
@@ -261,6 +262,40 @@ void ComPortTest::outBufFreeOnceWhenDrained()
     QCOMPARE(port->OutBufferFree(), 2048);
 }
 
+void ComPortTest::largeTransferThroughAFullLine()
+{
+    PortsFolder folder;
+    PtyPair pty;
+    QVERIFY(pty.ok() && folder.setPort(3, pty.slavePath()));
+    auto port = programPort(3);
+    port->Open();
+    // Far more than the line holds: writes come back short or refused and
+    // the write thread has to go on by itself as the far side reads.
+    QByteArray payload(300 * 1024, '\0');
+    for (qsizetype i = 0; i < payload.size(); ++i)
+        payload[i] = char((i * 31) ^ (i >> 8));
+    qsizetype queued = 0;
+    QByteArray received;
+    QElapsedTimer timer;
+    timer.start();
+    while (received.size() < payload.size() && timer.elapsed() < 30000) {
+        const int room = port->OutBufferFree();
+        if (queued < payload.size() && room > 0) {
+            const int n = int(std::min<qsizetype>(room, payload.size() - queued));
+            port->WriteData(payload.constData() + queued, n);
+            queued += n;
+        }
+        // The far side sips: the line fills up and stays full.
+        char sip[1024];
+        const ssize_t n = ::read(pty.master(), sip, sizeof sip);
+        if (n > 0)
+            received.append(sip, n);
+        QTest::qWait(1);
+    }
+    QCOMPARE(received.size(), payload.size());
+    QVERIFY(received == payload);
+}
+
 void ComPortTest::comNumberChanges()
 {
     PortsFolder folder;
@@ -455,8 +490,9 @@ void ComPortTest::closeWhileEventWaitsForMainThread()
     port->OnDataRecived = [&](QObject *, int) { ++calls; };
     port->Open();
     QVERIFY(pty.write("late"));
-    // The main thread is busy: the event thread now waits in its send.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The main thread is busy: the event thread now waits in its send,
+    // whose time limit (2000 ms) would hold a close for 1900 ms more.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     QElapsedTimer timer;
     timer.start();
     port->Close();
