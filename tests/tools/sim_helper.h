@@ -5,8 +5,9 @@
 
 // The host's end of a terminal line in tests: opens a path raw, sends bytes,
 // and collects answer bytes until a count or a time limit is reached.
-class HostTerminal {
-public:
+class HostTerminal
+{
+  public:
     explicit HostTerminal(const QString &path);
     // Takes over an open descriptor (closed with this object).
     explicit HostTerminal(int fd) : m_fd(fd) {}
@@ -23,7 +24,7 @@ public:
     // True once the far side has closed the line.
     bool hungUp() const { return m_hungUp; }
 
-private:
+  private:
     int m_fd = -1;
     bool m_hungUp = false;
 };

@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 const QString DemoScript = QStringLiteral(TESSARO_FIXTURES "/../../scripts/demo");
 
@@ -42,15 +43,16 @@ void writeFile(const QString &path, const QByteArray &data, bool executable = fa
 
 } // namespace
 
-class TestDemoScript : public QObject {
+class TestDemoScript : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void wiresProgramToSimulator();
     void createsMissingConfiguration();
     void failingSimulatorStartsNothing();
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> m_dir;
     int run(const QStringList &args, const QByteArray &simArgs = {});
 };
@@ -78,8 +80,9 @@ int TestDemoScript::run(const QStringList &args, const QByteArray &simArgs)
 
 void TestDemoScript::wiresProgramToSimulator()
 {
-    const QByteArray before = "[Info]\r\nClosePort=1 - help\r\n[setup]\r\ncom=4\r\nUSB=1\r\nLang=English.lng\r\n"
-                              "[ports]\r\nCOM1=/nonexistent/tty\r\nCOM2=/nonexistent/tty2\r\n";
+    const QByteArray before =
+        "[Info]\r\nClosePort=1 - help\r\n[setup]\r\ncom=4\r\nUSB=1\r\nLang=English.lng\r\n"
+        "[ports]\r\nCOM1=/nonexistent/tty\r\nCOM2=/nonexistent/tty2\r\n";
     writeFile(m_dir->filePath("Config.ini"), before);
     QCOMPARE(run({"one.kvr"}, "--serial 258"), 3); // the program's exit code is passed on
 
@@ -88,9 +91,11 @@ void TestDemoScript::wiresProgramToSimulator()
 
     const QByteArray seen = readFile(m_dir->filePath("seen.ini"));
     const QString link = m_dir->filePath(QString("tessaro-demo-"));
-    QVERIFY2(seen.startsWith("[Info]\r\nClosePort=1 - help\r\n[setup]\r\ncom=1\r\nUSB=0\r\nLang=English.lng\r\n"
-                             "[ports]\r\nCOM1=" + link.toLocal8Bit()),
-             seen.constData());
+    QVERIFY2(
+        seen.startsWith("[Info]\r\nClosePort=1 - help\r\n[setup]\r\ncom=1\r\nUSB=0\r\nLang=English.lng\r\n"
+                        "[ports]\r\nCOM1=" +
+                        link.toLocal8Bit()),
+        seen.constData());
     QVERIFY(seen.endsWith(".tty\r\nCOM2=/nonexistent/tty2\r\n"));
 
     // Afterwards: COM1 is back, the simulator and its link are gone.

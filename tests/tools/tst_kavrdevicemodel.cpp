@@ -3,15 +3,16 @@
 
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 // A factory-fresh device's block, written out position by position.
 const char *const FactoryBlockHex =
-    "55 01 02 02 02 01 03 AA 18 FF"  //   1-10 marker, rings, call time, button, on-hook, delay, days, tones
-    "05 05 FF FF FF FF 04 04 19 05"  //  11-20 confirmation "55", hang-up "44", 25 s, 5 s
-    "07 03 09 01 00 0B 06 06 05 FF"  //  21-30 password "7391", tone dialling, "*", switch "66", 5 s
-    "01 03 00 00 00 00 00 05 01 01"  //  31-40 polarity, tones, modes, repeat 5, cycles 1, fault 1 s
-    "FF FF FF FF 00 00 03 00"        //  41-48 reserved, flags, 72 hours, power-on 0
+    "55 01 02 02 02 01 03 AA 18 FF" //   1-10 marker, rings, call time, button, on-hook, delay, days, tones
+    "05 05 FF FF FF FF 04 04 19 05" //  11-20 confirmation "55", hang-up "44", 25 s, 5 s
+    "07 03 09 01 00 0B 06 06 05 FF" //  21-30 password "7391", tone dialling, "*", switch "66", 5 s
+    "01 03 00 00 00 00 00 05 01 01" //  31-40 polarity, tones, modes, repeat 5, cycles 1, fault 1 s
+    "FF FF FF FF 00 00 03 00"       //  41-48 reserved, flags, 72 hours, power-on 0
     "FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF"  // 49-88
     "FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF"; // 89-128
 
@@ -44,9 +45,10 @@ QByteArray sampleWriteBlock()
 
 } // namespace
 
-class TestKavrDeviceModel : public QObject {
+class TestKavrDeviceModel : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void statusAnswer_data();
     void statusAnswer();
     void factoryBlockIsRead();
@@ -67,7 +69,8 @@ void TestKavrDeviceModel::statusAnswer_data()
     QTest::addColumn<int>("powerOn");
     QTest::addColumn<int>("hours");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("2.3, serial 258, 29 h") << 23 << 258 << 7 << 29 << hexBytes("56 17 55 07 4E 01 02 53 05 01");
+    QTest::newRow("2.3, serial 258, 29 h")
+        << 23 << 258 << 7 << 29 << hexBytes("56 17 55 07 4E 01 02 53 05 01");
     QTest::newRow("factory") << 120 << 1001 << 0 << 72 << hexBytes("56 78 55 00 4E 03 E9 53 00 03");
     QTest::newRow("all zero") << 0 << 0 << 0 << 0 << hexBytes("56 00 55 00 4E 00 00 53 00 00");
     QTest::newRow("largest") << 255 << 65535 << 255 << 6143 << hexBytes("56 FF 55 FF 4E FF FF 53 17 FF");
@@ -190,15 +193,19 @@ void TestKavrDeviceModel::faults_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("writes");
 
-    QTest::newRow("silent: no status") << true << -1 << false << false << 0 << QByteArray("V") << QByteArray() << 0;
-    QTest::newRow("silent: no block") << true << -1 << false << false << 0 << QByteArray("RP") << QByteArray() << 0;
+    QTest::newRow("silent: no status")
+        << true << -1 << false << false << 0 << QByteArray("V") << QByteArray() << 0;
+    QTest::newRow("silent: no block")
+        << true << -1 << false << false << 0 << QByteArray("RP") << QByteArray() << 0;
     QTest::newRow("silent: no write") << true << -1 << false << false << 0 << write << QByteArray() << 0;
-    QTest::newRow("cut status at 4") << false << 4 << false << false << 0 << QByteArray("V") << status.left(4) << 0;
-    QTest::newRow("cut block at 100") << false << 100 << false << false << 0 << QByteArray("RP") << block.left(100)
-                                      << 0;
-    QTest::newRow("cut at 0 answers nothing") << false << 0 << false << false << 0 << QByteArray("V") << QByteArray()
-                                              << 0;
-    QTest::newRow("wrong marker") << false << -1 << true << false << 0 << QByteArray("RP") << wrongMarked << 0;
+    QTest::newRow("cut status at 4") << false << 4 << false << false << 0 << QByteArray("V") << status.left(4)
+                                     << 0;
+    QTest::newRow("cut block at 100")
+        << false << 100 << false << false << 0 << QByteArray("RP") << block.left(100) << 0;
+    QTest::newRow("cut at 0 answers nothing")
+        << false << 0 << false << false << 0 << QByteArray("V") << QByteArray() << 0;
+    QTest::newRow("wrong marker") << false << -1 << true << false << 0 << QByteArray("RP") << wrongMarked
+                                  << 0;
     QTest::newRow("wrong marker leaves status alone")
         << false << -1 << true << false << 0 << QByteArray("V") << status << 0;
     QTest::newRow("no Z: stored, not confirmed")

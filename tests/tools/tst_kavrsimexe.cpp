@@ -12,7 +12,8 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
 const QString Program = QStringLiteral(TESSARO_PROGRAM_DIR "/kavr-sim");
 const QByteArray FactoryStatus = hexBytes("56 78 55 00 4E 03 E9 53 00 03");
@@ -38,9 +39,10 @@ QByteArray writeFile(const QString &path, const QByteArray &data)
 
 } // namespace
 
-class TestKavrSimExe : public QObject {
+class TestKavrSimExe : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void helpListsEveryOption();
     void refusesBadArguments_data();
     void refusesBadArguments();
@@ -63,10 +65,27 @@ void TestKavrSimExe::helpListsEveryOption()
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray out = p.readAllStandardOutput();
-    for (const char *o : {"--link", "--device", "--firmware", "--serial", "--power-on", "--service-hours",
-                          "--block", "--kvr", "--save-block", "--trace", "--turnaround", "--baud",
-                          "--ftdi-latency", "--silent", "--cut-after", "--wrong-marker", "--noise-every",
-                          "--no-z", "--drop-handshake-at", "--hang-up-after", "--slow"})
+    for (const char *o : {"--link",
+                          "--device",
+                          "--firmware",
+                          "--serial",
+                          "--power-on",
+                          "--service-hours",
+                          "--block",
+                          "--kvr",
+                          "--save-block",
+                          "--trace",
+                          "--turnaround",
+                          "--baud",
+                          "--ftdi-latency",
+                          "--silent",
+                          "--cut-after",
+                          "--wrong-marker",
+                          "--noise-every",
+                          "--no-z",
+                          "--drop-handshake-at",
+                          "--hang-up-after",
+                          "--slow"})
         QVERIFY2(out.contains(o), o);
 }
 
@@ -78,12 +97,14 @@ void TestKavrSimExe::refusesBadArguments_data()
     QTest::newRow("negative serial") << QStringList{"--serial", "-1"} << "--serial";
     QTest::newRow("hours beyond two bytes") << QStringList{"--service-hours", "6144"} << "--service-hours";
     QTest::newRow("cut not a number") << QStringList{"--cut-after", "x"} << "--cut-after";
-    QTest::newRow("drop beyond the block") << QStringList{"--drop-handshake-at", "129"} << "--drop-handshake-at";
+    QTest::newRow("drop beyond the block")
+        << QStringList{"--drop-handshake-at", "129"} << "--drop-handshake-at";
     QTest::newRow("faster than the line") << QStringList{"--slow", "0.5"} << "--slow";
     QTest::newRow("link and device") << QStringList{"--link", "a", "--device", "b"} << "exclude";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
     QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
-    QTest::newRow("missing block file") << QStringList{"--block", "/nonexistent/b.bin"} << "/nonexistent/b.bin";
+    QTest::newRow("missing block file")
+        << QStringList{"--block", "/nonexistent/b.bin"} << "/nonexistent/b.bin";
     QTest::newRow("short block file") << QStringList{"--block", "SHORT"} << "128";
 }
 
@@ -117,8 +138,8 @@ void TestKavrSimExe::optionsReachTheDevice_data()
     QTest::newRow("identity and counters")
         << QStringList{"--firmware", "0x17", "--serial", "258", "--power-on", "7", "--service-hours", "29"}
         << QByteArray() << hexBytes("56 17 55 07 4E 01 02 53 05 01");
-    QTest::newRow("block brings its counters") << QStringList{"--block", "BLOCK"} << block
-                                               << hexBytes("56 78 55 09 4E 03 E9 53 05 02");
+    QTest::newRow("block brings its counters")
+        << QStringList{"--block", "BLOCK"} << block << hexBytes("56 78 55 09 4E 03 E9 53 05 02");
     QTest::newRow("explicit counters win over the block")
         << QStringList{"--block", "BLOCK", "--power-on", "1", "--service-hours", "24"} << block
         << hexBytes("56 78 55 01 4E 03 E9 53 00 01");

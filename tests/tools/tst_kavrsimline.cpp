@@ -10,7 +10,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QByteArray FactoryStatus = hexBytes("56 78 55 00 4E 03 E9 53 00 03");
 
@@ -19,8 +20,8 @@ QByteArray factoryBlock()
 {
     return hexBytes("55 01 02 02 02 01 03 AA 18 FF 05 05 FF FF FF FF 04 04 19 05"
                     "07 03 09 01 00 0B 06 06 05 FF 01 03 00 00 00 00 00 05 01 01"
-                    "FF FF FF FF 00 00 03 00")
-           + QByteArray(80, char(0xFF));
+                    "FF FF FF FF 00 00 03 00") +
+           QByteArray(80, char(0xFF));
 }
 
 // A settings block as the program would write it: emergency number 1 is
@@ -46,9 +47,10 @@ KavrSimOptions quickOptions()
 
 } // namespace
 
-class TestKavrSimLine : public QObject {
+class TestKavrSimLine : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void statusAnswerOverPty();
     void blockReadIsPacedLikeTheLine();
     void writeIsHandshakedSavedAndTraced();
@@ -168,8 +170,8 @@ void TestKavrSimLine::faultsOverPty_data()
     QTest::newRow("silent") << "silent" << QByteArray("V") << 10 << QByteArray();
     QTest::newRow("cut after 6") << "cut" << QByteArray("V") << 10 << FactoryStatus.left(6);
     QTest::newRow("wrong marker") << "marker" << QByteArray("RP") << 128 << marked;
-    QTest::newRow("drop handshake at 3") << "drop" << QByteArray("WPU\x01\x02\x03", 6) << 10
-                                         << QByteArray("DD");
+    QTest::newRow("drop handshake at 3")
+        << "drop" << QByteArray("WPU\x01\x02\x03", 6) << 10 << QByteArray("DD");
 }
 
 void TestKavrSimLine::faultsOverPty()

@@ -14,7 +14,8 @@
 #include <ctime>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Publishes `target` as the symlink `link`, replacing an older symlink but
 // never a regular file or directory someone else put there.
@@ -29,8 +30,8 @@ bool publishLink(const QString &link, const QString &target, QString *error)
     }
     const QByteArray tmp = (link + QStringLiteral(".%1.tmp").arg(::getpid())).toLocal8Bit();
     ::unlink(tmp.constData());
-    if (::symlink(target.toLocal8Bit().constData(), tmp.constData()) != 0
-        || ::rename(tmp.constData(), link.toLocal8Bit().constData()) != 0) {
+    if (::symlink(target.toLocal8Bit().constData(), tmp.constData()) != 0 ||
+        ::rename(tmp.constData(), link.toLocal8Bit().constData()) != 0) {
         *error = QStringLiteral("%1: %2").arg(link, QString::fromLocal8Bit(std::strerror(errno)));
         ::unlink(tmp.constData());
         return false;
@@ -75,7 +76,8 @@ int main(int argc, char *argv[])
     }
 
     KavrSimulator sim(cl.options);
-    const bool started = cl.devicePath.isEmpty() ? sim.startOnPty(&error) : sim.attachTo(cl.devicePath, &error);
+    const bool started =
+        cl.devicePath.isEmpty() ? sim.startOnPty(&error) : sim.attachTo(cl.devicePath, &error);
     if (!started) {
         std::fprintf(stderr, "kavr-sim: %s\n", qPrintable(error));
         return 1;
@@ -91,7 +93,6 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "kavr-sim: communicator on %s; firmware %d, serial %d\n", qPrintable(line),
                  int(cl.options.state.firmware), int(cl.options.state.serialNumber));
 
-    int exitCode = 0;
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -105,7 +106,7 @@ int main(int argc, char *argv[])
     sim.stop();
     if (!cl.linkPath.isEmpty())
         withdrawLink(cl.linkPath, line);
-    std::fprintf(stderr, "kavr-sim: %lld bytes received, %lld sent, %d block(s) written\n", sim.bytesReceived(),
-                 sim.bytesSent(), sim.writesCompleted());
-    return exitCode;
+    std::fprintf(stderr, "kavr-sim: %lld bytes received, %lld sent, %d block(s) written\n",
+                 sim.bytesReceived(), sim.bytesSent(), sim.writesCompleted());
+    return 0;
 }

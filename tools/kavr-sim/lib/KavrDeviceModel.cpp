@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 constexpr int BlockSize = 128;
 constexpr int HoursPos = 45;   // block position 46
 constexpr int DaysPos = 46;    // block position 47

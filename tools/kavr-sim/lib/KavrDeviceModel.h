@@ -8,10 +8,10 @@
 // What the communicator knows about itself: identity, the two counters and
 // its 128-byte configuration block (position 1 of the block is index 0).
 struct KavrDeviceState {
-    std::uint8_t firmware = 120;  // shown by the program as "1.20"
+    std::uint8_t firmware = 120; // shown by the program as "1.20"
     std::uint16_t serialNumber = 1001;
     std::uint8_t powerOnCount = 0;
-    int serviceHours = 72;  // 0 .. 255 * 24 + 23; sent as hours part and days part
+    int serviceHours = 72; // 0 .. 255 * 24 + 23; sent as hours part and days part
     std::array<std::uint8_t, 128> block{};
 
     static constexpr int MaxServiceHours = 255 * 24 + 23;
@@ -20,9 +20,9 @@ struct KavrDeviceState {
 // Misbehaviours of the device itself, each on its own switch. The line faults
 // (hang-up, slow pacing) belong to the transport runner.
 struct KavrDeviceFaults {
-    bool silent = false;         // ignores every byte and never answers
-    int cutAfter = -1;           // >= 0: every answer ends after this many bytes
-    bool wrongMarker = false;    // the block it sends starts with wrongMarkerByte instead of 0x55
+    bool silent = false;      // ignores every byte and never answers
+    int cutAfter = -1;        // >= 0: every answer ends after this many bytes
+    bool wrongMarker = false; // the block it sends starts with wrongMarkerByte instead of 0x55
     std::uint8_t wrongMarkerByte = 0xAA;
     int noiseEvery = 0;          // > 0: one stray byte after every n-th answer byte
     std::uint32_t noiseSeed = 1; // the stray bytes are a fixed pseudo-random sequence
@@ -43,9 +43,11 @@ struct KavrDeviceFaults {
 // Any other byte is ignored. A "P" that does not follow "R" or "W" is ignored;
 // a byte other than "P" after "R" or "W" cancels that command and is taken as
 // a fresh command byte.
-class KavrDeviceModel {
-public:
-    explicit KavrDeviceModel(const KavrDeviceState &state = initialState(), const KavrDeviceFaults &faults = {});
+class KavrDeviceModel
+{
+  public:
+    explicit KavrDeviceModel(const KavrDeviceState &state = initialState(),
+                             const KavrDeviceFaults &faults = {});
 
     // Takes one byte from the line and returns what the device answers.
     QByteArray feed(std::uint8_t byte);
@@ -75,7 +77,7 @@ public:
     static KavrDeviceState initialState();
     static std::array<std::uint8_t, 128> factoryBlock();
 
-private:
+  private:
     enum class Phase { Idle, AfterR, AfterW, WriteData };
 
     QByteArray command(std::uint8_t byte);
@@ -89,6 +91,6 @@ private:
     QByteArray m_incoming;
     QByteArray m_lastWritten;
     int m_writes = 0;
-    long long m_answerBytes = 0;  // counts answer bytes for the noise fault
+    long long m_answerBytes = 0; // counts answer bytes for the noise fault
     std::uint32_t m_noise;
 };

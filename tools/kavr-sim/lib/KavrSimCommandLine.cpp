@@ -7,7 +7,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 struct IntOption {
     const char *name;
@@ -126,18 +127,19 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     long long turnaround = o.line.turnaroundMs, baud = o.line.baud, latency = o.line.ftdiLatencyMs;
     long long abandon = o.line.abandonAfterMs, cut = o.faults.cutAfter, noise = o.faults.noiseEvery;
     long long seed = o.faults.noiseSeed, drop = o.faults.dropHandshakeAt, hangUp = o.line.hangUpAfter;
-    if (!readInt(p, {"firmware", 0, 255}, firmware, error) || !readInt(p, {"serial", 0, 65535}, serial, error)
-        || !readInt(p, {"power-on", 0, 255}, powerOn, error)
-        || !readInt(p, {"service-hours", 0, KavrDeviceState::MaxServiceHours}, hours, error)
-        || !readInt(p, {"turnaround", 0, 60000}, turnaround, error)
-        || !readInt(p, {"baud", 50, 4000000}, baud, error)
-        || !readInt(p, {"ftdi-latency", 1, 255}, latency, error)
-        || !readInt(p, {"abandon-after", 1, noLimit}, abandon, error)
-        || !readInt(p, {"cut-after", 0, noLimit}, cut, error)
-        || !readInt(p, {"noise-every", 1, noLimit}, noise, error)
-        || !readInt(p, {"noise-seed", 1, 0xFFFFFFFFLL}, seed, error)
-        || !readInt(p, {"drop-handshake-at", 1, 128}, drop, error)
-        || !readInt(p, {"hang-up-after", 0, std::numeric_limits<long long>::max()}, hangUp, error))
+    if (!readInt(p, {"firmware", 0, 255}, firmware, error) ||
+        !readInt(p, {"serial", 0, 65535}, serial, error) ||
+        !readInt(p, {"power-on", 0, 255}, powerOn, error) ||
+        !readInt(p, {"service-hours", 0, KavrDeviceState::MaxServiceHours}, hours, error) ||
+        !readInt(p, {"turnaround", 0, 60000}, turnaround, error) ||
+        !readInt(p, {"baud", 50, 4000000}, baud, error) ||
+        !readInt(p, {"ftdi-latency", 1, 255}, latency, error) ||
+        !readInt(p, {"abandon-after", 1, noLimit}, abandon, error) ||
+        !readInt(p, {"cut-after", 0, noLimit}, cut, error) ||
+        !readInt(p, {"noise-every", 1, noLimit}, noise, error) ||
+        !readInt(p, {"noise-seed", 1, 0xFFFFFFFFLL}, seed, error) ||
+        !readInt(p, {"drop-handshake-at", 1, 128}, drop, error) ||
+        !readInt(p, {"hang-up-after", 0, std::numeric_limits<long long>::max()}, hangUp, error))
         return false;
 
     if (p.isSet(QStringLiteral("slow"))) {
@@ -164,9 +166,8 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     if (hours >= 0)
         o.state.serviceHours = int(hours);
     // A settings file holds no counters: the block gets the device's own.
-    if (p.isSet(QStringLiteral("kvr"))
-        && !loadKvrBlock(p.value(QStringLiteral("kvr")), o.state.powerOnCount, o.state.serviceHours, o.state.block,
-                         error))
+    if (p.isSet(QStringLiteral("kvr")) && !loadKvrBlock(p.value(QStringLiteral("kvr")), o.state.powerOnCount,
+                                                        o.state.serviceHours, o.state.block, error))
         return false;
     o.line.turnaroundMs = int(turnaround);
     o.line.baud = int(baud);

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 using namespace std::chrono;
 
@@ -97,8 +98,8 @@ void KavrSimRunner::run()
             break;
         {
             std::lock_guard lock(m_modelMutex);
-            if (m_model.midCommand() && m_in.empty()
-                && now - m_lastInput >= milliseconds(m_options.line.abandonAfterMs))
+            if (m_model.midCommand() && m_in.empty() &&
+                now - m_lastInput >= milliseconds(m_options.line.abandonAfterMs))
                 m_model.abandonCommand();
         }
         QByteArray arrived;

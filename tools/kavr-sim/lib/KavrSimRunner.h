@@ -17,8 +17,9 @@
 // after the turnaround delay, and all send times are absolute deadlines so a
 // long answer does not drift. Optionally the answer bytes are handed over in
 // batches, the way an FTDI converter's latency timer does.
-class KavrSimRunner {
-public:
+class KavrSimRunner
+{
+  public:
     KavrSimRunner(const KavrSimOptions &options, std::shared_ptr<SimLine> line);
     ~KavrSimRunner();
     KavrSimRunner(const KavrSimRunner &) = delete;
@@ -38,7 +39,7 @@ public:
     long long bytesSent() const { return m_sent.load(); }
     long long bytesReceived() const { return m_received.load(); }
 
-private:
+  private:
     using Clock = SimLine::Clock;
     struct Timed {
         Clock::time_point at;
@@ -61,8 +62,8 @@ private:
     Clock::duration m_inByte;
     Clock::duration m_outByte;
     Clock::time_point m_epoch;
-    Clock::time_point m_inFree;   // when the host-to-device line is free again
-    Clock::time_point m_outFree;  // when the device-to-host line is free again
+    Clock::time_point m_inFree;  // when the host-to-device line is free again
+    Clock::time_point m_outFree; // when the device-to-host line is free again
     Clock::time_point m_lastInput;
     std::deque<Timed> m_in;  // bytes on their way to the device, by the time it has them
     std::deque<Timed> m_out; // answer bytes, by the time their stop bit ends

@@ -15,8 +15,9 @@
 //   KavrSimulator sim(options);
 //   sim.startOnPty();          // host opens sim.linePath()
 //   auto cable = sim.startOnCable();  // host writes/reads the cable
-class KavrSimulator {
-public:
+class KavrSimulator
+{
+  public:
     explicit KavrSimulator(const KavrSimOptions &options = {});
     ~KavrSimulator();
     KavrSimulator(const KavrSimulator &) = delete;
@@ -41,7 +42,7 @@ public:
     long long bytesSent() const { return m_runner ? m_runner->bytesSent() : 0; }
     long long bytesReceived() const { return m_runner ? m_runner->bytesReceived() : 0; }
 
-private:
+  private:
     bool run(std::shared_ptr<SimLine> line, QString *error);
 
     KavrSimOptions m_options;

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-bool loadKvrBlock(const QString &path, int powerOnCount, int serviceHours, std::array<std::uint8_t, 128> &block,
-                  QString *error)
+bool loadKvrBlock(const QString &path, int powerOnCount, int serviceHours,
+                  std::array<std::uint8_t, 128> &block, QString *error)
 {
     MemoryRecord record;
     if (const auto failed = SettingsFile::load(path, record)) {

@@ -9,8 +9,9 @@
 // The device end of a terminal line: either the master side of a
 // pseudo-terminal made here (the host opens slavePath()), or a terminal device
 // opened by path. Both are put in raw mode so no byte is translated.
-class PtyLine : public SimLine {
-public:
+class PtyLine : public SimLine
+{
+  public:
     // A fresh pseudo-terminal. The simulator keeps one handle on the slave
     // side itself, so the host may open and close it as often as it likes.
     static std::unique_ptr<PtyLine> create(QString *error = nullptr);
@@ -29,7 +30,7 @@ public:
     void hangUp() override;
     void interrupt() override;
 
-private:
+  private:
     PtyLine() = default;
     bool makeWakePipe(QString *error);
 

@@ -7,8 +7,9 @@
 // The device's end of a line, as the simulator's runner thread sees it.
 // waitForInput, deliver and hangUp are called from the runner thread only;
 // interrupt may be called from any thread.
-class SimLine {
-public:
+class SimLine
+{
+  public:
     using Clock = std::chrono::steady_clock;
     enum class Wait { Input, Timeout, Closed };
 

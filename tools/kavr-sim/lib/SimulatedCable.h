@@ -16,8 +16,9 @@
 // Once the line is hung up — by the device (hang-up fault) or by the host
 // (unplug) — writes fail, nothing more arrives, and bytes already received
 // stay readable.
-class SimulatedCable : public SimLine {
-public:
+class SimulatedCable : public SimLine
+{
+  public:
     // ---- host side ----
     // Sends bytes to the device. False (nothing sent) when hung up.
     bool write(const QByteArray &bytes);
@@ -41,7 +42,7 @@ public:
     void hangUp() override;
     void interrupt() override;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_toDevice;
     mutable std::condition_variable m_toHost;
