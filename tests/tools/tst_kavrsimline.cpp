@@ -345,7 +345,7 @@ void TestKavrSimLine::cableBatchesLikeFtdi()
         QThread::usleep(500);
     }
     QCOMPARE(cable->read(), factoryBlock());
-    QVERIFY2(steps >= 8 && steps <= 25, qPrintable(QString::number(steps)));
+    QVERIFY2(steps >= 5 && steps <= 25, qPrintable(QString::number(steps)));
     QVERIFY2(t.elapsed() >= 500 && t.elapsed() <= 900, qPrintable(QString::number(t.elapsed())));
 }
 
