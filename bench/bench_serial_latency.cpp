@@ -16,14 +16,15 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <random>
+#include <termios.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,7 +54,8 @@ std::vector<double> bareWakeDelays(int samples)
     std::vector<double> delays;
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     char name[128];
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0)
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0)
         return delays;
     const int slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
     termios t{};
@@ -107,7 +109,8 @@ int main(int argc, char **argv)
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     char name[128];
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;
     }
@@ -127,8 +130,9 @@ int main(int argc, char **argv)
     // ---- latency ----------------------------------------------------------
     const std::vector<double> bare = bareWakeDelays(samples);
     if (!bare.empty())
-        std::printf("bare poll() wake-up over %zu bytes: median %.3f ms, p99 %.3f ms, max %.3f ms\n", bare.size(),
-                    percentile(bare, 0.5), percentile(bare, 0.99), *std::max_element(bare.begin(), bare.end()));
+        std::printf("bare poll() wake-up over %zu bytes: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
+                    bare.size(), percentile(bare, 0.5), percentile(bare, 0.99),
+                    *std::max_element(bare.begin(), bare.end()));
     std::vector<double> delays;
     delays.reserve(size_t(samples));
     std::atomic<int64_t> sentAt{0}; // nanoseconds of the byte in flight, 0 when none
@@ -171,9 +175,10 @@ int main(int argc, char **argv)
     }
     const double median = percentile(delays, 0.5);
     const double p99 = percentile(delays, 0.99);
-    std::printf("latency over %zu bytes: median %.3f ms, p99 %.3f ms, max %.3f ms (goal: median < 2, p99 < 10) %s\n",
-                delays.size(), median, p99, *std::max_element(delays.begin(), delays.end()),
-                median < 2 && p99 < 10 ? "met" : "MISSED");
+    std::printf(
+        "latency over %zu bytes: median %.3f ms, p99 %.3f ms, max %.3f ms (goal: median < 2, p99 < 10) %s\n",
+        delays.size(), median, p99, *std::max_element(delays.begin(), delays.end()),
+        median < 2 && p99 < 10 ? "met" : "MISSED");
 
     // ---- idle CPU ---------------------------------------------------------
     const double cpuBefore = cpuSeconds();
@@ -182,8 +187,8 @@ int main(int argc, char **argv)
     app.exec();
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-    std::printf("idle open port over %.1f s: %.3f s CPU = %.3f %% of one core (goal < 0.5 %%) %s\n", wall, cpu,
-                100.0 * cpu / wall, 100.0 * cpu / wall < 0.5 ? "met" : "MISSED");
+    std::printf("idle open port over %.1f s: %.3f s CPU = %.3f %% of one core (goal < 0.5 %%) %s\n", wall,
+                cpu, 100.0 * cpu / wall, 100.0 * cpu / wall < 0.5 ? "met" : "MISSED");
 
     port.Close();
     close(master);

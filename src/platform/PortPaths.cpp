@@ -4,7 +4,8 @@
 
 #include <QDir>
 
-namespace PortPaths {
+namespace PortPaths
+{
 
 QString defaultDevicePath(int number)
 {

@@ -5,7 +5,8 @@
 // Where the device of serial port COMn lives. Config.ini in the current
 // directory may name it in section [Ports], key COMn; otherwise COM1-8 are
 // /dev/ttyS0-7, COM9-12 /dev/ttyUSB0-3 and COM13-16 /dev/ttyACM0-3.
-namespace PortPaths {
+namespace PortPaths
+{
 
 // Empty when the port has no device (numbers of 0 or below, or above 16
 // without a [Ports] entry).

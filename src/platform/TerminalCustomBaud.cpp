@@ -10,7 +10,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...);
 
 bool terminalSetCustomBaudRate(int fd, uint32_t baud)
 {
-    struct termios2 t {};
+    struct termios2 t {
+    };
     if (::ioctl(fd, TCGETS2, &t) != 0)
         return false;
     t.c_cflag &= ~CBAUD;

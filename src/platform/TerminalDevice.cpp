@@ -11,22 +11,26 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct BaudEntry {
     uint32_t rate;
     speed_t code;
 };
 constexpr BaudEntry kBaudTable[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {50, B50},         {75, B75},         {110, B110},         {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},         {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800}, {500000, B500000},
     {576000, B576000}, {921600, B921600}, {1000000, B1000000},
 };
 
 // Terminals without modem lines (pseudo-terminals) refuse the ioctls this way.
-bool lacksModemLines(int err) { return err == ENOTTY || err == EINVAL; }
+bool lacksModemLines(int err)
+{
+    return err == ENOTTY || err == EINVAL;
+}
 
 int retryIoctl(int fd, unsigned long request, void *arg)
 {
@@ -39,7 +43,10 @@ int retryIoctl(int fd, unsigned long request, void *arg)
 
 } // namespace
 
-TerminalDevice::~TerminalDevice() { close(); }
+TerminalDevice::~TerminalDevice()
+{
+    close();
+}
 
 TerminalDevice::OpenResult TerminalDevice::open(const QString &path)
 {
@@ -98,29 +105,53 @@ bool TerminalDevice::buildTermios(const TerminalLineSettings &s, termios &t, uin
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR);
     switch (s.ByteSize) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    case 8: t.c_cflag |= CS8; break;
-    default: return false; // four data bits have no termios form
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    case 8:
+        t.c_cflag |= CS8;
+        break;
+    default:
+        return false; // four data bits have no termios form
     }
     switch (s.Parity) {
-    case 0: break;
-    case 1: t.c_cflag |= PARENB | PARODD; break;
-    case 2: t.c_cflag |= PARENB; break;
-    case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: return false;
+    case 0:
+        break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        return false;
     }
     switch (s.StopBits) {
-    case 0: break;
+    case 0:
+        break;
     case 1: // one and a half: the UART sends it for two with five data bits
-    case 2: t.c_cflag |= CSTOPB; break;
-    default: return false;
+    case 2:
+        t.c_cflag |= CSTOPB;
+        break;
+    default:
+        return false;
     }
     if (s.Flags & LineFlag::ParityCheck)
         t.c_iflag |= INPCK;
-    if ((s.Flags & LineFlag::OutxCtsFlow) || (s.Flags & LineFlag::RtsControlMask) == LineFlag::RtsControlHandshake)
+    if ((s.Flags & LineFlag::OutxCtsFlow) ||
+        (s.Flags & LineFlag::RtsControlMask) == LineFlag::RtsControlHandshake)
         t.c_cflag |= CRTSCTS;
     if (s.Flags & LineFlag::OutX)
         t.c_iflag |= IXON;
@@ -174,10 +205,18 @@ TerminalLineSettings TerminalDevice::currentLineSettings() const
             s.BaudRate = e.rate;
     }
     switch (t.c_cflag & CSIZE) {
-    case CS5: s.ByteSize = 5; break;
-    case CS6: s.ByteSize = 6; break;
-    case CS7: s.ByteSize = 7; break;
-    default: s.ByteSize = 8; break;
+    case CS5:
+        s.ByteSize = 5;
+        break;
+    case CS6:
+        s.ByteSize = 6;
+        break;
+    case CS7:
+        s.ByteSize = 7;
+        break;
+    default:
+        s.ByteSize = 8;
+        break;
     }
     if (t.c_cflag & PARENB) {
         const bool odd = t.c_cflag & PARODD;
@@ -215,9 +254,15 @@ TerminalDevice::LineResult TerminalDevice::modemLine(int bit, bool on)
     return lacksModemLines(errno) ? LineResult::Unsupported : LineResult::Failed;
 }
 
-TerminalDevice::LineResult TerminalDevice::setDtr(bool on) { return modemLine(TIOCM_DTR, on); }
+TerminalDevice::LineResult TerminalDevice::setDtr(bool on)
+{
+    return modemLine(TIOCM_DTR, on);
+}
 
-TerminalDevice::LineResult TerminalDevice::setRts(bool on) { return modemLine(TIOCM_RTS, on); }
+TerminalDevice::LineResult TerminalDevice::setRts(bool on)
+{
+    return modemLine(TIOCM_RTS, on);
+}
 
 TerminalDevice::LineResult TerminalDevice::setBreak(bool on)
 {

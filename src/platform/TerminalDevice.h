@@ -10,8 +10,9 @@
 // One serial terminal opened exclusively: non-blocking, never the
 // controlling terminal, TIOCEXCL against other openers and an flock() that
 // every program honouring serial-port locks respects (root ignores TIOCEXCL).
-class TerminalDevice {
-public:
+class TerminalDevice
+{
+  public:
     enum class OpenResult {
         Opened,
         Absent, // no such device node
@@ -73,7 +74,7 @@ public:
     // and sets *customBaud to it.
     static bool buildTermios(const TerminalLineSettings &settings, termios &t, uint32_t *customBaud);
 
-private:
+  private:
     LineResult modemLine(int bit, bool on);
 
     int m_fd = -1;

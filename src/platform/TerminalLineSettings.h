@@ -27,7 +27,8 @@ struct TerminalLineSettings {
 static_assert(sizeof(TerminalLineSettings) == 28, "the record is stored as exactly 28 bytes");
 
 // Bits of TerminalLineSettings::Flags.
-namespace LineFlag {
+namespace LineFlag
+{
 constexpr uint32_t Binary = 0x1;
 constexpr uint32_t ParityCheck = 0x2;
 constexpr uint32_t OutxCtsFlow = 0x4;

@@ -9,7 +9,9 @@ static_assert(uint32_t(TerminalPoller::Readable) == uint32_t(EPOLLIN) &&
               uint32_t(TerminalPoller::Error) == uint32_t(EPOLLERR) &&
               uint32_t(TerminalPoller::HangUp) == uint32_t(EPOLLHUP));
 
-TerminalPoller::TerminalPoller() : m_epoll(::epoll_create1(EPOLL_CLOEXEC)) {}
+TerminalPoller::TerminalPoller() : m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+{
+}
 
 TerminalPoller::~TerminalPoller()
 {

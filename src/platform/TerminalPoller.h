@@ -7,8 +7,9 @@
 // A terminal can be watched edge-triggered: then every arrival of new input
 // wakes the waiter once, even when older input is still unread, which is how
 // the port reports "characters received" without spinning on unread data.
-class TerminalPoller {
-public:
+class TerminalPoller
+{
+  public:
     enum Event : uint32_t {
         Readable = 0x1,
         Writable = 0x4,
@@ -33,6 +34,6 @@ public:
     // time-out; an interrupted wait also returns empty.
     std::vector<Ready> wait(int timeoutMs);
 
-private:
+  private:
     int m_epoll = -1;
 };

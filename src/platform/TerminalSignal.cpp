@@ -6,7 +6,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-TerminalSignal::TerminalSignal() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+TerminalSignal::TerminalSignal() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
 
 TerminalSignal::~TerminalSignal()
 {
@@ -23,7 +25,10 @@ void TerminalSignal::set()
     }
 }
 
-void TerminalSignal::reset() { consume(); }
+void TerminalSignal::reset()
+{
+    consume();
+}
 
 bool TerminalSignal::consume()
 {

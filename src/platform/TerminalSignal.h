@@ -3,8 +3,9 @@
 // A wake-up flag another thread can wait for, together with a terminal, in
 // one poll(): an eventfd counter that is either set or not. Auto-reset users
 // take the flag with consume(); manual-reset users leave it set.
-class TerminalSignal {
-public:
+class TerminalSignal
+{
+  public:
     TerminalSignal();
     ~TerminalSignal();
     TerminalSignal(const TerminalSignal &) = delete;
@@ -20,6 +21,6 @@ public:
     // Waits up to timeoutMs (negative: without limit) for the flag and takes it.
     bool waitAndConsume(int timeoutMs);
 
-private:
+  private:
     int m_fd = -1;
 };

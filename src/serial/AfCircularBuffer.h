@@ -5,8 +5,9 @@
 // Fixed-size byte ring used as a port's output buffer. No locking inside:
 // the owner locks. Writes are all or nothing; the bytes of the piece being
 // sent stay in place until Remove, and new bytes only go to the free part.
-class TAfCircularBuffer {
-public:
+class TAfCircularBuffer
+{
+  public:
     explicit TAfCircularBuffer(int capacity);
 
     int Capacity() const { return m_capacity; }
@@ -26,7 +27,7 @@ public:
     int WritePosition() const { return m_write; }
     bool Full() const { return m_full; }
 
-private:
+  private:
     int advance(int position, int count) const;
 
     std::unique_ptr<char[]> m_data;

@@ -5,9 +5,10 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-namespace {
+namespace
+{
 
-constexpr uint32_t kBaudRates[] = {110,   300,   600,   1200,   2400,   4800,   9600,   14400,
+constexpr uint32_t kBaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
 constexpr uint32_t kFlowBits[] = {0x0, 0x300, 0x2004, 0x28};
 constexpr uint32_t kOptionBits[] = {0x2, 0x40, 0x80, 0x400, 0x800};
@@ -24,9 +25,8 @@ TAfCustomSerialPort::TAfCustomSerialPort(QObject *owner) : TAfDataDispConnCompon
 {
     m_syncId = SafeSyncRegister([this] { MainThreadHandler(); });
     m_core = std::make_unique<TAfComPortCore>();
-    m_core->SetEventCallback([this](TAfComPortCore *, TAfCoreEvent kind, uint32_t data, std::exception_ptr error) {
-        CoreEvent(kind, data, std::move(error));
-    });
+    m_core->SetEventCallback([this](TAfComPortCore *, TAfCoreEvent kind, uint32_t data,
+                                    std::exception_ptr error) { CoreEvent(kind, data, std::move(error)); });
     UpdateDCB();
 }
 
@@ -83,9 +83,15 @@ void TAfCustomSerialPort::Close()
         OnPortClose(this);
 }
 
-bool TAfCustomSerialPort::IsOpen() const { return m_core && m_core->IsOpen(); }
+bool TAfCustomSerialPort::IsOpen() const
+{
+    return m_core && m_core->IsOpen();
+}
 
-bool TAfCustomSerialPort::ConnectionLost() const { return m_core && m_core->ConnectionLost(); }
+bool TAfCustomSerialPort::ConnectionLost() const
+{
+    return m_core && m_core->ConnectionLost();
+}
 
 void TAfCustomSerialPort::ReadData(void *buffer, int count)
 {
@@ -113,7 +119,8 @@ void TAfCustomSerialPort::WriteData(const void *buffer, int count)
     if (m_closing.load())
         return;
     if (!m_core->QueueOutput(buffer, count))
-        RaisePortError(QString::asprintf("Write data error [requested: %d, free: %d]", count, OutBufferFree()));
+        RaisePortError(
+            QString::asprintf("Write data error [requested: %d, free: %d]", count, OutBufferFree()));
 }
 
 void TAfCustomSerialPort::WriteString(const QByteArray &text)
@@ -123,11 +130,20 @@ void TAfCustomSerialPort::WriteString(const QByteArray &text)
     WriteData(text.constData(), static_cast<int>(text.size()));
 }
 
-int TAfCustomSerialPort::InQueueCount() { return m_core->Active() ? m_core->GetComStat().cbInQue : 0; }
+int TAfCustomSerialPort::InQueueCount()
+{
+    return m_core->Active() ? m_core->GetComStat().cbInQue : 0;
+}
 
-int TAfCustomSerialPort::OutBufferFree() { return m_core->OutBufferFree(); }
+int TAfCustomSerialPort::OutBufferFree()
+{
+    return m_core->OutBufferFree();
+}
 
-int TAfCustomSerialPort::Handle() const { return m_core->Handle(); }
+int TAfCustomSerialPort::Handle() const
+{
+    return m_core->Handle();
+}
 
 void TAfCustomSerialPort::RaisePortError(const QString &message)
 {
@@ -365,7 +381,8 @@ void TAfCustomSerialPort::AssignLineSettings(const TerminalLineSettings &record)
             m_userBaudRate = 0;
         }
     }
-    m_databits = record.ByteSize >= 4 && record.ByteSize <= 8 ? static_cast<TAfDatabits>(record.ByteSize - 4) : db8;
+    m_databits =
+        record.ByteSize >= 4 && record.ByteSize <= 8 ? static_cast<TAfDatabits>(record.ByteSize - 4) : db8;
     m_parity = record.Parity <= paSpace ? static_cast<TAfParity>(record.Parity) : paNone;
     m_stopbits = record.StopBits <= sbTwo ? static_cast<TAfStopbits>(record.StopBits) : sbOne;
     m_flowControl = fwNone;

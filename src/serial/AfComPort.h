@@ -18,8 +18,22 @@
 // Property types. Their names and order are part of the component's stored
 // form.
 enum TAfBaudrate {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
-    br38400, br56000, br57600, br115200, br128000, br256000, brUser,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000,
+    brUser,
 };
 enum TAfDatabits { db4, db5, db6, db7, db8 };
 enum TAfParity { paNone, paOdd, paEven, paMark, paSpace };
@@ -28,7 +42,10 @@ enum TAfFlowControl { fwNone, fwXOnXOff, fwRtsCts, fwDtrDsr };
 enum TAfComOption { coParityCheck, coDsrSensitivity, coIgnoreXOff, coErrorChar, coStripNull };
 // A set of TAfComOption: bit n stands for option n.
 using TAfComOptions = uint8_t;
-constexpr TAfComOptions AfComOption(TAfComOption option) { return static_cast<TAfComOptions>(1u << option); }
+constexpr TAfComOptions AfComOption(TAfComOption option)
+{
+    return static_cast<TAfComOptions>(1u << option);
+}
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TAfCPTDataReceivedEvent = std::function<void(QObject *Sender, int Count)>;
@@ -39,17 +56,19 @@ using TAfCPTPortErrorEvent = std::function<void(QObject *Sender, const std::exce
 
 // Raised by the component for read, write and state errors; the text is
 // "<message> - <component name> ".
-class EAfComPortError : public std::runtime_error {
-public:
+class EAfComPortError : public std::runtime_error
+{
+  public:
     explicit EAfComPortError(const QString &text) : std::runtime_error(text.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
 };
 
 // A serial port with its line settings as properties, opened and closed
 // through its core, every line event delivered on the main thread.
-class TAfCustomSerialPort : public TAfDataDispConnComponent {
+class TAfCustomSerialPort : public TAfDataDispConnComponent
+{
     Q_OBJECT
-public:
+  public:
     explicit TAfCustomSerialPort(QObject *owner = nullptr);
     ~TAfCustomSerialPort() override;
 
@@ -132,12 +151,12 @@ public:
     // Unassigned, such errors go to the program's standard error display.
     TAfCPTPortErrorEvent OnPortError;
 
-protected:
+  protected:
     TAfComPortCore &Core() const { return *m_core; }
     // Rebuilds the line-settings record and applies it to an open port.
     void UpdateDCB();
 
-private:
+  private:
     void CoreEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error);
     void MainThreadHandler();
     void Dispatch(TAfCoreEvent kind, uint32_t data, const std::exception_ptr &error);
@@ -174,9 +193,10 @@ private:
 };
 
 // Adds the port number: COMn maps to a device as PortPaths tells.
-class TAfCustomComPort : public TAfCustomSerialPort {
+class TAfCustomComPort : public TAfCustomSerialPort
+{
     Q_OBJECT
-public:
+  public:
     explicit TAfCustomComPort(QObject *owner = nullptr) : TAfCustomSerialPort(owner) {}
 
     int ComNumber() const { return m_comNumber; }
@@ -185,12 +205,13 @@ public:
     void SetComNumber(int value);
     void OpenDevice() override;
 
-private:
+  private:
     int m_comNumber = 0;
 };
 
-class TAfComPort final : public TAfCustomComPort {
+class TAfComPort final : public TAfCustomComPort
+{
     Q_OBJECT
-public:
+  public:
     explicit TAfComPort(QObject *owner = nullptr) : TAfCustomComPort(owner) {}
 };

@@ -8,7 +8,10 @@
 
 TAfComPortCore::TAfComPortCore() = default;
 
-TAfComPortCore::~TAfComPortCore() { CloseComm(); }
+TAfComPortCore::~TAfComPortCore()
+{
+    CloseComm();
+}
 
 void TAfComPortCore::Fail(const char *format)
 {
@@ -26,9 +29,12 @@ void TAfComPortCore::OpenComm(int number)
     if (path.isEmpty())
         Fail("Invalid port number (COM%d)");
     switch (m_device.open(path)) {
-    case TerminalDevice::OpenResult::Opened: break;
-    case TerminalDevice::OpenResult::Absent: Fail("Invalid port number (COM%d)");
-    case TerminalDevice::OpenResult::Failed: Fail("Can't open device COM%d");
+    case TerminalDevice::OpenResult::Opened:
+        break;
+    case TerminalDevice::OpenResult::Absent:
+        Fail("Invalid port number (COM%d)");
+    case TerminalDevice::OpenResult::Failed:
+        Fail("Can't open device COM%d");
     }
 
     m_eventThread.reset();
@@ -152,7 +158,8 @@ bool TAfComPortCore::QueueOutput(const void *buffer, int count)
     return m_writeThread->QueueOutput(buffer, count);
 }
 
-void TAfComPortCore::AccumulateErrors(const TerminalDevice::ErrorCounts &now, TerminalDevice::ErrorCounts &before)
+void TAfComPortCore::AccumulateErrors(const TerminalDevice::ErrorCounts &now,
+                                      TerminalDevice::ErrorCounts &before)
 {
     if (!now.supported || !before.supported) {
         before = now;
@@ -239,14 +246,22 @@ bool TAfComPortCore::EscapeLine(TAfEscapeFunction function)
         return false;
     using R = TerminalDevice::LineResult;
     switch (function) {
-    case SETDTR: return m_device.setDtr(true) == R::Done;
-    case CLRDTR: return m_device.setDtr(false) == R::Done;
-    case SETRTS: return m_device.setRts(true) == R::Done;
-    case CLRRTS: return m_device.setRts(false) == R::Done;
-    case SETBREAK: return m_device.setBreak(true) == R::Done;
-    case CLRBREAK: return m_device.setBreak(false) == R::Done;
-    case SETXOFF: return m_device.sendFlowControl(true);
-    case SETXON: return m_device.sendFlowControl(false);
+    case SETDTR:
+        return m_device.setDtr(true) == R::Done;
+    case CLRDTR:
+        return m_device.setDtr(false) == R::Done;
+    case SETRTS:
+        return m_device.setRts(true) == R::Done;
+    case CLRRTS:
+        return m_device.setRts(false) == R::Done;
+    case SETBREAK:
+        return m_device.setBreak(true) == R::Done;
+    case CLRBREAK:
+        return m_device.setBreak(false) == R::Done;
+    case SETXOFF:
+        return m_device.sendFlowControl(true);
+    case SETXON:
+        return m_device.sendFlowControl(false);
     }
     return false;
 }

@@ -59,8 +59,9 @@ struct TAfComStat {
 // Raised by the core when the port cannot be opened or set up, and carried
 // as ceException when the device goes away while open. what() is the
 // English text.
-class EAfComPortCoreError : public std::runtime_error {
-public:
+class EAfComPortCoreError : public std::runtime_error
+{
+  public:
     explicit EAfComPortCoreError(const QString &message) : std::runtime_error(message.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
 };
@@ -71,8 +72,9 @@ using TAfCoreEventCallback =
 
 // Common base of the two port threads: a stop flag and its wake-up, the
 // core and its device.
-class TAfComPortCoreThread {
-public:
+class TAfComPortCoreThread
+{
+  public:
     explicit TAfComPortCoreThread(TAfComPortCore *core);
     virtual ~TAfComPortCoreThread();
 
@@ -85,7 +87,7 @@ public:
     pid_t ThreadId() const { return m_threadId.load(); }
     bool Terminated() const { return m_terminated.load(); }
 
-protected:
+  protected:
     virtual void Execute() = 0;
     virtual void HandleThreadException(std::exception_ptr error);
 
@@ -93,7 +95,7 @@ protected:
     TerminalSignal m_stopEvent; // manual reset
     std::atomic<bool> m_terminated{false};
 
-private:
+  private:
     void run();
 
     std::thread m_thread;
@@ -102,17 +104,18 @@ private:
 };
 
 // Waits for line events and polls the input queue every 200 ms.
-class TAfComPortEventThread : public TAfComPortCoreThread {
-public:
+class TAfComPortEventThread : public TAfComPortCoreThread
+{
+  public:
     TAfComPortEventThread(TAfComPortCore *core, TAfCoreEventCallback callback);
     // From now on no event is raised.
     void ClearCallback() { m_callbackSet.store(false); }
 
-protected:
+  protected:
     void Execute() override;
     void HandleThreadException(std::exception_ptr error) override;
 
-private:
+  private:
     void DoEvent(TAfCoreEvent kind, uint32_t data, std::exception_ptr error = {});
     void Poll();
 
@@ -123,8 +126,9 @@ private:
 };
 
 // Owns the output ring and writes it to the port piece by piece.
-class TAfComPortWriteThread : public TAfComPortCoreThread {
-public:
+class TAfComPortWriteThread : public TAfComPortCoreThread
+{
+  public:
     TAfComPortWriteThread(TAfComPortCore *core, int ringSize);
 
     // Main thread: puts the bytes into the ring (all or nothing).
@@ -134,10 +138,10 @@ public:
     bool RequestPurge(int timeoutMs);
     void ClearRing();
 
-protected:
+  protected:
     void Execute() override;
 
-private:
+  private:
     // Writes until the ring is empty or the line is full; false when told to
     // stop or purge meanwhile.
     void WriteOut(class TerminalPoller &lineWait);
@@ -148,8 +152,9 @@ private:
 
 // One open serial port: the device, its line settings, the event thread, the
 // write thread and the locks that guard reading and the output ring.
-class TAfComPortCore {
-public:
+class TAfComPortCore
+{
+  public:
     TAfComPortCore();
     ~TAfComPortCore();
     TAfComPortCore(const TAfComPortCore &) = delete;
@@ -186,7 +191,7 @@ public:
     TThreadPriority WriteThreadPriority() const { return m_writeThreadPriority; }
     void SetEventCallback(TAfCoreEventCallback callback) { m_callback = std::move(callback); }
 
-private:
+  private:
     friend class TAfComPortCoreThread;
     friend class TAfComPortEventThread;
     friend class TAfComPortWriteThread;

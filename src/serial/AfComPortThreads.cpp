@@ -6,7 +6,9 @@
 
 // ---- common base ----------------------------------------------------------
 
-TAfComPortCoreThread::TAfComPortCoreThread(TAfComPortCore *core) : m_core(core) {}
+TAfComPortCoreThread::TAfComPortCoreThread(TAfComPortCore *core) : m_core(core)
+{
+}
 
 TAfComPortCoreThread::~TAfComPortCoreThread()
 {

@@ -1,12 +1,23 @@
 #include "serial/AfDataDispatcher.h"
 
-TAfDataDispConnComponent::TAfDataDispConnComponent(QObject *owner) : QObject(owner) {}
+TAfDataDispConnComponent::TAfDataDispConnComponent(QObject *owner) : QObject(owner)
+{
+}
 
-TAfDataDispConnComponent::~TAfDataDispConnComponent() { m_dispatcher = nullptr; }
+TAfDataDispConnComponent::~TAfDataDispConnComponent()
+{
+    m_dispatcher = nullptr;
+}
 
-void TAfDataDispConnComponent::Open() { NotifyDispatcher(); }
+void TAfDataDispConnComponent::Open()
+{
+    NotifyDispatcher();
+}
 
-void TAfDataDispConnComponent::Close() { NotifyDispatcher(); }
+void TAfDataDispConnComponent::Close()
+{
+    NotifyDispatcher();
+}
 
 void TAfDataDispConnComponent::NotifyDispatcher()
 {

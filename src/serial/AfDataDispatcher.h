@@ -6,16 +6,18 @@
 
 // Raised by a dispatcher link for a buffer it cannot take. This program
 // links no dispatcher, so it is never raised here.
-class EAfDispatcherError : public std::runtime_error {
-public:
+class EAfDispatcherError : public std::runtime_error
+{
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Base of the serial port components: holds the optional link to a data
 // dispatcher (always empty in this program) and declares WriteData.
-class TAfDataDispConnComponent : public QObject {
+class TAfDataDispConnComponent : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit TAfDataDispConnComponent(QObject *owner = nullptr);
     ~TAfDataDispConnComponent() override;
 
@@ -27,9 +29,9 @@ public:
 
     bool HasDispatcher() const { return m_dispatcher != nullptr; }
 
-protected:
+  protected:
     void NotifyDispatcher();
 
-private:
+  private:
     QObject *m_dispatcher = nullptr;
 };

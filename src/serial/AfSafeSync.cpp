@@ -15,7 +15,8 @@
 #include <mutex>
 #include <thread>
 
-namespace {
+namespace
+{
 
 struct Slot {
     bool enabled = false;
@@ -173,7 +174,8 @@ bool SafeSyncSend(uint32_t id, int timeoutMs)
     auto call = std::make_shared<Call>(Call{id});
     t.queue.push_back(call);
     t.wake.set();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (call->state == Call::Done || !isLive(t, id))
             break;

@@ -19,7 +19,10 @@ void AfSetThreadPriority(pid_t threadId, TThreadPriority priority)
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), 0);
 }
 
-pid_t AfCurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
+pid_t AfCurrentThreadId()
+{
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
 
 QString AfExceptionText(const std::exception_ptr &error)
 {

@@ -11,8 +11,9 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 
 // The silent exception: an event entry throws it to drop an event, and the
 // port threads ignore it.
-class EAbort : public std::exception {
-public:
+class EAbort : public std::exception
+{
+  public:
     const char *what() const noexcept override { return "Operation aborted"; }
 };
 

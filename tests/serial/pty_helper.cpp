@@ -31,7 +31,10 @@ PtyPair::PtyPair()
     m_slavePath = QString::fromLocal8Bit(name);
 }
 
-PtyPair::~PtyPair() { closeMaster(); }
+PtyPair::~PtyPair()
+{
+    closeMaster();
+}
 
 void PtyPair::closeMaster()
 {
@@ -45,7 +48,8 @@ bool PtyPair::write(const QByteArray &bytes)
     qsizetype done = 0;
     QDeadlineTimer deadline(5000);
     while (done < bytes.size() && !deadline.hasExpired()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -80,7 +84,10 @@ PortsFolder::PortsFolder() : m_previous(QDir::currentPath())
         QDir::setCurrent(m_dir.path());
 }
 
-PortsFolder::~PortsFolder() { QDir::setCurrent(m_previous); }
+PortsFolder::~PortsFolder()
+{
+    QDir::setCurrent(m_previous);
+}
 
 bool PortsFolder::setPort(int number, const QString &devicePath)
 {
@@ -88,7 +95,10 @@ bool PortsFolder::setPort(int number, const QString &devicePath)
                                        QStringLiteral("COM%1").arg(number), devicePath);
 }
 
-int openDescriptorCount() { return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count()) - 2; }
+int openDescriptorCount()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count()) - 2;
+}
 
 QByteArray allByteValues()
 {

@@ -6,8 +6,9 @@
 
 // A pseudo-terminal pair whose master side the test plays: the "far side"
 // of a serial line. The slave path is what the port opens.
-class PtyPair {
-public:
+class PtyPair
+{
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair &) = delete;
@@ -23,22 +24,23 @@ public:
     QByteArray read(int count, int timeoutMs);
     void closeMaster();
 
-private:
+  private:
     int m_master = -1;
     QString m_slavePath;
 };
 
 // A temporary program folder with a Config.ini whose [Ports] point wherever
 // the test wants; it is the current directory while the object lives.
-class PortsFolder {
-public:
+class PortsFolder
+{
+  public:
     PortsFolder();
     ~PortsFolder();
     bool ok() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     bool setPort(int number, const QString &devicePath);
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString m_previous;
 };

@@ -6,9 +6,10 @@
 #include <deque>
 
 // Operations written as "w6" (write 6 bytes), "r2" (remove 2), "c" (clear).
-class CircularBufferTest : public QObject {
+class CircularBufferTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void operations_data();
     void operations();
     void wrappedWriteSplitsAcrossTheEnd();
@@ -25,25 +26,25 @@ void CircularBufferTest::operations_data()
     QTest::addColumn<bool>("full");
     QTest::addColumn<int>("readPosition");
 
-    QTest::newRow("6 out, 5 in wraps") << 8 << QStringList{"w6", "r6", "w5"} << QList<bool>{true, true, true}
-                                       << 5 << 2 << false << 6;
+    QTest::newRow("6 out, 5 in wraps")
+        << 8 << QStringList{"w6", "r6", "w5"} << QList<bool>{true, true, true} << 5 << 2 << false << 6;
     QTest::newRow("then the start") << 8 << QStringList{"w6", "r6", "w5", "r2"}
                                     << QList<bool>{true, true, true, true} << 3 << 3 << false << 0;
     QTest::newRow("fill to the brim") << 8 << QStringList{"w8"} << QList<bool>{true} << 8 << 8 << true << 0;
-    QTest::newRow("full after wrap") << 8 << QStringList{"w5", "r3", "w6"} << QList<bool>{true, true, true} << 8
-                                     << 5 << true << 3;
-    QTest::newRow("zero bytes refused") << 8 << QStringList{"w3", "w0"} << QList<bool>{true, false} << 3 << 3
-                                        << false << 0;
-    QTest::newRow("more than free refused") << 8 << QStringList{"w5", "w4"} << QList<bool>{true, false} << 5 << 5
-                                            << false << 0;
-    QTest::newRow("remove more than used") << 8 << QStringList{"w2", "r3"} << QList<bool>{true, false} << 2 << 2
-                                           << false << 0;
+    QTest::newRow("full after wrap") << 8 << QStringList{"w5", "r3", "w6"} << QList<bool>{true, true, true}
+                                     << 8 << 5 << true << 3;
+    QTest::newRow("zero bytes refused")
+        << 8 << QStringList{"w3", "w0"} << QList<bool>{true, false} << 3 << 3 << false << 0;
+    QTest::newRow("more than free refused")
+        << 8 << QStringList{"w5", "w4"} << QList<bool>{true, false} << 5 << 5 << false << 0;
+    QTest::newRow("remove more than used")
+        << 8 << QStringList{"w2", "r3"} << QList<bool>{true, false} << 2 << 2 << false << 0;
     QTest::newRow("remove negative") << 8 << QStringList{"w2", "r-1"} << QList<bool>{true, false} << 2 << 2
                                      << false << 0;
-    QTest::newRow("remove 0 keeps full") << 8 << QStringList{"w8", "r0"} << QList<bool>{true, true} << 8 << 8
-                                         << true << 0;
-    QTest::newRow("empty a full ring") << 8 << QStringList{"w8", "r8"} << QList<bool>{true, true} << 0 << 0
-                                       << false << 0;
+    QTest::newRow("remove 0 keeps full")
+        << 8 << QStringList{"w8", "r0"} << QList<bool>{true, true} << 8 << 8 << true << 0;
+    QTest::newRow("empty a full ring")
+        << 8 << QStringList{"w8", "r8"} << QList<bool>{true, true} << 0 << 0 << false << 0;
     QTest::newRow("clear") << 8 << QStringList{"w5", "r2", "c"} << QList<bool>{true, true, true} << 0 << 0
                            << false << 0;
 }

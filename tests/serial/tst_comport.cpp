@@ -2,23 +2,24 @@
 #include "serial/AfComPort.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QThread>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
-#include <unistd.h>
 #include <thread>
 #include <time.h>
+#include <unistd.h>
 
 #ifndef BOTHER
 #define BOTHER 0010000 // the kernel's "rate given in numbers" speed code
 #endif
 
-namespace {
+namespace
+{
 
 // The component as the communication dialog keeps it.
 std::unique_ptr<TAfComPort> programPort(int comNumber)
@@ -54,9 +55,10 @@ double processCpuSeconds()
 
 } // namespace
 
-class ComPortTest : public QObject {
+class ComPortTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void programRecord();
     void lineSettingsReachTheTerminal_data();
@@ -106,20 +108,20 @@ void ComPortTest::lineSettingsReachTheTerminal_data()
     QTest::addColumn<int>("cflagClear");
     QTest::addColumn<int>("iflagSet");
 
-    QTest::newRow("program 2400 8N1") << int(br2400) << 0 << int(db8) << int(paNone) << int(sbOne) << int(fwNone)
-                                      << int(B2400) << int(CS8 | CREAD | CLOCAL)
-                                      << int(PARENB | CSTOPB | CRTSCTS) << 0;
+    QTest::newRow("program 2400 8N1")
+        << int(br2400) << 0 << int(db8) << int(paNone) << int(sbOne) << int(fwNone) << int(B2400)
+        << int(CS8 | CREAD | CLOCAL) << int(PARENB | CSTOPB | CRTSCTS) << 0;
     QTest::newRow("9600 7E2") << int(br9600) << 0 << int(db7) << int(paEven) << int(sbTwo) << int(fwNone)
                               << int(B9600) << int(CS7 | PARENB | CSTOPB) << int(PARODD | CMSPAR) << 0;
-    QTest::newRow("115200 8O1 rts/cts") << int(br115200) << 0 << int(db8) << int(paOdd) << int(sbOne)
-                                        << int(fwRtsCts) << int(B115200) << int(CS8 | PARENB | PARODD | CRTSCTS)
-                                        << int(CMSPAR | CSTOPB) << 0;
-    QTest::newRow("1200 5 mark xon/xoff") << int(br1200) << 0 << int(db5) << int(paMark) << int(sbOne)
-                                          << int(fwXOnXOff) << int(B1200) << int(CS5 | PARENB | PARODD | CMSPAR)
-                                          << int(CRTSCTS) << int(IXON | IXOFF);
-    QTest::newRow("user 250000 6 space") << int(brUser) << 250000 << int(db6) << int(paSpace) << int(sbOne)
-                                         << int(fwNone) << int(BOTHER) << int(CS6 | PARENB | CMSPAR)
-                                         << int(PARODD) << 0;
+    QTest::newRow("115200 8O1 rts/cts")
+        << int(br115200) << 0 << int(db8) << int(paOdd) << int(sbOne) << int(fwRtsCts) << int(B115200)
+        << int(CS8 | PARENB | PARODD | CRTSCTS) << int(CMSPAR | CSTOPB) << 0;
+    QTest::newRow("1200 5 mark xon/xoff")
+        << int(br1200) << 0 << int(db5) << int(paMark) << int(sbOne) << int(fwXOnXOff) << int(B1200)
+        << int(CS5 | PARENB | PARODD | CMSPAR) << int(CRTSCTS) << int(IXON | IXOFF);
+    QTest::newRow("user 250000 6 space")
+        << int(brUser) << 250000 << int(db6) << int(paSpace) << int(sbOne) << int(fwNone) << int(BOTHER)
+        << int(CS6 | PARENB | CMSPAR) << int(PARODD) << 0;
 }
 
 void ComPortTest::lineSettingsReachTheTerminal()
@@ -345,12 +347,18 @@ void ComPortTest::openOutcomes_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("free") << 3 << "pty" << QString();
-    QTest::newRow("held by another program") << 3 << "busy" << "Can't open device COM3";
-    QTest::newRow("no such node") << 7 << "absent" << "Invalid port number (COM7)";
-    QTest::newRow("not a terminal") << 3 << "file" << "Can't open device COM3";
-    QTest::newRow("number 0") << 0 << "none" << "Invalid port number (COM0)";
-    QTest::newRow("negative number") << -2 << "none" << "Invalid port number (COM-2)";
-    QTest::newRow("above 16 without entry") << 17 << "none" << "Invalid port number (COM17)";
+    QTest::newRow("held by another program") << 3 << "busy"
+                                             << "Can't open device COM3";
+    QTest::newRow("no such node") << 7 << "absent"
+                                  << "Invalid port number (COM7)";
+    QTest::newRow("not a terminal") << 3 << "file"
+                                    << "Can't open device COM3";
+    QTest::newRow("number 0") << 0 << "none"
+                              << "Invalid port number (COM0)";
+    QTest::newRow("negative number") << -2 << "none"
+                                     << "Invalid port number (COM-2)";
+    QTest::newRow("above 16 without entry") << 17 << "none"
+                                            << "Invalid port number (COM17)";
 }
 
 void ComPortTest::openOutcomes()

@@ -10,9 +10,10 @@
 #include <unistd.h>
 
 // Open and close over and over while the far side floods the line.
-class ComPortStressTest : public QObject {
+class ComPortStressTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void openCloseWhileFlooded();
 };

@@ -7,9 +7,10 @@
 
 // Where ports live, how a record becomes termios, and how a record maps
 // back onto the component's properties.
-class LineSettingsTest : public QObject {
+class LineSettingsTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void devicePaths_data();
     void devicePaths();
     void termiosFromRecord_data();
@@ -27,17 +28,28 @@ void LineSettingsTest::devicePaths_data()
     QTest::addColumn<QString>("configured"); // [Ports] entry, empty for none
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("COM1") << 1 << "" << "/dev/ttyS0";
-    QTest::newRow("COM8") << 8 << "" << "/dev/ttyS7";
-    QTest::newRow("COM9") << 9 << "" << "/dev/ttyUSB0";
-    QTest::newRow("COM12") << 12 << "" << "/dev/ttyUSB3";
-    QTest::newRow("COM13") << 13 << "" << "/dev/ttyACM0";
-    QTest::newRow("COM16") << 16 << "" << "/dev/ttyACM3";
-    QTest::newRow("COM17 absent") << 17 << "" << "";
-    QTest::newRow("COM0 never") << 0 << "/dev/pts/9" << "";
-    QTest::newRow("negative never") << -1 << "/dev/pts/9" << "";
-    QTest::newRow("entry wins") << 1 << "/dev/pts/7" << "/dev/pts/7";
-    QTest::newRow("entry above 16") << 40 << "/tmp/port40" << "/tmp/port40";
+    QTest::newRow("COM1") << 1 << ""
+                          << "/dev/ttyS0";
+    QTest::newRow("COM8") << 8 << ""
+                          << "/dev/ttyS7";
+    QTest::newRow("COM9") << 9 << ""
+                          << "/dev/ttyUSB0";
+    QTest::newRow("COM12") << 12 << ""
+                           << "/dev/ttyUSB3";
+    QTest::newRow("COM13") << 13 << ""
+                           << "/dev/ttyACM0";
+    QTest::newRow("COM16") << 16 << ""
+                           << "/dev/ttyACM3";
+    QTest::newRow("COM17 absent") << 17 << ""
+                                  << "";
+    QTest::newRow("COM0 never") << 0 << "/dev/pts/9"
+                                << "";
+    QTest::newRow("negative never") << -1 << "/dev/pts/9"
+                                    << "";
+    QTest::newRow("entry wins") << 1 << "/dev/pts/7"
+                                << "/dev/pts/7";
+    QTest::newRow("entry above 16") << 40 << "/tmp/port40"
+                                    << "/tmp/port40";
 }
 
 void LineSettingsTest::devicePaths()
@@ -80,8 +92,8 @@ void LineSettingsTest::termiosFromRecord_data()
                              << int(CS8 | CRTSCTS) << 0;
     QTest::newRow("xon/xoff") << 4800u << 8 << 0 << 0 << 0x1301u << true << int(B4800) << 0u << int(CS8)
                               << int(IXON | IXOFF);
-    QTest::newRow("14400 needs termios2") << 14400u << 8 << 0 << 0 << 0x1u << true << -1 << 14400u << int(CS8)
-                                          << 0;
+    QTest::newRow("14400 needs termios2")
+        << 14400u << 8 << 0 << 0 << 0x1u << true << -1 << 14400u << int(CS8) << 0;
     QTest::newRow("four data bits") << 2400u << 4 << 0 << 0 << 0x1u << false << 0 << 0u << 0 << 0;
     QTest::newRow("parity code 5") << 2400u << 8 << 5 << 0 << 0x1u << false << 0 << 0u << 0 << 0;
     QTest::newRow("stop code 3") << 2400u << 8 << 0 << 3 << 0x1u << false << 0 << 0u << 0 << 0;
@@ -146,8 +158,8 @@ void LineSettingsTest::propertiesBuildRecord_data()
     QTest::newRow("rts/cts drops rts enable") << int(fwRtsCts) << true << true << 0 << 0x2015u;
     QTest::newRow("dtr/dsr drops dtr enable") << int(fwDtrDsr) << true << true << 0 << 0x1029u;
     QTest::newRow("all options") << int(fwNone) << false << false << 0x1F << 0xCC3u;
-    QTest::newRow("parity check only") << int(fwNone) << false << false << int(AfComOption(coParityCheck))
-                                       << 0x3u;
+    QTest::newRow("parity check only")
+        << int(fwNone) << false << false << int(AfComOption(coParityCheck)) << 0x3u;
 }
 
 void LineSettingsTest::propertiesBuildRecord()
@@ -182,8 +194,8 @@ void LineSettingsTest::recordBackOntoProperties_data()
     QTest::addColumn<int>("expectFlow");
     QTest::addColumn<int>("expectOptions");
 
-    QTest::newRow("table rate") << 2400u << 8 << 0 << 0 << 0x1001u << int(br2400) << 0 << int(db8) << int(paNone)
-                                << int(sbOne) << int(fwNone) << 0;
+    QTest::newRow("table rate") << 2400u << 8 << 0 << 0 << 0x1001u << int(br2400) << 0 << int(db8)
+                                << int(paNone) << int(sbOne) << int(fwNone) << 0;
     QTest::newRow("user rate") << 250000u << 7 << 2 << 2 << 0x1u << int(brUser) << 250000 << int(db7)
                                << int(paEven) << int(sbTwo) << int(fwNone) << 0;
     QTest::newRow("unknown formats fall back") << 9600u << 9 << 7 << 5 << 0x1u << int(br9600) << 0 << int(db8)

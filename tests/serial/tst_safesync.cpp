@@ -11,9 +11,10 @@
 #include <thread>
 
 // The table is process-wide: every test leaves it empty again.
-class SafeSyncTest : public QObject {
+class SafeSyncTest : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void sixtyFourSlots();
     void idsSkipZero_data();
     void idsSkipZero();
