@@ -67,7 +67,7 @@ void TAfComPortCore::OpenComm(int number)
         } catch (const std::system_error &) {
             Fail("Error creating threads");
         }
-        if (!m_threadStarted.waitAndConsume(3000))
+        if (!m_threadStarted.waitAndConsume(3000) || m_writeThread->StartFailed())
             Fail("Error creating threads");
         AfSetThreadPriority(m_writeThread->ThreadId(), m_writeThreadPriority);
 
@@ -79,7 +79,7 @@ void TAfComPortCore::OpenComm(int number)
         } catch (const std::system_error &) {
             Fail("Error creating threads");
         }
-        if (!m_threadStarted.waitAndConsume(3000))
+        if (!m_threadStarted.waitAndConsume(3000) || m_eventThread->StartFailed())
             Fail("Error creating threads");
         AfSetThreadPriority(m_eventThread->ThreadId(), m_eventThreadPriority);
 

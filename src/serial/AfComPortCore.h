@@ -86,14 +86,20 @@ class TAfComPortCoreThread
     void WaitFor();
     pid_t ThreadId() const { return m_threadId.load(); }
     bool Terminated() const { return m_terminated.load(); }
+    // The thread could not set itself up and has ended.
+    bool StartFailed() const { return m_startFailed.load(); }
+    bool Ended() const { return m_ended.load(); }
 
   protected:
     virtual void Execute() = 0;
     virtual void HandleThreadException(std::exception_ptr error);
+    void ReportStartFailure();
 
     TAfComPortCore *m_core;
     TerminalSignal m_stopEvent; // manual reset
     std::atomic<bool> m_terminated{false};
+    std::atomic<bool> m_startFailed{false};
+    std::atomic<bool> m_ended{false};
 
   private:
     void run();

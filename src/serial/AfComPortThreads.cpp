@@ -31,7 +31,14 @@ void TAfComPortCoreThread::run()
     } catch (...) {
         HandleThreadException(std::current_exception());
     }
+    m_ended.store(true);
     m_finished.set();
+}
+
+void TAfComPortCoreThread::ReportStartFailure()
+{
+    m_startFailed.store(true);
+    m_core->m_threadStarted.set();
 }
 
 void TAfComPortCoreThread::StopThread()
@@ -44,6 +51,12 @@ void TAfComPortCoreThread::WaitFor()
 {
     if (!m_thread.joinable())
         return;
+    if (!m_finished.valid()) {
+        // Only a thread that could not set itself up lacks this signal, and
+        // it has ended already.
+        m_thread.join();
+        return;
+    }
     // A thread in the middle of a main-thread send can only finish if the
     // main thread serves it; off the main thread this only waits.
     while (!m_finished.waitAndConsume(2))
@@ -75,14 +88,16 @@ void TAfComPortEventThread::Execute()
 {
     TerminalPoller waitSet;
     const int device = m_core->m_device.fd();
-    if (!waitSet.valid())
-        throw EAfComPortCoreError(QStringLiteral("Error creating threads"));
-    waitSet.add(m_stopEvent.fd(), TerminalPoller::Readable);
-    waitSet.add(m_core->m_outputDrained.fd(), TerminalPoller::Readable);
-    waitSet.add(m_core->m_lostSignal.fd(), TerminalPoller::Readable);
-    // Edge-triggered: each arrival of characters wakes us once, unread
-    // input does not keep waking us.
-    waitSet.add(device, TerminalPoller::Readable, true);
+    // Edge-triggered on the device: each arrival of characters wakes us
+    // once, unread input does not keep waking us.
+    const bool ready = waitSet.valid() && waitSet.add(m_stopEvent.fd(), TerminalPoller::Readable) &&
+                       waitSet.add(m_core->m_outputDrained.fd(), TerminalPoller::Readable) &&
+                       waitSet.add(m_core->m_lostSignal.fd(), TerminalPoller::Readable) &&
+                       waitSet.add(device, TerminalPoller::Readable, true);
+    if (!ready) {
+        ReportStartFailure(); // out of descriptors: the open fails cleanly
+        return;
+    }
     m_core->m_outputDrained.reset();
     m_lastModemBits = m_core->m_device.modemBits();
     m_core->m_threadStarted.set();
@@ -202,6 +217,9 @@ int TAfComPortWriteThread::FreeCount()
 
 bool TAfComPortWriteThread::RequestPurge(int timeoutMs)
 {
+    // A thread that has ended answers nothing: no use waiting for it.
+    if (Ended() || StartFailed())
+        return false;
     m_purgeRequest.set();
     return m_purgeAcknowledge.waitAndConsume(timeoutMs);
 }
@@ -216,14 +234,18 @@ void TAfComPortWriteThread::ClearRing()
 void TAfComPortWriteThread::Execute()
 {
     TerminalPoller idleWait, lineWait;
-    if (!idleWait.valid() || !lineWait.valid())
-        throw EAfComPortCoreError(QStringLiteral("Error creating threads"));
-    idleWait.add(m_stopEvent.fd(), TerminalPoller::Readable);
-    idleWait.add(m_purgeRequest.fd(), TerminalPoller::Readable);
-    idleWait.add(m_dataQueued.fd(), TerminalPoller::Readable);
-    lineWait.add(m_stopEvent.fd(), TerminalPoller::Readable);
-    lineWait.add(m_purgeRequest.fd(), TerminalPoller::Readable);
-    lineWait.add(m_core->m_device.fd(), TerminalPoller::Writable);
+    const bool ready = idleWait.valid() && lineWait.valid() && m_purgeRequest.valid() &&
+                       m_purgeAcknowledge.valid() && m_dataQueued.valid() &&
+                       idleWait.add(m_stopEvent.fd(), TerminalPoller::Readable) &&
+                       idleWait.add(m_purgeRequest.fd(), TerminalPoller::Readable) &&
+                       idleWait.add(m_dataQueued.fd(), TerminalPoller::Readable) &&
+                       lineWait.add(m_stopEvent.fd(), TerminalPoller::Readable) &&
+                       lineWait.add(m_purgeRequest.fd(), TerminalPoller::Readable) &&
+                       lineWait.add(m_core->m_device.fd(), TerminalPoller::Writable);
+    if (!ready) {
+        ReportStartFailure();
+        return;
+    }
     m_core->m_threadStarted.set();
 
     while (!Terminated()) {

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -76,6 +77,7 @@ class ComPortTest : public QObject
     void closeWhileEventWaitsForMainThread();
     void closeFromDataHandler();
     void autoOpenAndQuietDestruction();
+    void openWithFewDescriptorsLeft();
 };
 
 void ComPortTest::programRecord()
@@ -556,6 +558,47 @@ void ComPortTest::autoOpenAndQuietDestruction()
     QCOMPARE(closed, 0); // destruction closes without the event
     QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
     ::close(other);
+}
+
+void ComPortTest::openWithFewDescriptorsLeft()
+{
+    PortsFolder folder;
+    PtyPair pty;
+    QVERIFY(pty.ok() && folder.setPort(3, pty.slavePath()));
+    auto port = programPort(3);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int baseline = openDescriptorCount();
+    int failures = 0;
+    // With each headroom the open either works or fails with the core's
+    // error, in good time, and leaves no descriptor behind.
+    for (int headroom = -2; headroom <= 24; ++headroom) {
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(baseline + headroom);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        try {
+            port->Open();
+        } catch (const EAfComPortCoreError &e) {
+            error = e.Message();
+        }
+        const qint64 took = timer.elapsed();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QVERIFY2(took < 2000, qPrintable(QStringLiteral("open took %1 ms").arg(took)));
+        if (!error.isEmpty()) {
+            ++failures;
+            QVERIFY2(error == "Can't open device COM3" || error == "Error creating threads",
+                     qPrintable(error));
+            QVERIFY(!port->IsOpen());
+        }
+        port->Close();
+        QCOMPARE(openDescriptorCount(), baseline);
+    }
+    QVERIFY(failures > 2);
+    port->Open();
+    QVERIFY(port->IsOpen());
 }
 
 void ComPortTest::initTestCase()
