@@ -5,23 +5,24 @@
 // A raised panel with a caption of its own drawn at its left edge, with
 // other controls placed over it; a click anywhere on the panel itself is
 // reported.
-class CaptionPanel : public QFrame {
+class CaptionPanel : public QFrame
+{
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
 
-public:
+  public:
     explicit CaptionPanel(QWidget *parent = nullptr);
 
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-private:
+  private:
     QString m_caption;
 };

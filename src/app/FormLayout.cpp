@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-namespace FormLayout {
+namespace FormLayout
+{
 
 QFont windowFont()
 {
@@ -19,8 +20,7 @@ QFont windowFont()
     return font;
 }
 
-template <typename W>
-static W *named(W *w, const char *name)
+template <typename W> static W *named(W *w, const char *name)
 {
     w->setObjectName(QLatin1String(name));
     return w;
@@ -92,7 +92,8 @@ QLabel *codeMark(QWidget *parent, const char *name, const QString &mark, int x, 
     return l;
 }
 
-namespace {
+namespace
+{
 
 // Reading order of two siblings: by row (tops within a few pixels count as
 // one row), then from the left.
@@ -122,7 +123,7 @@ void collect(QWidget *container, QList<QWidget *> &out)
     }
 }
 
-}  // namespace
+} // namespace
 
 void readingTabOrder(QWidget *root)
 {
@@ -132,4 +133,4 @@ void readingTabOrder(QWidget *root)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-}  // namespace FormLayout
+} // namespace FormLayout

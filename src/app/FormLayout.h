@@ -13,7 +13,8 @@ class QWidget;
 // Small helpers for windows laid out at fixed pixel places, as the
 // communicator's tools have always been. Every control carries its
 // component name as objectName, so the language texts and the tests find it.
-namespace FormLayout {
+namespace FormLayout
+{
 
 // The window font: a face every Debian desktop has, at the size where all
 // Czech captions of the fixed layouts fit.
@@ -34,4 +35,4 @@ QLabel *codeMark(QWidget *parent, const char *name, const QString &mark, int x, 
 // left to right, top to bottom, container by container.
 void readingTabOrder(QWidget *root);
 
-}  // namespace FormLayout
+} // namespace FormLayout

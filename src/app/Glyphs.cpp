@@ -2,13 +2,14 @@
 
 #include <QPainter>
 
-#include <cmath>
 #include <QPainterPath>
 #include <QPixmap>
+#include <cmath>
 
 #include <functional>
 
-namespace {
+namespace
+{
 
 QIcon drawn(int size, const std::function<void(QPainter &, double)> &draw)
 {
@@ -18,7 +19,7 @@ QIcon drawn(int size, const std::function<void(QPainter &, double)> &draw)
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        p.scale(scale * size / 32.0, scale * size / 32.0);  // every glyph is drawn on a 32 by 32 grid
+        p.scale(scale * size / 32.0, scale * size / 32.0); // every glyph is drawn on a 32 by 32 grid
         draw(p, size);
         p.end();
         pm.setDevicePixelRatio(scale);
@@ -70,9 +71,10 @@ void drawArrow(QPainter &p, QPointF from, QPointF to, const QColor &colour)
     p.drawPath(head);
 }
 
-}  // namespace
+} // namespace
 
-namespace Glyphs {
+namespace Glyphs
+{
 
 QIcon open()
 {
@@ -146,4 +148,4 @@ QIcon program()
     });
 }
 
-}  // namespace Glyphs
+} // namespace Glyphs

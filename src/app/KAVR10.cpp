@@ -5,19 +5,19 @@
 #include "app/FileCommands.h"
 #include "app/LanguageApply.h"
 #include "app/Oprog.h"
-#include "app/Tony.h"
 #include "app/ProgramConfig.h"
 #include "app/StatusPanels.h"
+#include "app/Tony.h"
 #include "device/Dotaz.h"
 #include "device/Hlaseni.h"
 #include "device/SerPort.h"
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
-#include "settings/FirmwareOptions.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
+#include "settings/FirmwareOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,9 +34,13 @@
 #include <QTimer>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 
-QString message(int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); }
+QString message(int key)
+{
+    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
+}
 
 // The file name part of a path: the text after its last separator (the
 // whole text when there is none). A path from another system may use "\".
@@ -46,13 +50,13 @@ QString namePart(const QString &path)
     return path.mid(cut + 1);
 }
 
-}  // namespace
+} // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TForm1"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildLayout();
     indexControls();
     for (const ParamSpec &spec : ParameterTable::all()) {
@@ -63,9 +67,9 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
                 e->setMaxLength(std::max(max, int(text.length())));
             });
     }
-    layout()->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable
     layout()->activate();
-    setFixedSize(sizeHint());  // before the first show, so the window opens at its size
+    setFixedSize(sizeHint()); // before the first show, so the window opens at its size
     installFieldGuards(this);
 
     Files = std::make_unique<FileCommands>(this, *this, *this);
@@ -110,7 +114,10 @@ void TForm1::setComNumber(int number)
     }
 }
 
-bool TForm1::usbSelected() const { return m_forms.Form5 && m_forms.Form5->CheckBox1->isChecked(); }
+bool TForm1::usbSelected() const
+{
+    return m_forms.Form5 && m_forms.Form5->CheckBox1->isChecked();
+}
 
 QWidget *TForm1::messageParent()
 {
@@ -125,7 +132,7 @@ void TForm1::updateCaption()
 
 void TForm1::applyLanguage()
 {
-    const QList<QWidget *> all{this,           m_forms.Form2, m_forms.Form3, m_forms.Form5,
+    const QList<QWidget *> all{this,          m_forms.Form2, m_forms.Form3, m_forms.Form5,
                                m_forms.Form6, m_forms.Form7, m_forms.Form8, m_forms.Form9};
     QList<QWidget *> windows;
     for (QWidget *w : all)
@@ -193,9 +200,9 @@ void TForm1::fillLanguageMenu()
 {
     refreshProgramFolder();
     QDir dir(ProgramFolder);
-    dir.setNameFilters({QStringLiteral("*.LNG")});  // name filters ignore case
+    dir.setNameFilters({QStringLiteral("*.LNG")}); // name filters ignore case
     dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
-    dir.setSorting(QDir::Unsorted);  // the order the directory lists them
+    dir.setSorting(QDir::Unsorted); // the order the directory lists them
     const QStringList names = dir.entryList();
     LanguageFiles.clear();
     for (int k = 0; k < names.size() && k < languageEntries.size(); ++k) {
@@ -232,8 +239,11 @@ void TForm1::Timer1Timer()
                                               : QStringLiteral("COM:") + QString::number(comNumber()));
     StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
     const QDateTime now = clock();
-    StatusBar1->setPanelText(5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
-    StatusBar1->setPanelText(6, QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
+    StatusBar1->setPanelText(
+        5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
+    StatusBar1->setPanelText(
+        6,
+        QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
     QPalette pal = Label166->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     Label166->setPalette(pal);

@@ -35,10 +35,11 @@ class TForm9;
 // record (there is no other copy of the values), its fields are the working
 // state other windows read and set, and it runs the start-up sequence, the
 // main timer and the close.
-class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord {
+class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -106,10 +107,10 @@ public:
     QTimer *Timer1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     StatusPanels *StatusBar1 = nullptr;
-    QLabel *Label166 = nullptr;  // activity indicator
-    QLabel *Label22 = nullptr;   // serial number
-    QLineEdit *Edit14 = nullptr;   // hours to the next service call
-    QLineEdit *Edit157 = nullptr;  // power-on count
+    QLabel *Label166 = nullptr;   // activity indicator
+    QLabel *Label22 = nullptr;    // serial number
+    QLineEdit *Edit14 = nullptr;  // hours to the next service call
+    QLineEdit *Edit157 = nullptr; // power-on count
     QToolButton *BitBtn1 = nullptr;
     QToolButton *BitBtn2 = nullptr;
     QToolButton *BitBtn4 = nullptr;
@@ -117,9 +118,9 @@ public:
     QWidget *Panel1 = nullptr;
     QWidget *Panel2 = nullptr;
     CaptionPanel *Panel3 = nullptr;
-    QList<QAction *> languageEntries;  // English1, a11 ... a01
+    QList<QAction *> languageEntries; // English1, a11 ... a01
 
-signals:
+  signals:
     // Commands of the menu and the top strip; the command handlers attach here.
     void openRequested();
     void saveRequested();
@@ -142,13 +143,13 @@ signals:
     // The window is closing: the serial port is to be closed now.
     void closingPort();
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
-private:
-    void buildLayout();  // KAVR10Layout.cpp
+  private:
+    void buildLayout(); // KAVR10Layout.cpp
     void buildMenu();
     void buildTopStrip(QWidget *client);
     QWidget *buildPage1();

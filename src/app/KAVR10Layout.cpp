@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QRadioButton>
 #include <QProxyStyle>
+#include <QRadioButton>
 #include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
@@ -25,15 +25,17 @@
 
 using namespace FormLayout;
 
-namespace {
+namespace
+{
 
 // Swallows every keyboard event of a display field: only the communicator's
 // data and the counter dialog change it.
-class NoKeys : public QObject {
-public:
+class NoKeys : public QObject
+{
+  public:
     using QObject::QObject;
 
-protected:
+  protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         switch (event->type()) {
@@ -50,14 +52,15 @@ protected:
 
 // Reports a left click released over any of the watched widgets; with
 // swallow set, the click is eaten instead (the serial number text itself).
-class ClickRelay : public QObject {
-public:
+class ClickRelay : public QObject
+{
+  public:
     ClickRelay(QObject *parent, std::function<void()> onClick, bool swallow = false)
         : QObject(parent), m_onClick(std::move(onClick)), m_swallow(swallow)
     {
     }
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease &&
@@ -73,7 +76,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     std::function<void()> m_onClick;
     bool m_swallow;
 };
@@ -81,8 +84,9 @@ private:
 // Tabs with a little less padding than the style's own, so the four page
 // tabs end before the serial number panel that lies over the right end of
 // their row. The padding is what shrinks, never the room for the text.
-class CompactTabs : public QProxyStyle {
-public:
+class CompactTabs : public QProxyStyle
+{
+  public:
     using QProxyStyle::QProxyStyle;
     int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
     {
@@ -122,7 +126,7 @@ QToolButton *stripButton(QWidget *parent, const char *name, const QRect &r, cons
     return b;
 }
 
-}  // namespace
+} // namespace
 
 void TForm1::buildLayout()
 {
@@ -147,9 +151,9 @@ void TForm1::buildLayout()
     PageControl1->addTab(buildPage2(), QString());
     PageControl1->addTab(buildPage3(), QString());
     PageControl1->addTab(buildPage4(), QString());
-    PageControl1->setCurrentIndex(1);  // the second page is in front until start-up
+    PageControl1->setCurrentIndex(1); // the second page is in front until start-up
 
-    buildTopStrip(client);  // after the pages: Panel3 lies over the right end of the tab row
+    buildTopStrip(client); // after the pages: Panel3 lies over the right end of the tab row
 
     StatusBar1 = new StatusPanels(client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -216,7 +220,8 @@ void TForm1::buildTopStrip(QWidget *client)
     bold.setBold(true);
     Label22->setFont(bold);
     // A click on the number itself does nothing; only the panel around it acts.
-    Label22->installEventFilter(new ClickRelay(Label22, [] {}, true));
+    Label22->installEventFilter(new ClickRelay(
+        Label22, [] {}, true));
     Panel3->raise();
 }
 
@@ -408,7 +413,8 @@ void TForm1::buildMenu()
     spacer->setEnabled(false);
 
     QMenu *language = menu("Jazyk1");
-    const char *entries[] = {"English1", "a11", "a21", "a31", "a41", "a51", "a61", "a71", "a81", "a91", "a01"};
+    const char *entries[] = {"English1", "a11", "a21", "a31", "a41", "a51",
+                             "a61",      "a71", "a81", "a91", "a01"};
     for (int i = 0; i < 11; ++i) {
         QAction *a = language->addAction(i == 0 ? QStringLiteral("None") : QString());
         a->setObjectName(QLatin1String(entries[i]));

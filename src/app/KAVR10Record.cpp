@@ -8,11 +8,15 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-namespace {
+namespace
+{
 
-QString latin(const char *s) { return QLatin1String(s); }
+QString latin(const char *s)
+{
+    return QLatin1String(s);
+}
 
-}  // namespace
+} // namespace
 
 QString TForm1::storedText(const QString &key) const
 {
@@ -26,7 +30,8 @@ QString TForm1::storedText(const QString &key) const
         return QString();
     case ParamKind::Options:
         for (int i = 0; i < spec->optionCount; ++i)
-            if (auto *r = qobject_cast<QRadioButton *>(control(spec->options[i].control)); r && r->isChecked())
+            if (auto *r = qobject_cast<QRadioButton *>(control(spec->options[i].control));
+                r && r->isChecked())
                 return latin(spec->options[i].stored);
         return QString();
     case ParamKind::Check: {

@@ -12,7 +12,8 @@
 #include <QTabWidget>
 #include <QWidget>
 
-namespace {
+namespace
+{
 
 QWidget *windowNamed(const QList<QWidget *> &windows, const char *name)
 {
@@ -82,7 +83,7 @@ void setHint(QObject *target, const QString &text)
         widget->setToolTip(text);
 }
 
-}  // namespace
+} // namespace
 
 void applyLanguageTexts(const QList<QWidget *> &windows, MainWindowState *state)
 {
@@ -96,12 +97,13 @@ void applyLanguageTexts(const QList<QWidget *> &windows, MainWindowState *state)
                 state->ProgramTitle = text;
             else if (control == QLatin1String("FilePrefix"))
                 state->FilePrefix = text;
-            continue;  // other roles are read where they are used
+            continue; // other roles are read where they are used
         }
         QWidget *window = windowNamed(windows, row.window);
         if (!window)
             continue;
-        QObject *target = control == QLatin1String(row.window) ? window : controlNamed(window, control, windows);
+        QObject *target =
+            control == QLatin1String(row.window) ? window : controlNamed(window, control, windows);
         if (!target)
             continue;
         if (row.use == TextUse::Hint)

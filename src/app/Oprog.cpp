@@ -7,8 +7,8 @@
 #include <QLabel>
 
 TForm2::TForm2(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowStaysOnTopHint)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("TForm2"));
     setFont(FormLayout::windowFont());
@@ -29,7 +29,8 @@ TForm2::TForm2(QWidget *parent)
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setCursor(Qt::PointingHandCursor);
     for (int i = 0; i < 4; ++i)
-        FormLayout::label(this, QByteArray("Label" + QByteArray::number(3 + i)).constData(), 172, 50 + i * 16, 112, 16);
+        FormLayout::label(this, QByteArray("Label" + QByteArray::number(3 + i)).constData(), 172, 50 + i * 16,
+                          112, 16);
 
     QFont link = bold;
     link.setUnderline(true);

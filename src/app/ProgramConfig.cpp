@@ -4,7 +4,8 @@
 
 #include <QDir>
 
-namespace ProgramConfig {
+namespace ProgramConfig
+{
 
 QString closePortInfo()
 {
@@ -18,7 +19,10 @@ QString timeOutRSInfo()
                           "TimeOutRS=n , n is timeout of serial port in milisecond, default is n = 10");
 }
 
-QString path(const QString &folder) { return folder + QStringLiteral("/Config.ini"); }
+QString path(const QString &folder)
+{
+    return folder + QStringLiteral("/Config.ini");
+}
 
 Values read(const QString &file)
 {
@@ -41,7 +45,8 @@ bool write(const QString &file, bool usb, int com, const QString &langName)
     return PrivateProfile::writeString(file, info, QStringLiteral("ClosePort"), closePortInfo()) &&
            PrivateProfile::writeString(file, info, QStringLiteral("TimeOutRS"), timeOutRSInfo()) &&
            PrivateProfile::writeString(file, dash, dash, dash) &&
-           PrivateProfile::writeString(file, setup, QStringLiteral("USB"), usb ? QStringLiteral("1") : QStringLiteral("0")) &&
+           PrivateProfile::writeString(file, setup, QStringLiteral("USB"),
+                                       usb ? QStringLiteral("1") : QStringLiteral("0")) &&
            PrivateProfile::writeString(file, setup, QStringLiteral("COM"), QString::number(com)) &&
            PrivateProfile::writeString(file, setup, QStringLiteral("Lang"), langName);
 }
@@ -51,4 +56,4 @@ QString writeFailureText(const QString &file)
     return QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(file));
 }
 
-}  // namespace ProgramConfig
+} // namespace ProgramConfig

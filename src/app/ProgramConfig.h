@@ -4,7 +4,8 @@
 
 // Config.ini in the program folder: the serial port, the cable choice and the
 // language between runs, plus two serial tuning keys set by hand.
-namespace ProgramConfig {
+namespace ProgramConfig
+{
 
 struct Values {
     int com = 1;
@@ -34,4 +35,4 @@ bool write(const QString &file, bool usb, int com, const QString &langName);
 // "Unable to write to <file>".
 QString writeFailureText(const QString &file);
 
-}  // namespace ProgramConfig
+} // namespace ProgramConfig

@@ -22,12 +22,12 @@ ProgramWindows::ProgramWindows()
     Form7 = new TForm7(Form1);
     m_reminder = std::make_unique<TForm8>();
     Form8 = m_reminder.get();
-    Form8->show();  // visible from its creation
+    Form8->show(); // visible from its creation
     Form9 = new TForm9(Form1);
     Form1->setCompanions({Form2, Form3, Form5, Form6, Form7, Form8, Form9});
     // The design texts: every window starts with the built-in Czech texts.
     Form1->applyLanguage();
-    Form1->ProgramTitle.clear();  // until the start-up applies the language
+    Form1->ProgramTitle.clear(); // until the start-up applies the language
     Form1->FilePrefix.clear();
     Form8->Label1->setText(TForm8::designText());
 }

@@ -14,8 +14,9 @@ class TForm9;
 // All windows of the program, created once in their fixed order and living
 // until the program ends. The main window owns the dialogs; the reminder
 // window stands on its own so it can show before the main window.
-class ProgramWindows {
-public:
+class ProgramWindows
+{
+  public:
     ProgramWindows();
     ~ProgramWindows();
 
@@ -28,7 +29,7 @@ public:
     TForm8 *Form8;
     TForm9 *Form9;
 
-private:
+  private:
     std::unique_ptr<TForm1> m_main;
     std::unique_ptr<TForm8> m_reminder;
 };

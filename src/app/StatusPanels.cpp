@@ -4,7 +4,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-namespace {
+namespace
+{
 
 struct PanelSpec {
     int width;
@@ -26,7 +27,7 @@ constexpr PanelSpec specs[StatusPanels::Count] = {
     {58, "Time", true, Qt::AlignCenter},
 };
 
-}  // namespace
+} // namespace
 
 StatusPanels::StatusPanels(QWidget *parent) : QFrame(parent)
 {

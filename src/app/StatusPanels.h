@@ -7,10 +7,11 @@ class QLabel;
 
 // The main window's status bar: seven fixed-width panels side by side. A
 // click anywhere on the bar is reported as one click of the bar.
-class StatusPanels : public QFrame {
+class StatusPanels : public QFrame
+{
     Q_OBJECT
 
-public:
+  public:
     explicit StatusPanels(QWidget *parent = nullptr);
 
     static constexpr int Count = 7;
@@ -20,12 +21,12 @@ public:
     int panelWidth(int index) const;
     QLabel *panel(int index) const { return m_panels.value(index); }
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-private:
+  private:
     QList<QLabel *> m_panels;
 };

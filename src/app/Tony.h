@@ -6,10 +6,11 @@ class QPushButton;
 
 // The tone samples window: eleven buttons, each for one tone the communicator
 // sends down the line.
-class TForm3 : public QDialog {
+class TForm3 : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm3(QWidget *parent = nullptr);
 
     // Button name and the sound file it plays, joined to the sound folder.
@@ -21,7 +22,7 @@ public:
 
     QPushButton *button(const char *name) const;
 
-signals:
+  signals:
     // A sample button was pressed; the sound player attaches here.
     void sampleRequested(const QString &fileName);
 };

@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
         return 0;
 
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Tessaro"));  // the taskbar text
+    QCoreApplication::setApplicationName(QStringLiteral("Tessaro")); // the taskbar text
 
     ProgramWindows windows;
     const QStringList args = QCoreApplication::arguments();

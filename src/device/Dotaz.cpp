@@ -8,7 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-TForm9::TForm9(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+TForm9::TForm9(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TForm9"));
     setFont(formFont());

@@ -10,10 +10,11 @@ class QRadioButton;
 
 // The confirmation dialog for the communicator's counters before a write:
 // keep or change the hours to the service call and the power-on count.
-class TForm9 : public QDialog {
+class TForm9 : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm9(QWidget *parent = nullptr);
 
     QFrame *Panel3 = nullptr;

@@ -6,15 +6,16 @@ class QPushButton;
 
 // The action choice for one of the two counters of the main window: read it
 // from the communicator, clear it, or cancel.
-class TForm7 : public QDialog {
+class TForm7 : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm7(QWidget *parent = nullptr);
 
-    QPushButton *Button1 = nullptr;  // read from the communicator
-    QPushButton *Button2 = nullptr;  // clear the counter
-    QPushButton *Button3 = nullptr;  // cancel
+    QPushButton *Button1 = nullptr; // read from the communicator
+    QPushButton *Button2 = nullptr; // clear the counter
+    QPushButton *Button3 = nullptr; // cancel
 
     // Captions and title from the language texts in force; set before each
     // showing, as a language may have been chosen since.

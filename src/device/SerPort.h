@@ -6,13 +6,14 @@ class QCheckBox;
 
 // The port choice dialog: the serial port list and the "USB cable" box, the
 // program's one switch between the two transports.
-class TForm5 : public QDialog {
+class TForm5 : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm5(QWidget *parent = nullptr);
 
-    QCheckBox *CheckBox1 = nullptr;  // "USB cable"
+    QCheckBox *CheckBox1 = nullptr; // "USB cable"
 
     // Checks or clears the box exactly as a click would, so its reaction runs
     // (start-up does this from Config.ini).
@@ -20,7 +21,7 @@ public:
     // The box's reaction to a click.
     void CheckBox1Click();
 
-signals:
+  signals:
     // The cable was chosen (true) or given up (false); the USB link and the
     // port list react.
     void usbChoiceChanged(bool checked);

@@ -9,7 +9,8 @@
 #include <QPainterPath>
 #include <QScreen>
 
-TForm8::TForm8(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+TForm8::TForm8(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("TForm8"));
     setFont(formFont());
@@ -106,8 +107,8 @@ QPixmap TForm8::picture()
         p.setBrush(colour);
         p.drawPath(head);
     };
-    arrow(QPointF(190, 180), QPointF(250, 180), QColor(30, 150, 50));  // 1: read
-    arrow(QPointF(258, 212), QPointF(198, 212), QColor(200, 40, 40));  // 2: write
+    arrow(QPointF(190, 180), QPointF(250, 180), QColor(30, 150, 50)); // 1: read
+    arrow(QPointF(258, 212), QPointF(198, 212), QColor(200, 40, 40)); // 2: write
     p.setPen(Qt::white);
     QFont f = formFont();
     f.setPixelSize(14);

@@ -7,10 +7,11 @@ class QLabel;
 // The reminder shown while the program starts: read the communicator's data
 // before writing to it. Borderless, on top, closed by the main window's first
 // timer tick; no behaviour of its own.
-class TForm8 : public QWidget {
+class TForm8 : public QWidget
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm8(QWidget *parent = nullptr);
 
     QLabel *Image1 = nullptr;

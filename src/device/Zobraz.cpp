@@ -45,4 +45,7 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     AfComPort1->SetEventThreadPriority(tpHighest);
 }
 
-void TForm6::setPollInterval(int milliseconds) { Timer1->setInterval(std::max(1, milliseconds)); }
+void TForm6::setPollInterval(int milliseconds)
+{
+    Timer1->setInterval(std::max(1, milliseconds));
+}

@@ -9,15 +9,16 @@ class TAfComPort;
 
 // The communication dialog: shown modally for every exchange with the
 // communicator, with its progress; its poll timer drives the exchange.
-class TForm6 : public QDialog {
+class TForm6 : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit TForm6(QWidget *parent = nullptr);
 
     QLabel *Label1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
-    QTimer *Timer1 = nullptr;  // poll timer, stopped until an exchange runs
+    QTimer *Timer1 = nullptr; // poll timer, stopped until an exchange runs
     // The program's one serial port: 2400 baud, 8N1, DTR held off.
     TAfComPort *AfComPort1 = nullptr;
 

@@ -4,7 +4,9 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
-SingleInstance::SingleInstance(const QString &name) : m_path(lockPathFor(name)) {}
+SingleInstance::SingleInstance(const QString &name) : m_path(lockPathFor(name))
+{
+}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -28,4 +30,7 @@ bool SingleInstance::acquire()
     return m_lock->error() != QLockFile::LockFailedError;
 }
 
-bool SingleInstance::held() const { return m_lock && m_lock->isLocked(); }
+bool SingleInstance::held() const
+{
+    return m_lock && m_lock->isLocked();
+}

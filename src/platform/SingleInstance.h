@@ -9,8 +9,9 @@ class QLockFile;
 // Keeps a second copy of the program from running: a lock file in the user's
 // runtime directory, held for as long as this object lives. A lock left by a
 // process that has died is taken over.
-class SingleInstance {
-public:
+class SingleInstance
+{
+  public:
     explicit SingleInstance(const QString &name = QStringLiteral("Tessaro"));
     ~SingleInstance();
 
@@ -29,7 +30,7 @@ public:
     // there is none) and "<name>.lock".
     static QString lockPathFor(const QString &name);
 
-private:
+  private:
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
 };

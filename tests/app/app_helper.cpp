@@ -8,7 +8,10 @@ ProgramFolder::ProgramFolder() : m_previous(QDir::currentPath())
     QDir::setCurrent(m_dir.path());
 }
 
-ProgramFolder::~ProgramFolder() { QDir::setCurrent(m_previous); }
+ProgramFolder::~ProgramFolder()
+{
+    QDir::setCurrent(m_previous);
+}
 
 void ProgramFolder::writeConfig(const QString &text) const
 {
@@ -42,4 +45,7 @@ MessageLog::MessageLog()
     });
 }
 
-MessageLog::~MessageLog() { MessageBoxes::setResponder(nullptr); }
+MessageLog::~MessageLog()
+{
+    MessageBoxes::setResponder(nullptr);
+}

@@ -10,8 +10,9 @@
 // directory, restored afterwards. Config.ini files written through it point
 // every serial port at a path that does not exist, so no test ever touches a
 // real terminal.
-class ProgramFolder {
-public:
+class ProgramFolder
+{
+  public:
     ProgramFolder();
     ~ProgramFolder();
 
@@ -23,15 +24,16 @@ public:
     QString readConfig() const;
     void touch(const QString &name) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
 
 // Records the message boxes shown and answers questions with the queued
 // answers (No when none is left).
-class MessageLog {
-public:
+class MessageLog
+{
+  public:
     MessageLog();
     ~MessageLog();
     QList<MessageBoxes::Shown> shown;

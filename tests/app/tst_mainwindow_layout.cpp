@@ -27,7 +27,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-class MainWindowLayoutTest : public QObject {
+class MainWindowLayoutTest : public QObject
+{
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
@@ -35,13 +36,9 @@ class MainWindowLayoutTest : public QObject {
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
 
-    template <typename T>
-    T *find(const char *name)
-    {
-        return form->findChild<T *>(QLatin1String(name));
-    }
+    template <typename T> T *find(const char *name) { return form->findChild<T *>(QLatin1String(name)); }
 
-private slots:
+  private slots:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
@@ -99,19 +96,45 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("BitBtn1") << "BitBtn1" << "Otevřít" << "Otevřít soubor s nastavením";
-        QTest::newRow("BitBtn2") << "BitBtn2" << "Uložit" << "Uložit soubor s nastavením";
-        QTest::newRow("BitBtn4") << "BitBtn4" << "" << "Načíst nastavení z KAVR";
-        QTest::newRow("BitBtn7") << "BitBtn7" << "" << "Zapsat nastavení do KAVR";
-        QTest::newRow("Label166") << "Label166" << "" << "Stav seriového portu";
-        QTest::newRow("Panel1") << "Panel1" << "" << "Kolik zbývá hodin do dalšího servisního volání";
-        QTest::newRow("Panel2") << "Panel2" << "" << "Počet připojení na linku (resetů) - pouze 0-255, pak se opakuje";
-        QTest::newRow("Label15") << "Label15" << "Čas servisního volání:" << "";
-        QTest::newRow("Label2") << "Label2" << "Počet zapnutí:" << "";
-        QTest::newRow("Panel3") << "Panel3" << " Výrobní číslo:" << "";
-        QTest::newRow("Label22") << "Label22" << "00000" << "";
-        QTest::newRow("Edit14") << "Edit14" << "0" << "";
-        QTest::newRow("Edit157") << "Edit157" << "0" << "";
+        QTest::newRow("BitBtn1") << "BitBtn1"
+                                 << "Otevřít"
+                                 << "Otevřít soubor s nastavením";
+        QTest::newRow("BitBtn2") << "BitBtn2"
+                                 << "Uložit"
+                                 << "Uložit soubor s nastavením";
+        QTest::newRow("BitBtn4") << "BitBtn4"
+                                 << ""
+                                 << "Načíst nastavení z KAVR";
+        QTest::newRow("BitBtn7") << "BitBtn7"
+                                 << ""
+                                 << "Zapsat nastavení do KAVR";
+        QTest::newRow("Label166") << "Label166"
+                                  << ""
+                                  << "Stav seriového portu";
+        QTest::newRow("Panel1") << "Panel1"
+                                << ""
+                                << "Kolik zbývá hodin do dalšího servisního volání";
+        QTest::newRow("Panel2") << "Panel2"
+                                << ""
+                                << "Počet připojení na linku (resetů) - pouze 0-255, pak se opakuje";
+        QTest::newRow("Label15") << "Label15"
+                                 << "Čas servisního volání:"
+                                 << "";
+        QTest::newRow("Label2") << "Label2"
+                                << "Počet zapnutí:"
+                                << "";
+        QTest::newRow("Panel3") << "Panel3"
+                                << " Výrobní číslo:"
+                                << "";
+        QTest::newRow("Label22") << "Label22"
+                                 << "00000"
+                                 << "";
+        QTest::newRow("Edit14") << "Edit14"
+                                << "0"
+                                << "";
+        QTest::newRow("Edit157") << "Edit157"
+                                 << "0"
+                                 << "";
     }
     void stripTextsAndHints()
     {
@@ -143,7 +166,8 @@ private slots:
     {
         auto *pages = find<QTabWidget>("PageControl1");
         const QStringList names{"TabSheet3", "TabSheet4", "TabSheet5", "TabSheet1"};
-        const QStringList captions{"Základní parametry", "Další nastavení", "Časové parametry", "Telefonní čísla"};
+        const QStringList captions{"Základní parametry", "Další nastavení", "Časové parametry",
+                                   "Telefonní čísla"};
         QCOMPARE(pages->count(), 4);
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(pages->widget(i)->objectName(), names[i]);
@@ -159,9 +183,11 @@ private slots:
             tab.text = bar->tabText(i);
             tab.shape = bar->shape();
             const QRect room = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &tab, bar);
-            QVERIFY2(room.width() >= bar->fontMetrics().horizontalAdvance(captions[i]), qPrintable(captions[i]));
+            QVERIFY2(room.width() >= bar->fontMetrics().horizontalAdvance(captions[i]),
+                     qPrintable(captions[i]));
         }
-        const QRect last = pages->tabBar()->tabRect(3).translated(pages->tabBar()->mapTo(form->centralWidget(), QPoint()));
+        const QRect last =
+            pages->tabBar()->tabRect(3).translated(pages->tabBar()->mapTo(form->centralWidget(), QPoint()));
         QVERIFY2(last.right() < 441, qPrintable(QString::number(last.right())));
     }
 
@@ -169,11 +195,16 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
-        QTest::newRow("GroupBox13") << "GroupBox13" << " Druh volby ";
-        QTest::newRow("GroupBox23") << "GroupBox23" << " Servisní heslo ";
-        QTest::newRow("GroupBox8") << "GroupBox8" << " Opakování nouzových volání  ";
-        QTest::newRow("GroupBox10 has no blanks") << "GroupBox10" << "Polarita tlačítka pro nouzové volání";
-        QTest::newRow("GroupBox1") << "GroupBox1" << " Nouzové volání ";
+        QTest::newRow("GroupBox13") << "GroupBox13"
+                                    << " Druh volby ";
+        QTest::newRow("GroupBox23") << "GroupBox23"
+                                    << " Servisní heslo ";
+        QTest::newRow("GroupBox8") << "GroupBox8"
+                                   << " Opakování nouzových volání  ";
+        QTest::newRow("GroupBox10 has no blanks") << "GroupBox10"
+                                                  << "Polarita tlačítka pro nouzové volání";
+        QTest::newRow("GroupBox1") << "GroupBox1"
+                                   << " Nouzové volání ";
     }
     void groupCaptionsArePadded()
     {
@@ -216,8 +247,8 @@ private slots:
 
     void designStateOfOptions()
     {
-        for (const char *on : {"RadioButton6", "RadioButton10", "RadioButton8", "RadioButton12", "RadioButton4",
-                               "RadioButton1", "CheckBox11", "CheckBox12"})
+        for (const char *on : {"RadioButton6", "RadioButton10", "RadioButton8", "RadioButton12",
+                               "RadioButton4", "RadioButton1", "CheckBox11", "CheckBox12"})
             QVERIFY2(find<QAbstractButton>(on)->isChecked(), on);
         QVERIFY(!find<QRadioButton>("RadioButton12")->isEnabledTo(form));
         QVERIFY(!find<QRadioButton>("RadioButton13")->isEnabledTo(form));
@@ -232,9 +263,9 @@ private slots:
 
     void menuItems()
     {
-        const QStringList items{"Otevt1", "Uloit1", "Uloitjako1", "isknastaven1", "Konec1", "Nastnastaven1",
-                                "Ulotnastaven1", "Ukzkytn1", "Nastavenportu1", "Npovda1", "Uivatelskpruka1",
-                                "Novinky1", "Oprogramu1"};
+        const QStringList items{"Otevt1",          "Uloit1",        "Uloitjako1", "isknastaven1",   "Konec1",
+                                "Nastnastaven1",   "Ulotnastaven1", "Ukzkytn1",   "Nastavenportu1", "Npovda1",
+                                "Uivatelskpruka1", "Novinky1",      "Oprogramu1"};
         for (const QString &name : items)
             QVERIFY2(form->findChild<QAction *>(name), qPrintable(name));
         QVERIFY(!form->findChild<QAction *>("Uivatelskpruka1")->isVisible());
@@ -246,10 +277,12 @@ private slots:
         QStringList titles;
         for (QAction *a : bar)
             titles << a->text();
-        QCOMPARE(titles, (QStringList{"Soubor", " KAVR - Vigilor ", "Nástroje", "Pomoc", QString(10, ' '), "Jazyk"}));
+        QCOMPARE(titles,
+                 (QStringList{"Soubor", " KAVR - Vigilor ", "Nástroje", "Pomoc", QString(10, ' '), "Jazyk"}));
         QVERIFY(!bar[4]->isEnabled());
 
-        const QStringList entries{"English1", "a11", "a21", "a31", "a41", "a51", "a61", "a71", "a81", "a91", "a01"};
+        const QStringList entries{"English1", "a11", "a21", "a31", "a41", "a51",
+                                  "a61",      "a71", "a81", "a91", "a01"};
         const QList<QAction *> language = form->findChild<QMenu *>("Jazyk1")->actions();
         QCOMPARE(language.size(), 11);
         for (int i = 0; i < 11; ++i) {
@@ -337,7 +370,8 @@ private slots:
             if (auto *label = qobject_cast<QLabel *>(w)) {
                 if (label->wordWrap() || label->text().isEmpty())
                     continue;
-                const QRect need = label->fontMetrics().boundingRect(QRect(0, 0, 10000, 1000), 0, label->text());
+                const QRect need =
+                    label->fontMetrics().boundingRect(QRect(0, 0, 10000, 1000), 0, label->text());
                 if (need.width() + 2 * label->frameWidth() + label->indent() > label->width())
                     clipped << label->objectName();
             } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
@@ -367,12 +401,12 @@ private slots:
     {
         QTest::addColumn<QStringList>("sequence");
         QTest::newRow("page 1") << QStringList{"Edit140", "Edit9", "Edit10", "Edit144", "Edit8"};
-        QTest::newRow("page 3") << QStringList{"Edit145", "Edit146", "Edit147", "Edit148", "Edit149", "Edit150",
-                                               "CheckBox11", "CheckBox12", "Edit152", "Edit153", "Edit154",
-                                               "Edit155", "Edit11", "Edit13"};
-        QTest::newRow("page 4") << QStringList{"Edit1", "CheckBox1", "Edit2", "CheckBox2", "Edit6", "CheckBox6",
-                                               "Edit12", "CheckBox7", "CheckBox9", "Edit7", "CheckBox8",
-                                               "CheckBox10"};
+        QTest::newRow("page 3") << QStringList{"Edit145", "Edit146",    "Edit147",    "Edit148", "Edit149",
+                                               "Edit150", "CheckBox11", "CheckBox12", "Edit152", "Edit153",
+                                               "Edit154", "Edit155",    "Edit11",     "Edit13"};
+        QTest::newRow("page 4") << QStringList{"Edit1",     "CheckBox1", "Edit2",     "CheckBox2",
+                                               "Edit6",     "CheckBox6", "Edit12",    "CheckBox7",
+                                               "CheckBox9", "Edit7",     "CheckBox8", "CheckBox10"};
     }
     void tabOrderReadsThePage()
     {

@@ -8,7 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class ProgramProcessTest : public QObject {
+class ProgramProcessTest : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir runtime;
@@ -41,7 +42,7 @@ class ProgramProcessTest : public QObject {
         return false;
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         if (!QFile::exists(program))

@@ -12,22 +12,31 @@
 #include <QTest>
 #include <QTimer>
 
-class RecordTest : public QObject {
+class RecordTest : public QObject
+{
     Q_OBJECT
 
     std::unique_ptr<TForm1> form;
 
     static QStringList probes(const ParamSpec &spec)
     {
-        QStringList values{QString(), QStringLiteral("x"), QStringLiteral("1"), QStringLiteral("0"),
-                           QStringLiteral("3"), QStringLiteral("12345678901234567890"), QStringLiteral(" 1"),
-                           QStringLiteral("*"), QStringLiteral("#"), QStringLiteral("2"), QStringLiteral("4")};
+        QStringList values{QString(),
+                           QStringLiteral("x"),
+                           QStringLiteral("1"),
+                           QStringLiteral("0"),
+                           QStringLiteral("3"),
+                           QStringLiteral("12345678901234567890"),
+                           QStringLiteral(" 1"),
+                           QStringLiteral("*"),
+                           QStringLiteral("#"),
+                           QStringLiteral("2"),
+                           QStringLiteral("4")};
         for (int i = 0; i < spec.optionCount; ++i)
             values << QLatin1String(spec.options[i].stored);
         return values;
     }
 
-private slots:
+  private slots:
     void init()
     {
         form = std::make_unique<TForm1>();
@@ -54,7 +63,8 @@ private slots:
         for (const QString &value : probes(*spec)) {
             form->setStoredText(key, value);
             memory.setStoredText(key, value);
-            QVERIFY2(form->storedText(key) == memory.storedText(key), qPrintable(key + QLatin1String(" <- ") + value));
+            QVERIFY2(form->storedText(key) == memory.storedText(key),
+                     qPrintable(key + QLatin1String(" <- ") + value));
         }
     }
 
@@ -63,8 +73,9 @@ private slots:
         MemoryRecord memory;
         for (const ParamSpec &spec : ParameterTable::all()) {
             const QString key = QLatin1String(spec.key);
-            const QString value = spec.optionCount ? QLatin1String(spec.options[spec.optionCount - 1].stored)
-                                                   : (spec.kind == ParamKind::Edit ? QStringLiteral("9") : QStringLiteral("1"));
+            const QString value =
+                spec.optionCount ? QLatin1String(spec.options[spec.optionCount - 1].stored)
+                                 : (spec.kind == ParamKind::Edit ? QStringLiteral("9") : QStringLiteral("1"));
             form->setStoredText(key, value);
             memory.setStoredText(key, value);
         }
@@ -124,10 +135,14 @@ private slots:
         QTest::addColumn<int>("which");
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("design");
-        QTest::newRow("PwOn") << int(DeviceValue::PwOn) << "Edit157" << "0";
-        QTest::newRow("SvHr") << int(DeviceValue::SvHr) << "Edit14" << "0";
-        QTest::newRow("SerN") << int(DeviceValue::SerN) << "Label22" << "00000";
-        QTest::newRow("FirmwareVersion") << int(DeviceValue::FirmwareVersion) << "" << "";
+        QTest::newRow("PwOn") << int(DeviceValue::PwOn) << "Edit157"
+                              << "0";
+        QTest::newRow("SvHr") << int(DeviceValue::SvHr) << "Edit14"
+                              << "0";
+        QTest::newRow("SerN") << int(DeviceValue::SerN) << "Label22"
+                              << "00000";
+        QTest::newRow("FirmwareVersion") << int(DeviceValue::FirmwareVersion) << ""
+                                         << "";
     }
     void deviceValues()
     {

@@ -26,18 +26,21 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
-const QString infoSection = QStringLiteral(
-    "[Info]\n"
-    "ClosePort=1 - If you have any problem with the serial port, write to \"Setup\" record : ClosePort=1 , port "
-    "will be close and open for every action\n"
-    "TimeOutRS=10 - If you have any problem with the serial port, write to \"Setup\" record : TimeOutRS=n , n is "
-    "timeout of serial port in milisecond, default is n = 10\n");
+const QString infoSection = QStringLiteral("[Info]\n"
+                                           "ClosePort=1 - If you have any problem with the serial port, "
+                                           "write to \"Setup\" record : ClosePort=1 , port "
+                                           "will be close and open for every action\n"
+                                           "TimeOutRS=10 - If you have any problem with the serial port, "
+                                           "write to \"Setup\" record : TimeOutRS=n , n is "
+                                           "timeout of serial port in milisecond, default is n = 10\n");
 
-}  // namespace
+} // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public QObject
+{
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
@@ -51,13 +54,13 @@ class StartupTest : public QObject {
     {
         windows = std::make_unique<ProgramWindows>();
         form = windows->Form1;
-        form->Timer1->stop();  // ticks are run by hand
+        form->Timer1->stop(); // ticks are run by hand
         form->clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); };
         form->setCommandLineArgument(argument);
         form->show();
     }
 
-private slots:
+  private slots:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
@@ -80,7 +83,8 @@ private slots:
     void configCreatedWhenMissing()
     {
         start();
-        QCOMPARE(folder->readConfig(), infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=0\nCOM=1\nLang=Cesky.lng\n"));
+        QCOMPARE(folder->readConfig(),
+                 infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=0\nCOM=1\nLang=Cesky.lng\n"));
         QCOMPARE(form->comNumber(), 1);
         QCOMPARE(form->LanguageFile, folder->file("Cesky.lng"));
         QCOMPARE(form->ClosePort, QStringLiteral("0"));
@@ -97,17 +101,29 @@ private slots:
         QTest::addColumn<QString>("closePort");
         QTest::addColumn<int>("timeOut");
         QTest::addColumn<int>("pollInterval");
-        QTest::newRow("no keys: defaults") << "" << 1 << false << "Cesky.lng" << "0" << 10 << 10;
-        QTest::newRow("hexadecimal 0x14") << "TimeOutRS=0x14\n" << 1 << false << "Cesky.lng" << "0" << 20 << 20;
-        QTest::newRow("hexadecimal $1E") << "TimeOutRS=$1E\n" << 1 << false << "Cesky.lng" << "0" << 30 << 30;
-        QTest::newRow("all set") << "COM=3\nUSB=1\nLang=English.lng\nClosePort=1\nTimeOutRS=40\n" << 3 << true
-                                 << "English.lng" << "1" << 40 << 5;
-        QTest::newRow("USB other than 1") << "USB=2\nCOM=12\n" << 12 << false << "Cesky.lng" << "0" << 10 << 10;
-        QTest::newRow("unreadable numbers") << "COM=three\nTimeOutRS=fast\n" << 1 << false << "Cesky.lng" << "0"
-                                            << 10 << 10;
-        QTest::newRow("names ignore case") << "com=4\nlang=Deutsch.lng\n" << 4 << false << "Deutsch.lng" << "0" << 10
-                                           << 10;
-        QTest::newRow("zero time-out still polls") << "TimeOutRS=0\n" << 1 << false << "Cesky.lng" << "0" << 0 << 1;
+        QTest::newRow("no keys: defaults") << "" << 1 << false << "Cesky.lng"
+                                           << "0" << 10 << 10;
+        QTest::newRow("hexadecimal 0x14") << "TimeOutRS=0x14\n"
+                                          << 1 << false << "Cesky.lng"
+                                          << "0" << 20 << 20;
+        QTest::newRow("hexadecimal $1E") << "TimeOutRS=$1E\n"
+                                         << 1 << false << "Cesky.lng"
+                                         << "0" << 30 << 30;
+        QTest::newRow("all set") << "COM=3\nUSB=1\nLang=English.lng\nClosePort=1\nTimeOutRS=40\n"
+                                 << 3 << true << "English.lng"
+                                 << "1" << 40 << 5;
+        QTest::newRow("USB other than 1") << "USB=2\nCOM=12\n"
+                                          << 12 << false << "Cesky.lng"
+                                          << "0" << 10 << 10;
+        QTest::newRow("unreadable numbers") << "COM=three\nTimeOutRS=fast\n"
+                                            << 1 << false << "Cesky.lng"
+                                            << "0" << 10 << 10;
+        QTest::newRow("names ignore case") << "com=4\nlang=Deutsch.lng\n"
+                                           << 4 << false << "Deutsch.lng"
+                                           << "0" << 10 << 10;
+        QTest::newRow("zero time-out still polls") << "TimeOutRS=0\n"
+                                                   << 1 << false << "Cesky.lng"
+                                                   << "0" << 0 << 1;
     }
     void configReadBack()
     {
@@ -127,7 +143,7 @@ private slots:
         QCOMPARE(form->ClosePort, closePort);
         QCOMPARE(form->TimeOutRS, timeOut);
         QCOMPARE(windows->Form6->Timer1->interval(), pollInterval);
-        QCOMPARE(folder->readConfig(), before);  // reading writes nothing
+        QCOMPARE(folder->readConfig(), before); // reading writes nothing
     }
 
     void usbFromConfigRunsTheBoxReaction()
@@ -143,20 +159,23 @@ private slots:
 
     void closeRewritesInPlace()
     {
-        folder->writeConfig(QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=2\nTimeOutRS=0x14\nLang=Cesky.lng\n"
-                                           "USB=0\n"));
+        folder->writeConfig(
+            QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=2\nTimeOutRS=0x14\nLang=Cesky.lng\n"
+                           "USB=0\n"));
         start();
         form->setComNumber(5);
         form->LanguageFile = folder->file("English.lng");
         log->answers = {false};
         QVERIFY(form->close());
         const QString text = folder->readConfig();
-        QVERIFY2(text.startsWith(QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=5\nTimeOutRS=0x14\n"
-                                                "Lang=English.lng\nUSB=0\n[Ports]\n")),
-                 qPrintable(text));
+        QVERIFY2(
+            text.startsWith(QStringLiteral("; kept by hand\n[Setup]\nClosePort=1\nCOM=5\nTimeOutRS=0x14\n"
+                                           "Lang=English.lng\nUSB=0\n[Ports]\n")),
+            qPrintable(text));
         QVERIFY(text.endsWith(infoSection + QStringLiteral("[-]\n-=-\n")));
-        QCOMPARE(text.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^ClosePort="))).size(),
-                 2);  // Setup's own and the Info text, nothing added
+        QCOMPARE(
+            text.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^ClosePort="))).size(),
+            2); // Setup's own and the Info text, nothing added
     }
 
     void closeWritesIntoTheCurrentDirectory()
@@ -171,7 +190,7 @@ private slots:
         QVERIFY(moved.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(moved.readAll()),
                  infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=1\nCOM=2\nLang=Cesky.lng\n"));
-        QVERIFY(folder->readConfig().contains(QStringLiteral("COM=2\n[Ports]")));  // the old one untouched
+        QVERIFY(folder->readConfig().contains(QStringLiteral("COM=2\n[Ports]"))); // the old one untouched
     }
 
     void closeAsksToSave_data()
@@ -266,15 +285,16 @@ private slots:
         QTest::newRow("no argument") << std::optional<QString>() << none << "" << false << 0 << "Soubor: ";
         QTest::newRow("short name") << std::optional<QString>("A.KVR") << "Nebyl vybrán žádný soubor"
                                     << "A.KVR" << false << 1 << "Soubor: A.KVR";
-        QTest::newRow("empty argument") << std::optional<QString>("") << "Nebyl vybrán žádný soubor" << ""
-                                        << false << 1 << "Soubor: ";
-        QTest::newRow("other extension") << std::optional<QString>("/data/lift.txt")
-                                         << "Vybraný soubor není soubor pro nastavení KAVR" << "" << false << 1
-                                         << "Soubor: ";
+        QTest::newRow("empty argument") << std::optional<QString>("") << "Nebyl vybrán žádný soubor"
+                                        << "" << false << 1 << "Soubor: ";
+        QTest::newRow("other extension")
+            << std::optional<QString>("/data/lift.txt") << "Vybraný soubor není soubor pro nastavení KAVR"
+            << "" << false << 1 << "Soubor: ";
         QTest::newRow("no dot") << std::optional<QString>("/data/liftkvr")
-                                << "Vybraný soubor není soubor pro nastavení KAVR" << "" << false << 1 << "Soubor: ";
-        QTest::newRow("lower case kvr") << std::optional<QString>("lift.kvr") << none << "lift.kvr" << true << 0
-                                        << "Soubor: lift.kvr";
+                                << "Vybraný soubor není soubor pro nastavení KAVR"
+                                << "" << false << 1 << "Soubor: ";
+        QTest::newRow("lower case kvr")
+            << std::optional<QString>("lift.kvr") << none << "lift.kvr" << true << 0 << "Soubor: lift.kvr";
         QTest::newRow("blanks after the dot") << std::optional<QString>("lift. Kvr ") << none << "lift. Kvr "
                                               << true << 0 << "Soubor: lift. Kvr ";
     }
@@ -304,7 +324,8 @@ private slots:
         }
         QCOMPARE(form->CurrentFile, currentFile);
         QCOMPARE(form->OpenedFromCommandLine, accepted);
-        QCOMPARE(form->storedText(QStringLiteral("HgUp")), accepted ? QStringLiteral("77") : QStringLiteral("44"));
+        QCOMPARE(form->storedText(QStringLiteral("HgUp")),
+                 accepted ? QStringLiteral("77") : QStringLiteral("44"));
         QCOMPARE(form->PageControl1->currentIndex(), page);
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);
@@ -321,12 +342,13 @@ private slots:
         form->show();
         const QString version = ProgramVersion::text().left(4);
         QCOMPARE(version.size(), 4);
-        QCOMPARE(captions.first(), QStringLiteral("  V") + version);  // before the language is applied
+        QCOMPARE(captions.first(), QStringLiteral("  V") + version); // before the language is applied
         QCOMPARE(form->windowTitle(), QStringLiteral("Tessaro  V") + version);
         QCOMPARE(form->ProgramTitle, QStringLiteral("Tessaro"));
         QCOMPARE(form->FilePrefix, QStringLiteral("Soubor: "));
         QCOMPARE(windows->Form8->Label1->text(),
-                 QStringLiteral("Před zápisem dat do výtahového komunikátoru KAVR nezapomeňte nejprve data načíst !"));
+                 QStringLiteral(
+                     "Před zápisem dat do výtahového komunikátoru KAVR nezapomeňte nejprve data načíst !"));
         QCOMPARE(windows->Form5->windowTitle(), QStringLiteral("Výběr sériového portu"));
     }
 
@@ -338,7 +360,7 @@ private slots:
         form->Timer1->stop();
         form->SaveAsOnClose = true;
         form->WriteVersionQuery = true;
-        QVERIFY(windows->Form8->isVisible());  // visible from its creation
+        QVERIFY(windows->Form8->isVisible()); // visible from its creation
         QVERIFY(!form->isEnabled());
         form->show();
         QVERIFY(!form->SaveAsOnClose);
@@ -354,10 +376,12 @@ private slots:
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
-        QTest::newRow("no leading zeros") << QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)) << "6.12.2026" << "9:5:7";
+        QTest::newRow("no leading zeros") << QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)) << "6.12.2026"
+                                          << "9:5:7";
         QTest::newRow("two digits") << QDateTime(QDate(2027, 1, 31), QTime(23, 59, 59)) << "31.1.2027"
                                     << "23:59:59";
-        QTest::newRow("midnight") << QDateTime(QDate(2026, 10, 10), QTime(0, 0, 0)) << "10.10.2026" << "0:0:0";
+        QTest::newRow("midnight") << QDateTime(QDate(2026, 10, 10), QTime(0, 0, 0)) << "10.10.2026"
+                                  << "0:0:0";
     }
     void statusBarDateAndTime()
     {
@@ -424,8 +448,8 @@ private slots:
             QVERIFY(!log->shown[0].defaultYes);
         }
         QCOMPARE(open.size(), answer ? 1 : 0);
-        QCOMPARE(dialogs.size(), answer ? 1 : 0);  // Yes runs Open
-        QCOMPARE(queries, 1);  // the version query follows the question in every case
+        QCOMPARE(dialogs.size(), answer ? 1 : 0); // Yes runs Open
+        QCOMPARE(queries, 1);                     // the version query follows the question in every case
         const int shown = log->shown.size();
 
         // Later ticks ask nothing more and run a query only when one is requested.
@@ -463,7 +487,7 @@ private slots:
         QFETCH(bool, reported);
         folder->writeConfig(QString());
         start();
-        form->Timer1Timer();  // the first tick makes the window usable
+        form->Timer1Timer(); // the first tick makes the window usable
         log->shown.clear();
         windows->Form5->setUsbChecked(usb);
         form->UsbState = usbState;
@@ -486,13 +510,20 @@ private slots:
         QTest::addColumn<QString>("tone");
         QTest::addColumn<QString>("polarity");
         // The user left TONE at 0 and chose reverse polarity before.
-        QTest::newRow("none known yet") << "" << true << true << "0" << "0";
-        QTest::newRow("1.14") << "1.14" << false << false << "3" << "1";
-        QTest::newRow("1.15") << "1.15" << true << false << "0" << "1";
-        QTest::newRow("1.20") << "1.20" << true << true << "0" << "0";
-        QTest::newRow("2.00") << "2.00" << true << true << "0" << "0";
-        QTest::newRow("3.50") << "3.50" << false << false << "3" << "1";
-        QTest::newRow("garbled") << "x.yz" << true << true << "0" << "0";
+        QTest::newRow("none known yet") << "" << true << true << "0"
+                                        << "0";
+        QTest::newRow("1.14") << "1.14" << false << false << "3"
+                              << "1";
+        QTest::newRow("1.15") << "1.15" << true << false << "0"
+                              << "1";
+        QTest::newRow("1.20") << "1.20" << true << true << "0"
+                              << "0";
+        QTest::newRow("2.00") << "2.00" << true << true << "0"
+                              << "0";
+        QTest::newRow("3.50") << "3.50" << false << false << "3"
+                              << "1";
+        QTest::newRow("garbled") << "x.yz" << true << true << "0"
+                                 << "0";
     }
     void firmwareOptions()
     {

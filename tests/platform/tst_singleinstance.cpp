@@ -10,13 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class SingleInstanceTest : public QObject {
+class SingleInstanceTest : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir runtime;
     QByteArray previous;
 
-private slots:
+  private slots:
     void init()
     {
         previous = qgetenv("XDG_RUNTIME_DIR");
@@ -37,10 +38,10 @@ private slots:
         SingleInstance second(QStringLiteral("Probe"));
         QVERIFY(first->acquire());
         QVERIFY(first->held());
-        QVERIFY(first->acquire());  // asking again keeps it
+        QVERIFY(first->acquire()); // asking again keeps it
         QVERIFY(!second.acquire());
         QVERIFY(!second.held());
-        first.reset();  // released with its owner
+        first.reset(); // released with its owner
         QVERIFY(!QFile::exists(runtime.filePath("Probe.lock")));
         QVERIFY(second.acquire());
     }
