@@ -45,7 +45,7 @@ function(tessaro_folder_tests area)
       TESSARO_BINARY_DIR="${CMAKE_BINARY_DIR}")
     add_test(NAME ${_target} COMMAND ${_target})
     set_tests_properties(${_target} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TESSARO_DEVICE_ROOT=/nonexistent-tessaro-test-devices"
       TIMEOUT 300)
   endforeach()
 endfunction()

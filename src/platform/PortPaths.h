@@ -12,7 +12,8 @@ namespace PortPaths
 // without a [Ports] entry).
 QString devicePath(int number);
 
-// The built-in path alone, ignoring Config.ini.
+// The built-in path alone, ignoring Config.ini (under $TESSARO_DEVICE_ROOT
+// when that is set).
 QString defaultDevicePath(int number);
 
 } // namespace PortPaths
