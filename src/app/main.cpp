@@ -1,3 +1,4 @@
+#include "app/Glyphs.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "platform/SingleInstance.h"

@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
+
+#include <unistd.h>
 
 SingleInstance::SingleInstance(const QString &name) : m_path(lockPathFor(name))
 {
@@ -12,10 +13,12 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::lockPathFor(const QString &name)
 {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists())
-        dir = QDir::tempPath();
-    return QDir(dir).filePath(name + QStringLiteral(".lock"));
+    const QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!dir.isEmpty() && QDir(dir).exists())
+        return QDir(dir).filePath(name + QStringLiteral(".lock"));
+    // The shared temporary folder: the user's number keeps one user's program
+    // from stopping another user's.
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("%1-%2.lock").arg(name).arg(::getuid()));
 }
 
 bool SingleInstance::acquire()

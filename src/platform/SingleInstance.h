@@ -26,8 +26,8 @@ class SingleInstance
     bool held() const;
     QString lockPath() const { return m_path; }
 
-    // The lock file for a name: $XDG_RUNTIME_DIR (or the temporary folder when
-    // there is none) and "<name>.lock".
+    // The lock file for a name: "<name>.lock" in $XDG_RUNTIME_DIR, or
+    // "<name>-<uid>.lock" in the temporary folder when there is none.
     static QString lockPathFor(const QString &name);
 
   private:
