@@ -2,7 +2,34 @@
 
 #include "app/FormLayout.h"
 
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionButton>
+
+namespace
+{
+
+// A push button whose caption wraps onto a second line when it is too long
+// for one (the tallest button of the window).
+class WrappingButton : public QPushButton
+{
+  public:
+    explicit WrappingButton(QWidget *parent) : QPushButton(parent) { setProperty("wrapsCaption", true); }
+
+  protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        style()->drawControl(QStyle::CE_PushButton, &option, &p, this);
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignCenter | Qt::TextWordWrap, text());
+    }
+};
+
+} // namespace
 
 const TForm3::Sample TForm3::samples[11] = {
     {"Button7", "PowerOn.WAV"},     {"Button8", "OnProgram.WAV"}, {"Button1", "PickUp.WAV"},
@@ -18,13 +45,15 @@ TForm3::TForm3(QWidget *parent)
     setFont(FormLayout::windowFont());
     setFixedSize(307, 253);
     for (int i = 0; i < 11; ++i) {
-        auto *b = new QPushButton(this);
+        QPushButton *b = i < 10 ? new QPushButton(this) : new WrappingButton(this);
         b->setObjectName(QLatin1String(samples[i].button));
         b->setAutoDefault(false);
+        // A little wider than the window was first drawn with, so the longest
+        // Czech captions fit in this font.
         if (i < 10)
-            b->setGeometry(i % 2 ? 164 : 16, 8 + (i / 2) * 40, 129, 25);
+            b->setGeometry(i % 2 ? 157 : 10, 8 + (i / 2) * 40, 140, 25);
         else
-            b->setGeometry(88, 208, 129, 33); // the long caption of the last one wraps
+            b->setGeometry(83, 208, 140, 33);
         const QString file = QLatin1String(samples[i].file);
         connect(b, &QPushButton::clicked, this, [this, file] { emit sampleRequested(file); });
     }

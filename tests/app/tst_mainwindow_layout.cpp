@@ -3,10 +3,16 @@
 
 #include "app/FileCommands.h"
 #include "app/KAVR10.h"
+#include "app/Oprog.h"
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
+#include "app/Tony.h"
 #include "app_helper.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
+#include "device/SerPort.h"
 #include "device/Uvod.h"
+#include "device/Zobraz.h"
 #include "settings/ParameterTable.h"
 
 #include <QAbstractButton>
@@ -18,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStyleOptionTab>
@@ -363,13 +370,20 @@ class MainWindowLayoutTest : public QObject
 
     // Every caption must show whole in the font in use: a label, button or
     // group title wider than its control would be cut off.
-    void noCaptionIsClipped()
+    static QStringList clippedCaptions(QWidget *window)
     {
         QStringList clipped;
-        for (QWidget *w : form->centralWidget()->findChildren<QWidget *>()) {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (w->window() != window)
+                continue;
             if (auto *label = qobject_cast<QLabel *>(w)) {
-                if (label->wordWrap() || label->text().isEmpty())
+                if (label->text().isEmpty())
                     continue;
+                if (label->wordWrap()) {
+                    if (label->heightForWidth(label->width()) > label->height())
+                        clipped << label->objectName();
+                    continue;
+                }
                 const QRect need =
                     label->fontMetrics().boundingRect(QRect(0, 0, 10000, 1000), 0, label->text());
                 if (need.width() + 2 * label->frameWidth() + label->indent() > label->width())
@@ -377,8 +391,17 @@ class MainWindowLayoutTest : public QObject
             } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
                 if (button->text().isEmpty())
                     continue;
+                if (button->property("wrapsCaption").toBool()) {
+                    const QRect need = button->fontMetrics().boundingRect(
+                        QRect(0, 0, button->width() - 8, 1000), Qt::TextWordWrap, button->text());
+                    if (need.height() + 6 > button->height())
+                        clipped << button->objectName();
+                    continue;
+                }
                 // Text, glyph or check mark, and the frame on both sides.
-                const int mark = qobject_cast<QToolButton *>(button) ? button->iconSize().width() + 4 : 22;
+                const int mark = qobject_cast<QToolButton *>(button)   ? button->iconSize().width() + 4
+                                 : qobject_cast<QPushButton *>(button) ? 4
+                                                                       : 22;
                 if (button->fontMetrics().horizontalAdvance(button->text()) + mark + 6 > button->width())
                     clipped << button->objectName();
             } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
@@ -386,12 +409,16 @@ class MainWindowLayoutTest : public QObject
                     clipped << group->objectName();
             }
         }
-        for (QLabel *label : form->centralWidget()->findChildren<QLabel *>()) {
-            if (!label->wordWrap() || label->text().isEmpty())
-                continue;
-            if (label->heightForWidth(label->width()) > label->height())
-                clipped << label->objectName();
-        }
+        return clipped;
+    }
+    void noCaptionIsClipped()
+    {
+        const QList<QWidget *> all{windows->Form1, windows->Form2, windows->Form3, windows->Form5,
+                                   windows->Form6, windows->Form7, windows->Form8, windows->Form9};
+        QStringList clipped;
+        for (QWidget *w : all)
+            for (const QString &name : clippedCaptions(w))
+                clipped << w->objectName() + QLatin1Char('.') + name;
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char(' '))));
     }
 
@@ -440,6 +467,8 @@ class MainWindowLayoutTest : public QObject
             QVERIFY(form->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-page%1.png").arg(i + 1))));
         }
         QVERIFY(windows->Form8->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-reminder.png"))));
+        QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-tones.png"))));
+        QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-about.png"))));
     }
 };
 
