@@ -1,5 +1,6 @@
 #include "app/ProgramWindows.h"
 
+#include "app/DeviceCommands.h"
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
 #include "app/Tony.h"
@@ -25,6 +26,7 @@ ProgramWindows::ProgramWindows()
     Form8->show(); // visible from its creation
     Form9 = new TForm9(Form1);
     Form1->setCompanions({Form2, Form3, Form5, Form6, Form7, Form8, Form9});
+    Commands = new DeviceCommands(*Form1);
     // The design texts: every window starts with the built-in Czech texts.
     Form1->applyLanguage();
     Form1->ProgramTitle.clear(); // until the start-up applies the language

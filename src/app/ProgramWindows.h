@@ -10,6 +10,7 @@ class TForm6;
 class TForm7;
 class TForm8;
 class TForm9;
+class DeviceCommands;
 
 // All windows of the program, created once in their fixed order and living
 // until the program ends. The main window owns the dialogs; the reminder
@@ -28,6 +29,8 @@ class ProgramWindows
     TForm7 *Form7;
     TForm8 *Form8;
     TForm9 *Form9;
+    // Read, Write and the other commands that reach the communicator.
+    DeviceCommands *Commands;
 
   private:
     std::unique_ptr<TForm1> m_main;

@@ -1,0 +1,207 @@
+#include "app/DeviceCommands.h"
+
+#include "app/KAVR10.h"
+#include "app/Oprog.h"
+#include "app/Tony.h"
+#include "device/DeviceCodec.h"
+#include "device/SerPort.h"
+#include "device/Zobraz.h"
+#include "lang/LanguageTexts.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ShellOpen.h"
+#include "serial/AfComPort.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+// The label that names each numeric field on its page.
+const char *labelOf(const QString &control)
+{
+    static const QHash<QString, const char *> labels{
+        {"Edit146", "Label150"}, {"Edit145", "Label149"}, {"Edit147", "Label151"}, {"Edit148", "Label152"},
+        {"Edit149", "Label159"}, {"Edit150", "Label160"}, {"Edit152", "Label162"}, {"Edit153", "Label163"},
+        {"Edit154", "Label164"}, {"Edit155", "Label165"}, {"Edit13", "Label14"},   {"Edit11", "Label13"},
+        {"Edit10", "Label12"},   {"Edit17", "Label20"},   {"Edit116", "Label19"},  {"Edit15", "Label18"},
+        {"Edit14", "Label15"},   {"Edit157", "Label2"}};
+    return labels.value(control, nullptr);
+}
+
+QString withoutColon(QString text)
+{
+    text = text.simplified();
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+}  // namespace
+
+DeviceCommands::DeviceCommands(TForm1 &form1)
+    : QObject(&form1), m_form1(form1), m_usb(std::make_unique<UsbLink>()),
+      m_engine(std::make_unique<ExchangeEngine>(form1, form1, *m_usb))
+{
+    TForm6 *dialog = m_form1.companions().Form6;
+    TForm5 *ports = m_form1.companions().Form5;
+    m_link = std::make_unique<ComPortLink>(*dialog->AfComPort1, *m_engine);
+
+    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1, &QProgressBar::setValue);
+    connect(m_engine.get(), &ExchangeEngine::indicatorChanged, this, &DeviceCommands::colourIndicator);
+    connect(m_engine.get(), &ExchangeEngine::pollTimerChanged, dialog, [dialog](bool on, int interval) {
+        dialog->Timer1->setTimerType(Qt::PreciseTimer);
+        if (on)
+            dialog->Timer1->start(interval);
+        else
+            dialog->Timer1->stop();
+    });
+    connect(dialog->Timer1, &QTimer::timeout, m_engine.get(), &ExchangeEngine::pollTick);
+    connect(m_engine.get(), &ExchangeEngine::finished, dialog, [dialog] {
+        if (dialog->isVisible())
+            dialog->accept();
+    });
+    connect(m_engine.get(), &ExchangeEngine::messageRequested, this, [this, dialog](const QString &text) {
+        MessageBoxes::showMessage(dialog->isVisible() ? static_cast<QWidget *>(dialog) : &m_form1, text);
+    });
+
+    connect(ports, &TForm5::usbChoiceChanged, this, [this](bool checked) {
+        if (checked) {
+            if (!m_usb->UsbOpen)
+                m_usb->open();
+        } else {
+            m_usb->close();
+        }
+        syncUsbState();
+    });
+    connect(&m_form1, &TForm1::usbOpenRequested, this, [this] {
+        m_usb->open();
+        syncUsbState();
+    });
+
+    m_form1.runVersionQuery = [this] { runVersionQuery(); };
+    connect(&m_form1, &TForm1::readRequested, this, &DeviceCommands::read);
+    connect(&m_form1, &TForm1::writeRequested, this, &DeviceCommands::write);
+    connect(&m_form1, &TForm1::helpRequested, this, &DeviceCommands::help);
+    connect(&m_form1, &TForm1::newsRequested, this, &DeviceCommands::news);
+    connect(&m_form1, &TForm1::aboutRequested, this, &DeviceCommands::about);
+    connect(&m_form1, &TForm1::toneSamplesRequested, this, &DeviceCommands::toneSamples);
+    connect(&m_form1, &TForm1::portChoiceRequested, this, &DeviceCommands::portChoice);
+}
+
+DeviceCommands::~DeviceCommands()
+{
+    m_form1.runVersionQuery = nullptr;
+}
+
+void DeviceCommands::syncUsbState() { m_form1.UsbState = m_usb->UsbState; }
+
+void DeviceCommands::colourIndicator(const QColor &colour)
+{
+    QLabel *indicator = m_form1.Label166;
+    QPalette pal = indicator->palette();
+    pal.setColor(QPalette::Window, colour);
+    indicator->setAutoFillBackground(true);
+    indicator->setPalette(pal);
+}
+
+void DeviceCommands::showDialog()
+{
+    TForm6 *dialog = m_form1.companions().Form6;
+    m_engine->setUsbSelected(m_form1.usbSelected());
+    m_engine->begin();
+    syncUsbState();
+    if (m_engine->running())
+        dialog->exec();
+    syncUsbState();
+}
+
+void DeviceCommands::runVersionQuery()
+{
+    m_engine->prepareVersionQuery();
+    showDialog();
+}
+
+bool DeviceCommands::cableReady()
+{
+    if (!m_form1.usbSelected())
+        return true;
+    m_usb->open();
+    syncUsbState();
+    if (m_usb->UsbState == UsbLink::StateClosed) {
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 35));
+        return false;
+    }
+    return true;
+}
+
+void DeviceCommands::read()
+{
+    if (!cableReady())
+        return;
+    m_engine->ExchangeAborted = false;
+    m_form1.VersionQueryRequested = true;
+    m_form1.Timer1Timer();
+    // The block is read even when the version query got no answer.
+    m_engine->prepareRead();
+    showDialog();
+}
+
+bool DeviceCommands::refuseInvalidField()
+{
+    const auto bad = DeviceCodec::findInvalidField(m_form1);
+    if (!bad)
+        return false;
+    QString name = bad->key;
+    if (const char *label = labelOf(bad->control))
+        if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
+            name = withoutColon(l->text());
+    MessageBoxes::showMessage(&m_form1, QStringLiteral("Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).")
+                                            .arg(name, bad->text));
+    if (auto *field = m_form1.findChild<QLineEdit *>(bad->control)) {
+        for (QWidget *w = field->parentWidget(); w; w = w->parentWidget())
+            if (m_form1.PageControl1->indexOf(w) >= 0)
+                m_form1.PageControl1->setCurrentWidget(w);
+        field->setFocus();
+    }
+    return true;
+}
+
+void DeviceCommands::write()
+{
+    if (!cableReady())
+        return;
+    // Nothing goes on the line when a field would not give a number.
+    if (refuseInvalidField())
+        return;
+    m_engine->prepareWriteVersionQuery();
+    showDialog();
+    m_engine->WriteVersionQuery = false;
+    m_form1.VersionQueryRequested = false;
+    if (m_engine->ExchangeAborted)
+        return;
+    m_engine->prepareWrite();
+    showDialog();
+}
+
+void DeviceCommands::help()
+{
+    const QString file =
+        m_form1.refreshProgramFolder() + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 37);
+    if (QFileInfo::exists(file))
+        ShellOpen::open(file);
+    else
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
+}
+
+void DeviceCommands::news() { ShellOpen::open(LanguageTexts::text(QStringLiteral("OTHER"), 53)); }
+
+void DeviceCommands::about() { m_form1.companions().Form2->exec(); }
+
+void DeviceCommands::toneSamples() { m_form1.companions().Form3->exec(); }
+
+void DeviceCommands::portChoice() { m_form1.companions().Form5->exec(); }

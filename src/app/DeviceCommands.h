@@ -1,0 +1,55 @@
+#pragma once
+
+#include "device/ComPortLink.h"
+#include "device/ExchangeEngine.h"
+#include "device/UsbLink.h"
+
+#include <QObject>
+
+#include <memory>
+
+class TForm1;
+
+// The main window's commands that reach beyond its own controls: Read and
+// Write through the communication dialog, the USB cable choice, Exit, Help,
+// News, About, tone samples and port choice. It owns the exchange engine and
+// the USB link, whose fields are the main window's exchange and cable state.
+class DeviceCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit DeviceCommands(TForm1 &form1);
+    ~DeviceCommands() override;
+
+    UsbLink &usb() { return *m_usb; }
+    ExchangeEngine &engine() { return *m_engine; }
+
+    // "Načíst nastavení": version query, then the block.
+    void read();
+    // "Zapsat nastavení": every numeric field checked, a version query, then
+    // the block, unless the query failed.
+    void write();
+    // The version query the main timer asks for.
+    void runVersionQuery();
+
+    void help();
+    void news();
+    void about();
+    void toneSamples();
+    void portChoice();
+
+private:
+    // Opens the cable when it is selected; false (after the communication
+    // error) when it cannot be found.
+    bool cableReady();
+    // Shows the communication dialog for the prepared exchange and returns
+    // when it has closed.
+    void showDialog();
+    void syncUsbState();
+    void colourIndicator(const QColor &colour);
+    bool refuseInvalidField();
+
+    TForm1 &m_form1;
+    std::unique_ptr<UsbLink> m_usb;
+    std::unique_ptr<ExchangeEngine> m_engine;
+    std::unique_ptr<ComPortLink> m_link;
+};

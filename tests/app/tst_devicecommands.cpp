@@ -1,0 +1,353 @@
+// Read, Write and the other device commands of the main window, through the
+// real buttons, against the communicator simulator on a pseudo-terminal and
+// on the simulated USB cable.
+
+#include "app/DeviceCommands.h"
+#include "app/KAVR10.h"
+#include "app/ProgramWindows.h"
+#include "app/StatusPanels.h"
+#include "app_helper.h"
+#include "device/SerPort.h"
+#include "device/Zobraz.h"
+#include "platform/D2xx.h"
+#include "platform/PrivateProfile.h"
+#include "platform/ShellOpen.h"
+#include "serial/AfComPort.h"
+
+#include "KavrSimulator.h"
+#include "SimulatedD2xx.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// A communicator's block written out by hand, with the settings it stands
+// for. Reserved positions hold 0xFF, as a written block has them.
+std::array<std::uint8_t, 128> handBlock()
+{
+    std::array<std::uint8_t, 128> b;
+    b.fill(0xFF);
+    b[0] = 0x55;
+    b[1] = 4;     // NoRi
+    b[2] = 12;    // MaSp "30"
+    b[3] = 3;     // TBtn
+    b[4] = 5;     // THng
+    b[5] = 2;     // TDia
+    b[6] = 7;     // TRep
+    b[7] = 0x97;  // TTon 90, TSpc 70
+    b[8] = 0x39;  // TFls 300, TPas 900
+    b[10] = 1, b[11] = 2, b[12] = 3, b[13] = 11;  // PotZ "123*" (+ two end bytes)
+    b[16] = 0x0A, b[17] = 9;                      // HgUp "09"
+    b[18] = 35;                                   // TPtn
+    b[19] = 8;                                    // TVtn
+    b[20] = 1, b[21] = 9, b[22] = 8, b[23] = 4;   // Pasw "1984"
+    b[24] = 1;                                    // Dial: pulse
+    b[25] = 12;                                   // EndS "#"
+    b[26] = 6, b[27] = 7;                         // SwSt "67"
+    b[28] = 12;                                   // SwTi
+    b[30] = 0;                                    // PoBt: reverse
+    b[31] = 1;                                    // TONE: pick-up and hang-up only
+    b[32] = 1;                                    // SeVo
+    b[33] = 1;                                    // Nou1
+    b[34] = 0;                                    // Nou2
+    b[35] = 1;                                    // InPo
+    b[36] = 0;                                    // BlPo
+    b[37] = 9;                                    // OpSe
+    b[38] = 3;                                    // OpNo
+    b[39] = 6;                                    // CaPo
+    b[44] = 0xA5;                                 // Chk1, Chk3, Chk6, Chk7
+    b[45] = 5, b[46] = 2, b[47] = 17;             // 53 hours, power-on count 17
+    b[48] = 0x21, b[49] = 0x43;                   // M007 "1234"
+    b[64] = 0xDB, b[65] = 0xFE;                   // M008 "*PF"
+    b[80] = 0x6A, b[81] = 0x2A;                   // M001 "0602"
+    b[88] = 0x99, b[89] = 0x99, b[90] = 0x99, b[91] = 0x99;
+    b[92] = 0x99, b[93] = 0x99, b[94] = 0x99, b[95] = 0x99;  // M002 sixteen nines
+    b[96] = 0xC1;                                 // M003 "1#"
+    b[120] = 0x0D, b[121] = 0xFA;                 // M006 "PD0": code 0 is the letter D
+    return b;
+}
+
+struct Expected {
+    const char *key;
+    const char *text;
+};
+
+// What each parameter shows after reading handBlock().
+const Expected handValues[] = {
+    {"Dial", "0"},    {"EndS", "#"},    {"HgUp", "09"},  {"SwSt", "67"},   {"SwTi", "12"},   {"Pasw", "1984"},
+    {"PotZ", "123*"}, {"BlPo", "0"},    {"InPo", "1"},   {"SeVo", "1"},    {"OpNo", "3"},    {"CaPo", "6"},
+    {"OpSe", "9"},    {"MaSp", "30"},   {"NoRi", "4"},   {"TBtn", "3"},    {"THng", "5"},    {"TDia", "2"},
+    {"TRep", "7"},    {"TTon", "90"},   {"TSpc", "70"},  {"TFls", "300"},  {"TPas", "900"},  {"TVtn", "8"},
+    {"TPtn", "35"},   {"M001", "0602"}, {"M002", "9999999999999999"},      {"M003", "1#"},   {"M004", ""},
+    {"M005", ""},     {"M006", "PD0"},  {"M007", "1234"}, {"M008", "*PF"}, {"Chk1", "1"},    {"Chk2", "0"},
+    {"Chk3", "1"},    {"Chk4", "0"},    {"Chk5", "0"},   {"Chk6", "1"},    {"Chk7", "1"},    {"Chk8", "0"},
+    {"Nou1", "1"},    {"Nou2", "0"},    {"TONE", "1"},   {"PoBt", "0"},
+};
+
+}  // namespace
+
+class DeviceCommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<MessageLog> log;
+    std::unique_ptr<KavrSimulator> sim;
+    std::shared_ptr<SimulatedD2xx> cable;
+    std::unique_ptr<ProgramWindows> windows;
+    TForm1 *form = nullptr;
+    QStringList opened;
+
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const auto &s : log->shown)
+            if (!s.question)
+                out << s.text;
+        return out;
+    }
+
+    KavrSimOptions handOptions()
+    {
+        KavrSimOptions o;
+        o.state.block = handBlock();
+        o.state.firmware = 120;
+        o.state.serialNumber = 40000;
+        o.state.powerOnCount = 17;
+        o.state.serviceHours = 53;
+        return o;
+    }
+
+    // Starts the simulator on a pseudo-terminal and the program with COM1 on
+    // it; runs the start-up and its first tick (answered No, quiet query).
+    void startSerial(const KavrSimOptions &options, const QString &setup = QString())
+    {
+        sim = std::make_unique<KavrSimulator>(options);
+        QString error;
+        QVERIFY2(sim->startOnPty(&error), qPrintable(error));
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n") + setup);
+        QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1", sim->linePath()));
+        startProgram();
+    }
+
+    void startUsb(const KavrSimOptions &options)
+    {
+        sim = std::make_unique<KavrSimulator>(options);
+        auto line = sim->startOnCable();
+        QVERIFY(line);
+        cable = std::make_shared<SimulatedD2xx>();
+        cable->attachLine(line);
+        D2xx::setBackend(cable);
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=1\nCOM=1\n"));
+        startProgram();
+    }
+
+    void startProgram()
+    {
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        form->Timer1->stop();  // ticks are run by hand
+        form->show();
+        form->Timer1Timer();   // the first tick: question, then the quiet version query
+        form->Timer1->stop();
+        QVERIFY(form->isEnabled());
+    }
+
+    QString control(const char *name) const
+    {
+        if (auto *e = form->findChild<QLineEdit *>(QLatin1String(name)))
+            return e->text();
+        if (auto *l = form->findChild<QLabel *>(QLatin1String(name)))
+            return l->text();
+        return QStringLiteral("<missing>");
+    }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        log = std::make_unique<MessageLog>();
+        opened.clear();
+        ShellOpen::setHook([this](const QString &t) { opened << t; });
+    }
+    void cleanup()
+    {
+        windows.reset();
+        D2xx::setBackend(nullptr);
+        cable.reset();
+        sim.reset();
+        ShellOpen::setHook(nullptr);
+        log.reset();
+        folder.reset();
+    }
+
+    void readFillsEveryControl()
+    {
+        startSerial(handOptions());
+        // The start-up query already brought identity and counters.
+        QCOMPARE(form->FirmwareVersion, QStringLiteral("1.20"));
+        QCOMPARE(control("Label22"), QStringLiteral("40000"));
+        form->BitBtn4->click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        for (const Expected &e : handValues)
+            QVERIFY2(form->storedText(QLatin1String(e.key)) == QLatin1String(e.text),
+                     qPrintable(QStringLiteral("%1: %2").arg(e.key, form->storedText(QLatin1String(e.key)))));
+        QCOMPARE(control("Edit14"), QStringLiteral("53"));
+        QCOMPARE(control("Edit157"), QStringLiteral("17"));
+        QVERIFY(windows->Form6->AfComPort1->IsOpen());
+        QVERIFY(!windows->Form6->isVisible());
+    }
+
+    void writeSendsExactlyTheBlock()
+    {
+        startSerial(handOptions());
+        form->BitBtn4->click();  // read the hand-written block
+        QVERIFY(messages().isEmpty());
+        form->BitBtn7->click();  // and write it straight back
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        QCOMPARE(sim->writesCompleted(), 1);
+        const auto hand = handBlock();
+        QCOMPARE(sim->lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
+    }
+
+    void clearedCounterIsWritten()
+    {
+        startSerial(handOptions());
+        form->setDeviceValue(DeviceValue::PwOn, "0");
+        form->BitBtn7->click();
+        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(quint8(sim->lastWrittenBlock().at(47)), quint8(0));
+        QCOMPARE(sim->state().powerOnCount, quint8(0));
+        QCOMPARE(control("Edit157"), QStringLiteral("0"));  // the write's query kept it
+    }
+
+    void firstExchangeQuietLaterOneLoud()
+    {
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent);
+        QVERIFY(messages().isEmpty());
+        form->StatusBar1Click();
+        QVERIFY(form->VersionQueryRequested);
+        form->Timer1Timer();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
+    }
+
+    void readGoesOnAfterTimedOutQueryWriteDoesNot()
+    {
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent);
+        const long long before = sim->bytesReceived();  // the start-up "V"
+        form->BitBtn4->click();
+        QCOMPARE(sim->bytesReceived() - before, 3);  // "V", then "R" "P"
+        QCOMPARE(messages().size(), 2);
+        form->BitBtn7->click();
+        QCOMPARE(sim->bytesReceived() - before, 4);  // only the query's "V"
+        QCOMPARE(messages().size(), 3);
+    }
+
+    void wrongMarkerShowsMessageOnce()
+    {
+        KavrSimOptions options = handOptions();
+        options.faults.wrongMarker = true;
+        startSerial(options);
+        form->BitBtn4->click();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Obsah paměti není správný")});
+        QCOMPARE(form->storedText("NoRi"), QStringLiteral("4"));
+    }
+
+    void portThatCannotBeOpened()
+    {
+        // Every port of this Config.ini names a device that does not exist.
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
+        startProgram();
+        // The start-up query already reported the port: quietness covers only
+        // a missing answer.
+        QCOMPARE(messages(), QStringList{QStringLiteral("Chybné číslo portu, prosím nastavte správné")});
+        form->BitBtn4->click();  // the query and the read both report it
+        QCOMPARE(messages().size(), 3);
+        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
+    }
+
+    void closePortClosesAfterEveryExchange()
+    {
+        startSerial(handOptions(), QStringLiteral("ClosePort=1\n"));
+        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
+        form->BitBtn4->click();
+        QVERIFY(messages().isEmpty());
+        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
+        QCOMPARE(form->storedText("Pasw"), QStringLiteral("1984"));
+    }
+
+    void invalidFieldStopsTheWriteBeforeAnyByte()
+    {
+        startSerial(handOptions());
+        const long long before = sim->bytesReceived();
+        form->setStoredText("NoRi", "x");
+        form->BitBtn7->click();
+        QCOMPARE(messages().size(), 1);
+        QVERIFY2(messages()[0].contains(QStringLiteral("Počet zazvonění")), qPrintable(messages()[0]));
+        QVERIFY(messages()[0].contains(QStringLiteral("x")));
+        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(form->focusWidget() ? form->focusWidget()->objectName() : QString(), QStringLiteral("Edit146"));
+    }
+
+    void readAndWriteOverUsb()
+    {
+        startUsb(handOptions());
+        QCOMPARE(form->UsbState, QStringLiteral("OK"));
+        form->BitBtn4->click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        for (const Expected &e : handValues)
+            QVERIFY2(form->storedText(QLatin1String(e.key)) == QLatin1String(e.text), e.key);
+        form->BitBtn7->click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        const auto hand = handBlock();
+        QCOMPARE(sim->lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:OK"));
+    }
+
+    void failedUsbSendAbortsSilently()
+    {
+        startUsb(handOptions());
+        QTimer::singleShot(150, this, [this] { cable->setWritesFail(true); });
+        form->BitBtn7->click();
+        QVERIFY(messages().isEmpty());
+        QCOMPARE(sim->writesCompleted(), 0);
+    }
+
+    void absentCableReportsCommunicationError()
+    {
+        startUsb(handOptions());
+        cable->setPlugged(false);
+        windows->Commands->usb().release();
+        form->BitBtn4->click();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace")});
+        QCOMPARE(form->UsbState, QStringLiteral("--"));
+        form->StatusBar1Click();
+        QCOMPARE(messages().size(), 2);
+        QVERIFY(!form->VersionQueryRequested);
+    }
+
+    void helpAndNews()
+    {
+        startSerial(handOptions());
+        windows->Commands->help();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Nenalezl soubor nápovědy")});
+        folder->touch(QStringLiteral("Tessaro-CZ.HLP"));
+        windows->Commands->help();
+        QCOMPARE(opened, QStringList{folder->file(QStringLiteral("Tessaro-CZ.HLP"))});
+        windows->Commands->news();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[1].startsWith(QStringLiteral("https://")));
+    }
+};
+
+QTEST_MAIN(DeviceCommandsTest)
+#include "tst_devicecommands.moc"
