@@ -73,7 +73,7 @@ struct Rig {
             usb->open();
         engine->prepareWriteVersionQuery();
         run();
-        engine->WriteVersionQuery = false;
+        window.WriteVersionQuery = false;
         window.VersionQueryRequested = false;
         if (!engine->ExchangeAborted) {
             engine->prepareWrite();

@@ -180,7 +180,7 @@ void DeviceCommands::write()
         return;
     m_engine->prepareWriteVersionQuery();
     showDialog();
-    m_engine->WriteVersionQuery = false;
+    m_form1.WriteVersionQuery = false;
     m_form1.VersionQueryRequested = false;
     if (m_engine->ExchangeAborted)
         return;

@@ -96,9 +96,6 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     QString deviceValue(DeviceValue which) const override;
     void setDeviceValue(DeviceValue which, const QString &text) override;
 
-    // Start-up clears it: the version query before a write keeps the
-    // communicator's counters aside instead of showing them.
-    bool WriteVersionQuery = false;
 
     // Open, Save and Save as over this window's record and state.
     std::unique_ptr<FileCommands> Files;

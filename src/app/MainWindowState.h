@@ -21,6 +21,9 @@ struct MainWindowState {
     bool QuietFirstExchange = false;
     bool OpenedFromCommandLine = false;
     bool SaveAsOnClose = false;
+    // The version query belongs to a write: its counters are kept aside
+    // (DevicePowerOnCount, DeviceServiceHours) instead of being shown.
+    bool WriteVersionQuery = false;
 
     // Sets ProgramFolder to the process's current directory and returns it.
     QString refreshProgramFolder()

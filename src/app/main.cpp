@@ -3,6 +3,8 @@
 #include "app/ProgramWindows.h"
 #include "platform/SingleInstance.h"
 
+#include "SimulatedD2xxSetup.h"
+
 #include <QApplication>
 #include <QFileInfo>
 
@@ -18,6 +20,10 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tessaro")); // the taskbar text
+
+    // A demonstration or a training without the hardware: the USB cable is
+    // simulated, with a simulated communicator at its far end.
+    SimulatedUsb::installIfRequested();
 
     ProgramWindows windows;
     const QStringList args = QCoreApplication::arguments();

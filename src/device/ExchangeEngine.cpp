@@ -44,7 +44,7 @@ void ExchangeEngine::prepareWriteVersionQuery()
 {
     ExchangeAborted = false;
     prepareVersionQuery();
-    WriteVersionQuery = true;
+    m_window.WriteVersionQuery = true;
 }
 
 void ExchangeEngine::prepareRead()
@@ -146,7 +146,7 @@ void ExchangeEngine::sendCommands()
     // A write's version query may find a query pending from the main timer
     // as well; the communicator is asked once, or its two answers would run
     // together and never match the expected length.
-    if (m_window.VersionQueryRequested || WriteVersionQuery) {
+    if (m_window.VersionQueryRequested || m_window.WriteVersionQuery) {
         setProgress(2);
         m_window.VersionQueryRequested = false;
         ExchangeCommand = QStringLiteral("VER");
@@ -350,7 +350,7 @@ void ExchangeEngine::closeDialog()
 
 void ExchangeEngine::decodeStatusAnswer()
 {
-    if (WriteVersionQuery) {
+    if (m_window.WriteVersionQuery) {
         DeviceCodec::DeviceCounters counters{DevicePowerOnCount, DeviceServiceHours};
         DeviceCodec::decodeStatus(ReceivedData, m_record, &counters);
         DevicePowerOnCount = counters.powerOnCount;

@@ -81,7 +81,6 @@ public:
     bool ReadyForByte = false;
     int WriteIndex = 0;
     bool ExchangeAborted = false;
-    bool WriteVersionQuery = false;
     QByteArray ReceivedData;
     QString DevicePowerOnCount;
     QString DeviceServiceHours;

@@ -136,7 +136,7 @@ private slots:
         record.setDeviceValue(DeviceValue::PwOn, "0");
         engine->prepareWriteVersionQuery();
         run();
-        engine->WriteVersionQuery = false;
+        window.WriteVersionQuery = false;
         QVERIFY(!engine->ExchangeAborted);
         engine->prepareWrite();
         run();

@@ -129,7 +129,7 @@ private slots:
         usb->open();
         engine->prepareWriteVersionQuery();
         run();
-        engine->WriteVersionQuery = false;
+        window.WriteVersionQuery = false;
         QVERIFY(!engine->ExchangeAborted);
         // The write's version query keeps the counters out of the record.
         QCOMPARE(record.deviceValue(DeviceValue::SvHr), QStringLiteral("100"));
@@ -157,7 +157,7 @@ private slots:
         usb->open();
         engine->prepareWriteVersionQuery();
         run();
-        engine->WriteVersionQuery = false;
+        window.WriteVersionQuery = false;
         // The cable fails in the middle of the block.
         QTimer::singleShot(100, this, [this] { cable->setWritesFail(true); });
         engine->prepareWrite();
