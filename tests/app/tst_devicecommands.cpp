@@ -20,7 +20,15 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTest>
+
+#include <atomic>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 #include <QTimer>
 #include <QToolButton>
 
@@ -235,6 +243,68 @@ private slots:
         QVERIFY(form->VersionQueryRequested);
         form->Timer1Timer();
         QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
+    }
+
+    void versionQueryInTwoPartsMovesTheProgressBar()
+    {
+        // The far side is played here: the answer goes out in two pieces.
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
+        termios raw{};
+        tcgetattr(master, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(master, TCSANOW, &raw);
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
+        QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1", QString::fromLocal8Bit(ptsname(master))));
+        std::atomic<bool> stop{false};
+        std::thread device([master, &stop] {
+            const QByteArray answer("V\x78U\x07N\x01\x02S\x05\x01", 10);
+            while (!stop) {
+                pollfd p{master, POLLIN, 0};
+                if (poll(&p, 1, 20) <= 0)
+                    continue;
+                char c = 0;
+                if (read(master, &c, 1) != 1)
+                    continue;
+                if (c != 'V')
+                    continue;
+                (void)!write(master, answer.constData(), 6);
+                std::this_thread::sleep_for(std::chrono::milliseconds(80));
+                (void)!write(master, answer.constData() + 6, 4);
+            }
+        });
+        startProgram();  // the start-up query is answered in two pieces too
+        QList<int> values;
+        connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this, [&values](int v) { values << v; });
+        form->StatusBar1Click();
+        form->Timer1Timer();
+        stop = true;
+        device.join();
+        close(master);
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        QCOMPARE(values.mid(values.indexOf(2)), (QList<int>{2, 62}));
+        QVERIFY(!windows->Form6->isVisible());
+        QCOMPARE(control("Label22"), QStringLiteral("258"));
+        QCOMPARE(form->FirmwareVersion, QStringLiteral("1.20"));
+    }
+
+    void timeOutTicksFollowTimeOutRS_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("TimeOutRS 10") << "TimeOutRS=10\n" << 202;
+        QTest::newRow("TimeOutRS 100") << "TimeOutRS=100\n" << 22;
+    }
+    void timeOutTicksFollowTimeOutRS()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, ticks);
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent, setup);
+        QCOMPARE(windows->Commands->engine().IdleTicks, ticks);  // the quiet start-up query
+        QVERIFY(messages().isEmpty());
     }
 
     void readGoesOnAfterTimedOutQueryWriteDoesNot()
