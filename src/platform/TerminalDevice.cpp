@@ -317,10 +317,13 @@ int TerminalDevice::outputQueueCount() const
     return n;
 }
 
-TerminalDevice::IoResult TerminalDevice::read(void *buffer, long count)
+namespace
 {
-    IoResult r;
-    if (m_fd < 0) {
+// One read or write, repeated when a signal interrupts it.
+template <typename Op> TerminalDevice::IoResult transfer(int fd, long count, Op op)
+{
+    TerminalDevice::IoResult r;
+    if (fd < 0) {
         r.error = EBADF;
         return r;
     }
@@ -328,7 +331,7 @@ TerminalDevice::IoResult TerminalDevice::read(void *buffer, long count)
         return r;
     ssize_t n;
     do {
-        n = ::read(m_fd, buffer, static_cast<size_t>(count));
+        n = op(fd, static_cast<size_t>(count));
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         r.error = errno;
@@ -336,25 +339,16 @@ TerminalDevice::IoResult TerminalDevice::read(void *buffer, long count)
         r.count = n;
     return r;
 }
+} // namespace
+
+TerminalDevice::IoResult TerminalDevice::read(void *buffer, long count)
+{
+    return transfer(m_fd, count, [buffer](int fd, size_t n) { return ::read(fd, buffer, n); });
+}
 
 TerminalDevice::IoResult TerminalDevice::write(const void *buffer, long count)
 {
-    IoResult r;
-    if (m_fd < 0) {
-        r.error = EBADF;
-        return r;
-    }
-    if (count <= 0)
-        return r;
-    ssize_t n;
-    do {
-        n = ::write(m_fd, buffer, static_cast<size_t>(count));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        r.error = errno;
-    else
-        r.count = n;
-    return r;
+    return transfer(m_fd, count, [buffer](int fd, size_t n) { return ::write(fd, buffer, n); });
 }
 
 void TerminalDevice::purge(bool input, bool output)
