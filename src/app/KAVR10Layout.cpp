@@ -122,7 +122,9 @@ QToolButton *stripButton(QWidget *parent, const char *name, const QRect &r, cons
     b->setIcon(glyph);
     b->setIconSize(withText ? QSize(16, 16) : QSize(28, 28));
     b->setToolButtonStyle(withText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-    b->setFocusPolicy(Qt::TabFocus);
+    // A click takes the focus, so the check of the field being left runs
+    // before the command, as for any other control of the window.
+    b->setFocusPolicy(Qt::StrongFocus);
     return b;
 }
 
