@@ -85,6 +85,19 @@ private slots:
         QCOMPARE(dialogs, 1);  // and Save went on to its dialog
     }
 
+    void tabStripClickRunsTheCheck()
+    {
+        form->PageControl1->setCurrentIndex(0);
+        QLineEdit *password = edit("Edit144");
+        typeInto(password, QStringLiteral("739"));
+        QTabBar *tabs = form->PageControl1->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QTRY_COMPARE(log->shown.size(), 1);
+        QCOMPARE(log->shown[0].text, QStringLiteral("Heslo musí obsahovat 4 číslice"));
+        QTRY_VERIFY(password->hasFocus());
+        QCOMPARE(form->PageControl1->currentIndex(), 0);  // back on the field's page
+    }
+
     void menuCommandLeavesTheFieldUnchecked()
     {
         QLineEdit *password = edit("Edit144");
