@@ -12,6 +12,8 @@
 #include "serial/AfComPort.h"
 
 #include <QCheckBox>
+
+#include <algorithm>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +53,10 @@ DeviceCommands::DeviceCommands(TForm1 &form1)
     TForm5 *ports = m_form1.companions().Form5;
     m_link = std::make_unique<ComPortLink>(*dialog->AfComPort1, *m_engine);
 
-    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1, &QProgressBar::setValue);
+    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1, [bar = dialog->ProgressBar1](int v) {
+        // The bar stops at its end rather than ignoring steps beyond it.
+        bar->setValue(std::clamp(v, bar->minimum(), bar->maximum()));
+    });
     connect(m_engine.get(), &ExchangeEngine::indicatorChanged, this, &DeviceCommands::colourIndicator);
     connect(m_engine.get(), &ExchangeEngine::pollTimerChanged, dialog, [dialog](bool on, int interval) {
         dialog->Timer1->setTimerType(Qt::PreciseTimer);
@@ -160,8 +165,7 @@ bool DeviceCommands::refuseInvalidField()
     if (const char *label = labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
             name = withoutColon(l->text());
-    MessageBoxes::showMessage(&m_form1, QStringLiteral("Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).")
-                                            .arg(name, bad->text));
+    MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 60).arg(name, bad->text));
     if (auto *field = m_form1.findChild<QLineEdit *>(bad->control)) {
         for (QWidget *w = field->parentWidget(); w; w = w->parentWidget())
             if (m_form1.PageControl1->indexOf(w) >= 0)

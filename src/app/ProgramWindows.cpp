@@ -34,4 +34,9 @@ ProgramWindows::ProgramWindows()
     Form8->Label1->setText(TForm8::designText());
 }
 
-ProgramWindows::~ProgramWindows() = default;
+ProgramWindows::~ProgramWindows()
+{
+    // The commands hold on to the dialog's serial port and to the main
+    // window's hooks: they go first, before the windows they point into.
+    delete Commands;
+}

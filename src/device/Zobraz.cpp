@@ -3,6 +3,7 @@
 #include "device/FormFont.h"
 #include "serial/AfComPort.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -43,9 +44,22 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     AfComPort1->SetBaudRate(br2400);
     AfComPort1->SetDTR(false);
     AfComPort1->SetEventThreadPriority(tpHighest);
+    // As after loading its stored properties: the line-settings record is
+    // rebuilt from them, so DTR stays off when the port opens.
+    AfComPort1->Loaded();
 }
 
 void TForm6::setPollInterval(int milliseconds)
 {
     Timer1->setInterval(std::max(1, milliseconds));
+}
+
+void TForm6::closeEvent(QCloseEvent *event)
+{
+    // A close from the window system (there is no close box, but a window
+    // manager shortcut still asks) would leave the exchange running unseen.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
 }

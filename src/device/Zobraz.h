@@ -28,4 +28,11 @@ class TForm6 : public QDialog
     // Poll interval in milliseconds; at least 1, so a zero or negative
     // setting from Config.ini cannot make the timer spin.
     void setPollInterval(int milliseconds);
+
+    // An exchange cannot be cancelled: it ends by its answer, its time limit
+    // or a failure, and then closes the dialog with accept().
+    void reject() override {}
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
 };

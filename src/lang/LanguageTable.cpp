@@ -145,6 +145,8 @@ const LanguageRow table[] = {
     {"MESSAGE", 48, "Uložit soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // caption of that question
     {"MESSAGE", 49, "Chcete načíst soubor s nastavením?", "TForm1", "", TextUse::Role, TextForm::Plain},  // question asked by the main window timer
     {"MESSAGE", 50, "Otevřít soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // caption of that question
+    // A write refused before any byte is sent: %1 the field's label, %2 its text.
+    {"MESSAGE", 60, "Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 51, "Upozornění", "TForm9", "TForm9", TextUse::Caption, TextForm::Plain},
     {"OTHER", 11, "Výběr sériového portu", "TForm5", "TForm5", TextUse::Caption, TextForm::Plain},
     {"OTHER", 12, "Výběr dostupného portu", "TForm5", "AfPortRadioGroup1", TextUse::Caption, TextForm::Plain},

@@ -18,6 +18,7 @@
 #include "SimulatedD2xx.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -208,6 +209,38 @@ private slots:
         QCOMPARE(control("Edit157"), QStringLiteral("17"));
         QVERIFY(windows->Form6->AfComPort1->IsOpen());
         QVERIFY(!windows->Form6->isVisible());
+    }
+
+    void serialPortRunsAt2400WithDtrOff()
+    {
+        startSerial(handOptions());
+        const TerminalLineSettings &dcb = windows->Form6->AfComPort1->DCB();
+        QCOMPARE(dcb.BaudRate, 2400u);
+        QCOMPARE(dcb.Flags, 0x1001u);  // binary, RTS on, DTR control off
+        QCOMPARE(int(dcb.ByteSize), 8);
+        QCOMPARE(int(dcb.Parity), 0);
+        QCOMPARE(int(dcb.StopBits), 0);
+    }
+
+    void escapeDoesNotCancelAnExchange()
+    {
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent);
+        bool visibleAfterEscape = false;
+        QTimer::singleShot(200, this, [this, &visibleAfterEscape] {
+            QTest::keyClick(windows->Form6, Qt::Key_Escape);
+            visibleAfterEscape = windows->Form6->isVisible();
+        });
+        const long long before = sim->bytesReceived();
+        QElapsedTimer t;
+        t.start();
+        form->BitBtn4->click();
+        QVERIFY(visibleAfterEscape);
+        // Both exchanges ran to their own time limits, one after the other.
+        QCOMPARE(messages().size(), 2);
+        QVERIFY(t.elapsed() >= 2 * 2000);
+        QCOMPARE(sim->bytesReceived() - before, 3);
     }
 
     void writeSendsExactlyTheBlock()
