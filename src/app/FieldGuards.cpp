@@ -94,7 +94,9 @@ class FieldGuard : public QObject
         // The counters take no key at all; Tab still leaves them.
         if (!m_spec)
             return !(e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab);
-        if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        // Ctrl shortcuts (paste, undo, select all) pass; a character typed
+        // with Alt or Meta held is still a typed character and is filtered.
+        if (e->modifiers() & Qt::ControlModifier)
             return false;
         const QString typed = e->text();
         if (typed.isEmpty() || isNavigationKey(e))

@@ -279,6 +279,13 @@ void TForm1::StatusBar1Click()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // Until the first tick the window is disabled and takes no input, its
+    // close box included; a close then would leave the program running
+    // behind the reminder.
+    if (!isEnabled() && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     if (m_closing) {
         event->accept();
         return;

@@ -12,6 +12,7 @@ struct IniText {
     QStringList lines;
     QString eol = QStringLiteral("\n");
     bool endsWithEol = true;
+    bool singleByte = false;  // not UTF-8: a hand-edited file in a single-byte code page
 };
 
 IniText readText(const QString &file)
@@ -22,8 +23,10 @@ IniText readText(const QString &file)
         return ini;
     const QByteArray raw = f.readAll();
     QString text = QString::fromUtf8(raw);
-    if (text.contains(QChar::ReplacementCharacter))
-        text = QString::fromLatin1(raw);  // a hand-edited file in a single-byte code page
+    if (text.contains(QChar::ReplacementCharacter)) {
+        text = QString::fromLatin1(raw);
+        ini.singleByte = true;  // written back byte for byte
+    }
     if (text.contains(QLatin1String("\r\n")))
         ini.eol = QStringLiteral("\r\n");
     ini.endsWithEol = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
@@ -168,7 +171,12 @@ bool writeString(const QString &file, const QString &section, const QString &key
     QString text = ini.lines.join(ini.eol);
     if (!ini.lines.isEmpty())
         text += ini.eol;
-    const QByteArray bytes = text.toUtf8();
+    // A single-byte file keeps its bytes; a new value that does not fit
+    // one byte a character makes the file UTF-8.
+    bool fits = ini.singleByte;
+    for (const QChar c : text)
+        fits = fits && c.unicode() < 0x100;
+    const QByteArray bytes = fits ? text.toLatin1() : text.toUtf8();
     if (out.write(bytes) != bytes.size())
         return false;
     return out.commit();

@@ -169,6 +169,11 @@ void FieldGuardsTest::typing()
     QTest::sendKeyEvent(QTest::Press, e, Qt::Key_unknown, QStringLiteral("ř"), Qt::NoModifier);
     if (field != "Search")
         QCOMPARE(e->text(), expected);
+    // Nor does a letter typed with Alt or Meta held.
+    QTest::sendKeyEvent(QTest::Press, e, Qt::Key_X, QStringLiteral("x"), Qt::AltModifier);
+    QTest::sendKeyEvent(QTest::Press, e, Qt::Key_A, QStringLiteral("a"), Qt::MetaModifier);
+    if (field != "Search")
+        QCOMPARE(e->text(), expected);
 }
 
 void FieldGuardsTest::backspacePasses()

@@ -108,6 +108,15 @@ private slots:
         QCOMPARE(PrivateProfile::readInt(file, "Setup", "COM", 0), 2);
     }
 
+    void singleByteFileKeepsItsBytes()
+    {
+        // A comment hand-written in a Windows code page ("Příliš" in 1250).
+        const QByteArray comment("; P\xf8\xedli\x9a\n");
+        put(comment + "[Setup]\nCOM=2\n");
+        QVERIFY(PrivateProfile::writeString(path(), "Setup", "COM", "3"));
+        QCOMPARE(contents(), comment + "[Setup]\nCOM=3\n");
+    }
+
     void sectionListing()
     {
         put("[Ports]\nCOM1=/dev/pts/7\ncom1=/ignored\nCOM3 = /tmp/x\n[Setup]\nCOM=1\n");
