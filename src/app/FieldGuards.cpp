@@ -70,7 +70,7 @@ bool isNavigationKey(const QKeyEvent *e)
 class FieldGuard : public QObject
 {
   public:
-    FieldGuard(QLineEdit *field, const ParamSpec *spec) : QObject(field), m_field(field), m_spec(spec) {}
+    FieldGuard(QLineEdit *field, const Parameter *param) : QObject(field), m_field(field), m_param(param) {}
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -92,7 +92,7 @@ class FieldGuard : public QObject
     bool filterKey(QKeyEvent *e)
     {
         // The counters take no key at all; Tab still leaves them.
-        if (!m_spec)
+        if (!m_param)
             return !(e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab);
         // Ctrl shortcuts (paste, undo, select all) pass; a character typed
         // with Alt or Meta held is still a typed character and is filtered.
@@ -105,7 +105,7 @@ class FieldGuard : public QObject
         QString taken;
         for (QChar c : typed)
             if (const std::optional<QChar> got =
-                    KeyFilters::accept(m_spec->filter, c, systemDecimalSeparator()))
+                    KeyFilters::accept(m_param->filter, c, systemDecimalSeparator()))
                 taken += *got;
         if (taken == typed)
             return false;
@@ -117,7 +117,7 @@ class FieldGuard : public QObject
 
     void leaving(const QFocusEvent *e)
     {
-        if (!m_spec || m_spec->check == FieldCheck::None)
+        if (!m_param || m_param->check == FieldCheck::None)
             return;
         switch (e->reason()) {
         case Qt::TabFocusReason:
@@ -136,7 +136,7 @@ class FieldGuard : public QObject
         if (pending && pending != m_field)
             return;
 
-        const FieldCheckResult r = FieldChecks::run(m_spec->check, m_field->text(), systemDecimalSeparator());
+        const FieldCheckResult r = FieldChecks::run(m_param->check, m_field->text(), systemDecimalSeparator());
         if (r.text != m_field->text())
             m_field->setText(r.text);
         if (r.failed())
@@ -165,7 +165,7 @@ class FieldGuard : public QObject
     }
 
     QLineEdit *m_field;
-    const ParamSpec *m_spec; // nullptr: a counter that takes no input
+    const Parameter *m_param; // nullptr: a counter that takes no input
 };
 
 } // namespace
@@ -177,13 +177,13 @@ void installFieldGuards(QWidget *root)
         return;
     for (QLineEdit *field : root->findChildren<QLineEdit *>()) {
         const QString name = field->objectName();
-        const ParamSpec *spec = ParameterTable::byControl(name);
+        const Parameter *param = ParameterTable::byControl(name);
         const bool counter = name == QLatin1String("Edit14") || name == QLatin1String("Edit157");
-        if (!counter && !(spec && spec->kind == ParamKind::Edit))
+        if (!counter && !(param && param->kind == ParamKind::Edit))
             continue;
         if (field->property(guardedProperty).toBool())
             continue; // installed already
         field->setProperty(guardedProperty, true);
-        field->installEventFilter(new FieldGuard(field, counter ? nullptr : spec));
+        field->installEventFilter(new FieldGuard(field, counter ? nullptr : param));
     }
 }

@@ -65,9 +65,9 @@ QLineEdit *paramEdit(QWidget *parent, const char *name, int x, int y, int w, boo
     QFont bold = e->font();
     bold.setBold(true);
     e->setFont(bold);
-    if (const ParamSpec *spec = ParameterTable::byControl(QLatin1String(name))) {
-        e->setMaxLength(spec->maxLength);
-        e->setText(QString::fromUtf8(spec->defaultText));
+    if (const Parameter *param = ParameterTable::byControl(QLatin1String(name))) {
+        e->setMaxLength(param->maxLength);
+        e->setText(QString::fromUtf8(param->defaultText));
     }
     if (cream) {
         QPalette pal = e->palette();

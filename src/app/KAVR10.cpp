@@ -59,11 +59,11 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildLayout();
     indexControls();
-    for (const ParamSpec &spec : ParameterTable::all()) {
-        if (spec.kind != ParamKind::Edit)
+    for (const Parameter &param : ParameterTable::all()) {
+        if (param.kind != ParamKind::Edit)
             continue;
-        if (auto *e = qobject_cast<QLineEdit *>(control(spec.control)))
-            connect(e, &QLineEdit::textEdited, e, [e, max = spec.maxLength](const QString &text) {
+        if (auto *e = qobject_cast<QLineEdit *>(control(param.control)))
+            connect(e, &QLineEdit::textEdited, e, [e, max = param.maxLength](const QString &text) {
                 e->setMaxLength(std::max(max, int(text.length())));
             });
     }

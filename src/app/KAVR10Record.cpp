@@ -20,27 +20,27 @@ QString latin(const char *s)
 
 QString TForm1::storedText(const QString &key) const
 {
-    const ParamSpec *spec = ParameterTable::byKey(key);
-    if (!spec)
+    const Parameter *param = ParameterTable::byKey(key);
+    if (!param)
         return QString();
-    switch (spec->kind) {
+    switch (param->kind) {
     case ParamKind::Edit:
-        if (auto *e = qobject_cast<QLineEdit *>(control(spec->control)))
+        if (auto *e = qobject_cast<QLineEdit *>(control(param->control)))
             return e->text();
         return QString();
     case ParamKind::Options:
-        for (int i = 0; i < spec->optionCount; ++i)
-            if (auto *r = qobject_cast<QRadioButton *>(control(spec->options[i].control));
+        for (int i = 0; i < param->optionCount; ++i)
+            if (auto *r = qobject_cast<QRadioButton *>(control(param->options[i].control));
                 r && r->isChecked())
-                return latin(spec->options[i].stored);
+                return latin(param->options[i].stored);
         return QString();
     case ParamKind::Check: {
-        auto *c = qobject_cast<QCheckBox *>(control(spec->control));
+        auto *c = qobject_cast<QCheckBox *>(control(param->control));
         return c && c->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     }
     case ParamKind::Tone: {
-        auto *first = qobject_cast<QCheckBox *>(control(spec->control));
-        auto *second = qobject_cast<QCheckBox *>(control(spec->control2));
+        auto *first = qobject_cast<QCheckBox *>(control(param->control));
+        auto *second = qobject_cast<QCheckBox *>(control(param->control2));
         const int sum = (first && first->isChecked() ? 1 : 0) + (second && second->isChecked() ? 2 : 0);
         return QString::number(sum);
     }
@@ -50,27 +50,27 @@ QString TForm1::storedText(const QString &key) const
 
 void TForm1::setStoredText(const QString &key, const QString &text)
 {
-    const ParamSpec *spec = ParameterTable::byKey(key);
-    if (!spec)
+    const Parameter *param = ParameterTable::byKey(key);
+    if (!param)
         return;
-    switch (spec->kind) {
+    switch (param->kind) {
     case ParamKind::Edit:
-        if (auto *e = qobject_cast<QLineEdit *>(control(spec->control))) {
+        if (auto *e = qobject_cast<QLineEdit *>(control(param->control))) {
             // A value from a file or the communicator shows whole even when it
             // is longer than typing allows; the limit returns once it is edited
             // below the table's length.
-            e->setMaxLength(std::max(spec->maxLength, int(text.length())));
+            e->setMaxLength(std::max(param->maxLength, int(text.length())));
             e->setText(text);
         }
         return;
     case ParamKind::Options:
-        for (int i = 0; i < spec->optionCount; ++i)
-            if (text == latin(spec->options[i].stored))
-                if (auto *r = qobject_cast<QRadioButton *>(control(spec->options[i].control)))
+        for (int i = 0; i < param->optionCount; ++i)
+            if (text == latin(param->options[i].stored))
+                if (auto *r = qobject_cast<QRadioButton *>(control(param->options[i].control)))
                     r->setChecked(true);
         return;
     case ParamKind::Check:
-        if (auto *c = qobject_cast<QCheckBox *>(control(spec->control))) {
+        if (auto *c = qobject_cast<QCheckBox *>(control(param->control))) {
             if (text == QLatin1String("1"))
                 c->setChecked(true);
             else if (text == QLatin1String("0"))
@@ -81,9 +81,9 @@ void TForm1::setStoredText(const QString &key, const QString &text)
         if (text.length() != 1 || text[0] < QLatin1Char('0') || text[0] > QLatin1Char('3'))
             return;
         const int sum = text[0].unicode() - '0';
-        if (auto *first = qobject_cast<QCheckBox *>(control(spec->control)))
+        if (auto *first = qobject_cast<QCheckBox *>(control(param->control)))
             first->setChecked(sum & 1);
-        if (auto *second = qobject_cast<QCheckBox *>(control(spec->control2)))
+        if (auto *second = qobject_cast<QCheckBox *>(control(param->control2)))
             second->setChecked(sum & 2);
         return;
     }

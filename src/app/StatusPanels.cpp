@@ -7,7 +7,7 @@
 namespace
 {
 
-struct PanelSpec {
+struct PanelLayout {
     int width;
     const char *designText;
     bool bevel;
@@ -17,7 +17,7 @@ struct PanelSpec {
 // Panel 5 is wider than the 60 pixels the date once had, and panel 6 than
 // its 50: a date such as 28.12.2026 and a time such as 23:59:59 must show
 // whole in the font used here.
-constexpr PanelSpec specs[StatusPanels::Count] = {
+constexpr PanelLayout panels[StatusPanels::Count] = {
     {50, "COM", true, Qt::AlignLeft | Qt::AlignVCenter},
     {200, "Soubor", true, Qt::AlignLeft | Qt::AlignVCenter},
     {50, " ", false, Qt::AlignLeft | Qt::AlignVCenter},
@@ -36,11 +36,11 @@ StatusPanels::StatusPanels(QWidget *parent) : QFrame(parent)
     row->setContentsMargins(0, 1, 0, 0);
     row->setSpacing(0);
     for (int i = 0; i < Count; ++i) {
-        auto *label = new QLabel(QString::fromUtf8(specs[i].designText), this);
+        auto *label = new QLabel(QString::fromUtf8(panels[i].designText), this);
         label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        label->setFixedWidth(specs[i].width);
-        label->setAlignment(specs[i].align);
-        label->setFrameStyle(specs[i].bevel ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
+        label->setFixedWidth(panels[i].width);
+        label->setAlignment(panels[i].align);
+        label->setFrameStyle(panels[i].bevel ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
         label->setIndent(2);
         row->addWidget(label);
         m_panels.append(label);

@@ -106,7 +106,7 @@ std::optional<int> fieldNumber(const SettingsRecord &r, const char *k)
 
 QString controlOf(const char *k)
 {
-    const ParamSpec *p = ParameterTable::byKey(key(k));
+    const Parameter *p = ParameterTable::byKey(key(k));
     return p && p->control ? QString::fromLatin1(p->control) : QString();
 }
 

@@ -2,7 +2,7 @@
 
 MemoryRecord::MemoryRecord()
 {
-    for (const ParamSpec &p : ParameterTable::all())
+    for (const Parameter &p : ParameterTable::all())
         m_values.insert(QLatin1String(p.key), QLatin1String(p.defaultText));
     m_device.insert(int(DeviceValue::PwOn), QStringLiteral("0"));
     m_device.insert(int(DeviceValue::SvHr), QStringLiteral("0"));
@@ -14,7 +14,7 @@ QString MemoryRecord::storedText(const QString &key) const { return m_values.val
 
 void MemoryRecord::setStoredText(const QString &key, const QString &text)
 {
-    const ParamSpec *p = ParameterTable::byKey(key);
+    const Parameter *p = ParameterTable::byKey(key);
     if (!p)
         return;
     switch (p->kind) {

@@ -11,7 +11,7 @@ constexpr ParamOption none{nullptr, nullptr};
 #define OPT2(key, c1, s1, c2, s2, def) \
     {key, ParamKind::Options, nullptr, nullptr, {{c1, s1}, {c2, s2}, none}, 2, 0, def, KeyFilter::None, FieldCheck::None}
 
-const ParamSpec table[ParameterTable::Count] = {
+const Parameter table[ParameterTable::Count] = {
     OPT2("Dial", "RadioButton6", "1", "RadioButton7", "0", "1"),
     OPT2("EndS", "RadioButton10", "*", "RadioButton11", "#", "*"),
     EDIT("HgUp", "Edit140", 2, "44", Digits, TwoDigitCode),
@@ -73,7 +73,7 @@ const ParamSpec table[ParameterTable::Count] = {
 
 namespace ParameterTable {
 
-std::span<const ParamSpec> all() { return table; }
+std::span<const Parameter> all() { return table; }
 
 int indexOf(const QString &key)
 {
@@ -83,15 +83,15 @@ int indexOf(const QString &key)
     return -1;
 }
 
-const ParamSpec *byKey(const QString &key)
+const Parameter *byKey(const QString &key)
 {
     const int i = indexOf(key);
     return i < 0 ? nullptr : &table[i];
 }
 
-const ParamSpec *byControl(const QString &objectName)
+const Parameter *byControl(const QString &objectName)
 {
-    for (const ParamSpec &p : table) {
+    for (const Parameter &p : table) {
         if (p.control && objectName == QLatin1String(p.control))
             return &p;
         if (p.control2 && objectName == QLatin1String(p.control2))

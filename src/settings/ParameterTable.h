@@ -47,7 +47,7 @@ struct ParamOption {
     const char *stored;   // stored text it stands for
 };
 
-struct ParamSpec {
+struct Parameter {
     const char *key;          // four-character settings-file key
     ParamKind kind;
     const char *control;      // Edit/Check: the control; Tone: the first box
@@ -65,11 +65,11 @@ namespace ParameterTable {
 constexpr int Count = 45;
 
 // All parameters in settings-file order.
-std::span<const ParamSpec> all();
+std::span<const Parameter> all();
 
 // Lookups; nullptr when nothing matches.
-const ParamSpec *byKey(const QString &key);
-const ParamSpec *byControl(const QString &objectName);
+const Parameter *byKey(const QString &key);
+const Parameter *byControl(const QString &objectName);
 
 // Position (0-based) of a key in file order, -1 when unknown.
 int indexOf(const QString &key);

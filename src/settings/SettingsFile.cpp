@@ -137,7 +137,7 @@ QByteArray encode(const SettingsRecord &record)
 {
     QByteArray contents;
     contents.reserve(FileSize);
-    for (const ParamSpec &p : ParameterTable::all()) {
+    for (const Parameter &p : ParameterTable::all()) {
         QByteArray r(RecordSize, '\0');
         r[0] = char(KeyLength);
         const QByteArray key = QByteArray(p.key) + ": ";

@@ -235,18 +235,18 @@ class MainWindowLayoutTest : public QObject
     void parameterFields_data()
     {
         QTest::addColumn<QString>("key");
-        for (const ParamSpec &spec : ParameterTable::all())
-            if (spec.kind == ParamKind::Edit)
-                QTest::newRow(spec.key) << QString::fromLatin1(spec.key);
+        for (const Parameter &param : ParameterTable::all())
+            if (param.kind == ParamKind::Edit)
+                QTest::newRow(param.key) << QString::fromLatin1(param.key);
     }
     void parameterFields()
     {
         QFETCH(QString, key);
-        const ParamSpec *spec = ParameterTable::byKey(key);
-        auto *e = form->findChild<QLineEdit *>(QLatin1String(spec->control));
-        QVERIFY2(e, spec->control);
-        QCOMPARE(e->maxLength(), spec->maxLength);
-        QCOMPARE(e->text(), QString::fromUtf8(spec->defaultText));
+        const Parameter *param = ParameterTable::byKey(key);
+        auto *e = form->findChild<QLineEdit *>(QLatin1String(param->control));
+        QVERIFY2(e, param->control);
+        QCOMPARE(e->maxLength(), param->maxLength);
+        QCOMPARE(e->text(), QString::fromUtf8(param->defaultText));
         QVERIFY(e->font().bold());
         const bool cream = QStringList{"Edit144", "Edit8", "Edit11", "Edit13"}.contains(e->objectName());
         QCOMPARE(e->palette().color(QPalette::Base) != form->palette().color(QPalette::Base), cream);

@@ -18,7 +18,7 @@ class RecordTest : public QObject
 
     std::unique_ptr<TForm1> form;
 
-    static QStringList probes(const ParamSpec &spec)
+    static QStringList probes(const Parameter &param)
     {
         QStringList values{QString(),
                            QStringLiteral("x"),
@@ -31,8 +31,8 @@ class RecordTest : public QObject
                            QStringLiteral("#"),
                            QStringLiteral("2"),
                            QStringLiteral("4")};
-        for (int i = 0; i < spec.optionCount; ++i)
-            values << QLatin1String(spec.options[i].stored);
+        for (int i = 0; i < param.optionCount; ++i)
+            values << QLatin1String(param.options[i].stored);
         return values;
     }
 
@@ -47,8 +47,8 @@ class RecordTest : public QObject
     void everyParameter_data()
     {
         QTest::addColumn<QString>("key");
-        for (const ParamSpec &spec : ParameterTable::all())
-            QTest::newRow(spec.key) << QString::fromLatin1(spec.key);
+        for (const Parameter &param : ParameterTable::all())
+            QTest::newRow(param.key) << QString::fromLatin1(param.key);
     }
 
     // Starts at its default, and after every value written reads back exactly
@@ -56,11 +56,11 @@ class RecordTest : public QObject
     void everyParameter()
     {
         QFETCH(QString, key);
-        const ParamSpec *spec = ParameterTable::byKey(key);
+        const Parameter *param = ParameterTable::byKey(key);
         MemoryRecord memory;
         QCOMPARE(form->storedText(key), memory.storedText(key));
-        QCOMPARE(form->storedText(key), QString::fromUtf8(spec->defaultText));
-        for (const QString &value : probes(*spec)) {
+        QCOMPARE(form->storedText(key), QString::fromUtf8(param->defaultText));
+        for (const QString &value : probes(*param)) {
             form->setStoredText(key, value);
             memory.setStoredText(key, value);
             QVERIFY2(form->storedText(key) == memory.storedText(key),
@@ -71,16 +71,16 @@ class RecordTest : public QObject
     void writesTouchOnlyTheirOwnControl()
     {
         MemoryRecord memory;
-        for (const ParamSpec &spec : ParameterTable::all()) {
-            const QString key = QLatin1String(spec.key);
+        for (const Parameter &param : ParameterTable::all()) {
+            const QString key = QLatin1String(param.key);
             const QString value =
-                spec.optionCount ? QLatin1String(spec.options[spec.optionCount - 1].stored)
-                                 : (spec.kind == ParamKind::Edit ? QStringLiteral("9") : QStringLiteral("1"));
+                param.optionCount ? QLatin1String(param.options[param.optionCount - 1].stored)
+                                 : (param.kind == ParamKind::Edit ? QStringLiteral("9") : QStringLiteral("1"));
             form->setStoredText(key, value);
             memory.setStoredText(key, value);
         }
-        for (const ParamSpec &spec : ParameterTable::all())
-            QCOMPARE(form->storedText(QLatin1String(spec.key)), memory.storedText(QLatin1String(spec.key)));
+        for (const Parameter &param : ParameterTable::all())
+            QCOMPARE(form->storedText(QLatin1String(param.key)), memory.storedText(QLatin1String(param.key)));
     }
 
     void unknownKeyIsHarmless()

@@ -27,7 +27,7 @@ class ClearableRecord : public MemoryRecord
 // Every stored text and both counters the block carries.
 void compareRecords(const SettingsRecord &a, const SettingsRecord &b)
 {
-    for (const ParamSpec &p : ParameterTable::all())
+    for (const Parameter &p : ParameterTable::all())
         QVERIFY2(
             a.storedText(p.key) == b.storedText(p.key),
             qPrintable(
@@ -414,7 +414,7 @@ void CodecTest::roundTrip()
 
     // Decode into a record whose every value differs from the source's.
     MemoryRecord target;
-    for (const ParamSpec &p : ParameterTable::all())
+    for (const Parameter &p : ParameterTable::all())
         if (p.kind == ParamKind::Edit)
             target.setStoredText(p.key, "7");
     target.setDeviceValue(DeviceValue::PwOn, "1");

@@ -153,7 +153,7 @@ void FieldChecksTest::checks()
     QFETCH(QString, expected);
     QFETCH(int, message);
 
-    const ParamSpec *p = ParameterTable::byKey(key);
+    const Parameter *p = ParameterTable::byKey(key);
     QVERIFY(p);
     const FieldCheckResult r = FieldChecks::run(p->check, input, separator);
     QCOMPARE(r.text, expected);
@@ -197,7 +197,7 @@ void FieldChecksTest::otherSeparatorReadBack()
 // program would correct or refuse its own start values.
 void FieldChecksTest::tableAssignsChecks()
 {
-    for (const ParamSpec &p : ParameterTable::all()) {
+    for (const Parameter &p : ParameterTable::all()) {
         if (p.kind != ParamKind::Edit)
             continue;
         for (QChar sep : separators) {

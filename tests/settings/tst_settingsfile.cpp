@@ -61,7 +61,7 @@ void writeFile(const QString &p, const QByteArray &bytes)
 QStringList snapshot(const SettingsRecord &r)
 {
     QStringList s;
-    for (const ParamSpec &p : ParameterTable::all())
+    for (const Parameter &p : ParameterTable::all())
         s << QStringLiteral("%1=%2").arg(p.key, r.storedText(p.key));
     s << QStringLiteral("toneEnabled=%1").arg(r.toneOptionsEnabled())
       << QStringLiteral("polarityEnabled=%1").arg(r.polarityOptionsEnabled());
@@ -157,7 +157,7 @@ void SettingsFileTest::roundTrip()
 
     // Load into a record that differs everywhere it can.
     MemoryRecord target;
-    for (const ParamSpec &p : ParameterTable::all())
+    for (const Parameter &p : ParameterTable::all())
         if (p.kind == ParamKind::Edit)
             target.setStoredText(p.key, "5");
     target.setStoredText("Dial", source.storedText("Dial") == "1" ? "0" : "1");
