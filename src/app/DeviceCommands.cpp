@@ -10,6 +10,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ShellOpen.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortControls.h"
 
 #include <QCheckBox>
 
@@ -208,4 +209,13 @@ void DeviceCommands::about() { m_form1.companions().Form2->exec(); }
 
 void DeviceCommands::toneSamples() { m_form1.companions().Form3->exec(); }
 
-void DeviceCommands::portChoice() { m_form1.companions().Form5->exec(); }
+void DeviceCommands::portChoice()
+{
+    TForm5 *dialog = m_form1.companions().Form5;
+    TAfPortRadioGroup *ports = dialog->AfPortRadioGroup1;
+    ports->SetSelectedPort(static_cast<uint16_t>(std::clamp(m_form1.comNumber(), 0, 0xFFFF)));
+    dialog->exec();
+    // The dialog has no OK button: the port clicked last is taken however
+    // the dialog was closed.
+    m_form1.setComNumber(ports->SelectedPort());
+}

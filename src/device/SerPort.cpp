@@ -1,6 +1,7 @@
 #include "device/SerPort.h"
 
 #include "device/FormFont.h"
+#include "serial/AfPortControls.h"
 
 #include <QCheckBox>
 
@@ -10,6 +11,18 @@ TForm5::TForm5(QWidget *parent)
     setObjectName(QStringLiteral("TForm5"));
     setFont(formFont());
     setFixedSize(243, 264);
+
+    AfPortRadioGroup1 = new TAfPortRadioGroup(this);
+    AfPortRadioGroup1->setObjectName(QStringLiteral("AfPortRadioGroup1"));
+    AfPortRadioGroup1->setGeometry(20, 16, 205, 209);
+    AfPortRadioGroup1->BeginLoading();
+    AfPortRadioGroup1->SetMaxComPorts(16);
+    AfPortRadioGroup1->SetOptions(AfPortCtlOption(pcCheckExist) | AfPortCtlOption(pcDisableOpen) |
+                                  AfPortCtlOption(pcHighlightOpen));
+    AfPortRadioGroup1->SetColumns(2);
+    AfPortRadioGroup1->setTitle(QStringLiteral("Výběr dostupného portu")); // replaced by the language
+    // Every port is opened once, now; showing the dialog later does not look again.
+    AfPortRadioGroup1->Loaded();
 
     CheckBox1 = new QCheckBox(QStringLiteral("USB cable"), this); // not a language text
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -23,7 +36,15 @@ void TForm5::setUsbChecked(bool checked)
     CheckBox1Click();
 }
 
+void TForm5::showEvent(QShowEvent *event)
+{
+    AfPortRadioGroup1->setVisible(!CheckBox1->isChecked());
+    QDialog::showEvent(event);
+}
+
 void TForm5::CheckBox1Click()
 {
+    // With the cable chosen there is no serial port to pick.
+    AfPortRadioGroup1->setVisible(!CheckBox1->isChecked());
     emit usbChoiceChanged(CheckBox1->isChecked());
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class TAfPortRadioGroup;
 
 // The port choice dialog: the serial port list and the "USB cable" box, the
 // program's one switch between the two transports.
@@ -13,13 +14,17 @@ class TForm5 : public QDialog
   public:
     explicit TForm5(QWidget *parent = nullptr);
 
-    QCheckBox *CheckBox1 = nullptr; // "USB cable"
+    TAfPortRadioGroup *AfPortRadioGroup1 = nullptr; // the serial ports, probed when the dialog is made
+    QCheckBox *CheckBox1 = nullptr;                 // "USB cable"
 
     // Checks or clears the box exactly as a click would, so its reaction runs
     // (start-up does this from Config.ini).
     void setUsbChecked(bool checked);
     // The box's reaction to a click.
     void CheckBox1Click();
+
+  protected:
+    void showEvent(QShowEvent *event) override;
 
   signals:
     // The cable was chosen (true) or given up (false); the USB link and the
