@@ -26,9 +26,10 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
-constexpr double ByteMs = 10.0 * 1000.0 / 2400.0;  // 10 bit times
+constexpr double ByteMs = 10.0 * 1000.0 / 2400.0; // 10 bit times
 int TurnaroundMs = 5;
 
 struct Rig {
@@ -108,7 +109,7 @@ void report(const char *transport, const char *what, const std::vector<double> &
                 m / (lineMs + allowanceMs));
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -125,10 +126,12 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    std::printf("runs per case: %d; byte time %.3f ms; simulator turnaround %d ms; serial tick 10 ms, USB tick 5 ms\n",
+    std::printf("runs per case: %d; byte time %.3f ms; simulator turnaround %d ms; serial tick 10 ms, USB "
+                "tick 5 ms\n",
                 runs, ByteMs, TurnaroundMs);
-    std::printf("write line time of its 128 handshaken bytes: %.1f ms (whole write incl. version query: %.1f ms)\n",
-                writeLine, writeWhole);
+    std::printf(
+        "write line time of its 128 handshaken bytes: %.1f ms (whole write incl. version query: %.1f ms)\n",
+        writeLine, writeWhole);
 
     int failures = 0;
     for (const bool usbCase : {false, true}) {
@@ -174,10 +177,12 @@ int main(int argc, char **argv)
         const int tick = usbCase ? ExchangeEngine::UsbInterval : 10;
         const double cycle = 2 * ByteMs + TurnaroundMs;
         const double ticked = 128 * tick * std::ceil(cycle / tick) + (1 + 10 + 2) * ByteMs + TurnaroundMs;
-        std::printf("%-7s write  against one byte per %d ms tick (%.0f ticks a handshake): %7.1f ms  ratio %.3f\n", name,
-                    tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
+        std::printf(
+            "%-7s write  against one byte per %d ms tick (%.0f ticks a handshake): %7.1f ms  ratio %.3f\n",
+            name, tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
         if (rig.failed || rig.sim->writesCompleted() != runs) {
-            std::fprintf(stderr, "%s: an exchange failed (%d writes completed)\n", name, rig.sim->writesCompleted());
+            std::fprintf(stderr, "%s: an exchange failed (%d writes completed)\n", name,
+                         rig.sim->writesCompleted());
             ++failures;
         }
     }

@@ -14,15 +14,16 @@
 
 #include <QCheckBox>
 
-#include <algorithm>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
-namespace {
+namespace
+{
 
 // The label that names each numeric field on its page.
 const char *labelOf(const QString &control)
@@ -44,7 +45,7 @@ QString withoutColon(QString text)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 DeviceCommands::DeviceCommands(TForm1 &form1)
     : QObject(&form1), m_form1(form1), m_usb(std::make_unique<UsbLink>()),
@@ -54,10 +55,11 @@ DeviceCommands::DeviceCommands(TForm1 &form1)
     TForm5 *ports = m_form1.companions().Form5;
     m_link = std::make_unique<ComPortLink>(*dialog->AfComPort1, *m_engine);
 
-    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1, [bar = dialog->ProgressBar1](int v) {
-        // The bar stops at its end rather than ignoring steps beyond it.
-        bar->setValue(std::clamp(v, bar->minimum(), bar->maximum()));
-    });
+    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1,
+            [bar = dialog->ProgressBar1](int v) {
+                // The bar stops at its end rather than ignoring steps beyond it.
+                bar->setValue(std::clamp(v, bar->minimum(), bar->maximum()));
+            });
     connect(m_engine.get(), &ExchangeEngine::indicatorChanged, this, &DeviceCommands::colourIndicator);
     connect(m_engine.get(), &ExchangeEngine::pollTimerChanged, dialog, [dialog](bool on, int interval) {
         dialog->Timer1->setTimerType(Qt::PreciseTimer);
@@ -104,7 +106,10 @@ DeviceCommands::~DeviceCommands()
     m_form1.runVersionQuery = nullptr;
 }
 
-void DeviceCommands::syncUsbState() { m_form1.UsbState = m_usb->UsbState; }
+void DeviceCommands::syncUsbState()
+{
+    m_form1.UsbState = m_usb->UsbState;
+}
 
 void DeviceCommands::colourIndicator(const QColor &colour)
 {
@@ -166,7 +171,8 @@ bool DeviceCommands::refuseInvalidField()
     if (const char *label = labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
             name = withoutColon(l->text());
-    MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 60).arg(name, bad->text));
+    MessageBoxes::showMessage(&m_form1,
+                              LanguageTexts::text(QStringLiteral("MESSAGE"), 60).arg(name, bad->text));
     if (auto *field = m_form1.findChild<QLineEdit *>(bad->control)) {
         for (QWidget *w = field->parentWidget(); w; w = w->parentWidget())
             if (m_form1.PageControl1->indexOf(w) >= 0)
@@ -203,11 +209,20 @@ void DeviceCommands::help()
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
 }
 
-void DeviceCommands::news() { ShellOpen::open(LanguageTexts::text(QStringLiteral("OTHER"), 53)); }
+void DeviceCommands::news()
+{
+    ShellOpen::open(LanguageTexts::text(QStringLiteral("OTHER"), 53));
+}
 
-void DeviceCommands::about() { m_form1.companions().Form2->exec(); }
+void DeviceCommands::about()
+{
+    m_form1.companions().Form2->exec();
+}
 
-void DeviceCommands::toneSamples() { m_form1.companions().Form3->exec(); }
+void DeviceCommands::toneSamples()
+{
+    m_form1.companions().Form3->exec();
+}
 
 void DeviceCommands::portChoice()
 {

@@ -14,9 +14,10 @@ class TForm1;
 // Write through the communication dialog, the USB cable choice, Exit, Help,
 // News, About, tone samples and port choice. It owns the exchange engine and
 // the USB link, whose fields are the main window's exchange and cable state.
-class DeviceCommands : public QObject {
+class DeviceCommands : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit DeviceCommands(TForm1 &form1);
     ~DeviceCommands() override;
 
@@ -37,7 +38,7 @@ public:
     void toneSamples();
     void portChoice();
 
-private:
+  private:
     // Opens the cable when it is selected; false (after the communication
     // error) when it cannot be found.
     bool cableReady();

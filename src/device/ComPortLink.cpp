@@ -19,11 +19,20 @@ ComPortLink::~ComPortLink()
         m_engine.setSerialPort(nullptr);
 }
 
-bool ComPortLink::isOpen() const { return m_port.IsOpen(); }
+bool ComPortLink::isOpen() const
+{
+    return m_port.IsOpen();
+}
 
-void ComPortLink::open() { m_port.Open(); }
+void ComPortLink::open()
+{
+    m_port.Open();
+}
 
-QByteArray ComPortLink::readString() { return m_port.ReadString(); }
+QByteArray ComPortLink::readString()
+{
+    return m_port.ReadString();
+}
 
 bool ComPortLink::writeString(const QByteArray &bytes)
 {
@@ -31,10 +40,16 @@ bool ComPortLink::writeString(const QByteArray &bytes)
         m_port.WriteString(bytes);
         return true;
     } catch (const std::exception &) {
-        return false;  // the ring is full or the port went away
+        return false; // the ring is full or the port went away
     }
 }
 
-void ComPortLink::close() { m_port.Close(); }
+void ComPortLink::close()
+{
+    m_port.Close();
+}
 
-bool ComPortLink::lost() const { return m_port.ConnectionLost(); }
+bool ComPortLink::lost() const
+{
+    return m_port.ConnectionLost();
+}

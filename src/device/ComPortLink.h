@@ -6,8 +6,9 @@ class TAfComPort;
 
 // The serial port component as an exchange sees it, and its data and error
 // events routed into the engine.
-class ComPortLink : public ExchangeSerialPort {
-public:
+class ComPortLink : public ExchangeSerialPort
+{
+  public:
     ComPortLink(TAfComPort &port, ExchangeEngine &engine);
     ~ComPortLink() override;
 
@@ -18,7 +19,7 @@ public:
     void close() override;
     bool lost() const override;
 
-private:
+  private:
     TAfComPort &m_port;
     ExchangeEngine &m_engine;
 };

@@ -15,12 +15,13 @@ const QColor ExchangeEngine::Yellow(255, 255, 0);
 const QColor ExchangeEngine::Teal(0, 128, 128);
 const QColor ExchangeEngine::Red(255, 0, 0);
 
-namespace {
+namespace
+{
 // TimeOutRS comes from a hand-edited file; beyond two seconds a tick the
 // time limit would be a couple of ticks and the dialog would crawl.
 constexpr int MaxSerialInterval = 2000;
 constexpr int DefaultSerialInterval = 10;
-}  // namespace
+} // namespace
 
 ExchangeEngine::ExchangeEngine(MainWindowState &window, SettingsRecord &record, UsbLink &usb, QObject *parent)
     : QObject(parent), m_window(window), m_record(record), m_usb(usb)
@@ -109,11 +110,11 @@ void ExchangeEngine::begin()
             m_usb.open();
             if (!m_usb.UsbOpen) {
                 m_window.VersionQueryRequested = false;
-                return;  // the first tick finds no connection and closes
+                return; // the first tick finds no connection and closes
             }
         }
         if (m_usb.UsbDevice) {
-            ReceivedData = m_usb.readAllWaiting();  // stale input goes
+            ReceivedData = m_usb.readAllWaiting(); // stale input goes
             sendCommands();
         }
         return;
@@ -129,7 +130,7 @@ void ExchangeEngine::begin()
     if (!m_serial->isOpen() || m_serial->lost()) {
         try {
             if (m_serial->isOpen())
-                m_serial->close();  // a vanished device: start afresh
+                m_serial->close(); // a vanished device: start afresh
             m_serial->open();
         } catch (const std::exception &) {
             m_window.VersionQueryRequested = false;
@@ -215,7 +216,7 @@ void ExchangeEngine::handleAnswer(int count, bool usb)
             ReadyForByte = true;
         } else if (ReceivedData == "Z") {
             emit indicatorChanged(Yellow);
-            ReceivedData = take();  // anything that followed is dropped
+            ReceivedData = take(); // anything that followed is dropped
             ExchangeActive = false;
             ReadyForByte = false;
             closeSerialAfterExchange();
@@ -328,7 +329,7 @@ void ExchangeEngine::timeOut(bool usb)
         m_usb.release();
     } else if (m_serial) {
         if (m_serial->lost())
-            m_serial->close();  // the next exchange reopens
+            m_serial->close(); // the next exchange reopens
         else
             closeSerialAfterExchange();
     }
@@ -363,11 +364,15 @@ void ExchangeEngine::decodeStatusAnswer()
 void ExchangeEngine::decodeConfigurationBlock()
 {
     const QString point = QLocale().decimalPoint();
-    const bool markerOk = DeviceCodec::decodeBlock(ReceivedData, m_record, point.isEmpty() ? QLatin1Char('.') : point.at(0));
+    const bool markerOk =
+        DeviceCodec::decodeBlock(ReceivedData, m_record, point.isEmpty() ? QLatin1Char('.') : point.at(0));
     if (!markerOk) {
         emit pollTimerChanged(false, m_interval);
         emit messageRequested(LanguageTexts::text(QStringLiteral("MESSAGE"), 36));
     }
 }
 
-void ExchangeEngine::buildWriteBuffer() { DeviceCodec::buildWriteBuffer(m_record, WriteBuffer); }
+void ExchangeEngine::buildWriteBuffer()
+{
+    DeviceCodec::buildWriteBuffer(m_record, WriteBuffer);
+}

@@ -14,8 +14,9 @@ struct MainWindowState;
 // What an exchange needs of the serial port: the program's one port
 // component behind a small adapter, so the engine runs against anything
 // that behaves like it.
-class ExchangeSerialPort {
-public:
+class ExchangeSerialPort
+{
+  public:
     virtual ~ExchangeSerialPort() = default;
     virtual bool isOpen() const = 0;
     // Throws std::exception when the port cannot be opened.
@@ -35,9 +36,10 @@ public:
 // tick and by data notifications and reports progress, indicator colours
 // and messages; whoever shows it (the communication dialog, a tool) closes
 // when it asks to. It knows nothing of windows.
-class ExchangeEngine : public QObject {
+class ExchangeEngine : public QObject
+{
     Q_OBJECT
-public:
+  public:
     ExchangeEngine(MainWindowState &window, SettingsRecord &record, UsbLink &usb, QObject *parent = nullptr);
 
     void setSerialPort(ExchangeSerialPort *port) { m_serial = port; }
@@ -86,7 +88,7 @@ public:
     QString DeviceServiceHours;
     bool PortOpenFailed = false;
     // Entry k (1..127) goes to position k + 1 of the configuration block.
-    std::array<int, 128> WriteBuffer{};  // DeviceCodec::WriteBuffer
+    std::array<int, 128> WriteBuffer{}; // DeviceCodec::WriteBuffer
 
     // Received bytes as the communication error shows them: printable
     // characters as they are, others as <0A>.
@@ -94,7 +96,7 @@ public:
 
     static const QColor Blue, SkyBlue, Yellow, Teal, Red;
 
-signals:
+  signals:
     void progressChanged(int value);
     void indicatorChanged(const QColor &colour);
     // Show a plain message box and return when it is closed.
@@ -104,7 +106,7 @@ signals:
     // The exchange is over: the dialog closes.
     void finished();
 
-private:
+  private:
     bool send(const QByteArray &bytes);
     void sendCommands();
     void handleAnswer(int count, bool usb);
@@ -122,7 +124,7 @@ private:
     UsbLink &m_usb;
     ExchangeSerialPort *m_serial = nullptr;
     bool m_usbSelected = false;
-    bool m_usbTransport = false;  // the transport of the running exchange
+    bool m_usbTransport = false; // the transport of the running exchange
     bool m_running = false;
     int m_progress = 0;
     int m_interval = 10;

@@ -19,12 +19,13 @@ void ExchangeRunner::run()
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, &m_engine, &ExchangeEngine::pollTick);
-    const auto t = connect(&m_engine, &ExchangeEngine::pollTimerChanged, &timer, [&timer](bool on, int interval) {
-        if (on)
-            timer.start(interval);
-        else
-            timer.stop();
-    });
+    const auto t =
+        connect(&m_engine, &ExchangeEngine::pollTimerChanged, &timer, [&timer](bool on, int interval) {
+            if (on)
+                timer.start(interval);
+            else
+                timer.stop();
+        });
     const auto f = connect(&m_engine, &ExchangeEngine::finished, &loop, &QEventLoop::quit);
     m_engine.begin();
     if (m_engine.running())

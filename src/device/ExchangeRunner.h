@@ -11,9 +11,10 @@ class ExchangeEngine;
 // a local event loop, as the communication dialog would. Tools, benchmarks
 // and tests use it; messages go to the given handler (nothing shown when
 // none is set).
-class ExchangeRunner : public QObject {
+class ExchangeRunner : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit ExchangeRunner(ExchangeEngine &engine, QObject *parent = nullptr);
 
     void setMessageHandler(std::function<void(const QString &)> handler) { m_onMessage = std::move(handler); }
@@ -21,7 +22,7 @@ public:
     // begin() and wait until the engine finishes.
     void run();
 
-private:
+  private:
     ExchangeEngine &m_engine;
     std::function<void(const QString &)> m_onMessage;
 };

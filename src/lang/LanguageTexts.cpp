@@ -4,11 +4,16 @@
 
 #include <QHash>
 
-namespace LanguageTexts {
+namespace LanguageTexts
+{
 
-namespace {
+namespace
+{
 
-QString id(const QString &section, int key) { return section.toUpper() + QLatin1Char('/') + QString::number(key); }
+QString id(const QString &section, int key)
+{
+    return section.toUpper() + QLatin1Char('/') + QString::number(key);
+}
 
 // Values a language file supplied; a pair missing here shows its default.
 QHash<QString, QString> &loaded()
@@ -17,7 +22,7 @@ QHash<QString, QString> &loaded()
     return values;
 }
 
-}  // namespace
+} // namespace
 
 QString czechDefault(const QString &section, int key)
 {
@@ -33,13 +38,20 @@ QString text(const QString &section, int key)
     return it != loaded().constEnd() ? *it : czechDefault(section, key);
 }
 
-void setText(const QString &section, int key, const QString &value) { loaded().insert(id(section, key), value); }
+void setText(const QString &section, int key, const QString &value)
+{
+    loaded().insert(id(section, key), value);
+}
 
-void resetToDefaults() { loaded().clear(); }
+void resetToDefaults()
+{
+    loaded().clear();
+}
 
-}  // namespace LanguageTexts
+} // namespace LanguageTexts
 
-namespace LanguageTexts {
+namespace LanguageTexts
+{
 
 QString shownText(const LanguageRow &row)
 {
@@ -47,4 +59,4 @@ QString shownText(const LanguageRow &row)
     return LanguageTable::compose(row, it != loaded().constEnd() ? *it : QString::fromUtf8(row.czech));
 }
 
-}  // namespace LanguageTexts
+} // namespace LanguageTexts

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace MessageBoxes {
+namespace MessageBoxes
+{
 
-namespace {
+namespace
+{
 std::function<bool(const Shown &)> &responder()
 {
     static std::function<bool(const Shown &)> r;
@@ -17,9 +19,12 @@ QString applicationTitle()
     return QApplication::applicationDisplayName().isEmpty() ? QApplication::applicationName()
                                                             : QApplication::applicationDisplayName();
 }
-}  // namespace
+} // namespace
 
-void setResponder(std::function<bool(const Shown &)> r) { responder() = std::move(r); }
+void setResponder(std::function<bool(const Shown &)> r)
+{
+    responder() = std::move(r);
+}
 
 void showMessage(QWidget *parent, const QString &text)
 {
@@ -40,4 +45,4 @@ bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool d
     return box.exec() == QMessageBox::Yes;
 }
 
-}  // namespace MessageBoxes
+} // namespace MessageBoxes

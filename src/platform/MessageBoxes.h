@@ -9,7 +9,8 @@ class QWidget;
 // The program's plain message boxes: an information box with an OK button,
 // and a Yes/No question with a title. Everything the user is told goes
 // through here, so tests can answer instead of a person.
-namespace MessageBoxes {
+namespace MessageBoxes
+{
 
 void showMessage(QWidget *parent, const QString &text);
 
@@ -27,4 +28,4 @@ struct Shown {
 };
 void setResponder(std::function<bool(const Shown &)> responder);
 
-}  // namespace MessageBoxes
+} // namespace MessageBoxes

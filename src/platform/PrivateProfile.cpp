@@ -4,15 +4,17 @@
 #include <QSaveFile>
 #include <QStringList>
 
-namespace PrivateProfile {
+namespace PrivateProfile
+{
 
-namespace {
+namespace
+{
 
 struct IniText {
     QStringList lines;
     QString eol = QStringLiteral("\n");
     bool endsWithEol = true;
-    bool singleByte = false;  // not UTF-8: a hand-edited file in a single-byte code page
+    bool singleByte = false; // not UTF-8: a hand-edited file in a single-byte code page
 };
 
 IniText readText(const QString &file)
@@ -25,7 +27,7 @@ IniText readText(const QString &file)
     QString text = QString::fromUtf8(raw);
     if (text.contains(QChar::ReplacementCharacter)) {
         text = QString::fromLatin1(raw);
-        ini.singleByte = true;  // written back byte for byte
+        ini.singleByte = true; // written back byte for byte
     }
     if (text.contains(QLatin1String("\r\n")))
         ini.eol = QStringLiteral("\r\n");
@@ -33,7 +35,7 @@ IniText readText(const QString &file)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     ini.lines = text.split(QLatin1Char('\n'));
     if (ini.endsWithEol && !ini.lines.isEmpty())
-        ini.lines.removeLast();  // the empty piece after the final line break
+        ini.lines.removeLast(); // the empty piece after the final line break
     return ini;
 }
 
@@ -68,13 +70,17 @@ bool splitKey(const QString &line, QString *key, QString *value)
     if (key->isEmpty())
         return false;
     QString v = line.mid(eq + 1).trimmed();
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front())
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     *value = v;
     return true;
 }
 
-bool same(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Index range [first, end) of the lines after the first header of a section;
 // first = -1 when the section is absent.
@@ -93,7 +99,7 @@ std::pair<int, int> sectionRange(const QStringList &lines, const QString &sectio
     return {first, int(lines.size())};
 }
 
-}  // namespace
+} // namespace
 
 QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
 {
@@ -115,7 +121,8 @@ QList<QPair<QString, QString>> readSection(const QString &file, const QString &s
     return out;
 }
 
-QString readString(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
+QString readString(const QString &file, const QString &section, const QString &key,
+                   const QString &defaultValue)
 {
     for (const auto &p : readSection(file, section))
         if (same(p.first, key))
@@ -182,4 +189,4 @@ bool writeString(const QString &file, const QString &section, const QString &key
     return out.commit();
 }
 
-}  // namespace PrivateProfile
+} // namespace PrivateProfile

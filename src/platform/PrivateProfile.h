@@ -10,7 +10,8 @@
 // a new key goes to the end of its section and a new section to the end of
 // the file. The file is replaced atomically, so a failed write never leaves a
 // half-written file behind.
-namespace PrivateProfile {
+namespace PrivateProfile
+{
 
 QString readString(const QString &file, const QString &section, const QString &key,
                    const QString &defaultValue);
@@ -22,4 +23,4 @@ bool writeString(const QString &file, const QString &section, const QString &key
 // All keys of one section in file order, with their values (for [Ports]).
 QList<QPair<QString, QString>> readSection(const QString &file, const QString &section);
 
-}  // namespace PrivateProfile
+} // namespace PrivateProfile

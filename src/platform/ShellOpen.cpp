@@ -4,17 +4,22 @@
 #include <QFileInfo>
 #include <QUrl>
 
-namespace ShellOpen {
+namespace ShellOpen
+{
 
-namespace {
+namespace
+{
 std::function<void(const QString &)> &hook()
 {
     static std::function<void(const QString &)> h;
     return h;
 }
-}  // namespace
+} // namespace
 
-void setHook(std::function<void(const QString &)> h) { hook() = std::move(h); }
+void setHook(std::function<void(const QString &)> h)
+{
+    hook() = std::move(h);
+}
 
 void open(const QString &target)
 {
@@ -28,4 +33,4 @@ void open(const QString &target)
     QDesktopServices::openUrl(isAddress ? url : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()));
 }
 
-}  // namespace ShellOpen
+} // namespace ShellOpen

@@ -10,7 +10,10 @@ MemoryRecord::MemoryRecord()
     m_device.insert(int(DeviceValue::FirmwareVersion), QString());
 }
 
-QString MemoryRecord::storedText(const QString &key) const { return m_values.value(key); }
+QString MemoryRecord::storedText(const QString &key) const
+{
+    return m_values.value(key);
+}
 
 void MemoryRecord::setStoredText(const QString &key, const QString &text)
 {
@@ -37,7 +40,10 @@ void MemoryRecord::setStoredText(const QString &key, const QString &text)
     }
 }
 
-QString MemoryRecord::deviceValue(DeviceValue which) const { return m_device.value(int(which)); }
+QString MemoryRecord::deviceValue(DeviceValue which) const
+{
+    return m_device.value(int(which));
+}
 
 void MemoryRecord::setDeviceValue(DeviceValue which, const QString &text)
 {

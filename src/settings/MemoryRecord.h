@@ -6,8 +6,9 @@
 
 // A plain in-memory record with the same semantics as the main window's
 // controls; starts with every parameter at its default.
-class MemoryRecord : public SettingsRecord {
-public:
+class MemoryRecord : public SettingsRecord
+{
+  public:
     MemoryRecord();
 
     QString storedText(const QString &key) const override;
@@ -21,7 +22,7 @@ public:
     QString deviceValue(DeviceValue which) const override;
     void setDeviceValue(DeviceValue which, const QString &text) override;
 
-private:
+  private:
     QHash<QString, QString> m_values;
     QHash<int, QString> m_device;
     bool m_toneEnabled = true;

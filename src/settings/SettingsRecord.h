@@ -17,8 +17,9 @@
 //  - Tone: "0".."3" sets the two boxes (bit 0 the first, bit 1 the second),
 //    anything else changes nothing.
 // storedText of an option group with no button selected is empty.
-class SettingsRecord {
-public:
+class SettingsRecord
+{
+  public:
     virtual ~SettingsRecord() = default;
 
     virtual QString storedText(const QString &key) const = 0;

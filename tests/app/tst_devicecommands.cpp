@@ -24,16 +24,17 @@
 #include <QProgressBar>
 #include <QTest>
 
+#include <QTimer>
+#include <QToolButton>
 #include <atomic>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
-#include <QTimer>
-#include <QToolButton>
 
-namespace {
+namespace
+{
 
 // A communicator's block written out by hand, with the settings it stands
 // for. Reserved positions hold 0xFF, as a written block has them.
@@ -42,42 +43,42 @@ std::array<std::uint8_t, 128> handBlock()
     std::array<std::uint8_t, 128> b;
     b.fill(0xFF);
     b[0] = 0x55;
-    b[1] = 4;     // NoRi
-    b[2] = 12;    // MaSp "30"
-    b[3] = 3;     // TBtn
-    b[4] = 5;     // THng
-    b[5] = 2;     // TDia
-    b[6] = 7;     // TRep
-    b[7] = 0x97;  // TTon 90, TSpc 70
-    b[8] = 0x39;  // TFls 300, TPas 900
-    b[10] = 1, b[11] = 2, b[12] = 3, b[13] = 11;  // PotZ "123*" (+ two end bytes)
-    b[16] = 0x0A, b[17] = 9;                      // HgUp "09"
-    b[18] = 35;                                   // TPtn
-    b[19] = 8;                                    // TVtn
-    b[20] = 1, b[21] = 9, b[22] = 8, b[23] = 4;   // Pasw "1984"
-    b[24] = 1;                                    // Dial: pulse
-    b[25] = 12;                                   // EndS "#"
-    b[26] = 6, b[27] = 7;                         // SwSt "67"
-    b[28] = 12;                                   // SwTi
-    b[30] = 0;                                    // PoBt: reverse
-    b[31] = 1;                                    // TONE: pick-up and hang-up only
-    b[32] = 1;                                    // SeVo
-    b[33] = 1;                                    // Nou1
-    b[34] = 0;                                    // Nou2
-    b[35] = 1;                                    // InPo
-    b[36] = 0;                                    // BlPo
-    b[37] = 9;                                    // OpSe
-    b[38] = 3;                                    // OpNo
-    b[39] = 6;                                    // CaPo
-    b[44] = 0xA5;                                 // Chk1, Chk3, Chk6, Chk7
-    b[45] = 5, b[46] = 2, b[47] = 17;             // 53 hours, power-on count 17
-    b[48] = 0x21, b[49] = 0x43;                   // M007 "1234"
-    b[64] = 0xDB, b[65] = 0xFE;                   // M008 "*PF"
-    b[80] = 0x6A, b[81] = 0x2A;                   // M001 "0602"
+    b[1] = 4;                                    // NoRi
+    b[2] = 12;                                   // MaSp "30"
+    b[3] = 3;                                    // TBtn
+    b[4] = 5;                                    // THng
+    b[5] = 2;                                    // TDia
+    b[6] = 7;                                    // TRep
+    b[7] = 0x97;                                 // TTon 90, TSpc 70
+    b[8] = 0x39;                                 // TFls 300, TPas 900
+    b[10] = 1, b[11] = 2, b[12] = 3, b[13] = 11; // PotZ "123*" (+ two end bytes)
+    b[16] = 0x0A, b[17] = 9;                     // HgUp "09"
+    b[18] = 35;                                  // TPtn
+    b[19] = 8;                                   // TVtn
+    b[20] = 1, b[21] = 9, b[22] = 8, b[23] = 4;  // Pasw "1984"
+    b[24] = 1;                                   // Dial: pulse
+    b[25] = 12;                                  // EndS "#"
+    b[26] = 6, b[27] = 7;                        // SwSt "67"
+    b[28] = 12;                                  // SwTi
+    b[30] = 0;                                   // PoBt: reverse
+    b[31] = 1;                                   // TONE: pick-up and hang-up only
+    b[32] = 1;                                   // SeVo
+    b[33] = 1;                                   // Nou1
+    b[34] = 0;                                   // Nou2
+    b[35] = 1;                                   // InPo
+    b[36] = 0;                                   // BlPo
+    b[37] = 9;                                   // OpSe
+    b[38] = 3;                                   // OpNo
+    b[39] = 6;                                   // CaPo
+    b[44] = 0xA5;                                // Chk1, Chk3, Chk6, Chk7
+    b[45] = 5, b[46] = 2, b[47] = 17;            // 53 hours, power-on count 17
+    b[48] = 0x21, b[49] = 0x43;                  // M007 "1234"
+    b[64] = 0xDB, b[65] = 0xFE;                  // M008 "*PF"
+    b[80] = 0x6A, b[81] = 0x2A;                  // M001 "0602"
     b[88] = 0x99, b[89] = 0x99, b[90] = 0x99, b[91] = 0x99;
-    b[92] = 0x99, b[93] = 0x99, b[94] = 0x99, b[95] = 0x99;  // M002 sixteen nines
-    b[96] = 0xC1;                                 // M003 "1#"
-    b[120] = 0x0D, b[121] = 0xFA;                 // M006 "PD0": code 0 is the letter D
+    b[92] = 0x99, b[93] = 0x99, b[94] = 0x99, b[95] = 0x99; // M002 sixteen nines
+    b[96] = 0xC1;                                           // M003 "1#"
+    b[120] = 0x0D, b[121] = 0xFA;                           // M006 "PD0": code 0 is the letter D
     return b;
 }
 
@@ -88,19 +89,27 @@ struct Expected {
 
 // What each parameter shows after reading handBlock().
 const Expected handValues[] = {
-    {"Dial", "0"},    {"EndS", "#"},    {"HgUp", "09"},  {"SwSt", "67"},   {"SwTi", "12"},   {"Pasw", "1984"},
-    {"PotZ", "123*"}, {"BlPo", "0"},    {"InPo", "1"},   {"SeVo", "1"},    {"OpNo", "3"},    {"CaPo", "6"},
-    {"OpSe", "9"},    {"MaSp", "30"},   {"NoRi", "4"},   {"TBtn", "3"},    {"THng", "5"},    {"TDia", "2"},
-    {"TRep", "7"},    {"TTon", "90"},   {"TSpc", "70"},  {"TFls", "300"},  {"TPas", "900"},  {"TVtn", "8"},
-    {"TPtn", "35"},   {"M001", "0602"}, {"M002", "9999999999999999"},      {"M003", "1#"},   {"M004", ""},
-    {"M005", ""},     {"M006", "PD0"},  {"M007", "1234"}, {"M008", "*PF"}, {"Chk1", "1"},    {"Chk2", "0"},
-    {"Chk3", "1"},    {"Chk4", "0"},    {"Chk5", "0"},   {"Chk6", "1"},    {"Chk7", "1"},    {"Chk8", "0"},
-    {"Nou1", "1"},    {"Nou2", "0"},    {"TONE", "1"},   {"PoBt", "0"},
+    {"Dial", "0"},    {"EndS", "#"},    {"HgUp", "09"},
+    {"SwSt", "67"},   {"SwTi", "12"},   {"Pasw", "1984"},
+    {"PotZ", "123*"}, {"BlPo", "0"},    {"InPo", "1"},
+    {"SeVo", "1"},    {"OpNo", "3"},    {"CaPo", "6"},
+    {"OpSe", "9"},    {"MaSp", "30"},   {"NoRi", "4"},
+    {"TBtn", "3"},    {"THng", "5"},    {"TDia", "2"},
+    {"TRep", "7"},    {"TTon", "90"},   {"TSpc", "70"},
+    {"TFls", "300"},  {"TPas", "900"},  {"TVtn", "8"},
+    {"TPtn", "35"},   {"M001", "0602"}, {"M002", "9999999999999999"},
+    {"M003", "1#"},   {"M004", ""},     {"M005", ""},
+    {"M006", "PD0"},  {"M007", "1234"}, {"M008", "*PF"},
+    {"Chk1", "1"},    {"Chk2", "0"},    {"Chk3", "1"},
+    {"Chk4", "0"},    {"Chk5", "0"},    {"Chk6", "1"},
+    {"Chk7", "1"},    {"Chk8", "0"},    {"Nou1", "1"},
+    {"Nou2", "0"},    {"TONE", "1"},    {"PoBt", "0"},
 };
 
-}  // namespace
+} // namespace
 
-class DeviceCommandsTest : public QObject {
+class DeviceCommandsTest : public QObject
+{
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
@@ -159,9 +168,9 @@ class DeviceCommandsTest : public QObject {
     {
         windows = std::make_unique<ProgramWindows>();
         form = windows->Form1;
-        form->Timer1->stop();  // ticks are run by hand
+        form->Timer1->stop(); // ticks are run by hand
         form->show();
-        form->Timer1Timer();   // the first tick: question, then the quiet version query
+        form->Timer1Timer(); // the first tick: question, then the quiet version query
         form->Timer1->stop();
         QVERIFY(form->isEnabled());
     }
@@ -175,7 +184,7 @@ class DeviceCommandsTest : public QObject {
         return QStringLiteral("<missing>");
     }
 
-private slots:
+  private slots:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
@@ -216,7 +225,7 @@ private slots:
         startSerial(handOptions());
         const TerminalLineSettings &dcb = windows->Form6->AfComPort1->DCB();
         QCOMPARE(dcb.BaudRate, 2400u);
-        QCOMPARE(dcb.Flags, 0x1001u);  // binary, RTS on, DTR control off
+        QCOMPARE(dcb.Flags, 0x1001u); // binary, RTS on, DTR control off
         QCOMPARE(int(dcb.ByteSize), 8);
         QCOMPARE(int(dcb.Parity), 0);
         QCOMPARE(int(dcb.StopBits), 0);
@@ -246,9 +255,9 @@ private slots:
     void writeSendsExactlyTheBlock()
     {
         startSerial(handOptions());
-        form->BitBtn4->click();  // read the hand-written block
+        form->BitBtn4->click(); // read the hand-written block
         QVERIFY(messages().isEmpty());
-        form->BitBtn7->click();  // and write it straight back
+        form->BitBtn7->click(); // and write it straight back
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
         QCOMPARE(sim->writesCompleted(), 1);
         const auto hand = handBlock();
@@ -263,7 +272,7 @@ private slots:
         QCOMPARE(sim->writesCompleted(), 1);
         QCOMPARE(quint8(sim->lastWrittenBlock().at(47)), quint8(0));
         QCOMPARE(sim->state().powerOnCount, quint8(0));
-        QCOMPARE(control("Edit157"), QStringLiteral("0"));  // the write's query kept it
+        QCOMPARE(control("Edit157"), QStringLiteral("0")); // the write's query kept it
     }
 
     void firstExchangeQuietLaterOneLoud()
@@ -289,7 +298,8 @@ private slots:
         cfmakeraw(&raw);
         tcsetattr(master, TCSANOW, &raw);
         folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
-        QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1", QString::fromLocal8Bit(ptsname(master))));
+        QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1",
+                                            QString::fromLocal8Bit(ptsname(master))));
         std::atomic<bool> stop{false};
         std::thread device([master, &stop] {
             const QByteArray answer("V\x78U\x07N\x01\x02S\x05\x01", 10);
@@ -307,9 +317,10 @@ private slots:
                 (void)!write(master, answer.constData() + 6, 4);
             }
         });
-        startProgram();  // the start-up query is answered in two pieces too
+        startProgram(); // the start-up query is answered in two pieces too
         QList<int> values;
-        connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this, [&values](int v) { values << v; });
+        connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this,
+                [&values](int v) { values << v; });
         form->StatusBar1Click();
         form->Timer1Timer();
         stop = true;
@@ -336,7 +347,7 @@ private slots:
         KavrSimOptions silent;
         silent.faults.silent = true;
         startSerial(silent, setup);
-        QCOMPARE(windows->Commands->engine().IdleTicks, ticks);  // the quiet start-up query
+        QCOMPARE(windows->Commands->engine().IdleTicks, ticks); // the quiet start-up query
         QVERIFY(messages().isEmpty());
     }
 
@@ -345,12 +356,12 @@ private slots:
         KavrSimOptions silent;
         silent.faults.silent = true;
         startSerial(silent);
-        const long long before = sim->bytesReceived();  // the start-up "V"
+        const long long before = sim->bytesReceived(); // the start-up "V"
         form->BitBtn4->click();
-        QCOMPARE(sim->bytesReceived() - before, 3);  // "V", then "R" "P"
+        QCOMPARE(sim->bytesReceived() - before, 3); // "V", then "R" "P"
         QCOMPARE(messages().size(), 2);
         form->BitBtn7->click();
-        QCOMPARE(sim->bytesReceived() - before, 4);  // only the query's "V"
+        QCOMPARE(sim->bytesReceived() - before, 4); // only the query's "V"
         QCOMPARE(messages().size(), 3);
     }
 
@@ -372,7 +383,7 @@ private slots:
         // The start-up query already reported the port: quietness covers only
         // a missing answer.
         QCOMPARE(messages(), QStringList{QStringLiteral("Chybné číslo portu, prosím nastavte správné")});
-        form->BitBtn4->click();  // the query and the read both report it
+        form->BitBtn4->click(); // the query and the read both report it
         QCOMPARE(messages().size(), 3);
         QVERIFY(!windows->Form6->AfComPort1->IsOpen());
     }
@@ -397,7 +408,8 @@ private slots:
         QVERIFY2(messages()[0].contains(QStringLiteral("Počet zazvonění")), qPrintable(messages()[0]));
         QVERIFY(messages()[0].contains(QStringLiteral("x")));
         QCOMPARE(sim->bytesReceived(), before);
-        QCOMPARE(form->focusWidget() ? form->focusWidget()->objectName() : QString(), QStringLiteral("Edit146"));
+        QCOMPARE(form->focusWidget() ? form->focusWidget()->objectName() : QString(),
+                 QStringLiteral("Edit146"));
     }
 
     void readAndWriteOverUsb()

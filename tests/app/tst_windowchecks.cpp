@@ -14,7 +14,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-class WindowChecksTest : public QObject {
+class WindowChecksTest : public QObject
+{
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
@@ -34,7 +35,7 @@ class WindowChecksTest : public QObject {
         QTest::keyClicks(e, text);
     }
 
-private slots:
+  private slots:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
@@ -49,7 +50,7 @@ private slots:
         form = windows->Form1;
         form->Timer1->stop();
         form->show();
-        form->Timer1Timer();  // usable; the start-up query reports the missing port
+        form->Timer1Timer(); // usable; the start-up query reports the missing port
         form->Timer1->stop();
         log->shown.clear();
         form->activateWindow();
@@ -69,7 +70,8 @@ private slots:
         typeInto(code, QStringLiteral("4"));
         QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
         QTRY_COMPARE(log->shown.size(), 1);
-        QCOMPARE(log->shown[0].text, QStringLiteral("Nesmí obsahovat 1 číslo, povinná jsou 2 čísla, prázdné je zrušení kódu"));
+        QCOMPARE(log->shown[0].text,
+                 QStringLiteral("Nesmí obsahovat 1 číslo, povinná jsou 2 čísla, prázdné je zrušení kódu"));
         QTRY_VERIFY(code->hasFocus());
         QCOMPARE(code->text(), QStringLiteral("4"));
     }
@@ -82,7 +84,7 @@ private slots:
         QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
         QTRY_COMPARE(tone->text(), QStringLiteral("150"));
         QVERIFY(log->shown.isEmpty());
-        QCOMPARE(dialogs, 1);  // and Save went on to its dialog
+        QCOMPARE(dialogs, 1); // and Save went on to its dialog
     }
 
     void tabStripClickRunsTheCheck()
@@ -95,7 +97,7 @@ private slots:
         QTRY_COMPARE(log->shown.size(), 1);
         QCOMPARE(log->shown[0].text, QStringLiteral("Heslo musí obsahovat 4 číslice"));
         QTRY_VERIFY(password->hasFocus());
-        QCOMPARE(form->PageControl1->currentIndex(), 0);  // back on the field's page
+        QCOMPARE(form->PageControl1->currentIndex(), 0); // back on the field's page
     }
 
     void menuCommandLeavesTheFieldUnchecked()

@@ -11,8 +11,9 @@
 
 // A serial port played by the test: what the engine writes is recorded, what
 // it reads comes from a queue the test fills.
-class ScriptedPort : public ExchangeSerialPort {
-public:
+class ScriptedPort : public ExchangeSerialPort
+{
+  public:
     bool open_ = false;
     bool failOpen = false;
     bool vanished = false;
@@ -45,7 +46,8 @@ public:
     bool lost() const override { return vanished; }
 };
 
-class TestExchangeEngine : public QObject {
+class TestExchangeEngine : public QObject
+{
     Q_OBJECT
 
     MainWindowState window;
@@ -72,7 +74,7 @@ class TestExchangeEngine : public QObject {
         engine->serialDataReceived(int(port.waiting.size()));
     }
 
-private slots:
+  private slots:
     void init()
     {
         window = MainWindowState();
@@ -82,7 +84,8 @@ private slots:
         usb = std::make_unique<UsbLink>();
         engine = std::make_unique<ExchangeEngine>(window, record, *usb);
         engine->setSerialPort(&port);
-        connect(engine.get(), &ExchangeEngine::messageRequested, this, [this](const QString &t) { messages << t; });
+        connect(engine.get(), &ExchangeEngine::messageRequested, this,
+                [this](const QString &t) { messages << t; });
     }
 
     void timeOutComesAtTheRightTick_data()
@@ -142,7 +145,7 @@ private slots:
         window.VersionQueryRequested = true;
         engine->prepareVersionQuery();
         engine->begin();
-        port.waiting = QByteArray("V\x0A", 2);  // a cut answer
+        port.waiting = QByteArray("V\x0A", 2); // a cut answer
         tickUntilDone();
         QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  V<0A>")});
     }
@@ -176,11 +179,11 @@ private slots:
         window.VersionQueryRequested = true;
         engine->prepareVersionQuery();
         engine->begin();
-        deliver(QByteArray("V\x17U\x07N\x01\x02S\x05\x01", 10));  // completed
+        deliver(QByteArray("V\x17U\x07N\x01\x02S\x05\x01", 10)); // completed
         window.VersionQueryRequested = true;
         engine->prepareVersionQuery();
         engine->begin();
-        tickUntilDone();  // timed out
+        tickUntilDone(); // timed out
         QCOMPARE(port.closes, closes);
         QCOMPARE(port.opens, closes == 0 ? 1 : 2);
     }
@@ -190,23 +193,23 @@ private slots:
         engine->prepareWrite();
         engine->begin();
         QCOMPARE(port.written, QByteArray("WP"));
-        engine->pollTick();  // the marker goes without a "D"
+        engine->pollTick(); // the marker goes without a "D"
         QCOMPARE(port.written.size(), 3);
         QCOMPARE(quint8(port.written.at(2)), quint8(0x55));
         for (int i = 0; i < 127; ++i) {
-            engine->pollTick();  // nothing without a handshake
+            engine->pollTick(); // nothing without a handshake
             deliver("D");
             engine->pollTick();
         }
         QCOMPARE(port.written.size(), 2 + 128);
-        deliver("D");  // a "D" after the 128th byte sends nothing more
+        deliver("D"); // a "D" after the 128th byte sends nothing more
         engine->pollTick();
         QCOMPARE(port.written.size(), 2 + 128);
         QVERIFY(engine->running());
         deliver("Z");
         QVERIFY(!engine->running());
         QVERIFY(!engine->ExchangeAborted);
-        QCOMPARE(engine->progress(), 128);  // one step per handshake
+        QCOMPARE(engine->progress(), 128); // one step per handshake
     }
 
     void writeHandshakeResetsTheTimeLimit()
@@ -216,7 +219,7 @@ private slots:
         engine->pollTick();
         for (int i = 0; i < 150; ++i)
             engine->pollTick();
-        deliver("D");  // IdleTicks back to 0
+        deliver("D"); // IdleTicks back to 0
         QCOMPARE(engine->IdleTicks, 0);
         QCOMPARE(tickUntilDone(), 202);
     }

@@ -15,7 +15,8 @@
 
 // Exchanges over a real pseudo-terminal: the serial port component on one
 // side, the communicator simulator on the other, paced at 2400 baud.
-class TestExchangeSerial : public QObject {
+class TestExchangeSerial : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -51,14 +52,15 @@ class TestExchangeSerial : public QObject {
         run();
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         oldCwd = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         // COM2 names a device that does not exist; nothing here may reach a
         // real terminal.
-        QVERIFY(PrivateProfile::writeString(dir.filePath("Config.ini"), "Ports", "COM2", dir.filePath("absent")));
+        QVERIFY(
+            PrivateProfile::writeString(dir.filePath("Config.ini"), "Ports", "COM2", dir.filePath("absent")));
     }
     void cleanupTestCase() { QDir::setCurrent(oldCwd); }
 
@@ -93,15 +95,15 @@ private slots:
         auto &b = options.state.block;
         b.fill(0xFF);
         b[0] = 0x55;
-        b[1] = 9;                   // NoRi
-        b[2] = 10;                  // MaSp: the half value
-        b[8] = 0x6A;                // TFls 600, TPas 1000
-        b[16] = 4, b[17] = 4;       // HgUp "44"
-        b[18] = 30;                 // TPtn
-        b[20] = 7, b[21] = 3, b[22] = 9, b[23] = 1;  // Pasw "7391"
-        b[36] = 1;                  // BlPo: removing voltage
-        b[48] = 0x21, b[49] = 0xF3; // M007 "123"
-        b[64] = 0x0A, b[65] = 0xDB; // M008 "0D*P" (digit 0 is code 10, D is code 0)
+        b[1] = 9;                                   // NoRi
+        b[2] = 10;                                  // MaSp: the half value
+        b[8] = 0x6A;                                // TFls 600, TPas 1000
+        b[16] = 4, b[17] = 4;                       // HgUp "44"
+        b[18] = 30;                                 // TPtn
+        b[20] = 7, b[21] = 3, b[22] = 9, b[23] = 1; // Pasw "7391"
+        b[36] = 1;                                  // BlPo: removing voltage
+        b[48] = 0x21, b[49] = 0xF3;                 // M007 "123"
+        b[64] = 0x0A, b[65] = 0xDB;                 // M008 "0D*P" (digit 0 is code 10, D is code 0)
         startSimulator(options);
         engine->ExchangeAborted = false;
         versionQuery();
@@ -113,7 +115,8 @@ private slots:
         QCOMPARE(record.deviceValue(DeviceValue::PwOn), QStringLiteral("255"));
         QCOMPARE(record.deviceValue(DeviceValue::SvHr), QStringLiteral("100"));
         QCOMPARE(record.storedText("NoRi"), QStringLiteral("9"));
-        QCOMPARE(record.storedText("MaSp"), QStringLiteral("0") + QLocale().decimalPoint() + QStringLiteral("5"));
+        QCOMPARE(record.storedText("MaSp"),
+                 QStringLiteral("0") + QLocale().decimalPoint() + QStringLiteral("5"));
         QCOMPARE(record.storedText("TFls"), QStringLiteral("600"));
         QCOMPARE(record.storedText("TPas"), QStringLiteral("1000"));
         QCOMPARE(record.storedText("HgUp"), QStringLiteral("44"));
@@ -122,7 +125,7 @@ private slots:
         QCOMPARE(record.storedText("BlPo"), QStringLiteral("1"));
         QCOMPARE(record.storedText("M007"), QStringLiteral("123"));
         QCOMPARE(record.storedText("M008"), QStringLiteral("0D*P"));
-        QVERIFY(port->IsOpen());  // kept open between exchanges
+        QVERIFY(port->IsOpen()); // kept open between exchanges
     }
 
     void writeLeavesExactlyTheBlock()
@@ -146,9 +149,9 @@ private slots:
         QCOMPARE(block.size(), 128);
         QCOMPARE(quint8(block[0]), quint8(0x55));
         QCOMPARE(quint8(block[8]), quint8(0x6A));
-        QCOMPARE(quint8(block[32]), quint8(2));     // SeVo
-        QCOMPARE(quint8(block[44]), quint8(0x80));  // Chk7 is bit 7
-        QCOMPARE(quint8(block[47]), quint8(0));     // the power-on count as shown
+        QCOMPARE(quint8(block[32]), quint8(2));    // SeVo
+        QCOMPARE(quint8(block[44]), quint8(0x80)); // Chk7 is bit 7
+        QCOMPARE(quint8(block[47]), quint8(0));    // the power-on count as shown
         QCOMPARE(block.mid(88, 8), QByteArray("\x6A\x2A\xFF\xFF\xFF\xFF\xFF\xFF", 8));
         QCOMPARE(block, DeviceCodec::buildBlock(record));
     }
@@ -172,7 +175,7 @@ private slots:
         versionQuery();
         QCOMPARE(engine->IdleTicks, ticks);
         QVERIFY(engine->ExchangeAborted);
-        QVERIFY(messages.isEmpty());  // the first exchange is quiet
+        QVERIFY(messages.isEmpty()); // the first exchange is quiet
         versionQuery();
         QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  ")});
     }
@@ -191,7 +194,7 @@ private slots:
     {
         KavrSimOptions options;
         options.faults.wrongMarker = true;
-        options.state.block[1] = 7;  // NoRi still decoded
+        options.state.block[1] = 7; // NoRi still decoded
         startSimulator(options);
         engine->prepareRead();
         run();
@@ -224,7 +227,7 @@ private slots:
     void vanishedDeviceEndsTheExchangeAndTheNextReopens()
     {
         KavrSimOptions options;
-        options.line.hangUpAfter = 40;  // in the middle of the block
+        options.line.hangUpAfter = 40; // in the middle of the block
         startSimulator(options);
         engine->prepareRead();
         QElapsedTimer t;
@@ -233,7 +236,7 @@ private slots:
         QVERIFY(engine->ExchangeAborted);
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith(QStringLiteral("Chyba komunikace  ")));
-        QVERIFY(t.elapsed() < 1500);  // ended by the hang-up, not by the time limit
+        QVERIFY(t.elapsed() < 1500); // ended by the hang-up, not by the time limit
         QVERIFY(!port->IsOpen());
         // A fresh device on a new line: the next exchange opens the port again.
         startSimulator(KavrSimOptions());

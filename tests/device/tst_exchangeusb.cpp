@@ -12,7 +12,8 @@
 
 // Exchanges over the simulated USB cable with the communicator simulator at
 // its far end, paced like the real 2400-baud line.
-class TestExchangeUsb : public QObject {
+class TestExchangeUsb : public QObject
+{
     Q_OBJECT
 
     MainWindowState window;
@@ -54,7 +55,7 @@ class TestExchangeUsb : public QObject {
         run();
     }
 
-private slots:
+  private slots:
     void init()
     {
         window = MainWindowState();
@@ -79,17 +80,17 @@ private slots:
         auto &b = options.state.block;
         b.fill(0xFF);
         b[0] = 0x55;
-        b[1] = 3;                           // NoRi
-        b[2] = 11;                          // MaSp "15"
-        b[3] = 5;                           // TBtn
-        b[7] = 0x86;                        // TTon 80, TSpc 60
-        b[8] = 0x27;                        // TFls 200, TPas 700
-        b[10] = 1, b[11] = 10, b[12] = 12;  // PotZ "10#"
-        b[24] = 1;                          // Dial: pulse
-        b[25] = 12;                         // EndS "#"
-        b[31] = 2;                          // TONE: other tones only
-        b[44] = 0x81;                       // Chk1 and Chk7
-        b[80] = 0x6A, b[81] = 0x2A;         // M001 "0602"
+        b[1] = 3;                          // NoRi
+        b[2] = 11;                         // MaSp "15"
+        b[3] = 5;                          // TBtn
+        b[7] = 0x86;                       // TTon 80, TSpc 60
+        b[8] = 0x27;                       // TFls 200, TPas 700
+        b[10] = 1, b[11] = 10, b[12] = 12; // PotZ "10#"
+        b[24] = 1;                         // Dial: pulse
+        b[25] = 12;                        // EndS "#"
+        b[31] = 2;                         // TONE: other tones only
+        b[44] = 0x81;                      // Chk1 and Chk7
+        b[80] = 0x6A, b[81] = 0x2A;        // M001 "0602"
         start(options);
         read();
         QVERIFY(messages.isEmpty());
@@ -142,10 +143,10 @@ private slots:
         const QByteArray block = sim->lastWrittenBlock();
         QCOMPARE(block.size(), 128);
         QCOMPARE(quint8(block[0]), quint8(0x55));
-        QCOMPARE(quint8(block[7]), quint8(0xF6));                // 150 and 60
-        QCOMPARE(quint8(block[44]), quint8(0x40));               // Chk8 is bit 6
-        QCOMPARE(quint8(block[45]), quint8(4));                  // 100 hours: 4 hours
-        QCOMPARE(quint8(block[46]), quint8(4));                  // and 4 days
+        QCOMPARE(quint8(block[7]), quint8(0xF6));  // 150 and 60
+        QCOMPARE(quint8(block[44]), quint8(0x40)); // Chk8 is bit 6
+        QCOMPARE(quint8(block[45]), quint8(4));    // 100 hours: 4 hours
+        QCOMPARE(quint8(block[46]), quint8(4));    // and 4 days
         QCOMPARE(block.mid(80, 8), QByteArray("\x6A\x2A\xFF\xFF\xFF\xFF\xFF\xFF", 8));
         QCOMPARE(block, DeviceCodec::buildBlock(record));
         QCOMPARE(sim->state().serviceHours, 100);
@@ -165,7 +166,7 @@ private slots:
         QVERIFY(engine->ExchangeAborted);
         QVERIFY(engine->WriteIndex > 1 && engine->WriteIndex < 128);
         QVERIFY(messages.isEmpty());
-        QVERIFY(!usb->UsbDevice);  // released
+        QVERIFY(!usb->UsbDevice); // released
         QCOMPARE(sim->writesCompleted(), 0);
     }
 
@@ -176,7 +177,7 @@ private slots:
         cable->setWritesFail(true);
         engine->prepareWriteVersionQuery();
         run();
-        QVERIFY(engine->ExchangeAborted);  // so the Write command stops here
+        QVERIFY(engine->ExchangeAborted); // so the Write command stops here
         QVERIFY(messages.isEmpty());
         QVERIFY(!usb->UsbDevice);
     }

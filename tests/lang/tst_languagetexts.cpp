@@ -4,9 +4,10 @@
 #include <QSet>
 #include <QtTest>
 
-class TestLanguageTexts : public QObject {
+class TestLanguageTexts : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void cleanup() { LanguageTexts::resetToDefaults(); }
 
     void defaultsAndReplacement()
@@ -35,7 +36,8 @@ private slots:
         QCOMPARE(shown.value("TForm1.Panel3"), QStringLiteral(" Výrobní číslo:"));
         QCOMPARE(shown.value("TForm1.Label11"), QStringLiteral("Pořadí 5"));
         QCOMPARE(shown.value("TForm1.Label10"), QStringLiteral("Pořadí 6"));
-        QCOMPARE(shown.value("TForm2.Label9"), QStringLiteral("Email: ") + LanguageTexts::text("MESSAGE", 18));
+        QCOMPARE(shown.value("TForm2.Label9"),
+                 QStringLiteral("Email: ") + LanguageTexts::text("MESSAGE", 18));
         QVERIFY(shown.value("TForm2.Label8").startsWith(QStringLiteral("Web:  ")));
         // The tone sample buttons are set twice; the later key decides.
         QCOMPARE(shown.value("TForm3.Button2"), QStringLiteral("Zavěšení linky"));
@@ -48,7 +50,8 @@ private slots:
         LanguageTexts::setText("OTHER", 16, "early");
         QString last;
         for (const LanguageRow &row : LanguageTable::rows())
-            if (QLatin1String(row.window) == QLatin1String("TForm3") && QLatin1String(row.control) == QLatin1String("Button2"))
+            if (QLatin1String(row.window) == QLatin1String("TForm3") &&
+                QLatin1String(row.control) == QLatin1String("Button2"))
                 last = LanguageTexts::shownText(row);
         QCOMPARE(last, QStringLiteral("Zavěšení linky"));
     }

@@ -6,7 +6,8 @@
 
 #include <sys/stat.h>
 
-class TestPrivateProfile : public QObject {
+class TestPrivateProfile : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -24,7 +25,7 @@ class TestPrivateProfile : public QObject {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-private slots:
+  private slots:
     void readsIgnoringCaseAndBlanks()
     {
         put("; comment line\n[setup]\n  Com =  3  \nLang=\"Cesky.lng\"\n[Other]\ncom=9\n");
