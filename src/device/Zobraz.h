@@ -22,8 +22,8 @@ class TForm6 : public QDialog
     // The program's one serial port: 2400 baud, 8N1, DTR held off.
     TAfComPort *AfComPort1 = nullptr;
 
-    // The serial port could not be opened when the dialog was shown.
-    bool PortOpenFailed = false;
+    // Whether the port could be opened (PortOpenFailed) is the exchange's
+    // state: ExchangeEngine holds it, the dialog only shows the exchange.
 
     // Poll interval in milliseconds; at least 1, so a zero or negative
     // setting from Config.ini cannot make the timer spin.
