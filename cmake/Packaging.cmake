@@ -6,16 +6,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tessaro developers")
 set(CPACK_PACKAGE_CONTACT "Tessaro developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up the KAVR lift emergency communicator")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "set up the KAVR lift emergency communicator
- Tessaro reads the parameter set of a KAVR lift emergency communicator over a
- serial port or the KAVR USB programming cable, checks and edits it, writes it
- back, keeps it in .kvr settings files, prints it and plays samples of the
- tones the communicator sends down the line.
- .
- The package holds the program with its menu entry, icons and file type, the
- command-line tool when built, the communicator simulator, and the udev rule
- that lets the user at the local seat open the USB cable.")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tessaro reads the parameter set of a KAVR lift emergency communicator over a
+serial port or the KAVR USB programming cable, checks and edits it, writes it
+back, keeps it in .kvr settings files, prints it and plays samples of the
+tones the communicator sends down the line.
+
+The package holds the program with its menu entry, icons and file type, the
+command-line tool when built, the communicator simulator, and the udev rule
+that lets the user at the local seat open the USB cable.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
