@@ -251,16 +251,22 @@ class PrintCommandTest : public QObject
         QCOMPARE(shownCount(message(66).arg(pdf)), 1);
         QVERIFY(!QFile::exists(pdf));
 
-        // The next print works again.
+        // The next print works again; copies the PDF file cannot make itself
+        // are printed one after the other, each from page 1.
         const QString good = folder->file(QStringLiteral("settings.pdf"));
         PrintCommand::setDialogPlayer([&](QPrinter &printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(good);
+            printer.setCopyCount(2);
             return true;
         });
         item->trigger();
-        QVERIFY(QFileInfo(good).size() > 0);
         QCOMPARE(shownCount(message(66).arg(good)), 0);
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {good, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        QCOMPARE(text.count(QStringLiteral("Pg.- 1 -")), 2);
     }
 };
 

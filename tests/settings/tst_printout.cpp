@@ -47,13 +47,14 @@ const Layout a4{600,
                 4605,
                 354,
                 354 + 70 + 118};
-// A short narrow page at 300 dpi (100 by 101.6 mm): S = 11.811; 14 S = 165,
+// A short narrow page at 300 dpi (100 by 103 mm): S = 11.811; 14 S = 165,
 // 20 S = 236, value 684, t = 433.0 so numbers at 492 and confirm at 866;
 // 5 S = 59, 3 S = 35, 10 S = 118, 15 S = 177; page limit
-// 1200 - 177.17 - 59 = 963; frame to 1062, 1081; W - 15 S = 1003; label
+// 1216 - 177.17 - 59 = 979, just where the 13th line below the header
+// (271 + 12 * 59) would start; frame to 1062, 1097; W - 15 S = 1003; label
 // length 21.
 const Layout shortPage{
-    300,  1181, 1200,         165, 236, 684, 492, 866, 59, 963, QRectF(118, 118, 1062 - 118, 1081 - 118),
+    300,  1181, 1216,         165, 236, 684, 492, 866, 59, 979, QRectF(118, 118, 1062 - 118, 1097 - 118),
     1003, 177,  177 + 59 + 35};
 
 const QDate printDate(2026, 12, 8);
@@ -290,7 +291,7 @@ void PrintoutTest::pagesAndBreaks_data()
     QTest::addColumn<int>("pages");
     // 57 places: the first heading, 42 table lines, the telephone heading,
     // 14 telephone lines. A4 holds 51 places a page ((6543 - 542) / 118
-    // rounded up), the short page 12 ((963 - 271) / 59 rounded up).
+    // rounded up), the short page 12 ((979 - 271) / 59).
     QTest::newRow("A4 600 dpi") << a4 << 2;
     QTest::newRow("short page 300 dpi") << shortPage << 5;
 }
