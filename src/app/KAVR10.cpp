@@ -5,6 +5,7 @@
 #include "app/FileCommands.h"
 #include "app/LanguageApply.h"
 #include "app/Oprog.h"
+#include "app/PrintCommand.h"
 #include "app/ProgramConfig.h"
 #include "app/StatusPanels.h"
 #include "app/Tony.h"
@@ -76,6 +77,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(this, &TForm1::openRequested, this, [this] { Files->open(); });
     connect(this, &TForm1::saveRequested, this, [this] { Files->save(); });
     connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
+    Printing = std::make_unique<PrintCommand>(*this, *this, *this);
+    connect(this, &TForm1::printRequested, this, [this] { Printing->run(); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -223,11 +226,13 @@ void TForm1::readOrCreateConfig()
         LanguageFile = ProgramFolder + QLatin1Char('/') + v.lang;
         ClosePort = v.closePort;
         TimeOutRS = v.timeOutRS;
+        WriteOnTick = v.writeOnTick == 1;
         return;
     }
     setComNumber(1);
     ClosePort = QStringLiteral("0");
     TimeOutRS = 10;
+    WriteOnTick = false;
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
         MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
 }

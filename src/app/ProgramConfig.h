@@ -13,6 +13,9 @@ struct Values {
     QString lang = QStringLiteral("Cesky.lng");
     QString closePort = QStringLiteral("0");
     int timeOutRS = 10;
+    // 1: a write sends one byte per poll tick, as older versions did,
+    // instead of answering each handshake at once. Set by hand only.
+    int writeOnTick = 0;
 };
 
 // The two help texts kept in section Info for whoever edits the file.
