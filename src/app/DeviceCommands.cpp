@@ -9,6 +9,7 @@
 #include "lang/LanguageTexts.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ShellOpen.h"
+#include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
 #include "serial/AfPortControls.h"
 
@@ -221,6 +222,10 @@ void DeviceCommands::about()
 
 void DeviceCommands::toneSamples()
 {
+    if (!SoundOutput::available()) {
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 15));
+        return;
+    }
     m_form1.companions().Form3->exec();
 }
 
