@@ -5,6 +5,7 @@
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
+#include "app/Tony.h"
 #include "app_helper.h"
 #include "lang/LanguageTexts.h"
 #include "platform/ShellOpen.h"
@@ -132,6 +133,24 @@ class AboutAndHelpTest : public QObject
         windows->Commands->help();
         QCOMPARE(opened, QStringList{folder->file(file)});
         QVERIFY(log->shown.isEmpty());
+    }
+
+    // With TESSARO_SCREENSHOT_DIR set, saves both small windows with the
+    // shipped logo, for a person to look at.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("TESSARO_SCREENSHOT_DIR not set");
+        QVERIFY(QFile::copy(shipped + QStringLiteral("/KAVROTECH.BMP"),
+                            folder->file(QStringLiteral("KAVROTECH.BMP"))));
+        LanguageTexts::setText(QStringLiteral("OTHER"), 30, QStringLiteral("KAVROTECH.BMP"));
+        auto windows = startProgram();
+        windows->Form1->applyLanguage();
+        windows->Form2->show();
+        windows->Form3->show();
+        QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("about.png"))));
+        QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tone-samples.png"))));
     }
 };
 
