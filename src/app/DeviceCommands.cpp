@@ -204,7 +204,8 @@ void DeviceCommands::help()
 {
     const QString file =
         m_form1.refreshProgramFolder() + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 37);
-    if (QFileInfo::exists(file))
+    // An empty name would leave the folder itself, which is no help file.
+    if (QFileInfo(file).isFile())
         ShellOpen::open(file);
     else
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));

@@ -1,5 +1,6 @@
 // The About box's links and logo, and the shipped help documents.
 
+#include "app/DeviceCommands.h"
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
@@ -108,6 +109,18 @@ class AboutAndHelpTest : public QObject
                 QVERIFY2(text.contains(QLatin1String(topic)),
                          qPrintable(QStringLiteral("%1: %2").arg(file, topic)));
         }
+    }
+
+    // A language that names no help file gets the missing-help message, not
+    // the program folder opened.
+    void emptyHelpNameOpensNothing()
+    {
+        auto windows = startProgram();
+        LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
+        windows->Commands->help();
+        QVERIFY(opened.isEmpty());
+        QCOMPARE(log->shown.size(), 1);
+        QCOMPARE(log->shown[0].text, QStringLiteral("Nenalezl soubor nápovědy"));
     }
 
     // With TESSARO_SCREENSHOT_DIR set, saves both small windows with the
