@@ -139,8 +139,6 @@ void TForm1::applyLanguage()
         if (w)
             windows.append(w);
     applyLanguageTexts(windows, this);
-    if (m_forms.Form2)
-        m_forms.Form2->loadPicture(refreshProgramFolder());
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -5,11 +5,9 @@
 #include "platform/ProgramVersion.h"
 #include "platform/ShellOpen.h"
 
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPixmap>
 
 const char *const TForm2::authorAddress = "vyvoj@kavrotech.example";
 
@@ -41,9 +39,8 @@ TForm2::TForm2(QWidget *parent)
 
     QFont link = bold;
     link.setUnderline(true);
-    Label8 = FormLayout::label(this, "Label8", 0, 124, 193, 17);
-    Label9 = FormLayout::label(this, "Label9", 0, 144, 193, 17);
-    for (QLabel *l : {Label8, Label9}) {
+    for (const auto &[name, y] : {std::pair{"Label8", 124}, std::pair{"Label9", 144}}) {
+        QLabel *l = FormLayout::label(this, name, 0, y, 193, 17);
         l->setAlignment(Qt::AlignCenter);
         l->setFont(link);
         l->setCursor(Qt::PointingHandCursor);
@@ -69,18 +66,10 @@ TForm2::TForm2(QWidget *parent)
     Label7->setAlignment(Qt::AlignCenter);
     Label7->setCursor(Qt::PointingHandCursor);
 
+    Label8 = findChild<QLabel *>(QStringLiteral("Label8"));
+    Label9 = findChild<QLabel *>(QStringLiteral("Label9"));
     for (QLabel *l : {Image1, Label7, Label8, Label9})
         l->installEventFilter(this);
-}
-
-void TForm2::loadPicture(const QString &folder)
-{
-    const QString file = folder + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 30);
-    if (!QFileInfo(file).isFile())
-        return;
-    const QPixmap picture(file);
-    if (!picture.isNull())
-        Image1->setPixmap(picture);
 }
 
 QString TForm2::webLink()

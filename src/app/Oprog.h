@@ -22,10 +22,6 @@ class TForm2 : public QDialog
     // The author of the program, reached from the notice under the version.
     static const char *const authorAddress;
 
-    // Shows the picture file named by the language in force when it exists
-    // in the given folder; otherwise the picture stays as it is.
-    void loadPicture(const QString &folder);
-
     // The link targets, as the clicks hand them to the desktop.
     static QString webLink();
     static QString makerMailLink();
