@@ -9,6 +9,7 @@
 #include "lang/LanguageTexts.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ShellOpen.h"
+#include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
 #include "serial/AfPortControls.h"
 
@@ -203,7 +204,8 @@ void DeviceCommands::help()
 {
     const QString file =
         m_form1.refreshProgramFolder() + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 37);
-    if (QFileInfo::exists(file))
+    // An empty name would leave the folder itself, which is no help file.
+    if (QFileInfo(file).isFile())
         ShellOpen::open(file);
     else
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
@@ -221,6 +223,10 @@ void DeviceCommands::about()
 
 void DeviceCommands::toneSamples()
 {
+    if (!SoundOutput::available()) {
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 15));
+        return;
+    }
     m_form1.companions().Form3->exec();
 }
 
