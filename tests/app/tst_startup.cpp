@@ -8,9 +8,9 @@
 #include "app/StatusPanels.h"
 #include "app_helper.h"
 #include "device/SerPort.h"
-#include "platform/D2xx.h"
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
+#include "platform/D2xx.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
@@ -300,6 +300,8 @@ class StartupTest : public QObject
             << std::optional<QString>("lift.kvr") << none << "lift.kvr" << true << 0 << "Soubor: lift.kvr";
         QTest::newRow("blanks after the dot") << std::optional<QString>("lift. Kvr ") << none << "lift. Kvr "
                                               << true << 0 << "Soubor: lift. Kvr ";
+        QTest::newRow("file not found") << std::optional<QString>("missing.kvr") << "File not found"
+                                        << "missing.kvr" << true << 0 << "Soubor: missing.kvr";
     }
     void commandLine()
     {
@@ -317,18 +319,27 @@ class StartupTest : public QObject
             filePanel = QStringLiteral("Soubor: ") + QFileInfo(currentFile).fileName();
             MemoryRecord saved;
             saved.setStoredText(QStringLiteral("HgUp"), QStringLiteral("77"));
-            QVERIFY(!SettingsFile::write(currentFile, saved));
+            if (message.isEmpty()) // else the name is accepted but no file is there
+                QVERIFY(!SettingsFile::write(currentFile, saved));
         }
+        // A message stands in front of the main window: it is on screen.
+        bool onScreen = false;
+        log->observer = [this, &onScreen](const MessageBoxes::Shown &) {
+            onScreen = form->isVisible() && form->testAttribute(Qt::WA_Mapped);
+        };
         start(argument);
-        QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
+            QTRY_COMPARE(log->shown.size(), 1);
             QCOMPARE(log->shown[0].text, message);
             QVERIFY(!log->shown[0].question);
+            QVERIFY(onScreen);
         }
+        QTest::qWait(50);
+        QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
         QCOMPARE(form->CurrentFile, currentFile);
         QCOMPARE(form->OpenedFromCommandLine, accepted);
         QCOMPARE(form->storedText(QStringLiteral("HgUp")),
-                 accepted ? QStringLiteral("77") : QStringLiteral("44"));
+                 accepted && message.isEmpty() ? QStringLiteral("77") : QStringLiteral("44"));
         QCOMPARE(form->PageControl1->currentIndex(), page);
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);
@@ -464,14 +475,14 @@ class StartupTest : public QObject
 
     void firstTickRunsTheVersionQuery()
     {
-        folder->writeConfig(QString());  // every port names a missing device
+        folder->writeConfig(QString()); // every port names a missing device
         start();
         form->Timer1Timer();
-        QVERIFY(!form->VersionQueryRequested);  // taken by the exchange
+        QVERIFY(!form->VersionQueryRequested); // taken by the exchange
         // Quietness covers a missing answer only: the port is reported.
         QCOMPARE(log->shown.last().text, QStringLiteral("Chybné číslo portu, prosím nastavte správné"));
         const int shown = log->shown.size();
-        form->Timer1Timer();  // nothing pending, nothing run
+        form->Timer1Timer(); // nothing pending, nothing run
         QCOMPARE(log->shown.size(), shown);
     }
 
