@@ -222,7 +222,9 @@ class FieldGuard : public QObject
 
     bool drop(QDropEvent *e)
     {
-        if (!e->mimeData()->hasText())
+        // Text the field takes as it is is left to the field (which also
+        // moves text dragged within it).
+        if (!e->mimeData()->hasText() || filtered(e->mimeData()->text()) == e->mimeData()->text())
             return false;
         m_field->deselect();
         m_field->setCursorPosition(m_field->cursorPositionAt(e->position().toPoint()));
