@@ -406,6 +406,19 @@ class DeviceCommandsTest : public QObject
         QVERIFY(messages().isEmpty());
     }
 
+    void readFromDeviceWithNoCommunicator()
+    {
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent);
+        TForm7 *actions = windows->Form7;
+        QTimer *poll = whenShown(actions, [actions] { actions->Button1->click(); });
+        QTest::mouseClick(form->Panel2, Qt::LeftButton);
+        delete poll;
+        form->Timer1Timer();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
+    }
+
     void firstExchangeQuietLaterOneLoud()
     {
         KavrSimOptions silent;
