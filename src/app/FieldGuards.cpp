@@ -98,12 +98,12 @@ class ClickSwallower : public QObject
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             if (m_pressSeen)
-                deleteLater();
+                done();
             m_pressSeen = true;
             return false;
         case QEvent::MouseButtonRelease:
             m_button->setDown(false);
-            deleteLater();
+            done();
             return true;
         default:
             return false;
@@ -111,6 +111,12 @@ class ClickSwallower : public QObject
     }
 
   private:
+    void done()
+    {
+        m_button->removeEventFilter(this);
+        deleteLater();
+    }
+
     QAbstractButton *m_button;
     bool m_pressSeen = false;
 };
