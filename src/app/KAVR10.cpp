@@ -192,11 +192,46 @@ void TForm1::FormShow()
 
     // 10-11: a file named on the command line is checked and loaded; a name
     // that is refused ends the sequence with the second page in front.
-    if (!m_commandLine)
+    bool accepted = true;
+    if (!m_commandLine) {
         CurrentFile.clear();
-    else if (!Files->loadFromCommandLine(*m_commandLine))
+    } else {
+        Files->setMessageSink([this](const QString &text) { m_startupMessages.append(text); });
+        accepted = Files->loadFromCommandLine(*m_commandLine);
+        Files->setMessageSink(nullptr);
+    }
+    if (accepted)
+        PageControl1->setCurrentIndex(0);
+    showStartupMessagesWhenMapped();
+}
+
+void TForm1::showStartupMessagesWhenMapped()
+{
+    if (m_startupMessages.isEmpty())
         return;
-    PageControl1->setCurrentIndex(0);
+    // The window system maps the window after the show; give up waiting
+    // after a few seconds (a window started minimised is never mapped).
+    if (!(isVisible() && testAttribute(Qt::WA_Mapped)) && m_mapWaits++ < 300) {
+        QTimer::singleShot(10, this, [this] { showStartupMessagesWhenMapped(); });
+        return;
+    }
+    // No tick may ask its start-up question behind the message; and the
+    // window, still disabled until that tick, owns the box only when enabled.
+    const bool ticking = Timer1->isActive();
+    Timer1->stop();
+    const bool wasEnabled = isEnabled();
+    setEnabled(true);
+    // The reminder stays on top of every window, the box included.
+    const bool reminder = m_forms.Form8 && m_forms.Form8->isVisible();
+    if (reminder)
+        m_forms.Form8->hide();
+    while (!m_startupMessages.isEmpty())
+        MessageBoxes::showMessage(this, m_startupMessages.takeFirst());
+    if (reminder)
+        m_forms.Form8->show();
+    setEnabled(wasEnabled);
+    if (ticking)
+        Timer1->start();
 }
 
 void TForm1::fillLanguageMenu()
@@ -234,7 +269,7 @@ void TForm1::readOrCreateConfig()
     TimeOutRS = 10;
     WriteOnTick = false;
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
-        MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
+        m_startupMessages.append(ProgramConfig::writeFailureText(file));
 }
 
 void TForm1::Timer1Timer()

@@ -147,6 +147,13 @@ const LanguageRow table[] = {
     {"MESSAGE", 50, "Otevřít soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // caption of that question
     // A write refused before any byte is sent: %1 the field's label, %2 its text.
     {"MESSAGE", 60, "Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // A write refused because a field holds what the communicator cannot take:
+    // %1 the field's label, %2 its text, %3 what it may hold (62 with 63/64,
+    // or the field check's own message for the codes).
+    {"MESSAGE", 61, "Nastavení nelze zapsat: pole „%1“ obsahuje „%2“. %3", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 62, "Povolené hodnoty: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 63, "%1 až %2", "TForm1", "", TextUse::Role, TextForm::Plain},  // a range of values
+    {"MESSAGE", 64, "%1 až %2 po %3", "TForm1", "", TextUse::Role, TextForm::Plain},  // a range of values in steps
     // The print command: no printer is installed (printing to a PDF file is offered);
     // a print job failed, %1 the printer or the file.
     {"MESSAGE", 65, "Není nainstalována žádná tiskárna. Nastavení lze vytisknout do souboru PDF.", "TForm1", "", TextUse::Role, TextForm::Plain},

@@ -41,6 +41,8 @@ MessageLog::MessageLog()
 {
     MessageBoxes::setResponder([this](const MessageBoxes::Shown &s) {
         shown.append(s);
+        if (observer)
+            observer(s);
         return s.question && !answers.isEmpty() ? answers.takeFirst() : false;
     });
 }

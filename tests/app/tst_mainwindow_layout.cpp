@@ -339,12 +339,23 @@ class MainWindowLayoutTest : public QObject
         form->setEnabled(true);
         QSignalSpy service(form, &TForm1::serviceTimerPanelClicked);
         QSignalSpy power(form, &TForm1::powerOnPanelClicked);
+        // Each click opens the action choice, cancelled here at once.
+        int choices = 0;
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, this, [this, &choices] {
+            if (windows->Form7->isVisible()) {
+                ++choices;
+                windows->Form7->reject();
+            }
+        });
+        cancel.start(5);
         QTest::mouseClick(find<QWidget>("Label15"), Qt::LeftButton);
         QTest::mouseClick(find<QWidget>("Edit14"), Qt::LeftButton);
         QTest::mouseClick(find<QWidget>("Panel1"), Qt::LeftButton, {}, QPoint(178, 27));
         QTest::mouseClick(find<QWidget>("Edit157"), Qt::LeftButton);
         QCOMPARE(service.size(), 3);
         QCOMPARE(power.size(), 1);
+        QCOMPARE(choices, 4);
     }
 
     void serialNumberTextItselfDoesNothing()
@@ -469,6 +480,11 @@ class MainWindowLayoutTest : public QObject
         QVERIFY(windows->Form8->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-reminder.png"))));
         QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-tones.png"))));
         QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-about.png"))));
+        windows->Form7->setCaptions();
+        QVERIFY(windows->Form7->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-actions.png"))));
+        windows->Form9->prepare(
+            {QStringLiteral("29"), QStringLiteral("0"), QStringLiteral("53"), QStringLiteral("17")});
+        QVERIFY(windows->Form9->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-counters.png"))));
     }
 };
 
