@@ -83,8 +83,13 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     // Window caption: ProgramTitle, "  V" and the short version text.
     void updateCaption();
     // Sets every caption, hint and role text of all windows from the
-    // language texts in force (ProgramTitle and FilePrefix included).
+    // language texts in force (ProgramTitle and FilePrefix included), and
+    // Qt's own texts to the same language.
     void applyLanguage();
+    // Reads LanguageFile and applies it to every window (KAVR10Language.cpp).
+    void LoadLanguage();
+    // A click on language menu entry k (English1 is 0).
+    void languageEntryClicked(int entry);
 
     // SettingsRecord over the controls.
     QString storedText(const QString &key) const override;
@@ -95,7 +100,6 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void setPolarityOptionsEnabled(bool enabled) override;
     QString deviceValue(DeviceValue which) const override;
     void setDeviceValue(DeviceValue which, const QString &text) override;
-
 
     // Open, Save and Save as over this window's record and state.
     std::unique_ptr<FileCommands> Files;

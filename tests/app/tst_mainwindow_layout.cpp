@@ -296,7 +296,7 @@ class MainWindowLayoutTest : public QObject
             QCOMPARE(language[i]->objectName(), entries[i]);
             QCOMPARE(language[i]->isVisible(), i == 0);
         }
-        QCOMPARE(language[0]->text(), QStringLiteral("None"));
+        QCOMPARE(language[0]->text(), QStringLiteral("Cesky")); // the folder's one language file
     }
 
     void menuCommandsReachTheirHandlers()
@@ -370,9 +370,15 @@ class MainWindowLayoutTest : public QObject
 
     // Every caption must show whole in the font in use: a label, button or
     // group title wider than its control would be cut off.
+    // Each entry: the control's name, and the room it would need against the
+    // room it has.
     static QStringList clippedCaptions(QWidget *window)
     {
         QStringList clipped;
+        const auto tooSmall = [&clipped](QWidget *w, int need, int room) {
+            if (need > room)
+                clipped << QStringLiteral("%1(%2>%3)").arg(w->objectName()).arg(need).arg(room);
+        };
         for (QWidget *w : window->findChildren<QWidget *>()) {
             if (w->window() != window)
                 continue;
@@ -380,33 +386,30 @@ class MainWindowLayoutTest : public QObject
                 if (label->text().isEmpty())
                     continue;
                 if (label->wordWrap()) {
-                    if (label->heightForWidth(label->width()) > label->height())
-                        clipped << label->objectName();
+                    tooSmall(label, label->heightForWidth(label->width()), label->height());
                     continue;
                 }
                 const QRect need =
                     label->fontMetrics().boundingRect(QRect(0, 0, 10000, 1000), 0, label->text());
-                if (need.width() + 2 * label->frameWidth() + label->indent() > label->width())
-                    clipped << label->objectName();
+                tooSmall(label, need.width() + 2 * label->frameWidth() + label->indent(), label->width());
+                tooSmall(label, need.height(), label->height());
             } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
                 if (button->text().isEmpty())
                     continue;
                 if (button->property("wrapsCaption").toBool()) {
                     const QRect need = button->fontMetrics().boundingRect(
                         QRect(0, 0, button->width() - 8, 1000), Qt::TextWordWrap, button->text());
-                    if (need.height() + 6 > button->height())
-                        clipped << button->objectName();
+                    tooSmall(button, need.height() + 6, button->height());
                     continue;
                 }
                 // Text, glyph or check mark, and the frame on both sides.
                 const int mark = qobject_cast<QToolButton *>(button)   ? button->iconSize().width() + 4
                                  : qobject_cast<QPushButton *>(button) ? 4
                                                                        : 22;
-                if (button->fontMetrics().horizontalAdvance(button->text()) + mark + 6 > button->width())
-                    clipped << button->objectName();
+                tooSmall(button, button->fontMetrics().horizontalAdvance(button->text()) + mark + 6,
+                         button->width());
             } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
-                if (group->fontMetrics().horizontalAdvance(group->title()) + 16 > group->width())
-                    clipped << group->objectName();
+                tooSmall(group, group->fontMetrics().horizontalAdvance(group->title()) + 16, group->width());
             }
         }
         return clipped;

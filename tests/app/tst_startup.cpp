@@ -8,9 +8,9 @@
 #include "app/StatusPanels.h"
 #include "app_helper.h"
 #include "device/SerPort.h"
-#include "platform/D2xx.h"
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
+#include "platform/D2xx.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
@@ -138,6 +138,7 @@ class StartupTest : public QObject
         QFETCH(int, timeOut);
         QFETCH(int, pollInterval);
         folder->writeConfig(QStringLiteral("[Setup]\n") + setup);
+        folder->touch(lang);
         const QString before = folder->readConfig();
         start();
         QCOMPARE(form->comNumber(), com);
@@ -256,6 +257,7 @@ class StartupTest : public QObject
         QFETCH(QStringList, files);
         QFETCH(int, entries);
         folder->writeConfig(QString());
+        QVERIFY(QFile::remove(folder->file("Cesky.lng")));
         for (const QString &f : files)
             folder->touch(f);
         start();
@@ -464,14 +466,14 @@ class StartupTest : public QObject
 
     void firstTickRunsTheVersionQuery()
     {
-        folder->writeConfig(QString());  // every port names a missing device
+        folder->writeConfig(QString()); // every port names a missing device
         start();
         form->Timer1Timer();
-        QVERIFY(!form->VersionQueryRequested);  // taken by the exchange
+        QVERIFY(!form->VersionQueryRequested); // taken by the exchange
         // Quietness covers a missing answer only: the port is reported.
         QCOMPARE(log->shown.last().text, QStringLiteral("Chybné číslo portu, prosím nastavte správné"));
         const int shown = log->shown.size();
-        form->Timer1Timer();  // nothing pending, nothing run
+        form->Timer1Timer(); // nothing pending, nothing run
         QCOMPARE(log->shown.size(), shown);
     }
 
