@@ -49,6 +49,12 @@ void TForm1::LoadLanguage()
         if (!QFileInfo(LanguageFile).isFile()) {
             MessageBoxes::showMessage(messageParent(),
                                       QStringLiteral("Language file error / chybí jazykový soubor"));
+            // The texts in force stay; at start-up those are the built-in
+            // ones, which then give the caption and status bar their words.
+            if (!LanguageTexts::fromFile()) {
+                applyLanguage();
+                updateCaption();
+            }
             return;
         }
     }

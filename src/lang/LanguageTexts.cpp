@@ -97,6 +97,11 @@ void loadFile(const QString &path)
     }
 }
 
+bool fromFile()
+{
+    return fileLoaded();
+}
+
 QString standardTranslation()
 {
     if (!fileLoaded())

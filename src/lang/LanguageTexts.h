@@ -33,6 +33,9 @@ void loadFile(const QString &path);
 // that key gets English, which needs no translation (empty result).
 QString standardTranslation();
 
+// Whether the texts in force come from a language file.
+bool fromFile();
+
 } // namespace LanguageTexts
 
 struct LanguageRow;
