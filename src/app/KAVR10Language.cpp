@@ -29,6 +29,9 @@ void TForm1::applyLanguage()
         if (w)
             windows.append(w);
     applyLanguageTexts(windows, this);
+    // The action choice takes its texts itself, from the texts in force.
+    if (m_forms.Form7)
+        m_forms.Form7->setCaptions();
     StandardTranslation::install(LanguageTexts::standardTranslation());
 }
 

@@ -211,6 +211,7 @@ class TestLanguageSwitch : public QObject
         QCOMPARE(windows->Form3->button("Button2")->text(), toneButton);
         QCOMPARE(windows->Form5->windowTitle(), portTitle);
         QCOMPARE(form->BitBtn1->toolTip(), openHint);
+        QCOMPARE(windows->Form7->windowTitle(), LanguageTexts::text("MESSAGE", 37));
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);
         QCOMPARE(windows->Form2->findChild<QLabel *>("Label9")->text(),
                  QStringLiteral("Email: info@kavrotech.example"));
