@@ -101,6 +101,7 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     QString deviceValue(DeviceValue which) const override;
     void setDeviceValue(DeviceValue which, const QString &text) override;
 
+
     // Open, Save and Save as over this window's record and state.
     std::unique_ptr<FileCommands> Files;
 
