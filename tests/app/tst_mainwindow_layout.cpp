@@ -441,7 +441,6 @@ class MainWindowLayoutTest : public QObject
             form->LanguageFile = languageFile;
             form->LoadLanguage();
             QCOMPARE(form->LanguageFile, languageFile);
-            windows->Form7->setCaptions();
         }
         const QList<QWidget *> all{windows->Form1, windows->Form2, windows->Form3, windows->Form5,
                                    windows->Form6, windows->Form7, windows->Form8, windows->Form9};

@@ -466,14 +466,14 @@ class StartupTest : public QObject
 
     void firstTickRunsTheVersionQuery()
     {
-        folder->writeConfig(QString()); // every port names a missing device
+        folder->writeConfig(QString());  // every port names a missing device
         start();
         form->Timer1Timer();
-        QVERIFY(!form->VersionQueryRequested); // taken by the exchange
+        QVERIFY(!form->VersionQueryRequested);  // taken by the exchange
         // Quietness covers a missing answer only: the port is reported.
         QCOMPARE(log->shown.last().text, QStringLiteral("Chybné číslo portu, prosím nastavte správné"));
         const int shown = log->shown.size();
-        form->Timer1Timer(); // nothing pending, nothing run
+        form->Timer1Timer();  // nothing pending, nothing run
         QCOMPARE(log->shown.size(), shown);
     }
 
