@@ -3,7 +3,6 @@
 #include "app/CaptionPanel.h"
 #include "app/FieldGuards.h"
 #include "app/FileCommands.h"
-#include "app/LanguageApply.h"
 #include "app/Oprog.h"
 #include "app/PrintCommand.h"
 #include "app/ProgramConfig.h"
@@ -79,6 +78,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
     Printing = std::make_unique<PrintCommand>(*this, *this, *this);
     connect(this, &TForm1::printRequested, this, [this] { Printing->run(); });
+    connect(this, &TForm1::languageChosen, this, &TForm1::languageEntryClicked);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -133,15 +133,15 @@ void TForm1::updateCaption()
     setWindowTitle(ProgramTitle + QStringLiteral("  V") + ProgramVersion::text().left(4));
 }
 
-void TForm1::applyLanguage()
+void TForm1::languageEntryClicked(int entry)
 {
-    const QList<QWidget *> all{this,          m_forms.Form2, m_forms.Form3, m_forms.Form5,
-                               m_forms.Form6, m_forms.Form7, m_forms.Form8, m_forms.Form9};
-    QList<QWidget *> windows;
-    for (QWidget *w : all)
-        if (w)
-            windows.append(w);
-    applyLanguageTexts(windows, this);
+    // English1 stands for "None" until a language file is found.
+    if (entry >= LanguageFiles.size() || (entry == 0 && LanguageFiles[0].length() <= 4))
+        return;
+    LanguageFile = LanguageFiles[entry];
+    LoadLanguage();
+    // Texts composed earlier follow the new language at once.
+    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -185,9 +185,9 @@ void TForm1::FormShow()
     if (m_forms.Form6)
         m_forms.Form6->setPollInterval(usbSelected() ? 5 : TimeOutRS);
 
-    // 8-9: the built-in texts until a language file is loaded.
+    // 8-9
     if (LanguageFile.length() > 8)
-        applyLanguage();
+        LoadLanguage();
     updateCaption();
 
     // 10-11: a file named on the command line is checked and loaded; a name

@@ -84,8 +84,13 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     // Window caption: ProgramTitle, "  V" and the short version text.
     void updateCaption();
     // Sets every caption, hint and role text of all windows from the
-    // language texts in force (ProgramTitle and FilePrefix included).
+    // language texts in force (ProgramTitle and FilePrefix included), and
+    // Qt's own texts to the same language.
     void applyLanguage();
+    // Reads LanguageFile and applies it to every window (KAVR10Language.cpp).
+    void LoadLanguage();
+    // A click on language menu entry k (English1 is 0).
+    void languageEntryClicked(int entry);
 
     // SettingsRecord over the controls.
     QString storedText(const QString &key) const override;

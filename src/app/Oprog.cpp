@@ -39,8 +39,9 @@ TForm2::TForm2(QWidget *parent)
 
     QFont link = bold;
     link.setUnderline(true);
-    for (const auto &[name, y] : {std::pair{"Label8", 124}, std::pair{"Label9", 144}}) {
-        QLabel *l = FormLayout::label(this, name, 0, y, 193, 17);
+    // The mail line may reach the author label; the web line ends at the version panel.
+    for (const auto &[name, y, w] : {std::tuple{"Label8", 124, 193}, std::tuple{"Label9", 144, 199}}) {
+        QLabel *l = FormLayout::label(this, name, 0, y, w, 17);
         l->setAlignment(Qt::AlignCenter);
         l->setFont(link);
         l->setCursor(Qt::PointingHandCursor);

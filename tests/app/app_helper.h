@@ -9,7 +9,8 @@
 #include <functional>
 
 // A program folder for one test: a fresh temporary directory made the current
-// directory, restored afterwards. Config.ini files written through it point
+// directory, restored afterwards. It holds a Cesky.lng that keeps the built-in
+// texts. Config.ini files written through it point
 // every serial port at a path that does not exist, so no test ever touches a
 // real terminal.
 class ProgramFolder

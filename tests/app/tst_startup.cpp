@@ -141,6 +141,7 @@ class StartupTest : public QObject
         QFETCH(int, timeOut);
         QFETCH(int, pollInterval);
         folder->writeConfig(QStringLiteral("[Setup]\n") + setup);
+        folder->touch(lang);
         const QString before = folder->readConfig();
         start();
         QCOMPARE(form->comNumber(), com);
@@ -260,6 +261,7 @@ class StartupTest : public QObject
         QFETCH(QStringList, files);
         QFETCH(int, entries);
         folder->writeConfig(QString());
+        QVERIFY(QFile::remove(folder->file("Cesky.lng")));
         for (const QString &f : files)
             folder->touch(f);
         start();
