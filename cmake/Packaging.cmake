@@ -22,7 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from the binaries (dpkg-shlibdeps); the launcher
 # needs only essential tools (coreutils, util-linux).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+# Qt's own dialog texts in the chosen language; the shell open of help
+# pages and mail links.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, qt6-translations-l10n, xdg-utils")
 set(CPACK_STRIP_FILES ON)
 # The udev rule takes effect without a reboot; menus, file types and icons
 # are refreshed by the triggers of their own packages.
