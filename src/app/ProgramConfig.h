@@ -13,6 +13,8 @@ struct Values {
     QString lang = QStringLiteral("Cesky.lng");
     QString closePort = QStringLiteral("0");
     int timeOutRS = 10;
+    // A file that gets a hex trace of every exchange (set by hand; empty: none).
+    QString trace;
 };
 
 // The two help texts kept in section Info for whoever edits the file.
