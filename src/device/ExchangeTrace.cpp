@@ -10,6 +10,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace
+{
+constexpr int StepWidth = 9; // "write 127"
+} // namespace
+
 ExchangeTrace::ExchangeTrace() = default;
 
 ExchangeTrace::~ExchangeTrace()
@@ -79,7 +84,7 @@ void ExchangeTrace::transfer(Direction direction, const ExchangeEngine &engine, 
     if (m_fd < 0 || bytes.isEmpty())
         return;
     enqueue(QStringLiteral("%1 %2 %3")
-                .arg(step(engine, direction), -8)
+                .arg(step(engine, direction), -StepWidth)
                 .arg(direction == Direction::Sent ? QStringLiteral("H>D") : QStringLiteral("D>H"))
                 .arg(hexLine(bytes)));
 }

@@ -14,9 +14,9 @@ class ExchangeEngine;
 // per transfer with the wall-clock time to the millisecond, the exchange
 // step, the direction and the bytes.
 //
-//   2026-12-08 10:15:02.417 version  H>D 56 | V
-//   2026-12-08 10:15:02.473 version  D>H 56 78 55 00 4E 03 E9 53 00 03 | VxU.N..S..
-//   2026-12-08 10:15:03.101 write 5  H>D 07 | .
+//   2026-12-08 10:15:02.417 version   H>D 56 | V
+//   2026-12-08 10:15:02.473 version   D>H 56 78 55 00 4E 03 E9 53 00 03 | VxU.N..S..
+//   2026-12-08 10:15:03.101 write 5   H>D 07 | .
 //
 // H>D is host to device, D>H device to host. The file is appended to, so one
 // file can gather many runs. Lines are handed to a writer thread: the

@@ -161,14 +161,14 @@ class TestCli : public QObject
         QTest::newRow("unknown command") << QStringList{"fetch"} << int(ExitUsage) << "fetch";
         QTest::newRow("unknown option") << QStringList{"show", f, "--colour"} << int(ExitUsage) << "--colour";
         QTest::newRow("read without -o") << QStringList{"read"} << int(ExitUsage) << "-o";
-        QTest::newRow("two transports") << QStringList{"status", "--usb", "--port", "2"} << int(ExitUsage)
-                                        << "one of";
+        QTest::newRow("two transports")
+            << QStringList{"status", "--usb", "--port", "2"} << int(ExitUsage) << "one of";
         QTest::newRow("bad port") << QStringList{"status", "--port", "x"} << int(ExitUsage) << "--port";
-        QTest::newRow("counters on read") << QStringList{"read", "-o", "x.kvr", "--counters", "c"}
-                                          << int(ExitUsage) << "--counters";
+        QTest::newRow("counters on read")
+            << QStringList{"read", "-o", "x.kvr", "--counters", "c"} << int(ExitUsage) << "--counters";
         QTest::newRow("diff of one file") << QStringList{"diff", f} << int(ExitUsage) << "2 file";
-        QTest::newRow("missing file") << QStringList{"show", path("none.kvr")} << int(ExitBadFile)
-                                      << "File not found";
+        QTest::newRow("missing file")
+            << QStringList{"show", path("none.kvr")} << int(ExitBadFile) << "File not found";
         QTest::newRow("short file") << QStringList{"export", path("short.kvr")} << int(ExitBadFile)
                                     << "Read beyond end of file";
         QTest::newRow("unknown key") << QStringList{"import", path("unknown.json"), "-o", path("u.kvr")}
@@ -176,8 +176,8 @@ class TestCli : public QObject
         QTest::newRow("broken json") << QStringList{"import", path("broken.json"), "-o", path("b.kvr")}
                                      << int(ExitBadFile) << "not valid JSON";
         QTest::newRow("same files") << QStringList{"diff", f, f} << int(ExitOk) << "";
-        QTest::newRow("missing language") << QStringList{"show", f, "--lang", path("none.LNG")}
-                                          << int(ExitBadFile) << "none.LNG";
+        QTest::newRow("missing language")
+            << QStringList{"show", f, "--lang", path("none.LNG")} << int(ExitBadFile) << "none.LNG";
     }
     void commandLine()
     {
@@ -269,8 +269,8 @@ class TestCli : public QObject
         startDevice(false, fixtureDevice());
         const Result r = cli({"status"});
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
-        for (const char *line : {"firmware:       1.14", "serial number:  4711", "power-on count: 17",
-                                 "service hours:  100"})
+        for (const char *line :
+             {"firmware:       1.14", "serial number:  4711", "power-on count: 17", "service hours:  100"})
             QVERIFY2(r.out.contains(QLatin1String(line)), qPrintable(r.out));
     }
 
@@ -284,8 +284,8 @@ class TestCli : public QObject
         QTest::newRow("no such port") << QStringList{"read", "-o", "out.kvr", "--device", "/nonexistent/tty"}
                                       << 0 << int(ExitPortNotOpened) << "/nonexistent/tty";
         QTest::newRow("silent") << QStringList{"read", "-o", "out.kvr"} << 1 << int(ExitNoAnswer) << "COM1";
-        QTest::newRow("wrong marker") << QStringList{"read", "-o", "out.kvr"} << 2 << int(ExitWrongMarker)
-                                      << "0xaa";
+        QTest::newRow("wrong marker")
+            << QStringList{"read", "-o", "out.kvr"} << 2 << int(ExitWrongMarker) << "0xaa";
         QTest::newRow("refused") << QStringList{"write", "refused.kvr"} << 0 << int(ExitRefused) << "NoRi";
         QTest::newRow("no cable") << QStringList{"status", "--usb"} << 0 << int(ExitPortNotOpened)
                                   << "ZARP-USB";
@@ -335,7 +335,8 @@ class TestCli : public QObject
 
     void showUsesTheLanguageFile()
     {
-        writeBytes(path("English.LNG"), "[TAB1]\n1=Basic settings\n11=Dialling\n13=Pulse\n[TAB3]\n42=Yes\n43=No\n");
+        writeBytes(path("English.LNG"),
+                   "[TAB1]\n1=Basic settings\n11=Dialling\n13=Pulse\n[TAB3]\n42=Yes\n43=No\n");
         const Result r = cli({"show", Fixture, "--lang", path("English.LNG")});
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
         QVERIFY2(r.out.startsWith("Basic settings\n  Dial  Dialling: Pulse\n"), qPrintable(r.out));
@@ -354,11 +355,11 @@ class TestCli : public QObject
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
         const QString trace = QString::fromUtf8(fileBytes(path("trace.log")));
         QVERIFY2(trace.startsWith("earlier run\n"), qPrintable(trace));
-        const QRegularExpression answer(
-            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} version  D>H 56 72 55 11 4E 12 67 53 04 04 ",
-            QRegularExpression::MultilineOption);
+        const QRegularExpression answer("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} version   D>H "
+                                        "56 72 55 11 4E 12 67 53 04 04 ",
+                                        QRegularExpression::MultilineOption);
         QVERIFY2(trace.contains(answer), qPrintable(trace));
-        QVERIFY2(trace.contains("version  H>D 56 | V\n"), qPrintable(trace));
+        QVERIFY2(trace.contains("version   H>D 56 | V\n"), qPrintable(trace));
     }
 };
 
