@@ -31,6 +31,8 @@ class DeviceSession
 
     // Every byte of the run goes to this file as well (appended).
     bool openTrace(const QString &path, QString *error);
+    // A line of its own in the trace (the outcome of the run).
+    void noteInTrace(const QString &text) { m_trace.note(text); }
     // A progress bar on this stream (a terminal); none when null.
     void setProgressStream(QTextStream *stream) { m_progressStream = stream; }
 

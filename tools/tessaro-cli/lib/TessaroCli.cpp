@@ -35,6 +35,13 @@ struct Run {
         return code;
     }
 
+    // A failed exchange: said on stderr and in the trace.
+    int failed(DeviceSession &session, const DeviceSession::Outcome &o)
+    {
+        session.noteInTrace(QStringLiteral("failed (exit code %1): %2").arg(int(o.code)).arg(o.message));
+        return fail(o.code, o.message);
+    }
+
     // Loads a settings file; the run-time error text names what is wrong.
     bool load(const QString &path, MemoryRecord &record, int *code)
     {
@@ -172,7 +179,7 @@ struct Run {
         if (args.command == QLatin1String("status")) {
             const DeviceSession::Outcome o = session.status(record);
             if (o.code != ExitOk)
-                return fail(o.code, o.message);
+                return failed(session, o);
             out << "port:           " << transport.describe() << '\n'
                 << "firmware:       " << record.deviceValue(DeviceValue::FirmwareVersion) << '\n'
                 << "serial number:  " << record.deviceValue(DeviceValue::SerN) << '\n'
@@ -183,7 +190,7 @@ struct Run {
         if (args.command == QLatin1String("read")) {
             const DeviceSession::Outcome o = session.read(record);
             if (o.code != ExitOk)
-                return fail(o.code, o.message);
+                return failed(session, o);
             if (const auto error = SettingsFile::write(args.output, record))
                 return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.output, *error));
             return ExitOk;
@@ -198,7 +205,8 @@ struct Run {
             return code;
         const DeviceSession::Outcome o = session.write(record, counters);
         if (o.code != ExitOk)
-            return fail(o.code, o.message);
+            return failed(session, o);
+        session.noteInTrace(QStringLiteral("written"));
         return ExitOk;
     }
 };
