@@ -12,14 +12,16 @@
 #include "settings/SettingsRecord.h"
 
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace
 {
-// The bar spans what the communication dialog's bar spans.
-constexpr int ProgressMax = 127;
+constexpr int HandshakeMax = 127; // a write's "D" answers
 constexpr int BarWidth = 40;
+constexpr double ByteMs = 10.0 * 1000.0 / 2400.0; // 10 bit times at 2400 baud
+constexpr double TurnaroundMs = 20.0;
 } // namespace
 
 DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transport)
@@ -51,26 +53,33 @@ bool DeviceSession::openTrace(const QString &path, QString *error)
     return true;
 }
 
-void DeviceSession::drawProgress(int value)
+void DeviceSession::drawProgress(int handshakes)
 {
     if (!m_progressStream)
         return;
-    const int v = std::clamp(value, 0, ProgressMax);
-    const int filled = v * BarWidth / ProgressMax;
-    *m_progressStream << '\r' << m_step.leftJustified(8) << " [" << QString(filled, QLatin1Char('#'))
-                      << QString(BarWidth - filled, QLatin1Char('.')) << "] "
-                      << QString::number(v * 100 / ProgressMax).rightJustified(3) << '%';
+    // A write counts its handshakes. An answer is taken only when it is
+    // whole, so a query or read shows the time its bytes need on the line.
+    double fraction = double(std::clamp(handshakes, 0, HandshakeMax)) / HandshakeMax;
+    if (m_answerBytes > 0)
+        fraction = std::min(0.99, m_stepClock.elapsed() / (m_answerBytes * ByteMs + TurnaroundMs));
+    const int filled = int(fraction * BarWidth);
+    const QString text = m_step.leftJustified(8) + QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
+                         QString(BarWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") +
+                         QString::number(int(fraction * 100)).rightJustified(3) + QLatin1Char('%');
+    if (text == m_drawn)
+        return;
+    *m_progressStream << '\r' << text;
     m_progressStream->flush();
-    m_progressDrawn = true;
+    m_drawn = text;
 }
 
 void DeviceSession::endProgress()
 {
-    if (m_progressStream && m_progressDrawn) {
+    if (m_progressStream && !m_drawn.isEmpty()) {
         *m_progressStream << '\n';
         m_progressStream->flush();
     }
-    m_progressDrawn = false;
+    m_drawn.clear();
 }
 
 DeviceSession::Outcome DeviceSession::openLink()
@@ -104,14 +113,25 @@ DeviceSession::Outcome DeviceSession::openLink()
     return {};
 }
 
-void DeviceSession::run(const QString &stepName)
+void DeviceSession::run(const QString &stepName, int answerBytes)
 {
     m_step = stepName;
+    m_answerBytes = answerBytes;
+    m_stepClock.start();
+    QTimer ticker;
+    if (m_progressStream && answerBytes > 0) {
+        QObject::connect(&ticker, &QTimer::timeout, [this] { drawProgress(0); });
+        ticker.start(50);
+    }
     ExchangeRunner runner(*m_engine);
     // The engine's own messages are the program's message boxes; the outcome
     // is read from its state instead and reported with the port's name.
     runner.setMessageHandler([](const QString &) {});
     runner.run();
+    if (!m_engine->ExchangeAborted && !m_engine->PortOpenFailed && !m_drawn.isEmpty()) {
+        m_answerBytes = 0;
+        drawProgress(HandshakeMax); // done
+    }
     endProgress();
 }
 
@@ -138,7 +158,7 @@ DeviceSession::Outcome DeviceSession::status(SettingsRecord &record)
     m_engine->ExchangeAborted = false;
     m_window.VersionQueryRequested = true;
     m_engine->prepareVersionQuery();
-    run(QStringLiteral("version"));
+    run(QStringLiteral("version"), DeviceCodec::StatusSize);
     return failure();
 }
 
@@ -151,7 +171,7 @@ DeviceSession::Outcome DeviceSession::read(SettingsRecord &record)
         return o;
     m_engine->ExchangeAborted = false;
     m_engine->prepareRead();
-    run(QStringLiteral("read"));
+    run(QStringLiteral("read"), DeviceCodec::BlockSize);
     if (Outcome f = failure(); f.code != ExitOk)
         return f;
     const QByteArray &block = m_engine->ReceivedData;
@@ -177,7 +197,7 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
     if (Outcome o = openLink(); o.code != ExitOk)
         return o;
     m_engine->prepareWriteVersionQuery();
-    run(QStringLiteral("version"));
+    run(QStringLiteral("version"), DeviceCodec::StatusSize);
     m_window.WriteVersionQuery = false;
     m_window.VersionQueryRequested = false;
     if (Outcome f = failure(); f.code != ExitOk)
@@ -193,7 +213,7 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
         return {ExitRefused, *refusal};
 
     m_engine->prepareWrite();
-    run(QStringLiteral("write"));
+    run(QStringLiteral("write"), 0);
     if (Outcome f = failure(); f.code != ExitOk)
         return f;
     if (m_engine->WriteIndex < DeviceCodec::BlockSize)

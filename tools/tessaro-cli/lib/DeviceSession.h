@@ -7,6 +7,7 @@
 #include "device/DeviceCodec.h"
 #include "device/ExchangeTrace.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -59,9 +60,11 @@ class DeviceSession
 
   private:
     Outcome openLink();
-    void run(const QString &stepName);
+    // answerBytes: the length of the answer the step waits for; 0 for the
+    // write, whose bar follows the handshakes.
+    void run(const QString &stepName, int answerBytes);
     Outcome failure() const;
-    void drawProgress(int value);
+    void drawProgress(int handshakes);
     void endProgress();
 
     CliTransport m_transport;
@@ -74,5 +77,7 @@ class DeviceSession
     SettingsRecord *m_record = nullptr;
     QTextStream *m_progressStream = nullptr;
     QString m_step;
-    bool m_progressDrawn = false;
+    int m_answerBytes = 0;
+    QElapsedTimer m_stepClock;
+    QString m_drawn;
 };
