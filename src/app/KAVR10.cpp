@@ -5,6 +5,7 @@
 #include "app/FileCommands.h"
 #include "app/LanguageApply.h"
 #include "app/Oprog.h"
+#include "app/PrintCommand.h"
 #include "app/ProgramConfig.h"
 #include "app/StatusPanels.h"
 #include "app/Tony.h"
@@ -76,6 +77,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(this, &TForm1::openRequested, this, [this] { Files->open(); });
     connect(this, &TForm1::saveRequested, this, [this] { Files->save(); });
     connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
+    Printing = std::make_unique<PrintCommand>(*this, *this, *this);
+    connect(this, &TForm1::printRequested, this, [this] { Printing->run(); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -22,6 +22,7 @@ class QTabWidget;
 class QTimer;
 class CaptionPanel;
 class FileCommands;
+class PrintCommand;
 class StatusPanels;
 class TForm2;
 class TForm3;
@@ -99,6 +100,8 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
 
     // Open, Save and Save as over this window's record and state.
     std::unique_ptr<FileCommands> Files;
+    // The print command over this window's record and captions.
+    std::unique_ptr<PrintCommand> Printing;
 
     // Controls other parts use by name.
     QTimer *Timer1 = nullptr;

@@ -147,6 +147,10 @@ const LanguageRow table[] = {
     {"MESSAGE", 50, "Otevřít soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // caption of that question
     // A write refused before any byte is sent: %1 the field's label, %2 its text.
     {"MESSAGE", 60, "Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // The print command: no printer is installed (printing to a PDF file is offered);
+    // a print job failed, %1 the printer or the file.
+    {"MESSAGE", 65, "Není nainstalována žádná tiskárna. Nastavení lze vytisknout do souboru PDF.", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 66, "Tisk se nezdařil: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 51, "Upozornění", "TForm9", "TForm9", TextUse::Caption, TextForm::Plain},
     {"OTHER", 11, "Výběr sériového portu", "TForm5", "TForm5", TextUse::Caption, TextForm::Plain},
     {"OTHER", 12, "Výběr dostupného portu", "TForm5", "AfPortRadioGroup1", TextUse::Caption, TextForm::Plain},

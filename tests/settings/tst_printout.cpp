@@ -1,0 +1,481 @@
+#include "settings/print_recorder.h"
+
+#include "lang/LanguageTexts.h"
+#include "settings/LanguageCaptions.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsPrintout.h"
+
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The settings printout drawn onto a recording device. Every expected
+// position below was worked out by hand from the layout rules (millimetre
+// unit S = dpi * 10 / 254, each position cut to a whole pixel), never taken
+// from the code under test.
+
+namespace
+{
+
+// Hand-computed layout of one device.
+struct Layout {
+    int dpi, width, height;
+    int heading, label, value, number, confirm;
+    int step, limit;
+    QRectF frame;  // (10 S, 10 S) to ((W/S - 10) S, (H/S - 10) S)
+    int pageRight; // W - 15 S: where the page number ends
+    int headerTop, firstLine;
+};
+
+// A4 at 600 dpi, the whole sheet printable: S = 23.622; 14 S = 330,
+// 20 S = 472, ((W/S - 20)/2 + 18) S = 2668, t = 1732.17 so t + 5 S = 1850
+// and 2 * 1732 = 3464; 5 S = 118, 3 S = 70, 10 S = 236, 15 S = 354;
+// page limit 7016 - 354.33 - 118 = 6543; frame to 4723, 6779;
+// W - 15 S = 4605; label length ((W/S - 30)/2)/75*46 = 55.
+const Layout a4{600,
+                4960,
+                7016,
+                330,
+                472,
+                2668,
+                1850,
+                3464,
+                118,
+                6543,
+                QRectF(236, 236, 4723 - 236, 6779 - 236),
+                4605,
+                354,
+                354 + 70 + 118};
+// A short narrow page at 300 dpi (100 by 103 mm): S = 11.811; 14 S = 165,
+// 20 S = 236, value 684, t = 433.0 so numbers at 492 and confirm at 866;
+// 5 S = 59, 3 S = 35, 10 S = 118, 15 S = 177; page limit
+// 1216 - 177.17 - 59 = 979, just where the 13th line below the header
+// (271 + 12 * 59) would start; frame to 1062, 1097; W - 15 S = 1003; label
+// length 21.
+const Layout shortPage{
+    300,  1181, 1216,         165, 236, 684, 492, 866, 59, 979, QRectF(118, 118, 1062 - 118, 1097 - 118),
+    1003, 177,  177 + 59 + 35};
+
+const QDate printDate(2026, 12, 8);
+
+// Every parameter away from its default, every number set.
+void fillRecord(MemoryRecord &r)
+{
+    const std::pair<const char *, const char *> values[] = {
+        {"Dial", "0"},         {"EndS", "#"},         {"HgUp", "12"},        {"SwSt", "34"},
+        {"SwTi", "7"},         {"Pasw", "2468"},      {"PotZ", "135790"},    {"BlPo", "1"},
+        {"InPo", "1"},         {"SeVo", "2"},         {"OpNo", "3"},         {"CaPo", "4"},
+        {"OpSe", "6"},         {"MaSp", "4.5"},       {"NoRi", "2"},         {"TBtn", "3"},
+        {"THng", "4"},         {"TDia", "2"},         {"TRep", "9"},         {"TTon", "110"},
+        {"TSpc", "120"},       {"TFls", "300"},       {"TPas", "900"},       {"TVtn", "8"},
+        {"TPtn", "30"},        {"M001", "601111111"}, {"M002", "602222222"}, {"M003", "603333333"},
+        {"M004", "604444444"}, {"M005", "605555555"}, {"M006", "*606P66#"},  {"M007", "607777777"},
+        {"M008", "608888888"}, {"Chk1", "1"},         {"Chk2", "0"},         {"Chk3", "1"},
+        {"Chk4", "0"},         {"Chk5", "1"},         {"Chk6", "0"},         {"Chk7", "1"},
+        {"Chk8", "0"},         {"Nou1", "0"},         {"Nou2", "1"},         {"TONE", "1"},
+        {"PoBt", "0"},
+    };
+    for (const auto &[key, value] : values)
+        r.setStoredText(QLatin1String(key), QString::fromUtf8(value));
+}
+
+// The printed lines with a short mark of each text's font and column:
+// H heading (10 pt bold italic underlined), G group caption (9 pt bold),
+// U telephone group line (9 pt underlined), P plain (9 pt); columns h, l, v,
+// n, c. Blank lines print nothing and so do not appear.
+const QStringList fullRecordLines = {
+    "H h:Základní parametry",
+    "P l: Druh volby |v:Impulsní",
+    "P l: Znak prodloužení hovoru |v:#  - křížek",
+    "G l: Zavěšení z telefonu ",
+    "P l:Kód pro zavěšení:|v:12",
+    "G l: Spínač ",
+    "P l:Kód sepnutí z telefonu:|v:34",
+    "P l:Doba sepnutí spínače [sec]:|v:7",
+    "G l: Servisní heslo ",
+    "P l:Servisní heslo pro přístup do programování vrátného z t|v:2468",
+    "G l: Potvrzovací znak ",
+    "P l:Tuto kombinaci je nutno navolit na telefonu pro potvrze|v:135790",
+    "H h:Další nastavení",
+    "P l: Vstup pro blokování volby - BLK |v:Blokováno odpojením napětí",
+    "P l: Vstup hlášení poruchy - IN1 |v:Porucha se vyvolá odpojením napětí",
+    "P l: Servisní volání |v:Zapnuto - volá po připojení a po uplynutí času",
+    "G l: Opakování nouzových volání  ",
+    "P l:Počet opakování cyklů nouzových volání:|v:3",
+    "G l: Vyvolání poruchy ",
+    "P l:Čas trvání poruchy, než se vyvolá volání [sec]:|v:4",
+    "G l: Opakování servisních volání ",
+    "P l:Čas opakování servisních volání po [min]:|v:6",
+    "P l:Polarita tlačítka pro nouzové volání|v:Opačná polarita - aktivuje se rozpojením",
+    "H h:Časové parametry",
+    "G l: Provoz ",
+    "P l:Maximální doba hovoru [min] :|v:4.5",
+    "P l:Počet zazvonění než KAVR vyzvedne :|v:2",
+    "P l:Čas mezi stisky tlačítek [sec] :|v:3",
+    "P l:Čas zavěšení před opakováním volby [sec] :|v:4",
+    "P l:Čas pro zahájení vytáčení volby [sec] :|v:2",
+    "P l:Čas mezi servisním voláním [dny] :|v:9",
+    "G l: Volba ",
+    "P l:Délka tónu DTMF volby [ms] :|v:110",
+    "P l:Délka mezery DTMF volby [ms] :|v:120",
+    "P l:Délka Flash volby [ms] :|v:300",
+    "P l:Délka Pausy / Mezičíslicové mezery volby [ms] :|v:900",
+    "G l: Rozpoznání vyzvednutí ",
+    "P l:Čas bez vyzváněceho tónu - detekce vyzvednutí [sec]:|v:8",
+    "P l:Čas čekání na potvrzení po vyzvednutí  [sec]:|v:30",
+    "P l:Signalizace - vyzvednutí a zavěšení linky|v:Ano",
+    "P l:Signalizace - ostatní tóny|v:Ne",
+    "H h:Telefonní čísla",
+    "U l: Nouzové volání |c:Potvrzovat ?",
+    "P l:Pořadí 1|n:601111111|c:Potvrzovat",
+    "P l:Pořadí 2|n:602222222|c: - - - ",
+    "P l:Pořadí 3|n:603333333|c:Potvrzovat",
+    "P l:Pořadí 4|n:604444444|c: - - - ",
+    "P l:Pořadí 5|n:605555555|c:Potvrzovat",
+    "P l:Pořadí 6|n:*606P66#|c: - - - ",
+    "U l: Servisní volání |c:Potvrzovat ?",
+    "P l:Hlášení podle času|n:607777777|c:Potvrzovat",
+    "P l:Použít i nouzová čísla ?|n: - - - ",
+    "U l: Chybové volání |c:Potvrzovat ?",
+    "P l:Hlášení od vstupu IN1|n:608888888|c: - - - ",
+    "P l:Použít i nouzová čísla ?|n:Použít i nouzová čísla",
+};
+
+// Lines of the parameter table: the two blank lines (12 and 24 below the
+// first heading) take a place on the page but print nothing.
+constexpr int blankSlots[] = {12, 24};
+
+struct PrintedLine {
+    int page;
+    int top;
+    QString text;
+};
+
+class Reader
+{
+  public:
+    Reader(RecordingDevice &device, const Layout &layout) : m_device(device), m_layout(layout) {}
+
+    int top(const RecordedText &t) const
+    {
+        return int(t.baseline.y()) - QFontMetrics(t.font, &m_device).ascent();
+    }
+
+    QString style(const QFont &f) const
+    {
+        const auto is = [&](int points, bool bold, bool italic, bool underline) {
+            return f.pointSize() == points && f.bold() == bold && f.italic() == italic &&
+                   f.underline() == underline;
+        };
+        if (is(10, true, true, true))
+            return QStringLiteral("H");
+        if (is(9, true, false, false))
+            return QStringLiteral("G");
+        if (is(9, false, false, true))
+            return QStringLiteral("U");
+        if (is(9, false, false, false))
+            return QStringLiteral("P");
+        return QStringLiteral("?%1").arg(f.pointSize());
+    }
+
+    QString column(qreal x) const
+    {
+        const std::pair<int, const char *> columns[] = {{m_layout.heading, "h"},
+                                                        {m_layout.label, "l"},
+                                                        {m_layout.value, "v"},
+                                                        {m_layout.number, "n"},
+                                                        {m_layout.confirm, "c"}};
+        for (const auto &[at, name] : columns)
+            if (x == at)
+                return QLatin1String(name);
+        return QString::number(x);
+    }
+
+    // The page's texts without its first three (date, title, page number).
+    QList<RecordedText> body(int page) const
+    {
+        QList<RecordedText> out;
+        int seen = 0;
+        for (const RecordedText &t : m_device.record().texts)
+            if (t.page == page && seen++ >= 3)
+                out << t;
+        return out;
+    }
+    QList<RecordedText> header(int page) const
+    {
+        QList<RecordedText> out;
+        for (const RecordedText &t : m_device.record().texts)
+            if (t.page == page && out.size() < 3)
+                out << t;
+        return out;
+    }
+
+    // Body texts joined into lines: texts of one page at one height.
+    QList<PrintedLine> lines() const
+    {
+        QList<PrintedLine> out;
+        for (int page = 1; page <= m_device.pages(); ++page) {
+            for (const RecordedText &t : body(page)) {
+                const QString part = column(t.baseline.x()) + QLatin1Char(':') + t.text;
+                if (!out.isEmpty() && out.last().page == page && out.last().top == top(t))
+                    out.last().text += QLatin1Char('|') + part;
+                else
+                    out.append({page, top(t), style(t.font) + QLatin1Char(' ') + part});
+            }
+        }
+        return out;
+    }
+
+    QStringList lineTexts() const
+    {
+        QStringList out;
+        for (const PrintedLine &l : lines())
+            out << l.text;
+        return out;
+    }
+
+  private:
+    RecordingDevice &m_device;
+    const Layout &m_layout;
+};
+
+bool printOn(RecordingDevice &device, const SettingsRecord &record)
+{
+    LanguageCaptions captions;
+    SettingsPrintout printout(record, captions);
+    printout.setDate(printDate);
+    QPainter painter(&device);
+    return printout.draw(painter, [&device] { return device.newPage(); });
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Layout)
+
+class PrintoutTest : public QObject
+{
+    Q_OBJECT
+  private slots:
+    void init() { LanguageTexts::resetToDefaults(); }
+    void cleanupTestCase() { LanguageTexts::resetToDefaults(); }
+    void fullRecordOnA4();
+    void pagesAndBreaks_data();
+    void pagesAndBreaks();
+    void narrowPageCutsOnlyLongLabels();
+    void telephoneSection_data();
+    void telephoneSection();
+    void followsLanguageTexts();
+    void failedPageStopsDrawing();
+    void pdfWriterOutput();
+};
+
+void PrintoutTest::fullRecordOnA4()
+{
+    RecordingDevice device(a4.dpi, a4.width, a4.height);
+    MemoryRecord record;
+    fillRecord(record);
+    QVERIFY(printOn(device, record));
+    const Reader reader(device, a4);
+    QCOMPARE(reader.lineTexts(), fullRecordLines);
+    // Underlines are the only other shapes: one under each underlined text.
+    const auto underlined = std::count_if(device.record().texts.begin(), device.record().texts.end(),
+                                          [](const RecordedText &t) { return t.font.underline(); });
+    QCOMPARE(underlined, 10);
+    QCOMPARE(device.record().otherShapes, underlined);
+}
+
+void PrintoutTest::pagesAndBreaks_data()
+{
+    QTest::addColumn<Layout>("layout");
+    QTest::addColumn<int>("pages");
+    // 57 places: the first heading, 42 table lines, the telephone heading,
+    // 14 telephone lines. A4 holds 51 places a page ((6543 - 542) / 118
+    // rounded up), the short page 12 ((979 - 271) / 59).
+    QTest::newRow("A4 600 dpi") << a4 << 2;
+    QTest::newRow("short page 300 dpi") << shortPage << 5;
+}
+
+void PrintoutTest::pagesAndBreaks()
+{
+    QFETCH(Layout, layout);
+    QFETCH(int, pages);
+    RecordingDevice device(layout.dpi, layout.width, layout.height);
+    MemoryRecord record;
+    fillRecord(record);
+    QVERIFY(printOn(device, record));
+    QCOMPARE(device.pages(), pages);
+    const Reader reader(device, layout);
+
+    // One blue frame of one pixel on every page, the last included.
+    const QList<RecordedRect> &rects = device.record().rects;
+    QCOMPARE(rects.size(), pages);
+    for (int i = 0; i < pages; ++i) {
+        QCOMPARE(rects[i].page, i + 1);
+        QCOMPARE(rects[i].rect, layout.frame);
+        QCOMPARE(rects[i].pen.color(), QColor(Qt::blue));
+        QCOMPARE(rects[i].pen.widthF(), 1.0);
+    }
+
+    // The header of every page.
+    for (int page = 1; page <= pages; ++page) {
+        const QList<RecordedText> header = reader.header(page);
+        QCOMPARE(header.size(), 3);
+        QCOMPARE(header[0].text, QLocale::system().toString(printDate, QLocale::ShortFormat));
+        QCOMPARE(header[0].baseline.x(), layout.heading);
+        QCOMPARE(reader.style(header[0].font), QStringLiteral("P"));
+        QCOMPARE(header[1].text, QStringLiteral("Tisk nastavení"));
+        QCOMPARE(header[1].font.pointSize(), 12);
+        QVERIFY(header[1].font.bold());
+        const int titleWidth = QFontMetrics(header[1].font, &device).horizontalAdvance(header[1].text);
+        QCOMPARE(header[1].baseline.x(), qreal(int(layout.value - titleWidth / 2.0)));
+        QCOMPARE(header[2].text, QStringLiteral("   Pg.- %1 -").arg(page));
+        QCOMPARE(header[2].font.pointSize(), 10);
+        QVERIFY(header[2].font.bold());
+        const int numberWidth = QFontMetrics(header[2].font, &device).horizontalAdvance(header[2].text);
+        QCOMPARE(header[2].baseline.x(), qreal(layout.pageRight - numberWidth));
+        for (const RecordedText &t : header)
+            QCOMPARE(reader.top(t), layout.headerTop);
+    }
+
+    // Every place below the header is one line step further down; a line
+    // that would start at or below the page limit starts the next page at
+    // the first line below its header.
+    int perPage = 0;
+    while (layout.firstLine + perPage * layout.step < layout.limit)
+        ++perPage;
+    const QList<PrintedLine> lines = reader.lines();
+    QCOMPARE(lines.size(), fullRecordLines.size());
+    int place = 0;
+    for (const PrintedLine &line : lines) {
+        while (std::find(std::begin(blankSlots), std::end(blankSlots), place) != std::end(blankSlots))
+            ++place;
+        QCOMPARE(line.page, place / perPage + 1);
+        QCOMPARE(line.top, layout.firstLine + place % perPage * layout.step);
+        ++place;
+    }
+}
+
+void PrintoutTest::narrowPageCutsOnlyLongLabels()
+{
+    RecordingDevice device(shortPage.dpi, shortPage.width, shortPage.height);
+    MemoryRecord record;
+    fillRecord(record);
+    QVERIFY(printOn(device, record));
+    const QStringList lines = Reader(device, shortPage).lineTexts();
+    // Labels cut to 21 characters; the short labels of lines 4, 6 and 7 and
+    // the group captions used as labels stay whole.
+    for (const char *expected : {
+             "P l:Kód pro zavěšení:|v:12",
+             "P l:Kód sepnutí z telefonu:|v:34",
+             "P l:Doba sepnutí spínače [sec]:|v:7",
+             "P l: Vstup pro blokování volby - BLK |v:Blokováno odpojením napětí",
+             "P l:Servisní heslo pro př|v:2468",
+             "P l:Počet opakování cyklů|v:3",
+             "P l:Signalizace - ostatní|v:Ne",
+         })
+        QVERIFY2(lines.contains(QString::fromUtf8(expected)), expected);
+}
+
+void PrintoutTest::telephoneSection_data()
+{
+    QTest::addColumn<QStringList>("settings"); // key=value
+    QTest::addColumn<QStringList>("expected"); // lines after the telephone heading
+
+    const QString group1 = QStringLiteral("U l: Nouzové volání |c:Potvrzovat ?");
+    const QString group2 = QStringLiteral("U l: Servisní volání |c:Potvrzovat ?");
+    const QString group3 = QStringLiteral("U l: Chybové volání |c:Potvrzovat ?");
+    QTest::newRow("all numbers empty") << QStringList{} << QStringList{group1, group2, group3};
+    QTest::newRow("M007 only, confirmed, emergency numbers too")
+        << QStringList{"M007=555123", "Chk7=1", "Nou1=1", "Chk8=1", "Nou2=1"}
+        << QStringList{group1, group2, "P l:Hlášení podle času|n:555123|c:Potvrzovat",
+                       "P l:Použít i nouzová čísla ?|n:Použít i nouzová čísla", group3};
+    QTest::newRow("M007 only, unconfirmed")
+        << QStringList{"M007=555123", "Chk7=0", "Nou1=0"}
+        << QStringList{group1, group2, "P l:Hlášení podle času|n:555123|c: - - - ",
+                       "P l:Použít i nouzová čísla ?|n: - - - ", group3};
+    QTest::newRow("gaps between emergency numbers")
+        << QStringList{"M002=222", "Chk2=1", "M005=555", "Chk5=0", "M008=888", "Chk8=1"}
+        << QStringList{group1,
+                       "P l:Pořadí 2|n:222|c:Potvrzovat",
+                       "P l:Pořadí 5|n:555|c: - - - ",
+                       group2,
+                       group3,
+                       "P l:Hlášení od vstupu IN1|n:888|c:Potvrzovat",
+                       "P l:Použít i nouzová čísla ?|n: - - - "};
+}
+
+void PrintoutTest::telephoneSection()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QStringList, expected);
+    MemoryRecord record;
+    for (const QString &s : settings)
+        record.setStoredText(s.section(QLatin1Char('='), 0, 0), s.section(QLatin1Char('='), 1));
+    RecordingDevice device(a4.dpi, a4.width, a4.height);
+    QVERIFY(printOn(device, record));
+    const QStringList lines = Reader(device, a4).lineTexts();
+    const qsizetype heading = lines.indexOf(QStringLiteral("H h:Telefonní čísla"));
+    QVERIFY(heading > 0);
+    QCOMPARE(lines.mid(heading + 1), expected);
+}
+
+void PrintoutTest::followsLanguageTexts()
+{
+    LanguageTexts::setText(QStringLiteral("Menu"), 14, QStringLiteral("&Print && file"));
+    LanguageTexts::setText(QStringLiteral("TAB1"), 11, QStringLiteral("Dialling"));
+    LanguageTexts::setText(QStringLiteral("TAB3"), 42, QStringLiteral("Yes"));
+    LanguageTexts::setText(QStringLiteral("TAB3"), 43, QStringLiteral("No"));
+    LanguageTexts::setText(QStringLiteral("TAB4"), 12, QStringLiteral("Row"));
+    MemoryRecord record;
+    record.setStoredText(QStringLiteral("TONE"), QStringLiteral("2"));
+    record.setStoredText(QStringLiteral("M003"), QStringLiteral("333"));
+    RecordingDevice device(a4.dpi, a4.width, a4.height);
+    QVERIFY(printOn(device, record));
+    const Reader reader(device, a4);
+    QCOMPARE(reader.header(1).value(1).text, QStringLiteral("Print & file"));
+    const QStringList lines = reader.lineTexts();
+    for (const char *expected :
+         {"P l: Dialling |v:Tónová (DTMF)", "P l:Signalizace - vyzvednutí a zavěšení linky|v:No",
+          "P l:Signalizace - ostatní tóny|v:Yes", "P l:Row 3|n:333|c: - - - "})
+        QVERIFY2(lines.contains(QString::fromUtf8(expected)), expected);
+}
+
+void PrintoutTest::failedPageStopsDrawing()
+{
+    RecordingDevice device(shortPage.dpi, shortPage.width, shortPage.height);
+    device.failAtPage = 2;
+    MemoryRecord record;
+    fillRecord(record);
+    QVERIFY(!printOn(device, record));
+    QCOMPARE(device.pages(), 1);
+    // The full first page and its frame, nothing after the failed break.
+    QCOMPARE(device.record().rects.size(), 1);
+    const QStringList lines = Reader(device, shortPage).lineTexts();
+    QCOMPARE(lines.size(), 12);
+    QCOMPARE(lines.last(), QStringLiteral("P l:Tuto kombinaci je nut|v:135790"));
+}
+
+void PrintoutTest::pdfWriterOutput()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("settings.pdf"));
+    {
+        QPdfWriter pdf(path);
+        pdf.setResolution(600);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        MemoryRecord record;
+        fillRecord(record);
+        LanguageCaptions captions;
+        SettingsPrintout printout(record, captions);
+        QVERIFY(printout.print(pdf));
+    }
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path});
+    QVERIFY(info.waitForFinished());
+    QVERIFY(QString::fromUtf8(info.readAllStandardOutput())
+                .contains(QRegularExpression(QStringLiteral("Pages:\\s+2\n"))));
+}
+
+QTEST_MAIN(PrintoutTest)
+#include "tst_printout.moc"
