@@ -3,6 +3,7 @@
 // pseudo-terminal and the simulated USB cable, must give the same bytes.
 
 #include "CliExitCode.h"
+#include "SettingsListing.h"
 #include "TessaroCli.h"
 
 #include "app/KAVR10.h"
@@ -18,6 +19,7 @@
 #include "SimulatedD2xx.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QToolButton>
@@ -176,6 +178,8 @@ class TestCli : public QObject
         QTest::newRow("broken json") << QStringList{"import", path("broken.json"), "-o", path("b.kvr")}
                                      << int(ExitBadFile) << "not valid JSON";
         QTest::newRow("same files") << QStringList{"diff", f, f} << int(ExitOk) << "";
+        QTest::newRow("pdf in no folder")
+            << QStringList{"print", f, "-o", path("none/x.pdf")} << int(ExitBadFile) << "none/x.pdf";
         QTest::newRow("missing language")
             << QStringList{"show", f, "--lang", path("none.LNG")} << int(ExitBadFile) << "none.LNG";
     }
@@ -344,6 +348,33 @@ class TestCli : public QObject
         QVERIFY2(r.out.contains("  EndS  Znak prodloužení hovoru: # - křížek\n"), qPrintable(r.out));
         QVERIFY2(r.out.contains("  Chk1  Pořadí 1 - Potvrzovat: Yes\n"), qPrintable(r.out));
         QCOMPARE(r.out.count(QRegularExpression("^  \\S{4}  ", QRegularExpression::MultilineOption)), 46);
+    }
+
+    // The printout as a PDF: pdftotext finds every page caption, label and
+    // value (labels the printout cuts to its label length are compared by
+    // their start; confirm boxes and empty numbers print no value of their own).
+    void printGivesAPdfOfEveryLabelAndValue()
+    {
+        const QString pdf = path("settings.pdf");
+        const Result r = cli({"print", Fixture, "-o", pdf});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        QCOMPARE(pdftotext.exitCode(), 0);
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+        MemoryRecord record;
+        QVERIFY(!SettingsFile::load(Fixture, record));
+        int checked = 0;
+        for (const SettingsListing::Line &line : SettingsListing::lines(record)) {
+            QVERIFY2(text.contains(line.page), qPrintable(line.page));
+            if (line.key.startsWith("Chk") || line.key.startsWith("Nou") || line.value.isEmpty())
+                continue;
+            QVERIFY2(text.contains(line.label.left(40)), qPrintable(line.label));
+            QVERIFY2(text.contains(line.value), qPrintable(line.key + ": " + line.value));
+            ++checked;
+        }
+        QCOMPARE(checked, 34);
     }
 
     void traceGoesToTheFileAndConfigIni()

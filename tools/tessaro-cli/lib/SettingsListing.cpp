@@ -3,6 +3,7 @@
 #include "lang/LanguageTable.h"
 #include "lang/LanguageTexts.h"
 #include "platform/PrivateProfile.h"
+#include "settings/LanguageCaptions.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
@@ -19,20 +20,15 @@ namespace
 // on one line and without the colon a label ends with.
 QString caption(const char *control)
 {
-    for (const LanguageRow &row : LanguageTable::rows()) {
-        if (qstrcmp(row.window, "TForm1") != 0 || qstrcmp(row.control, control) != 0)
-            continue;
-        QString text = LanguageTexts::shownText(row).simplified();
-        while (text.endsWith(QLatin1Char(':')) || text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
-        return text;
-    }
-    return QString::fromLatin1(control);
+    QString text = LanguageCaptions().caption(QLatin1String(control)).simplified();
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
 }
 
 QString yesNo(bool yes)
 {
-    return LanguageTexts::text(QStringLiteral("TAB3"), yes ? 42 : 43);
+    return LanguageCaptions().yesNo(yes);
 }
 
 // Where each parameter sits: its page and the control that names it. A

@@ -8,12 +8,16 @@
 #include "SettingsListing.h"
 
 #include "app/ProgramConfig.h"
+#include "settings/LanguageCaptions.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPrintout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QTextStream>
 
 namespace TessaroCli
@@ -95,6 +99,26 @@ struct Run {
         for (const QString &line : lines)
             out << line << '\n';
         return lines.isEmpty() ? ExitOk : ExitDifferences;
+    }
+
+    // The program's printout, A4, to a PDF file.
+    int print()
+    {
+        int code = ExitOk;
+        MemoryRecord record;
+        if (!applyLanguage(&code) || !load(args.files[0], record, &code))
+            return code;
+        QPdfWriter pdf(args.output);
+        pdf.setResolution(600);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setTitle(QLatin1String(SettingsPrintout::JobName));
+        pdf.setCreator(QStringLiteral("tessaro-cli"));
+        const LanguageCaptions captions;
+        SettingsPrintout printout(record, captions);
+        if (!printout.print(pdf))
+            return fail(ExitBadFile,
+                        QStringLiteral("%1: the PDF file could not be written").arg(args.output));
+        return ExitOk;
     }
 
     int exportJson()
@@ -225,6 +249,8 @@ QString helpText()
         "  status                  firmware version, serial number and counters of the communicator\n"
         "  show FILE.kvr           every parameter with its label and value, by page\n"
         "  diff A.kvr B.kvr        only the parameters that differ\n"
+        "  print FILE.kvr -o FILE.pdf\n"
+        "                          the program's printout of a settings file, as PDF (A4)\n"
         "  export FILE.kvr         the settings file as JSON on standard output\n"
         "  import FILE.json -o FILE.kvr\n"
         "                          a settings file from that JSON (all 45 keys, no others)\n"
@@ -238,7 +264,7 @@ QString helpText()
         "                          Without these: the COM and USB choice of Config.ini.\n"
         "  --trace FILE            append a hex trace of every byte each way to FILE\n"
         "                          (default: [Setup] Trace of Config.ini, if set)\n"
-        "Options of show and diff:\n"
+        "Options of show, diff and print:\n"
         "  --lang FILE.LNG         labels from this language file (default: the Lang of\n"
         "                          Config.ini, else the built-in Czech texts)\n"
         "\n"
@@ -274,6 +300,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progre
         code = r.show();
     } else if (c == QLatin1String("diff")) {
         code = r.diff();
+    } else if (c == QLatin1String("print")) {
+        code = r.print();
     } else if (c == QLatin1String("export")) {
         code = r.exportJson();
     } else if (c == QLatin1String("import")) {
