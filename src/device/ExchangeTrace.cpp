@@ -6,8 +6,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace
@@ -115,6 +117,13 @@ void ExchangeTrace::enqueue(const QString &line)
 
 void ExchangeTrace::writerLoop()
 {
+    // A trace into a pipe whose reader went away must fail its writes, not
+    // end the process in the middle of an exchange.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stop || !m_queue.empty() || m_dropped; });

@@ -20,6 +20,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace
 {
 
@@ -113,6 +118,69 @@ class TestExchangeTrace : public QObject
         QVERIFY2(error.contains("no-such-folder/x.trace"), qPrintable(error));
         QVERIFY(!trace.isOpen());
         trace.note("nothing happens"); // and nothing breaks
+    }
+
+    // A trace file that stops taking bytes (a pipe nobody reads) never holds
+    // up the caller: lines beyond the held amount are counted as dropped and
+    // reported once the file takes bytes again.
+    void stalledFileNeverHoldsUpTheCaller()
+    {
+        const QByteArray fifo = QFile::encodeName(dir.filePath("stalled.fifo"));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QByteArray received;
+        {
+            auto owned = std::make_unique<ExchangeTrace>();
+            ExchangeTrace &trace = *owned;
+            QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+            const QString line(100, QLatin1Char('x'));
+            const int lines = int(2 * ExchangeTrace::MaxPending / line.size());
+            for (int i = 0; i < lines; ++i)
+                trace.note(line); // returns although nothing is read yet
+            std::thread drain([&] {
+                char buffer[65536];
+                for (;;) {
+                    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+                    if (n > 0)
+                        received.append(buffer, n);
+                    else if (n == 0)
+                        return; // the trace closed its end
+                    else if (errno == EAGAIN)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    else
+                        return;
+                }
+            });
+            trace.flush();
+            trace.note(QStringLiteral("after the stall"));
+            trace.flush();
+            owned.reset(); // closing the trace ends the reader's loop
+            drain.join();
+        }
+        ::close(reader);
+        const QString text = QString::fromUtf8(received);
+        QVERIFY2(text.contains(QRegularExpression("\\.\\.\\. \\d+ lines dropped")),
+                 "dropped lines are reported");
+        QVERIFY(text.endsWith(" after the stall\n"));
+        // At most what the writer had taken when the pipe filled, and what it held.
+        QVERIFY(received.size() <= 2 * ExchangeTrace::MaxPending + 4096);
+    }
+
+    // A pipe whose reader has gone: the trace loses its lines, the process
+    // lives on.
+    void goneReaderDoesNotEndTheProcess()
+    {
+        const QByteArray fifo = QFile::encodeName(dir.filePath("gone.fifo"));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        ExchangeTrace trace;
+        QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+        ::close(reader);
+        trace.note(QStringLiteral("nobody reads this"));
+        trace.flush();
+        QVERIFY(trace.isOpen());
     }
 
     void programTracesWhatConfigIniNames()
