@@ -1,9 +1,10 @@
 // Full Read and Write exchanges against the communicator simulator paced at
 // 2400 baud, over a pseudo-terminal (serial port component) and over the
-// simulated USB cable, each wall time set against the time its bytes need on
-// the line.
+// simulated USB cable, each wall time set against the time the bytes of the
+// timed exchanges need on the line (and that plus the simulator's turnaround
+// before each answer).
 //
-//   bench_exchange [runs] [turnaround-ms]
+//   bench_exchange [--write-on-tick] [runs] [turnaround-ms]
 #include "app/MainWindowState.h"
 #include "device/ComPortLink.h"
 #include "device/ExchangeEngine.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -31,6 +33,19 @@ namespace
 
 constexpr double ByteMs = 10.0 * 1000.0 / 2400.0; // 10 bit times
 int TurnaroundMs = 5;
+
+void printUsage()
+{
+    std::printf("usage: bench_exchange [--write-on-tick] [runs] [turnaround-ms]\n"
+                "Times the Read command (version query, then the block) and the Write command (version\n"
+                "query, then the block with its handshakes) against the communicator simulator, over a\n"
+                "pseudo-terminal and over the simulated USB cable, and sets each median against the line\n"
+                "time of the bytes the timed exchanges move, alone and with the simulator's turnaround\n"
+                "before each answer.\n"
+                "  runs             exchanges of each kind per transport (default 5)\n"
+                "  turnaround-ms    the simulator's pause before each answer (default 5)\n"
+                "  --write-on-tick  pace the write one byte per poll tick ([Setup] WriteOnTick=1)\n");
+}
 
 struct Rig {
     MainWindowState window;
@@ -114,28 +129,48 @@ void report(const char *transport, const char *what, const std::vector<double> &
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    if (argc > 2)
-        TurnaroundMs = std::max(0, atoi(argv[2]));
+    bool writeOnTick = false;
+    std::vector<int> numbers;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            printUsage();
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--write-on-tick")) {
+            writeOnTick = true;
+            continue;
+        }
+        char *end = nullptr;
+        const long v = std::strtol(argv[i], &end, 10);
+        if (!*argv[i] || *end || v < 0 || v > 100000 || numbers.size() == 2) {
+            std::fprintf(stderr, "bench_exchange: unexpected argument '%s'\n", argv[i]);
+            printUsage();
+            return 2;
+        }
+        numbers.push_back(int(v));
+    }
+    const int runs = numbers.size() > 0 ? std::max(1, numbers[0]) : 5;
+    if (numbers.size() > 1)
+        TurnaroundMs = numbers[1];
 
     // Read: "V", 10 bytes back, "R" "P", 128 bytes back; two answers.
     const double readLine = (1 + 10 + 2 + 128) * ByteMs;
-    // Write: the 128 data bytes each answered by one handshake byte.
-    const double writeLine = 2 * 128 * ByteMs;
-    const double writeWhole = (1 + 10 + 2 + 2 * 128) * ByteMs;
+    // Write: its version query ("V", 10 bytes back), "W" "P", then the 128
+    // data bytes each answered by one handshake byte: 129 answers.
+    const double writeLine = (1 + 10 + 2 + 2 * 128) * ByteMs;
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     std::printf("runs per case: %d; byte time %.3f ms; simulator turnaround %d ms; serial tick 10 ms, USB "
-                "tick 5 ms\n",
-                runs, ByteMs, TurnaroundMs);
-    std::printf(
-        "write line time of its 128 handshaken bytes: %.1f ms (whole write incl. version query: %.1f ms)\n",
-        writeLine, writeWhole);
+                "tick 5 ms; write paced %s\n",
+                runs, ByteMs, TurnaroundMs, writeOnTick ? "one byte per tick" : "by the handshakes");
+    std::printf("line time: read %.1f ms (141 bytes), write %.1f ms (269 bytes incl. its version query)\n",
+                readLine, writeLine);
 
     int failures = 0;
     for (const bool usbCase : {false, true}) {
         Rig rig;
+        rig.window.WriteOnTick = writeOnTick;
         rig.sim = std::make_unique<KavrSimulator>(simOptions(usbCase ? 2 : 0));
         rig.usb = std::make_unique<UsbLink>();
         if (usbCase) {
@@ -169,17 +204,20 @@ int main(int argc, char **argv)
         }
         const char *name = usbCase ? "usb" : "serial";
         report(name, "read", reads, readLine, 2 * TurnaroundMs);
-        // Each handshake waits for the device's turnaround, and the next
-        // byte for the next poll tick.
-        report(name, "write", writes, writeLine, 128 * TurnaroundMs);
-        // One data byte per poll tick at most: the best a write can do is
-        // the whole number of ticks each handshake cycle spans.
-        const int tick = usbCase ? ExchangeEngine::UsbInterval : 10;
-        const double cycle = 2 * ByteMs + TurnaroundMs;
-        const double ticked = 128 * tick * std::ceil(cycle / tick) + (1 + 10 + 2) * ByteMs + TurnaroundMs;
-        std::printf(
-            "%-7s write  against one byte per %d ms tick (%.0f ticks a handshake): %7.1f ms  ratio %.3f\n",
-            name, tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
+        // The version query's answer and each of the 128 handshakes wait for
+        // the device's turnaround.
+        report(name, "write", writes, writeLine, 129 * TurnaroundMs);
+        if (writeOnTick) {
+            // One data byte per poll tick at most: the best such a write can
+            // do is the whole number of ticks each handshake cycle spans.
+            const int tick = usbCase ? ExchangeEngine::UsbInterval : 10;
+            const double cycle = 2 * ByteMs + TurnaroundMs;
+            const double ticked = 128 * tick * std::ceil(cycle / tick) + (1 + 10 + 2) * ByteMs + TurnaroundMs;
+            std::printf(
+                "%-7s write  against one byte per %d ms tick (%.0f ticks a handshake): %7.1f ms  ratio "
+                "%.3f\n",
+                name, tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
+        }
         if (rig.failed || rig.sim->writesCompleted() != runs) {
             std::fprintf(stderr, "%s: an exchange failed (%d writes completed)\n", name,
                          rig.sim->writesCompleted());

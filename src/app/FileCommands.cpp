@@ -5,8 +5,12 @@
 #include "platform/MessageBoxes.h"
 #include "settings/SettingsFile.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace
 {
@@ -97,6 +101,14 @@ bool FileCommands::acceptName()
 
 void FileCommands::load()
 {
+    // A named pipe, a device or a socket is no settings file, and opening a
+    // pipe would wait for a writer: such names are refused before any open.
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(m_state.CurrentFile).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        MessageBoxes::showMessage(m_parent, SettingsFile::errorText(EACCES));
+        return;
+    }
     if (const std::optional<QString> error = SettingsFile::load(m_state.CurrentFile, m_record))
         MessageBoxes::showMessage(m_parent, *error);
 }

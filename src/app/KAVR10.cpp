@@ -226,11 +226,13 @@ void TForm1::readOrCreateConfig()
         LanguageFile = ProgramFolder + QLatin1Char('/') + v.lang;
         ClosePort = v.closePort;
         TimeOutRS = v.timeOutRS;
+        WriteOnTick = v.writeOnTick == 1;
         return;
     }
     setComNumber(1);
     ClosePort = QStringLiteral("0");
     TimeOutRS = 10;
+    WriteOnTick = false;
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
         MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
 }

@@ -16,6 +16,7 @@ struct MainWindowState {
     QString ProgramTitle;                    // Menu/999, empty until a language is applied
     int TimeOutRS = 10;                      // serial poll interval, milliseconds
     QString ClosePort = QStringLiteral("0"); // "1": close the link after every exchange
+    bool WriteOnTick = false;                // a write sends at most one byte per poll tick
     QString UsbState;                        // "OK", "--", or empty before the first attempt
     bool VersionQueryRequested = false;
     bool QuietFirstExchange = false;

@@ -34,6 +34,7 @@ Values read(const QString &file)
     v.lang = PrivateProfile::readString(file, setup, QStringLiteral("Lang"), defaults.lang);
     v.closePort = PrivateProfile::readString(file, setup, QStringLiteral("ClosePort"), defaults.closePort);
     v.timeOutRS = PrivateProfile::readInt(file, setup, QStringLiteral("TimeOutRS"), defaults.timeOutRS);
+    v.writeOnTick = PrivateProfile::readInt(file, setup, QStringLiteral("WriteOnTick"), defaults.writeOnTick);
     v.trace = PrivateProfile::readString(file, setup, QStringLiteral("Trace"), {});
     return v;
 }

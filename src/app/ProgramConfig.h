@@ -13,6 +13,9 @@ struct Values {
     QString lang = QStringLiteral("Cesky.lng");
     QString closePort = QStringLiteral("0");
     int timeOutRS = 10;
+    // 1: a write sends one byte per poll tick, as older versions did,
+    // instead of answering each handshake at once. Set by hand only.
+    int writeOnTick = 0;
     // A file that gets a hex trace of every exchange (set by hand; empty: none).
     QString trace;
 };

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QTimer>
 
 const QColor ExchangeEngine::Blue(0, 0, 255);
 const QColor ExchangeEngine::SkyBlue(166, 202, 240);
@@ -22,11 +23,17 @@ namespace
 // time limit would be a couple of ticks and the dialog would crawl.
 constexpr int MaxSerialInterval = 2000;
 constexpr int DefaultSerialInterval = 10;
+// How often a USB write looks for its handshake between two poll ticks.
+constexpr int UsbHandshakePollMs = 1;
 } // namespace
 
 ExchangeEngine::ExchangeEngine(MainWindowState &window, SettingsRecord &record, UsbLink &usb, QObject *parent)
     : QObject(parent), m_window(window), m_record(record), m_usb(usb)
 {
+    m_handshakePoll = new QTimer(this);
+    m_handshakePoll->setTimerType(Qt::PreciseTimer);
+    m_handshakePoll->setInterval(UsbHandshakePollMs);
+    connect(m_handshakePoll, &QTimer::timeout, this, &ExchangeEngine::pollHandshake);
 }
 
 int ExchangeEngine::serialInterval() const
@@ -78,6 +85,27 @@ QString ExchangeEngine::readable(const QByteArray &bytes)
             out += QStringLiteral("<%1>").arg(b, 2, 16, QLatin1Char('0')).toUpper();
     }
     return out;
+}
+
+QString ExchangeEngine::receivedForMessage(const QByteArray &bytes)
+{
+    // A flooding device must not grow the message box past the screen: only
+    // the end of what came is shown, a few bytes to a line.
+    const bool cut = bytes.size() > MessageBytes;
+    const QByteArray shown = cut ? bytes.right(MessageBytes) : bytes;
+    QString out = cut ? QStringLiteral("\u2026") : QString();
+    for (qsizetype i = 0; i < shown.size(); i += MessageBytesPerLine) {
+        if (i > 0)
+            out += QLatin1Char('\n');
+        out += readable(shown.mid(i, MessageBytesPerLine));
+    }
+    return out;
+}
+
+QString ExchangeEngine::communicationErrorText(const QByteArray &received)
+{
+    return LanguageTexts::text(QStringLiteral("MESSAGE"), 35) + QStringLiteral("  ") +
+           receivedForMessage(received);
 }
 
 void ExchangeEngine::setProgress(int value)
@@ -171,6 +199,10 @@ void ExchangeEngine::sendCommands()
         send(QByteArrayLiteral("W"));
         send(QByteArrayLiteral("P"));
         ReadyForByte = true;
+        // The cable has no data notification: between ticks the write looks
+        // for its handshakes on a short poll of its own.
+        if (m_usbTransport && !m_window.WriteOnTick)
+            m_handshakePoll->start();
     }
 }
 
@@ -202,6 +234,12 @@ void ExchangeEngine::handleAnswer(int count, bool usb)
             if (!usb)
                 emit indicatorChanged(colour);
             ReceivedData = take();
+            // A read that broke off part-way (or picked up more than the
+            // answer) must not leave half the parameters new and half old.
+            if (ReceivedData.size() != ExpectedLength) {
+                communicationError(usb);
+                return;
+            }
             ExchangeActive = false;
             if (version)
                 decodeStatusAnswer();
@@ -223,16 +261,36 @@ void ExchangeEngine::handleAnswer(int count, bool usb)
         if (ReceivedData == "D") {
             setProgress(m_progress + 1);
             letWindowsRun();
+            if (!m_running)
+                return;
             ReadyForByte = true;
-        } else if (ReceivedData == "Z") {
+            // The "D" says the communicator is ready: the next byte goes now
+            // rather than at the next tick, unless the configuration asks
+            // for the old pacing.
+            if (!m_window.WriteOnTick)
+                sendReadyByte(usb);
+        } else if (ReceivedData == "Z" && WriteIndex >= 128) {
             emit indicatorChanged(Yellow);
             ReceivedData = take(); // anything that followed is dropped
             ExchangeActive = false;
             ReadyForByte = false;
             closeSerialAfterExchange();
             closeDialog();
+        } else {
+            // A "Z" before the last byte went out means the block was not
+            // stored whole; any other byte is no answer of this protocol.
+            communicationError(usb);
         }
     }
+}
+
+void ExchangeEngine::sendReadyByte(bool usb)
+{
+    if (!ReadyForByte || WriteIndex > 127)
+        return;
+    sendNextByte();
+    if (usb && !m_usb.UsbWriteOk)
+        communicationError(true);
 }
 
 void ExchangeEngine::serialLost()
@@ -242,6 +300,17 @@ void ExchangeEngine::serialLost()
     if (!m_running || m_usbTransport || !ExchangeActive)
         return;
     timeOut(false);
+}
+
+void ExchangeEngine::pollHandshake()
+{
+    // Between two ticks of a USB write: take a waiting "D" and send the next
+    // byte at once. Time limits stay with the ticks.
+    if (!m_running || !m_usbTransport || !ExchangeActive || !m_usb.UsbDevice || !m_usb.UsbOpen)
+        return;
+    const quint32 waiting = m_usb.waitingCount();
+    if (waiting > 0)
+        handleAnswer(int(waiting), true);
 }
 
 void ExchangeEngine::pollTick()
@@ -274,11 +343,13 @@ void ExchangeEngine::pollTick()
         closeDialog();
         return;
     }
-    if (!m_usb.UsbOpen || PortOpenFailed || !m_usb.UsbWriteOk) {
+    if (!m_usb.UsbWriteOk && ExchangeActive) {
         // A command byte that did not go out fails the exchange like a data
         // byte would, so a write does not go on after its version query.
-        if (!m_usb.UsbWriteOk && ExchangeActive)
-            ExchangeAborted = true;
+        communicationError(true);
+        return;
+    }
+    if (!m_usb.UsbOpen || PortOpenFailed || !m_usb.UsbWriteOk) {
         m_usb.release();
         closeDialog();
         return;
@@ -296,14 +367,8 @@ void ExchangeEngine::pollTick()
         timeOut(true);
         return;
     }
-    if (ReadyForByte) {
-        sendNextByte();
-        if (!m_usb.UsbWriteOk) {
-            ExchangeAborted = true;
-            m_usb.release();
-            closeDialog();
-        }
-    }
+    if (ReadyForByte)
+        sendReadyByte(true);
 }
 
 void ExchangeEngine::sendNextByte()
@@ -323,17 +388,22 @@ void ExchangeEngine::sendNextByte()
 
 void ExchangeEngine::timeOut(bool usb)
 {
-    emit indicatorChanged(Red);
+    // The serial port is read once more, so the message shows all that came.
     if (!usb && m_serial)
         ReceivedData = traced(m_serial->readString());
+    communicationError(usb);
+}
+
+void ExchangeEngine::communicationError(bool usb)
+{
+    emit indicatorChanged(Red);
     ExchangeActive = false;
     ReadyForByte = false;
     // No tick and no late answer may act while the message is open.
-    emit pollTimerChanged(false, m_interval);
+    stopTimers();
     ExchangeCommand.clear();
     if (!m_window.QuietFirstExchange)
-        emit messageRequested(LanguageTexts::text(QStringLiteral("MESSAGE"), 35) + QStringLiteral("  ") +
-                              readable(ReceivedData));
+        emit messageRequested(communicationErrorText(ReceivedData));
     ExchangeAborted = true;
     if (usb) {
         m_usb.release();
@@ -346,12 +416,18 @@ void ExchangeEngine::timeOut(bool usb)
     closeDialog();
 }
 
+void ExchangeEngine::stopTimers()
+{
+    m_handshakePoll->stop();
+    emit pollTimerChanged(false, m_interval);
+}
+
 void ExchangeEngine::closeDialog()
 {
     if (!m_running)
         return;
     m_running = false;
-    emit pollTimerChanged(false, m_interval);
+    stopTimers();
     ExchangeCommand.clear();
     m_window.QuietFirstExchange = false;
     if (PortOpenFailed)

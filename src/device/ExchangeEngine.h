@@ -8,6 +8,7 @@
 #include <array>
 
 class ExchangeTrace;
+class QTimer;
 class SettingsRecord;
 class UsbLink;
 struct MainWindowState;
@@ -96,6 +97,13 @@ class ExchangeEngine : public QObject
     // Received bytes as the communication error shows them: printable
     // characters as they are, others as <0A>.
     static QString readable(const QByteArray &bytes);
+    // The communication error's text: MESSAGE/35, two spaces and the last
+    // MessageBytes bytes received (a leading ellipsis when there were more),
+    // MessageBytesPerLine to a line.
+    static QString communicationErrorText(const QByteArray &received);
+    static QString receivedForMessage(const QByteArray &bytes);
+    static constexpr int MessageBytes = 64;
+    static constexpr int MessageBytesPerLine = 16;
 
     static const QColor Blue, SkyBlue, Yellow, Teal, Red;
 
@@ -114,7 +122,15 @@ class ExchangeEngine : public QObject
     void sendCommands();
     void handleAnswer(int count, bool usb);
     void timeOut(bool usb);
+    // Ends the exchange as failed: red indicator, the message (unless quiet),
+    // ExchangeAborted, the link let go as after a time-out.
+    void communicationError(bool usb);
     void sendNextByte();
+    // Sends the next byte of a write when one is due (not past the 128th);
+    // a failed USB send ends the exchange.
+    void sendReadyByte(bool usb);
+    void pollHandshake();
+    void stopTimers();
     void closeDialog();
     void setProgress(int value);
     void closeSerialAfterExchange();
@@ -133,4 +149,5 @@ class ExchangeEngine : public QObject
     bool m_running = false;
     int m_progress = 0;
     int m_interval = 10;
+    QTimer *m_handshakePoll = nullptr;
 };

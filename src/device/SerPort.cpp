@@ -21,7 +21,7 @@ TForm5::TForm5(QWidget *parent)
                                   AfPortCtlOption(pcHighlightOpen));
     AfPortRadioGroup1->SetColumns(2);
     AfPortRadioGroup1->setTitle(QStringLiteral("Výběr dostupného portu")); // replaced by the language
-    // Every port is opened once, now; showing the dialog later does not look again.
+    // Every port is opened once now, and again each time the dialog is shown.
     AfPortRadioGroup1->Loaded();
 
     CheckBox1 = new QCheckBox(QStringLiteral("USB cable"), this); // not a language text
@@ -38,13 +38,28 @@ void TForm5::setUsbChecked(bool checked)
 
 void TForm5::showEvent(QShowEvent *event)
 {
-    AfPortRadioGroup1->setVisible(!CheckBox1->isChecked());
+    fitToChoice();
+    // An adapter plugged in since the last showing, or a port another
+    // program has let go, is offered now.
+    if (!CheckBox1->isChecked())
+        AfPortRadioGroup1->RefreshPorts();
     QDialog::showEvent(event);
 }
 
 void TForm5::CheckBox1Click()
 {
-    // With the cable chosen there is no serial port to pick.
-    AfPortRadioGroup1->setVisible(!CheckBox1->isChecked());
+    fitToChoice();
+    if (!CheckBox1->isChecked() && isVisible())
+        AfPortRadioGroup1->RefreshPorts();
     emit usbChoiceChanged(CheckBox1->isChecked());
+}
+
+void TForm5::fitToChoice()
+{
+    // With the cable chosen there is no serial port to pick: the dialog
+    // shrinks to the box instead of showing an empty frame.
+    const bool usb = CheckBox1->isChecked();
+    AfPortRadioGroup1->setVisible(!usb);
+    CheckBox1->move(64, usb ? 16 : 232);
+    setFixedSize(243, usb ? 49 : 264);
 }

@@ -14,7 +14,7 @@ class TForm5 : public QDialog
   public:
     explicit TForm5(QWidget *parent = nullptr);
 
-    TAfPortRadioGroup *AfPortRadioGroup1 = nullptr; // the serial ports, probed when the dialog is made
+    TAfPortRadioGroup *AfPortRadioGroup1 = nullptr; // the serial ports, probed when made and when shown
     QCheckBox *CheckBox1 = nullptr;                 // "USB cable"
 
     // Checks or clears the box exactly as a click would, so its reaction runs
@@ -25,6 +25,9 @@ class TForm5 : public QDialog
 
   protected:
     void showEvent(QShowEvent *event) override;
+
+  private:
+    void fitToChoice();
 
   signals:
     // The cable was chosen (true) or given up (false); the USB link and the

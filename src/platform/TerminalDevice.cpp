@@ -2,12 +2,17 @@
 
 #include "platform/TerminalCustomBaud.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <mutex>
 #include <poll.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -41,7 +46,29 @@ int retryIoctl(int fd, unsigned long request, void *arg)
     return r;
 }
 
+// The devices this program's terminals hold open, by device number.
+std::mutex &openDevicesMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::multiset<dev_t> &openDevices()
+{
+    static std::multiset<dev_t> devices;
+    return devices;
+}
+
 } // namespace
+
+bool TerminalDevice::openHere(const QString &path)
+{
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    std::lock_guard lock(openDevicesMutex());
+    return openDevices().count(st.st_rdev) > 0;
+}
 
 TerminalDevice::~TerminalDevice()
 {
@@ -78,6 +105,13 @@ TerminalDevice::OpenResult TerminalDevice::open(const QString &path)
         return OpenResult::Failed;
     }
     m_fd = fd;
+    struct stat st {
+    };
+    m_device = ::fstat(fd, &st) == 0 ? st.st_rdev : 0;
+    {
+        std::lock_guard lock(openDevicesMutex());
+        openDevices().insert(m_device);
+    }
     return OpenResult::Opened;
 }
 
@@ -93,6 +127,10 @@ void TerminalDevice::close()
     // is never closed twice.
     ::close(m_fd);
     m_fd = -1;
+    std::lock_guard lock(openDevicesMutex());
+    const auto it = openDevices().find(m_device);
+    if (it != openDevices().end())
+        openDevices().erase(it);
 }
 
 bool TerminalDevice::buildTermios(const TerminalLineSettings &s, termios &t, uint32_t *customBaud)

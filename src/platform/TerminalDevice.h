@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <sys/types.h>
 #include <termios.h>
 
 // One serial terminal opened exclusively: non-blocking, never the
@@ -38,6 +39,10 @@ class TerminalDevice
     TerminalDevice &operator=(const TerminalDevice &) = delete;
 
     OpenResult open(const QString &path);
+    // True when a TerminalDevice of this program has the device at `path`
+    // open now (by whatever name it was opened): the port list counts such a
+    // port as usable, not as held by another program.
+    static bool openHere(const QString &path);
     int lastOpenError() const { return m_openError; }
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
@@ -79,4 +84,5 @@ class TerminalDevice
 
     int m_fd = -1;
     int m_openError = 0;
+    dev_t m_device = 0; // the device number while open
 };

@@ -1,7 +1,9 @@
 #include "serial/AfComPort.h"
 
+#include "serial/AfLineSettingsDialog.h"
 #include "serial/AfSafeSync.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 
@@ -417,6 +419,16 @@ void TAfCustomComPort::SetComNumber(int value)
     } else {
         m_comNumber = value;
     }
+}
+
+bool TAfCustomComPort::ShowConfigDialog()
+{
+    TAfLineSettingsDialog dialog(QStringLiteral("COM%1").arg(m_comNumber), QApplication::activeWindow());
+    dialog.SetLineSettings(DCB());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    AssignLineSettings(dialog.LineSettings());
+    return true;
 }
 
 void TAfCustomComPort::OpenDevice()

@@ -204,6 +204,10 @@ class TAfCustomComPort : public TAfCustomSerialPort
     // that fails the port stays closed with the new number.
     void SetComNumber(int value);
     void OpenDevice() override;
+    // Shows the line settings in a dialog of their own; OK takes them onto
+    // the properties (AssignLineSettings, applied at once to an open port)
+    // and returns true, Cancel changes nothing.
+    bool ShowConfigDialog();
 
   private:
     int m_comNumber = 0;

@@ -1,6 +1,7 @@
 #include "serial/AfPortControls.h"
 
 #include "platform/PortPaths.h"
+#include "platform/SerialPortInfo.h"
 #include "platform/TerminalDevice.h"
 #include "serial/AfUtils.h"
 
@@ -56,6 +57,13 @@ TAfPortState TAfPortRadioGroup::ProbePort(int number)
     const QString path = PortPaths::devicePath(number);
     if (path.isEmpty())
         return psAbsent;
+    // A serial node with no UART behind it opens, or fails oddly, but there
+    // is no port: it is absent, not held by anyone.
+    if (SerialPortInfo::hasNoUart(path))
+        return psAbsent;
+    // The program's own open port is in use by us, so it is usable.
+    if (TerminalDevice::openHere(path))
+        return psFree;
     TerminalDevice device;
     switch (device.open(path)) {
     case TerminalDevice::OpenResult::Opened:
@@ -67,6 +75,18 @@ TAfPortState TAfPortRadioGroup::ProbePort(int number)
         break;
     }
     return psBusy;
+}
+
+QString TAfPortRadioGroup::PortDescription(int number)
+{
+    const QString path = PortPaths::devicePath(number);
+    const QString adapter = SerialPortInfo::usbAdapter(path);
+    return adapter.isEmpty() ? path : path + QStringLiteral(" \u2013 ") + adapter;
+}
+
+void TAfPortRadioGroup::RefreshPorts()
+{
+    Refresh(false, true);
 }
 
 QString TAfPortRadioGroup::PortCaption(int number)
@@ -146,6 +166,8 @@ void TAfPortRadioGroup::ButtonClick(int index)
     if (OnClick)
         OnClick(this);
     m_selectedPort = static_cast<uint16_t>(index + 1);
+    // No new probe here: the list shows what was found when it was shown,
+    // and a port the click just opened stays clickable.
     try {
         if (m_comPort) {
             m_comPort->SetComNumber(m_selectedPort);
@@ -153,13 +175,8 @@ void TAfPortRadioGroup::ButtonClick(int index)
                 m_comPort->Open();
         }
     } catch (...) {
-        // The availability shown must follow what the click changed even
-        // when the port could not be opened.
-        Refresh(false, true);
         AfShowException(std::current_exception());
-        return;
     }
-    Refresh(false, true);
 }
 
 void TAfPortRadioGroup::changeEvent(QEvent *event)
@@ -192,9 +209,11 @@ void TAfPortRadioGroup::Refresh(bool rebuild, bool newProbe)
     const bool disableOpen = m_options & AfPortCtlOption(pcDisableOpen);
     const bool highlightOpen = m_options & AfPortCtlOption(pcHighlightOpen);
     for (int i = 0; i < ItemCount(); ++i) {
-        if (newProbe)
-            m_values[i] = itemValue(i + 1, ProbePort(i + 1));
         QRadioButton *button = m_buttons[i];
+        if (newProbe) {
+            m_values[i] = itemValue(i + 1, ProbePort(i + 1));
+            button->setToolTip(PortDescription(i + 1));
+        }
         switch (stateOf(m_values[i])) {
         case psBusy:
             button->setEnabled(!disableOpen);
@@ -216,6 +235,7 @@ void TAfPortRadioGroup::AddButton(int number, TAfPortState state)
 {
     auto *button = new QRadioButton(PortCaption(number), this);
     button->setObjectName(QStringLiteral("COM%1").arg(number));
+    button->setToolTip(PortDescription(number));
     m_group->addButton(button, static_cast<int>(m_buttons.size()));
     m_buttons.append(button);
     m_values.append(itemValue(number, state));

@@ -34,8 +34,9 @@ constexpr TAfPortCtlOptions AfPortCtlOption(TAfPortCtlOption option)
 }
 
 // A radio group listing COM1..MaxComPorts, one button each, which shows
-// whether each port can be used: every port is opened once for an instant,
-// and ports that do not exist or that another program holds are disabled or
+// whether each port can be used: every port is opened for an instant when
+// the list is made and whenever RefreshPorts() asks (never on a click), and
+// ports that do not exist or that another program holds are disabled or
 // greyed as Options ask. Linked to a serial port component, a click moves
 // that component to the chosen port.
 class TAfPortRadioGroup : public QGroupBox
@@ -46,7 +47,14 @@ class TAfPortRadioGroup : public QGroupBox
     ~TAfPortRadioGroup() override;
 
     // Opens the device of port `number` exclusively and closes it at once.
+    // A serial node without a UART is absent; a device that this program
+    // itself holds open is free.
     static TAfPortState ProbePort(int number);
+    // The device path the port number maps to and, for a USB adapter, its
+    // maker and product: the button's tooltip.
+    static QString PortDescription(int number);
+    // Probes every port again (ports plugged in or freed since the last look).
+    void RefreshPorts();
     // "COM &n" below 10 (the digit is the accelerator), "COM n" above.
     static QString PortCaption(int number);
 

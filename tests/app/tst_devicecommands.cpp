@@ -428,12 +428,13 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:OK"));
     }
 
-    void failedUsbSendAbortsSilently()
+    void failedUsbSendShowsTheMessage()
     {
         startUsb(handOptions());
         QTimer::singleShot(150, this, [this] { cable->setWritesFail(true); });
         form->BitBtn7->click();
-        QVERIFY(messages().isEmpty());
+        QCOMPARE(messages().size(), 1);
+        QVERIFY2(messages()[0].startsWith(QStringLiteral("Chyba komunikace  ")), qPrintable(messages()[0]));
         QCOMPARE(sim->writesCompleted(), 0);
     }
 

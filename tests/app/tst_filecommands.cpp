@@ -8,7 +8,12 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <atomic>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 // Open, Save, Save as and the command-line load, with the file dialog and
 // the message boxes played by the test.
@@ -32,6 +37,8 @@ class FileCommandsTest : public QObject
     void saveAsFailureKeepsOldFile();
     void commandLine_data();
     void commandLine();
+    void nonRegularFilesAreRefused_data();
+    void nonRegularFilesAreRefused();
     void realDialogsAreConfigured();
 
   private:
@@ -299,6 +306,50 @@ void FileCommandsTest::commandLine()
 }
 
 // Without the player the commands show real, non-native file dialogs.
+void FileCommandsTest::nonRegularFilesAreRefused_data()
+{
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("pipe on the command line") << true;
+    QTest::newRow("pipe in Open") << false;
+}
+
+void FileCommandsTest::nonRegularFilesAreRefused()
+{
+    QFETCH(bool, commandLine);
+    const QString name = path("lift-pipe.kvr");
+    const QByteArray encoded = QFile::encodeName(name);
+    QFile::remove(name);
+    QVERIFY(::mkfifo(encoded.constData(), 0600) == 0);
+    // Should the command wait for a writer, one comes after two seconds and
+    // the test fails on time instead of hanging.
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) {
+            const int fd = ::open(encoded.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    QElapsedTimer t;
+    t.start();
+    FileCommands commands(nullptr, m_state, m_record);
+    if (commandLine) {
+        QVERIFY(commands.loadFromCommandLine(name));
+    } else {
+        m_answers << name;
+        commands.open();
+    }
+    const qint64 ms = t.elapsed();
+    done = true;
+    writer.join();
+    QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
+    QCOMPARE(m_shown.size(), 1);
+    QCOMPARE(m_shown[0].text, QString("File access denied"));
+    QCOMPARE(m_record.storedText("Dial"), QString("1")); // untouched
+}
+
 void FileCommandsTest::realDialogsAreConfigured()
 {
     FileCommands::setDialogPlayer(nullptr);

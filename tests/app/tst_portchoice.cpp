@@ -7,9 +7,11 @@
 #include "app/ProgramWindows.h"
 #include "app_helper.h"
 #include "device/SerPort.h"
+#include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
+#include "serial/AfComPort.h"
 #include "serial/AfPortControls.h"
 
 #include "SimulatedD2xx.h"
@@ -179,6 +181,36 @@ class PortChoiceTest : public QObject
         QCOMPARE(ports()->SelectedPort(), uint16_t(after));
     }
 
+    void listFollowsThePortsAtEachShowing()
+    {
+        start(1);
+        windows->Form6->AfComPort1->SetComNumber(1);
+        windows->Form6->AfComPort1->Open(); // as after an exchange
+        Terminal plugged;
+        QVERIFY(plugged.ok());
+        portCommand([&](TForm5 *) {
+            // The program's own open port is usable, before and after clicks.
+            QVERIFY(ports()->Button(0)->isEnabled());
+            QVERIFY(!ports()->Button(1)->isEnabled());
+            QTest::mouseClick(ports()->Button(0), Qt::LeftButton, {},
+                              QPoint(6, ports()->Button(0)->height() / 2));
+            QVERIFY(ports()->Button(0)->isEnabled());
+            QCOMPARE(ports()->Button(0)->toolTip(), freeLine->slave());
+            // An adapter plugged in while the dialog is up waits for the next showing.
+            QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM2", plugged.slave()));
+            QTest::mouseClick(ports()->Button(0), Qt::LeftButton, {},
+                              QPoint(6, ports()->Button(0)->height() / 2));
+            QVERIFY(!ports()->Button(1)->isEnabled());
+        });
+        portCommand([&](TForm5 *) {
+            QVERIFY(ports()->Button(0)->isEnabled());
+            QVERIFY(ports()->Button(1)->isEnabled());
+            QCOMPARE(ports()->Button(1)->toolTip(), plugged.slave());
+        });
+        QCOMPARE(form->comNumber(), 1);
+        windows->Form6->AfComPort1->Close();
+    }
+
     void usbCableHidesTheList()
     {
         start(1);
@@ -187,8 +219,13 @@ class PortChoiceTest : public QObject
         dialog->CheckBox1->click();
         QVERIFY(dialog->CheckBox1->isChecked());
         QVERIFY(!ports()->isVisibleTo(dialog));
+        // Nothing but the box is left to show.
+        QVERIFY(dialog->height() < 100);
+        QVERIFY(dialog->rect().contains(dialog->CheckBox1->geometry()));
         dialog->setUsbChecked(false);
         QVERIFY(ports()->isVisibleTo(dialog));
+        QCOMPARE(dialog->size(), QSize(243, 264));
+        QCOMPARE(dialog->CheckBox1->geometry(), QRect(64, 232, 97, 17));
 
         // Set at start-up from Config.ini, the box hides it before any showing.
         windows.reset();

@@ -8,9 +8,9 @@
 #include "app/StatusPanels.h"
 #include "app_helper.h"
 #include "device/SerPort.h"
-#include "platform/D2xx.h"
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
+#include "platform/D2xx.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
@@ -124,6 +124,9 @@ class StartupTest : public QObject
         QTest::newRow("names ignore case") << "com=4\nlang=Deutsch.lng\n"
                                            << 4 << false << "Deutsch.lng"
                                            << "0" << 10 << 10;
+        QTest::newRow("write paced by ticks") << "WriteOnTick=1\n"
+                                              << 1 << false << "Cesky.lng"
+                                              << "0" << 10 << 10;
         QTest::newRow("zero time-out still polls") << "TimeOutRS=0\n"
                                                    << 1 << false << "Cesky.lng"
                                                    << "0" << 0 << 1;
@@ -145,6 +148,7 @@ class StartupTest : public QObject
         QCOMPARE(form->LanguageFile, folder->file(lang));
         QCOMPARE(form->ClosePort, closePort);
         QCOMPARE(form->TimeOutRS, timeOut);
+        QCOMPARE(form->WriteOnTick, setup.contains(QLatin1String("WriteOnTick=1")));
         QCOMPARE(windows->Form6->Timer1->interval(), pollInterval);
         QCOMPARE(folder->readConfig(), before); // reading writes nothing
     }
@@ -464,14 +468,14 @@ class StartupTest : public QObject
 
     void firstTickRunsTheVersionQuery()
     {
-        folder->writeConfig(QString());  // every port names a missing device
+        folder->writeConfig(QString()); // every port names a missing device
         start();
         form->Timer1Timer();
-        QVERIFY(!form->VersionQueryRequested);  // taken by the exchange
+        QVERIFY(!form->VersionQueryRequested); // taken by the exchange
         // Quietness covers a missing answer only: the port is reported.
         QCOMPARE(log->shown.last().text, QStringLiteral("Chybné číslo portu, prosím nastavte správné"));
         const int shown = log->shown.size();
-        form->Timer1Timer();  // nothing pending, nothing run
+        form->Timer1Timer(); // nothing pending, nothing run
         QCOMPARE(log->shown.size(), shown);
     }
 

@@ -4,6 +4,8 @@
 #include "platform/MessageBoxes.h"
 #include "settings/MemoryRecord.h"
 
+#include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -241,11 +243,112 @@ class TestExchangeEngine : public QObject
         QCOMPARE(port.written, QByteArray("VV"));
     }
 
+    // Runs a write up to its data byte `upTo` (1 = the marker), each byte
+    // answered with "D" except the last, which gets `answer`.
+    void writeAnswering(int upTo, const QByteArray &answer)
+    {
+        engine->prepareWrite();
+        engine->begin();
+        engine->pollTick(); // the marker
+        for (int k = 1; k < upTo; ++k)
+            deliver("D"); // the next byte goes at once
+        QCOMPARE(port.written.size(), 2 + upTo);
+        deliver(answer);
+    }
+
+    void writeEndsOnlyWithZAfterTheLastByte_data()
+    {
+        QTest::addColumn<int>("byte");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("done");
+        QTest::newRow("Z after the marker") << 1 << QByteArray("Z") << false;
+        QTest::newRow("Z after byte 64") << 64 << QByteArray("Z") << false;
+        QTest::newRow("Z after byte 127") << 127 << QByteArray("Z") << false;
+        QTest::newRow("stray byte at 10") << 10 << QByteArray("X") << false;
+        QTest::newRow("Z after byte 128") << 128 << QByteArray("Z") << true;
+    }
+    void writeEndsOnlyWithZAfterTheLastByte()
+    {
+        QFETCH(int, byte);
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, done);
+        writeAnswering(byte, answer);
+        QVERIFY(!engine->running());
+        QCOMPARE(engine->ExchangeAborted, !done);
+        QCOMPARE(messages, done ? QStringList() : QStringList{QStringLiteral("Chyba komunikace  ") + answer});
+    }
+
+    void writeOnTickWaitsForTheTick()
+    {
+        window.WriteOnTick = true;
+        engine->prepareWrite();
+        engine->begin();
+        engine->pollTick();
+        deliver("D");
+        QCOMPARE(port.written.size(), 3); // not yet
+        engine->pollTick();
+        QCOMPARE(port.written.size(), 4);
+    }
+
+    void answerTakenOnlyWhole_data()
+    {
+        QTest::addColumn<bool>("block");
+        QTest::addColumn<QByteArray>("read");
+        QTest::newRow("status: more than told") << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12);
+        QTest::newRow("block: short read") << true << QByteArray("U\x03\x0B", 3);
+    }
+    void answerTakenOnlyWhole()
+    {
+        QFETCH(bool, block);
+        QFETCH(QByteArray, read);
+        record.setStoredText("NoRi", "5");
+        record.setDeviceValue(DeviceValue::SerN, "77");
+        if (block) {
+            engine->prepareRead();
+        } else {
+            window.VersionQueryRequested = true;
+            engine->prepareVersionQuery();
+        }
+        engine->begin();
+        // The notification counts a whole answer; what the read gets differs.
+        port.waiting = read;
+        engine->serialDataReceived(block ? 128 : 10);
+        QVERIFY(!engine->running());
+        QVERIFY(engine->ExchangeAborted);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].startsWith(QStringLiteral("Chyba komunikace  ")));
+        QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
+        QCOMPARE(record.deviceValue(DeviceValue::SerN), QStringLiteral("77"));
+    }
+
+    void floodKeepsTheMessageOnScreen()
+    {
+        window.VersionQueryRequested = true;
+        engine->prepareVersionQuery();
+        engine->begin();
+        QByteArray flood;
+        for (int i = 0; i < 10000; ++i)
+            flood.append(char(i * 7));
+        port.waiting = flood;
+        tickUntilDone();
+        QCOMPARE(messages.size(), 1);
+        const QString text = messages[0];
+        // The end of what came, marked as cut.
+        QVERIFY(text.startsWith(QStringLiteral("Chyba komunikace  \u2026")));
+        QVERIFY(text.endsWith(ExchangeEngine::readable(flood.right(4))));
+        QVERIFY(!text.contains(ExchangeEngine::readable(flood.right(65).left(4))));
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+        const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+        const QSize shown = box.sizeHint();
+        QVERIFY2(shown.width() < screen.width() && shown.height() < screen.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
+    }
+
     void readableBytes()
     {
         QCOMPARE(ExchangeEngine::readable(QByteArray("V\x00\x7f\xffU", 5)), QStringLiteral("V<00><7F><FF>U"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestExchangeEngine)
+QTEST_MAIN(TestExchangeEngine)
 #include "tst_exchangeengine.moc"

@@ -128,9 +128,22 @@ class TestExchangeSerial : public QObject
         QVERIFY(port->IsOpen()); // kept open between exchanges
     }
 
+    void writeLeavesExactlyTheBlock_data()
+    {
+        QTest::addColumn<int>("handshakeDelay");
+        QTest::addColumn<bool>("writeOnTick");
+        QTest::newRow("next byte on the handshake") << -1 << false;
+        QTest::newRow("handshake 8 ms after the byte") << 8 << false;
+        QTest::newRow("one byte per tick") << -1 << true;
+    }
     void writeLeavesExactlyTheBlock()
     {
-        startSimulator(KavrSimOptions());
+        QFETCH(int, handshakeDelay);
+        QFETCH(bool, writeOnTick);
+        KavrSimOptions options;
+        options.line.handshakeDelayMs = handshakeDelay;
+        window.WriteOnTick = writeOnTick;
+        startSimulator(options);
         record.setStoredText("M002", "0602");
         record.setStoredText("TFls", "600");
         record.setStoredText("TPas", "1000");
@@ -188,6 +201,40 @@ class TestExchangeSerial : public QObject
         startSimulator(options);
         versionQuery();
         QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  V<0A>U")});
+    }
+
+    void earlyZFailsTheWrite_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::newRow("after the marker") << 1;
+        QTest::newRow("after byte 64") << 64;
+    }
+    void earlyZFailsTheWrite()
+    {
+        QFETCH(int, at);
+        KavrSimOptions options;
+        options.faults.earlyZAt = at;
+        startSimulator(options);
+        engine->prepareWrite();
+        run();
+        QVERIFY(engine->ExchangeAborted);
+        QCOMPARE(engine->WriteIndex, at);
+        QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  Z")});
+        QCOMPARE(sim->writesCompleted(), 0);
+    }
+
+    void blockCutShortLeavesTheRecord()
+    {
+        KavrSimOptions options;
+        options.faults.cutAfter = 100;
+        options.state.block[1] = 9;
+        startSimulator(options);
+        record.setStoredText("NoRi", "5");
+        engine->prepareRead();
+        run();
+        QVERIFY(engine->ExchangeAborted);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
     }
 
     void wrongMarkerShowsMessageOnce()

@@ -118,9 +118,22 @@ class TestExchangeUsb : public QObject
         QCOMPARE(record.deviceValue(DeviceValue::SvHr), QStringLiteral("50"));
     }
 
+    void writeLeavesTheBlockInTheDevice_data()
+    {
+        QTest::addColumn<int>("handshakeDelay");
+        QTest::addColumn<bool>("writeOnTick");
+        QTest::newRow("next byte on the handshake") << -1 << false;
+        QTest::newRow("handshake 8 ms after the byte") << 8 << false;
+        QTest::newRow("one byte per tick") << -1 << true;
+    }
     void writeLeavesTheBlockInTheDevice()
     {
-        start(KavrSimOptions());
+        QFETCH(int, handshakeDelay);
+        QFETCH(bool, writeOnTick);
+        KavrSimOptions options;
+        options.line.handshakeDelayMs = handshakeDelay;
+        window.WriteOnTick = writeOnTick;
+        start(options);
         record.setStoredText("M001", "0602");
         record.setStoredText("TTon", "150");
         record.setStoredText("TSpc", "60");
@@ -152,34 +165,70 @@ class TestExchangeUsb : public QObject
         QCOMPARE(sim->state().serviceHours, 100);
     }
 
-    void failedSendAbortsWithoutMessage()
+    void failedSendShowsTheMessage_data()
     {
+        QTest::addColumn<bool>("inTheBlock");
+        QTest::newRow("command byte of the version query") << false;
+        QTest::newRow("data byte in the middle of the block") << true;
+    }
+    void failedSendShowsTheMessage()
+    {
+        QFETCH(bool, inTheBlock);
         start(KavrSimOptions());
         usb->open();
+        if (!inTheBlock)
+            cable->setWritesFail(true);
         engine->prepareWriteVersionQuery();
         run();
         window.WriteVersionQuery = false;
-        // The cable fails in the middle of the block.
-        QTimer::singleShot(100, this, [this] { cable->setWritesFail(true); });
-        engine->prepareWrite();
-        run();
-        QVERIFY(engine->ExchangeAborted);
-        QVERIFY(engine->WriteIndex > 1 && engine->WriteIndex < 128);
-        QVERIFY(messages.isEmpty());
+        if (inTheBlock) {
+            QVERIFY(messages.isEmpty());
+            QTimer::singleShot(100, this, [this] { cable->setWritesFail(true); });
+            engine->prepareWrite();
+            run();
+            QVERIFY(engine->WriteIndex > 1 && engine->WriteIndex < 128);
+        }
+        QVERIFY(engine->ExchangeAborted); // so the Write command stops here
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith(QStringLiteral("Chyba komunikace  ")), qPrintable(messages[0]));
         QVERIFY(!usb->UsbDevice); // released
         QCOMPARE(sim->writesCompleted(), 0);
     }
 
-    void failedCommandByteAbortsTheWrite()
+    void answerCutShortLeavesTheRecord_data()
     {
-        start(KavrSimOptions());
+        QTest::addColumn<bool>("block");
+        QTest::newRow("status answer") << false;
+        QTest::newRow("configuration block") << true;
+    }
+    void answerCutShortLeavesTheRecord()
+    {
+        QFETCH(bool, block);
+        KavrSimOptions options;
+        options.state.block[1] = 9;
+        start(options);
+        record.setStoredText("NoRi", "5");
+        record.setDeviceValue(DeviceValue::FirmwareVersion, "9.99");
         usb->open();
-        cable->setWritesFail(true);
-        engine->prepareWriteVersionQuery();
+        // The converter stops giving bytes after 4 of the answer.
+        int reads = 0;
+        cable->setAfterRead([this, &reads] {
+            if (++reads == 4)
+                cable->setReadsFail(true);
+        });
+        if (block) {
+            engine->prepareRead();
+        } else {
+            window.VersionQueryRequested = true;
+            engine->prepareVersionQuery();
+        }
         run();
-        QVERIFY(engine->ExchangeAborted); // so the Write command stops here
-        QVERIFY(messages.isEmpty());
-        QVERIFY(!usb->UsbDevice);
+        cable->setAfterRead(nullptr);
+        QVERIFY(engine->ExchangeAborted);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith(QStringLiteral("Chyba komunikace  ")), qPrintable(messages[0]));
+        QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
+        QCOMPARE(record.deviceValue(DeviceValue::FirmwareVersion), QStringLiteral("9.99"));
     }
 
     void silentDeviceTimesOutAfter150Ticks()

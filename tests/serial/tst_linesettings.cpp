@@ -3,7 +3,14 @@
 #include "pty_helper.h"
 #include "serial/AfComPort.h"
 
+#include "serial/AfLineSettingsDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 // Where ports live, how a record becomes termios, and how a record maps
 // back onto the component's properties.
@@ -20,6 +27,8 @@ class LineSettingsTest : public QObject
     void recordBackOntoProperties_data();
     void recordBackOntoProperties();
     void flowLimits();
+    void configDialog_data();
+    void configDialog();
 };
 
 void LineSettingsTest::devicePaths_data()
@@ -275,6 +284,77 @@ void LineSettingsTest::flowLimits()
     QCOMPARE(port.XOnLim(), 0);
     QCOMPARE(port.XOffLim(), 0);
     QCOMPARE(port.DCB().XonLim, 0);
+}
+
+void LineSettingsTest::configDialog_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("rate"); // typed into the rate box
+    QTest::addColumn<int>("bits");     // box indexes
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("stop");
+    QTest::addColumn<int>("flow");
+    QTest::addColumn<int>("expectBaud");
+    QTest::addColumn<int>("expectUser");
+    QTest::newRow("OK: listed rate, 7E2, RTS/CTS") << true << "9600" << 3 << 2 << 2 << 2 << int(br9600) << 0;
+    QTest::newRow("OK: user rate, 5 bits, mark, 1.5, DTR/DSR")
+        << true << "31250" << 1 << 3 << 1 << 3 << int(brUser) << 31250;
+    QTest::newRow("OK: XON/XOFF back to 8N1") << true << "2400" << 4 << 0 << 0 << 1 << int(br2400) << 0;
+    QTest::newRow("Cancel changes nothing") << false << "31250" << 3 << 2 << 2 << 2 << -1 << -1;
+}
+
+void LineSettingsTest::configDialog()
+{
+    QFETCH(bool, ok);
+    QFETCH(QString, rate);
+    QFETCH(int, bits);
+    QFETCH(int, parity);
+    QFETCH(int, stop);
+    QFETCH(int, flow);
+    QFETCH(int, expectBaud);
+    QFETCH(int, expectUser);
+    TAfComPort port;
+    port.SetComNumber(4);
+    port.SetBaudRate(br2400);
+    port.SetOptions(AfComOption(coParityCheck));
+    port.SetXOnChar(5);
+    const TerminalLineSettings before = port.DCB();
+
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TAfLineSettingsDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        shown = true;
+        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("COM4")));
+        // It opens on the port's settings.
+        QCOMPARE(dialog->BaudRateBox->currentText(), QStringLiteral("2400"));
+        QCOMPARE(dialog->DataBitsBox->currentText(), QStringLiteral("8"));
+        QCOMPARE(dialog->ParityBox->currentIndex(), 0);
+        QCOMPARE(dialog->FlowControlBox->currentIndex(), 0);
+        dialog->BaudRateBox->setEditText(rate);
+        dialog->DataBitsBox->setCurrentIndex(bits);
+        dialog->ParityBox->setCurrentIndex(parity);
+        dialog->StopBitsBox->setCurrentIndex(stop);
+        dialog->FlowControlBox->setCurrentIndex(flow);
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+    });
+    QCOMPARE(port.ShowConfigDialog(), ok);
+    QVERIFY(shown);
+    if (!ok) {
+        QCOMPARE(port.DCB(), before);
+        QCOMPARE(port.BaudRate(), br2400);
+        return;
+    }
+    QCOMPARE(int(port.BaudRate()), expectBaud);
+    QCOMPARE(port.UserBaudRate(), expectUser);
+    QCOMPARE(int(port.Databits()), bits); // db4 is index 0
+    QCOMPARE(int(port.Parity()), parity);
+    QCOMPARE(int(port.Stopbits()), stop);
+    QCOMPARE(int(port.FlowControl()), flow);
+    // What the dialog does not show passes through.
+    QCOMPARE(port.Options(), AfComOption(coParityCheck));
+    QCOMPARE(port.XOnChar(), char(5));
 }
 
 QTEST_MAIN(LineSettingsTest)

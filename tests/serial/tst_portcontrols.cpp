@@ -3,16 +3,21 @@
 // does not exist.
 
 #include "platform/MessageBoxes.h"
+#include "platform/SerialPortInfo.h"
 #include "pty_helper.h"
 #include "serial/AfPortControls.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace
@@ -292,7 +297,7 @@ class PortControlsTest : public QObject
         QCOMPARE(group->Button(4)->y(), group->Button(0)->y());
     }
 
-    void clickSelectsAndProbesAgain()
+    void clickSelectsWithoutProbing()
     {
         auto group = programGroup();
         int clicks = 0;
@@ -310,7 +315,9 @@ class PortControlsTest : public QObject
         QCOMPARE(clicks, 1);
         QCOMPARE(group->SelectedPort(), uint16_t(1));
         QCOMPARE(group->ItemIndex(), 0);
-        // Unlinked, a click still refreshes every port.
+        // A click does not look again; showing the list (RefreshPorts) does.
+        QCOMPARE(stateOf(*group, 1), psAbsent);
+        group->RefreshPorts();
         QCOMPARE(stateOf(*group, 1), psFree);
         QVERIFY(group->Button(1)->isEnabled());
         group->Button(1)->click();
@@ -330,9 +337,11 @@ class PortControlsTest : public QObject
         group->Button(0)->click();
         QCOMPARE(port->ComNumber(), 1);
         QVERIFY(port->IsOpen());
-        // The probe after the click finds COM1 taken, by that very port.
-        QCOMPARE(stateOf(*group, 0), psBusy);
-        QVERIFY(!group->Button(0)->isEnabled());
+        // The port this program holds stays usable, then and at the next look.
+        QCOMPARE(stateOf(*group, 0), psFree);
+        group->RefreshPorts();
+        QCOMPARE(stateOf(*group, 0), psFree);
+        QVERIFY(group->Button(0)->isEnabled());
         QVERIFY(group->Button(0)->isChecked());
         port->Close();
 
@@ -362,7 +371,64 @@ class PortControlsTest : public QObject
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(QStringLiteral("COM2")), qPrintable(shown[0]));
         QCOMPARE(group->SelectedPort(), uint16_t(2));
-        QCOMPARE(stateOf(*group, 3), psFree);
+        QCOMPARE(stateOf(*group, 3), psAbsent); // not looked at again
+    }
+
+    // Ports as sysfs tells of them: a fake tree maps each pseudo-terminal's
+    // device number to a folder of the test's making.
+    void sysfsTellsPortsApart_data()
+    {
+        QTest::addColumn<QString>("type");    // "" no type attribute
+        QTest::addColumn<QString>("adapter"); // "maker|product", "" not on USB
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("tip"); // after the path
+        QTest::newRow("serial node without UART") << "0"
+                                                  << "" << int(psAbsent) << "";
+        QTest::newRow("serial node with a 16550A") << "4"
+                                                   << "" << int(psFree) << "";
+        QTest::newRow("USB adapter") << ""
+                                     << "FTDI|FT232R USB UART" << int(psFree)
+                                     << " \u2013 FTDI FT232R USB UART";
+        QTest::newRow("USB adapter without names") << ""
+                                                   << "|" << int(psFree) << "";
+    }
+    void sysfsTellsPortsApart()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, adapter);
+        QFETCH(int, state);
+        QFETCH(QString, tip);
+        QTemporaryDir sys;
+        struct stat st {
+        };
+        QVERIFY(::stat(QFile::encodeName(freeLine->slavePath()).constData(), &st) == 0);
+        const QString usbDevice = sys.filePath("devices/usb1/1-1");
+        const QString tty = usbDevice + "/1-1:1.0/ttyUSB0/tty/ttyUSB0";
+        QVERIFY(QDir().mkpath(tty) && QDir().mkpath(sys.filePath("dev/char")));
+        auto write = [](const QString &file, const QString &text) {
+            QFile f(file);
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8() + '\n') > 0;
+        };
+        if (!type.isEmpty())
+            QVERIFY(write(tty + "/type", type));
+        if (!adapter.isEmpty()) {
+            QVERIFY(write(usbDevice + "/idVendor", "0403"));
+            const QStringList names = adapter.split('|');
+            if (!names[0].isEmpty())
+                QVERIFY(write(usbDevice + "/manufacturer", names[0]));
+            if (!names[1].isEmpty())
+                QVERIFY(write(usbDevice + "/product", names[1]));
+            QVERIFY(QFile::link(usbDevice + "/1-1:1.0/ttyUSB0", tty + "/device"));
+        }
+        QVERIFY(QFile::link(
+            tty,
+            sys.filePath(QStringLiteral("dev/char/%1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev)))));
+        SerialPortInfo::setSysfsRoot(sys.path());
+        const TAfPortState probed = TAfPortRadioGroup::ProbePort(1);
+        const QString description = TAfPortRadioGroup::PortDescription(1);
+        SerialPortInfo::setSysfsRoot(QStringLiteral("/sys"));
+        QCOMPARE(int(probed), state);
+        QCOMPARE(description, freeLine->slavePath() + tip);
     }
 };
 

@@ -75,6 +75,11 @@ QByteArray KavrDeviceModel::writeData(std::uint8_t byte)
         abandonCommand();
         return {};
     }
+    if (m_faults.earlyZAt > 0 && n == m_faults.earlyZAt && n < BlockSize) {
+        // Confirms a block it never got whole.
+        abandonCommand();
+        return QByteArray(1, 'Z');
+    }
     if (n < BlockSize)
         return QByteArray(1, 'D');
 

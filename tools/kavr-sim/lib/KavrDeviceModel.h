@@ -28,6 +28,7 @@ struct KavrDeviceFaults {
     std::uint32_t noiseSeed = 1; // the stray bytes are a fixed pseudo-random sequence
     bool noZ = false;            // stores a written block but never confirms it with "Z"
     int dropHandshakeAt = 0;     // 1..128: gives up the write at this data byte (no "D"/"Z", nothing stored)
+    int earlyZAt = 0;            // 1..127: answers "Z" after this data byte instead of "D", nothing stored
 };
 
 // The communicator's side of the link protocol as a pure state machine: one

@@ -80,6 +80,8 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     add("save-block", "Save each block written to the device to <file> (128 raw bytes).", "file");
     add("trace", "Write every byte both ways with a timestamp in hex to <file>.", "file");
     add("turnaround", "Delay before the first byte of an answer, milliseconds (default 5).", "ms");
+    add("handshake-delay", "Answer each \"D\" of a write only <ms> after its byte (default: the turnaround).",
+        "ms");
     add("baud", "Line speed for pacing and for --device (default 2400).", "n");
     add("ftdi-latency", "Hand answer bytes over in batches every <ms>, like an FTDI latency timer.", "ms");
     add("abandon-after", "Give up a half-done command after <ms> without input (default 1000).", "ms");
@@ -90,6 +92,8 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     add("noise-seed", "Seed of the stray bytes (default 1).", "n");
     add("no-z", "Fault: store a written block but never answer \"Z\".");
     add("drop-handshake-at", "Fault: give up a write at data byte <k> (1-128): no handshake, nothing stored.",
+        "k");
+    add("early-z-at", "Fault: answer \"Z\" instead of \"D\" after data byte <k> (1-127), nothing stored.",
         "k");
     add("hang-up-after", "Fault: drop the line once <n> bytes have been sent.", "n");
     add("slow", "Fault: send answers <factor> times slower than the baud rate (e.g. 1.5).", "factor");
@@ -127,11 +131,14 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     long long turnaround = o.line.turnaroundMs, baud = o.line.baud, latency = o.line.ftdiLatencyMs;
     long long abandon = o.line.abandonAfterMs, cut = o.faults.cutAfter, noise = o.faults.noiseEvery;
     long long seed = o.faults.noiseSeed, drop = o.faults.dropHandshakeAt, hangUp = o.line.hangUpAfter;
+    long long handshake = o.line.handshakeDelayMs, earlyZ = o.faults.earlyZAt;
     if (!readInt(p, {"firmware", 0, 255}, firmware, error) ||
         !readInt(p, {"serial", 0, 65535}, serial, error) ||
         !readInt(p, {"power-on", 0, 255}, powerOn, error) ||
         !readInt(p, {"service-hours", 0, KavrDeviceState::MaxServiceHours}, hours, error) ||
         !readInt(p, {"turnaround", 0, 60000}, turnaround, error) ||
+        !readInt(p, {"handshake-delay", 0, 60000}, handshake, error) ||
+        !readInt(p, {"early-z-at", 1, 127}, earlyZ, error) ||
         !readInt(p, {"baud", 50, 4000000}, baud, error) ||
         !readInt(p, {"ftdi-latency", 1, 255}, latency, error) ||
         !readInt(p, {"abandon-after", 1, noLimit}, abandon, error) ||
@@ -170,6 +177,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
                                                         o.state.serviceHours, o.state.block, error))
         return false;
     o.line.turnaroundMs = int(turnaround);
+    o.line.handshakeDelayMs = int(handshake);
     o.line.baud = int(baud);
     o.line.ftdiLatencyMs = int(latency);
     o.line.abandonAfterMs = int(abandon);
@@ -181,6 +189,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     o.faults.noiseSeed = std::uint32_t(seed);
     o.faults.noZ = p.isSet(QStringLiteral("no-z"));
     o.faults.dropHandshakeAt = int(drop);
+    o.faults.earlyZAt = int(earlyZ);
     o.traceFile = p.value(QStringLiteral("trace"));
     o.saveBlockFile = p.value(QStringLiteral("save-block"));
     return true;

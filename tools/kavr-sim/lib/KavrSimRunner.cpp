@@ -146,7 +146,10 @@ void KavrSimRunner::takeDueInput(Clock::time_point now)
             saveBlock(written);
         if (answer.isEmpty())
             continue;
-        Clock::time_point t = std::max(in.at + milliseconds(m_options.line.turnaroundMs), m_outFree);
+        const int delay = answer == "D" && m_options.line.handshakeDelayMs >= 0
+                              ? m_options.line.handshakeDelayMs
+                              : m_options.line.turnaroundMs;
+        Clock::time_point t = std::max(in.at + milliseconds(delay), m_outFree);
         for (char c : answer) {
             t += m_outByte;
             m_out.push_back({t, std::uint8_t(c)});

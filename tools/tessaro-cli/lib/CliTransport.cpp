@@ -28,6 +28,7 @@ CliTransport CliTransport::choose(const CliArgs &args, const QString &programFol
         t.usb = v.usb == 1;
         t.comNumber = v.com;
         t.timeOutRS = v.timeOutRS;
+        t.writeOnTick = v.writeOnTick == 1;
         if (!v.trace.isEmpty())
             t.configTrace = QDir(programFolder).absoluteFilePath(v.trace);
     }

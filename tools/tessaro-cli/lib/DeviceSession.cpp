@@ -27,6 +27,7 @@ constexpr double TurnaroundMs = 20.0;
 DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transport)
 {
     m_window.TimeOutRS = transport.timeOutRS;
+    m_window.WriteOnTick = transport.writeOnTick;
     m_usb = std::make_unique<UsbLink>();
 }
 
