@@ -10,9 +10,10 @@ struct CliArgs;
 struct CliTransport {
     bool usb = false;
     int comNumber = 1;
-    QString devicePath;  // given outright with --device; empty otherwise
-    int timeOutRS = 10;  // serial poll interval from Config.ini
-    QString configTrace; // [Setup] Trace of Config.ini, made absolute
+    QString devicePath;       // given outright with --device; empty otherwise
+    int timeOutRS = 10;       // serial poll interval from Config.ini
+    bool writeOnTick = false; // [Setup] WriteOnTick=1: a write paced by the poll tick
+    QString configTrace;      // [Setup] Trace of Config.ini, made absolute
 
     // "COM3 (/dev/ttyUSB0)", "/dev/ttyUSB0" or "USB cable ZARP-USB".
     QString describe() const;
