@@ -4,12 +4,15 @@
 #include "app/Oprog.h"
 #include "app/ProgramConfig.h"
 #include "app/Tony.h"
-#include "device/DeviceCodec.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
 #include "device/SerPort.h"
+#include "device/WriteCheck.h"
 #include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ShellOpen.h"
+#include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
 #include "serial/AfPortControls.h"
 
@@ -19,6 +22,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -27,7 +31,7 @@
 namespace
 {
 
-// The label that names each numeric field on its page.
+// The label that names each field on its page.
 const char *labelOf(const QString &control)
 {
     static const QHash<QString, const char *> labels{
@@ -35,8 +39,17 @@ const char *labelOf(const QString &control)
         {"Edit149", "Label159"}, {"Edit150", "Label160"}, {"Edit152", "Label162"}, {"Edit153", "Label163"},
         {"Edit154", "Label164"}, {"Edit155", "Label165"}, {"Edit13", "Label14"},   {"Edit11", "Label13"},
         {"Edit10", "Label12"},   {"Edit17", "Label20"},   {"Edit116", "Label19"},  {"Edit15", "Label18"},
-        {"Edit14", "Label15"},   {"Edit157", "Label2"}};
+        {"Edit14", "Label15"},   {"Edit157", "Label2"},   {"Edit140", "Label154"}, {"Edit9", "Label9"},
+        {"Edit144", "Label158"}, {"Edit8", "Label8"},     {"Edit1", "Label4"},     {"Edit2", "Label5"},
+        {"Edit3", "Label6"},     {"Edit4", "Label7"},     {"Edit5", "Label11"},    {"Edit6", "Label10"},
+        {"Edit12", "Label1"},    {"Edit7", "Label3"}};
     return labels.value(control, nullptr);
+}
+
+QChar systemDecimalSeparator()
+{
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
 }
 
 QString withoutColon(QString text)
@@ -101,6 +114,9 @@ DeviceCommands::DeviceCommands(TForm1 &form1)
     connect(&m_form1, &TForm1::aboutRequested, this, &DeviceCommands::about);
     connect(&m_form1, &TForm1::toneSamplesRequested, this, &DeviceCommands::toneSamples);
     connect(&m_form1, &TForm1::portChoiceRequested, this, &DeviceCommands::portChoice);
+    connect(&m_form1, &TForm1::serviceTimerPanelClicked, this,
+            [this] { counterAction(QStringLiteral("rezim")); });
+    connect(&m_form1, &TForm1::powerOnPanelClicked, this, [this] { counterAction(QStringLiteral("citac")); });
 }
 
 DeviceCommands::~DeviceCommands()
@@ -178,17 +194,18 @@ void DeviceCommands::read()
     showDialog();
 }
 
-bool DeviceCommands::refuseInvalidField()
+bool DeviceCommands::refuseUnwritableField()
 {
-    const auto bad = DeviceCodec::findInvalidField(m_form1);
+    const std::optional<WriteCheck::Refusal> bad =
+        WriteCheck::firstRefusal(m_form1, systemDecimalSeparator());
     if (!bad)
         return false;
     QString name = bad->key;
     if (const char *label = labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
             name = withoutColon(l->text());
-    MessageBoxes::showMessage(&m_form1,
-                              LanguageTexts::text(QStringLiteral("MESSAGE"), 60).arg(name, bad->text));
+    MessageBoxes::showMessage(
+        &m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 61).arg(name, bad->text, bad->allowed));
     if (auto *field = m_form1.findChild<QLineEdit *>(bad->control)) {
         for (QWidget *w = field->parentWidget(); w; w = w->parentWidget())
             if (m_form1.PageControl1->indexOf(w) >= 0)
@@ -198,28 +215,75 @@ bool DeviceCommands::refuseInvalidField()
     return true;
 }
 
+bool DeviceCommands::confirmCounters()
+{
+    const QString deviceHours = m_engine->DeviceServiceHours;
+    const QString devicePowerOn = m_engine->DevicePowerOnCount;
+    // A counter the answer did not carry is not offered.
+    const bool hoursDiffer = !deviceHours.isEmpty() && deviceHours != m_form1.Edit14->text();
+    const bool powerOnDiffers = !devicePowerOn.isEmpty() && devicePowerOn != m_form1.Edit157->text();
+    if (!hoursDiffer && !powerOnDiffers)
+        return true;
+    TForm9 *dialog = m_form1.companions().Form9;
+    dialog->prepare({m_form1.Edit14->text(), m_form1.Edit157->text(), deviceHours, devicePowerOn});
+    if (dialog->exec() != QDialog::Accepted)
+        return false;
+    if (hoursDiffer)
+        m_form1.Edit14->setText(dialog->chosenHours());
+    if (powerOnDiffers)
+        m_form1.Edit157->setText(dialog->chosenPowerOnCount());
+    return true;
+}
+
 void DeviceCommands::write()
 {
     if (!cableReady())
         return;
-    // Nothing goes on the line when a field would not give a number.
-    if (refuseInvalidField())
+    // Nothing goes on the line that the communicator would take wrongly.
+    if (refuseUnwritableField())
         return;
+    m_engine->DevicePowerOnCount.clear();
+    m_engine->DeviceServiceHours.clear();
     m_engine->prepareWriteVersionQuery();
     showDialog();
     m_form1.WriteVersionQuery = false;
     m_form1.VersionQueryRequested = false;
     if (m_engine->ExchangeAborted)
         return;
+    // Someone may have used the communicator since its counters were read:
+    // the technician decides which ones to write. The hours may have been
+    // changed in the dialog, so they are checked again.
+    if (!confirmCounters() || refuseUnwritableField())
+        return;
     m_engine->prepareWrite();
     showDialog();
+}
+
+void DeviceCommands::counterAction(const QString &target)
+{
+    m_form1.ActionTarget = target;
+    switch (m_form1.companions().Form7->choose()) {
+    case TForm7::Action::ReadFromDevice:
+        m_form1.VersionQueryRequested = true;
+        break;
+    case TForm7::Action::ClearCounter:
+        // Only the window changes; the next write clears the communicator's.
+        if (target == QLatin1String("rezim"))
+            m_form1.Edit14->setText(QStringLiteral("0"));
+        else if (target == QLatin1String("citac"))
+            m_form1.Edit157->setText(QStringLiteral("0"));
+        break;
+    case TForm7::Action::Cancel:
+        break;
+    }
 }
 
 void DeviceCommands::help()
 {
     const QString file =
         m_form1.refreshProgramFolder() + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 37);
-    if (QFileInfo::exists(file))
+    // An empty name would leave the folder itself, which is no help file.
+    if (QFileInfo(file).isFile())
         ShellOpen::open(file);
     else
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
@@ -237,6 +301,10 @@ void DeviceCommands::about()
 
 void DeviceCommands::toneSamples()
 {
+    if (!SoundOutput::available()) {
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 15));
+        return;
+    }
     m_form1.companions().Form3->exec();
 }
 

@@ -27,9 +27,13 @@ class DeviceCommands : public QObject
 
     // "Načíst nastavení": version query, then the block.
     void read();
-    // "Zapsat nastavení": every numeric field checked, a version query, then
-    // the block, unless the query failed.
+    // "Zapsat nastavení": every field checked, a version query, the counters
+    // confirmed when the communicator's differ from the window's, then the
+    // block, unless the query failed or the confirmation was closed.
     void write();
+    // A click on a counter panel: the action choice for that counter,
+    // target "rezim" (hours to the service call) or "citac" (power-on count).
+    void counterAction(const QString &target);
     // The version query the main timer asks for.
     void runVersionQuery();
 
@@ -48,7 +52,12 @@ class DeviceCommands : public QObject
     void showDialog();
     void syncUsbState();
     void colourIndicator(const QColor &colour);
-    bool refuseInvalidField();
+    // The first field the write cannot send, reported with its page in front
+    // and the focus in it; false when every field can go.
+    bool refuseUnwritableField();
+    // The confirmation of the counters after the write's version query; false
+    // when the technician closed it, which ends the write.
+    bool confirmCounters();
     // [Setup] Trace of Config.ini, looked up once, at the first exchange.
     void openTraceOnce();
 

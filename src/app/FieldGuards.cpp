@@ -6,11 +6,20 @@
 #include "settings/KeyFilters.h"
 #include "settings/ParameterTable.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -67,6 +76,51 @@ bool isNavigationKey(const QKeyEvent *e)
     }
 }
 
+// Eats the release of the click that took the focus from a field whose
+// check then failed, so the button does not run its command: the press of
+// that click passes (the focus moved before the button saw it), its release
+// is swallowed. A second press means the release never came (a message box
+// took it); the button is then left alone.
+class ClickSwallower : public QObject
+{
+  public:
+    explicit ClickSwallower(QAbstractButton *button) : QObject(button), m_button(button)
+    {
+        button->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_button)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (m_pressSeen)
+                done();
+            m_pressSeen = true;
+            return false;
+        case QEvent::MouseButtonRelease:
+            m_button->setDown(false);
+            done();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+  private:
+    void done()
+    {
+        m_button->removeEventFilter(this);
+        deleteLater();
+    }
+
+    QAbstractButton *m_button;
+    bool m_pressSeen = false;
+};
+
 class FieldGuard : public QObject
 {
   public:
@@ -79,6 +133,14 @@ class FieldGuard : public QObject
         switch (event->type()) {
         case QEvent::KeyPress:
             return filterKey(static_cast<QKeyEvent *>(event));
+        case QEvent::ContextMenu:
+            return m_param && contextMenu(static_cast<QContextMenuEvent *>(event));
+        case QEvent::MouseButtonRelease:
+            return m_param && middleClickPaste(static_cast<QMouseEvent *>(event));
+        case QEvent::Drop:
+            return m_param && drop(static_cast<QDropEvent *>(event));
+        case QEvent::InputMethod:
+            return m_param && inputMethod(static_cast<QInputMethodEvent *>(event));
         case QEvent::FocusOut:
             leaving(static_cast<QFocusEvent *>(event));
             return false;
@@ -94,7 +156,11 @@ class FieldGuard : public QObject
         // The counters take no key at all; Tab still leaves them.
         if (!m_param)
             return !(e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab);
-        // Ctrl shortcuts (paste, undo, select all) pass; a character typed
+        if (e->matches(QKeySequence::Paste)) {
+            insertFiltered(QGuiApplication::clipboard()->text());
+            return true;
+        }
+        // Other Ctrl shortcuts (undo, select all) pass; a character typed
         // with Alt or Meta held is still a typed character and is filtered.
         if (e->modifiers() & Qt::ControlModifier)
             return false;
@@ -102,16 +168,84 @@ class FieldGuard : public QObject
         if (typed.isEmpty() || isNavigationKey(e))
             return false;
 
+        if (filtered(typed) == typed)
+            return false;
+        insertFiltered(typed);
+        return true;
+    }
+
+    // What typing the text would put into the field.
+    QString filtered(const QString &text) const
+    {
         QString taken;
-        for (QChar c : typed)
+        for (QChar c : text)
             if (const std::optional<QChar> got =
                     KeyFilters::accept(m_param->filter, c, systemDecimalSeparator()))
                 taken += *got;
-        if (taken == typed)
-            return false;
+        return taken;
+    }
+
+    // Pasted or dropped text goes in as if typed: refused characters dropped,
+    // mapped ones mapped, a selection replaced and the maximum length kept.
+    void insertFiltered(const QString &text)
+    {
+        QString taken = filtered(text);
         taken.remove(QChar(KeyFilters::Backspace));
-        if (!taken.isEmpty())
-            m_field->insert(taken); // as if typed: replaces a selection, keeps the maximum length
+        if (!taken.isEmpty() && !m_field->isReadOnly())
+            m_field->insert(taken);
+    }
+
+    // The field's own context menu, with its paste going through the filter.
+    bool contextMenu(const QContextMenuEvent *e)
+    {
+        QMenu *menu = m_field->createStandardContextMenu();
+        for (QAction *action : menu->actions()) {
+            // The paste item is the one wired to the field's own paste.
+            const bool paste = QObject::disconnect(action, &QAction::triggered, m_field, &QLineEdit::paste) ||
+                               QObject::disconnect(action, SIGNAL(triggered()), m_field, SLOT(paste()));
+            if (!paste)
+                continue;
+            action->setObjectName(QStringLiteral("edit-paste"));
+            connect(action, &QAction::triggered, m_field,
+                    [this] { insertFiltered(QGuiApplication::clipboard()->text()); });
+        }
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(e->globalPos());
+        return true;
+    }
+
+    // The selection paste of a middle click.
+    bool middleClickPaste(const QMouseEvent *e)
+    {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (e->button() != Qt::MiddleButton || !clipboard->supportsSelection())
+            return false;
+        m_field->deselect();
+        m_field->setCursorPosition(m_field->cursorPositionAt(e->position().toPoint()));
+        insertFiltered(clipboard->text(QClipboard::Selection));
+        return true;
+    }
+
+    bool drop(QDropEvent *e)
+    {
+        // Text the field takes as it is is left to the field (which also
+        // moves text dragged within it).
+        if (!e->mimeData()->hasText() || filtered(e->mimeData()->text()) == e->mimeData()->text())
+            return false;
+        m_field->deselect();
+        m_field->setCursorPosition(m_field->cursorPositionAt(e->position().toPoint()));
+        insertFiltered(e->mimeData()->text());
+        e->acceptProposedAction();
+        return true;
+    }
+
+    // Text committed by an input method is typed text too.
+    bool inputMethod(const QInputMethodEvent *e)
+    {
+        const QString committed = e->commitString();
+        if (committed.isEmpty() || filtered(committed) == committed)
+            return false;
+        insertFiltered(committed);
         return true;
     }
 
@@ -136,11 +270,18 @@ class FieldGuard : public QObject
         if (pending && pending != m_field)
             return;
 
-        const FieldCheckResult r = FieldChecks::run(m_param->check, m_field->text(), systemDecimalSeparator());
+        const FieldCheckResult r =
+            FieldChecks::run(m_param->check, m_field->text(), systemDecimalSeparator());
         if (r.text != m_field->text())
             m_field->setText(r.text);
-        if (r.failed())
-            returnFocusAfter(r.messageKey);
+        if (!r.failed())
+            return;
+        // The button clicked to leave the field would run its command at the
+        // release of the same click, before the message: it must not.
+        if (e->reason() == Qt::MouseFocusReason)
+            if (auto *button = qobject_cast<QAbstractButton *>(QApplication::focusWidget()))
+                new ClickSwallower(button);
+        returnFocusAfter(r.messageKey);
     }
 
     // The message and the focus change wait until Qt has finished moving the

@@ -82,17 +82,25 @@ QString FileCommands::runDialog(const DialogRequest &request)
     return dialog.selectedFiles().value(0);
 }
 
+void FileCommands::tell(const QString &text)
+{
+    if (m_sink)
+        m_sink(text);
+    else
+        MessageBoxes::showMessage(m_parent, text);
+}
+
 bool FileCommands::acceptName()
 {
     QString &file = m_state.CurrentFile;
     if (file.size() < ShortestName) {
-        MessageBoxes::showMessage(m_parent, message(16));
+        tell(message(16));
         return false;
     }
     const int dot = file.lastIndexOf(QLatin1Char('.'));
     const QString extension = (dot < 0 ? file : file.mid(dot + 1)).trimmed().toUpper();
     if (extension != kvr) {
-        MessageBoxes::showMessage(m_parent, message(17));
+        tell(message(17));
         file.clear();
         return false;
     }
@@ -110,13 +118,13 @@ void FileCommands::load()
         return;
     }
     if (const std::optional<QString> error = SettingsFile::load(m_state.CurrentFile, m_record))
-        MessageBoxes::showMessage(m_parent, *error);
+        tell(*error);
 }
 
 void FileCommands::write()
 {
     if (const std::optional<QString> error = SettingsFile::write(m_state.CurrentFile, m_record))
-        MessageBoxes::showMessage(m_parent, *error);
+        tell(*error);
 }
 
 void FileCommands::open()

@@ -30,6 +30,10 @@ class FileCommands
     // loaded. True when the name was accepted (the first tab page then comes
     // to front), whether or not the load itself succeeded.
     bool loadFromCommandLine(const QString &arg);
+    // Where the commands' plain messages go instead of a message box while
+    // set (start-up keeps them until the main window is on screen); nullptr
+    // shows boxes again.
+    void setMessageSink(std::function<void(const QString &)> sink) { m_sink = std::move(sink); }
 
     // What a file dialog is asked to show.
     struct DialogRequest {
@@ -49,8 +53,10 @@ class FileCommands
     bool acceptName(); // the name checks of Open and the command line
     void load();
     void write();
+    void tell(const QString &text);
 
     QWidget *m_parent;
+    std::function<void(const QString &)> m_sink;
     MainWindowState &m_state;
     SettingsRecord &m_record;
 };

@@ -3,7 +3,6 @@
 #include "app/CaptionPanel.h"
 #include "app/FieldGuards.h"
 #include "app/FileCommands.h"
-#include "app/LanguageApply.h"
 #include "app/Oprog.h"
 #include "app/PrintCommand.h"
 #include "app/ProgramConfig.h"
@@ -79,6 +78,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
     Printing = std::make_unique<PrintCommand>(*this, *this, *this);
     connect(this, &TForm1::printRequested, this, [this] { Printing->run(); });
+    connect(this, &TForm1::languageChosen, this, &TForm1::languageEntryClicked);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -133,15 +133,15 @@ void TForm1::updateCaption()
     setWindowTitle(ProgramTitle + QStringLiteral("  V") + ProgramVersion::text().left(4));
 }
 
-void TForm1::applyLanguage()
+void TForm1::languageEntryClicked(int entry)
 {
-    const QList<QWidget *> all{this,          m_forms.Form2, m_forms.Form3, m_forms.Form5,
-                               m_forms.Form6, m_forms.Form7, m_forms.Form8, m_forms.Form9};
-    QList<QWidget *> windows;
-    for (QWidget *w : all)
-        if (w)
-            windows.append(w);
-    applyLanguageTexts(windows, this);
+    // English1 stands for "None" until a language file is found.
+    if (entry >= LanguageFiles.size() || (entry == 0 && LanguageFiles[0].length() <= 4))
+        return;
+    LanguageFile = LanguageFiles[entry];
+    LoadLanguage();
+    // Texts composed earlier follow the new language at once.
+    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -185,18 +185,53 @@ void TForm1::FormShow()
     if (m_forms.Form6)
         m_forms.Form6->setPollInterval(usbSelected() ? 5 : TimeOutRS);
 
-    // 8-9: the built-in texts until a language file is loaded.
+    // 8-9
     if (LanguageFile.length() > 8)
-        applyLanguage();
+        LoadLanguage();
     updateCaption();
 
     // 10-11: a file named on the command line is checked and loaded; a name
     // that is refused ends the sequence with the second page in front.
-    if (!m_commandLine)
+    bool accepted = true;
+    if (!m_commandLine) {
         CurrentFile.clear();
-    else if (!Files->loadFromCommandLine(*m_commandLine))
+    } else {
+        Files->setMessageSink([this](const QString &text) { m_startupMessages.append(text); });
+        accepted = Files->loadFromCommandLine(*m_commandLine);
+        Files->setMessageSink(nullptr);
+    }
+    if (accepted)
+        PageControl1->setCurrentIndex(0);
+    showStartupMessagesWhenMapped();
+}
+
+void TForm1::showStartupMessagesWhenMapped()
+{
+    if (m_startupMessages.isEmpty())
         return;
-    PageControl1->setCurrentIndex(0);
+    // The window system maps the window after the show; give up waiting
+    // after a few seconds (a window started minimised is never mapped).
+    if (!(isVisible() && testAttribute(Qt::WA_Mapped)) && m_mapWaits++ < 300) {
+        QTimer::singleShot(10, this, [this] { showStartupMessagesWhenMapped(); });
+        return;
+    }
+    // No tick may ask its start-up question behind the message; and the
+    // window, still disabled until that tick, owns the box only when enabled.
+    const bool ticking = Timer1->isActive();
+    Timer1->stop();
+    const bool wasEnabled = isEnabled();
+    setEnabled(true);
+    // The reminder stays on top of every window, the box included.
+    const bool reminder = m_forms.Form8 && m_forms.Form8->isVisible();
+    if (reminder)
+        m_forms.Form8->hide();
+    while (!m_startupMessages.isEmpty())
+        MessageBoxes::showMessage(this, m_startupMessages.takeFirst());
+    if (reminder)
+        m_forms.Form8->show();
+    setEnabled(wasEnabled);
+    if (ticking)
+        Timer1->start();
 }
 
 void TForm1::fillLanguageMenu()
@@ -234,7 +269,7 @@ void TForm1::readOrCreateConfig()
     TimeOutRS = 10;
     WriteOnTick = false;
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
-        MessageBoxes::showMessage(messageParent(), ProgramConfig::writeFailureText(file));
+        m_startupMessages.append(ProgramConfig::writeFailureText(file));
 }
 
 void TForm1::Timer1Timer()

@@ -84,8 +84,13 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     // Window caption: ProgramTitle, "  V" and the short version text.
     void updateCaption();
     // Sets every caption, hint and role text of all windows from the
-    // language texts in force (ProgramTitle and FilePrefix included).
+    // language texts in force (ProgramTitle and FilePrefix included), and
+    // Qt's own texts to the same language.
     void applyLanguage();
+    // Reads LanguageFile and applies it to every window (KAVR10Language.cpp).
+    void LoadLanguage();
+    // A click on language menu entry k (English1 is 0).
+    void languageEntryClicked(int entry);
 
     // SettingsRecord over the controls.
     QString storedText(const QString &key) const override;
@@ -96,7 +101,6 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void setPolarityOptionsEnabled(bool enabled) override;
     QString deviceValue(DeviceValue which) const override;
     void setDeviceValue(DeviceValue which, const QString &text) override;
-
 
     // Open, Save and Save as over this window's record and state.
     std::unique_ptr<FileCommands> Files;
@@ -115,8 +119,11 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     QToolButton *BitBtn2 = nullptr;
     QToolButton *BitBtn4 = nullptr;
     QToolButton *BitBtn7 = nullptr;
-    QWidget *Panel1 = nullptr;
-    QWidget *Panel2 = nullptr;
+    QWidget *Panel1 = nullptr; // service-call timer panel
+    QWidget *Panel2 = nullptr; // power-on count panel
+    // The counter the action choice acts on: "rezim" (Edit14) or "citac"
+    // (Edit157); kept between showings.
+    QString ActionTarget;
     CaptionPanel *Panel3 = nullptr;
     QList<QAction *> languageEntries; // English1, a11 ... a01
 
@@ -161,6 +168,9 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void readOrCreateConfig();
     void writeConfigOnClose();
     QWidget *messageParent();
+    // Messages of the start-up sequence wait until the window is on screen,
+    // so they stand in front of it rather than of nothing.
+    void showStartupMessagesWhenMapped();
 
     QWidget *control(const char *name) const { return m_controls.value(QLatin1String(name)); }
 
@@ -170,4 +180,6 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     int m_comNumber = 1;
     bool m_shownOnce = false;
     bool m_closing = false;
+    QStringList m_startupMessages;
+    int m_mapWaits = 0;
 };

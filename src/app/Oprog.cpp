@@ -1,10 +1,15 @@
 #include "app/Oprog.h"
 
 #include "app/FormLayout.h"
+#include "lang/LanguageTexts.h"
 #include "platform/ProgramVersion.h"
+#include "platform/ShellOpen.h"
 
 #include <QFrame>
 #include <QLabel>
+#include <QMouseEvent>
+
+const char *const TForm2::authorAddress = "vyvoj@kavrotech.example";
 
 TForm2::TForm2(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -34,8 +39,9 @@ TForm2::TForm2(QWidget *parent)
 
     QFont link = bold;
     link.setUnderline(true);
-    for (const auto &[name, y] : {std::pair{"Label8", 124}, std::pair{"Label9", 144}}) {
-        QLabel *l = FormLayout::label(this, name, 0, y, 193, 17);
+    // The mail line may reach the author label; the web line ends at the version panel.
+    for (const auto &[name, y, w] : {std::tuple{"Label8", 124, 193}, std::tuple{"Label9", 144, 199}}) {
+        QLabel *l = FormLayout::label(this, name, 0, y, w, 17);
         l->setAlignment(Qt::AlignCenter);
         l->setFont(link);
         l->setCursor(Qt::PointingHandCursor);
@@ -55,9 +61,47 @@ TForm2::TForm2(QWidget *parent)
     Label11->setPalette(maroon);
     Label11->setFont(bold);
 
-    auto *author = FormLayout::label(this, "Label7", 200, 141, 69, 26, true);
-    author->setAlignment(Qt::AlignCenter);
-    author->setCursor(Qt::PointingHandCursor);
+    // The notice is the same in every language.
+    Label7 = FormLayout::label(this, "Label7", 200, 141, 69, 26, true);
+    Label7->setText(QStringLiteral("© 2026 Kavrotech"));
+    Label7->setAlignment(Qt::AlignCenter);
+    Label7->setCursor(Qt::PointingHandCursor);
+
+    Label8 = findChild<QLabel *>(QStringLiteral("Label8"));
+    Label9 = findChild<QLabel *>(QStringLiteral("Label9"));
+    for (QLabel *l : {Image1, Label7, Label8, Label9})
+        l->installEventFilter(this);
+}
+
+QString TForm2::webLink()
+{
+    return LanguageTexts::text(QStringLiteral("MESSAGE"), 20);
+}
+
+QString TForm2::makerMailLink()
+{
+    return QStringLiteral("mailto:") + LanguageTexts::text(QStringLiteral("MESSAGE"), 18) +
+           QStringLiteral("?SUBJECT=") + LanguageTexts::text(QStringLiteral("MESSAGE"), 19);
+}
+
+QString TForm2::authorMailLink()
+{
+    return QStringLiteral("mailto:") + QLatin1String(authorAddress) + QStringLiteral("?SUBJECT=") +
+           LanguageTexts::text(QStringLiteral("MESSAGE"), 19);
+}
+
+bool TForm2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == Image1 || watched == Label8)
+            ShellOpen::open(webLink());
+        else if (watched == Label9)
+            ShellOpen::open(makerMailLink());
+        else if (watched == Label7)
+            ShellOpen::open(authorMailLink());
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TForm2::showEvent(QShowEvent *event)

@@ -1,10 +1,16 @@
 #include "app/Tony.h"
 
 #include "app/FormLayout.h"
+#include "platform/SoundOutput.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QEventLoop>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionButton>
+#include <QThread>
 
 namespace
 {
@@ -55,7 +61,7 @@ TForm3::TForm3(QWidget *parent)
         else
             b->setGeometry(83, 208, 140, 33);
         const QString file = QLatin1String(samples[i].file);
-        connect(b, &QPushButton::clicked, this, [this, file] { emit sampleRequested(file); });
+        connect(b, &QPushButton::clicked, this, [this, file] { playSample(file); });
     }
     FormLayout::readingTabOrder(this);
 }
@@ -63,4 +69,49 @@ TForm3::TForm3(QWidget *parent)
 QPushButton *TForm3::button(const char *name) const
 {
     return findChild<QPushButton *>(QLatin1String(name));
+}
+
+bool TForm3::event(QEvent *event)
+{
+    // The sounds ship beside the program, which runs in its folder; a later
+    // change of folder is followed the next time the window comes up.
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        m_soundFolder = QDir::currentPath();
+    return QDialog::event(event);
+}
+
+void TForm3::playSample(const QString &fileName)
+{
+    if (m_playing)
+        return;
+    if (m_soundFolder.isEmpty())
+        m_soundFolder = QDir::currentPath();
+    const QString path = m_soundFolder + QLatin1Char('/') + fileName;
+    m_playing = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The sound plays on a thread of its own so the window keeps painting;
+    // a file that is missing or no PCM sound plays nothing.
+    QEventLoop loop;
+    QThread *player = QThread::create([path] { SoundOutput::playFile(path); });
+    connect(player, &QThread::finished, &loop, &QEventLoop::quit);
+    player->start();
+    loop.exec();
+    player->wait();
+    delete player;
+    QApplication::restoreOverrideCursor();
+    m_playing = false;
+}
+
+void TForm3::reject()
+{
+    if (!m_playing)
+        QDialog::reject();
+}
+
+void TForm3::closeEvent(QCloseEvent *event)
+{
+    if (m_playing)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
 }

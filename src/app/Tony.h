@@ -22,7 +22,24 @@ class TForm3 : public QDialog
 
     QPushButton *button(const char *name) const;
 
-  signals:
-    // A sample button was pressed; the sound player attaches here.
-    void sampleRequested(const QString &fileName);
+    // The folder the sounds come from: the current directory when the
+    // window last became active.
+    QString soundFolder() const { return m_soundFolder; }
+    bool playing() const { return m_playing; }
+
+    // Plays one sample file of the sound folder with the hourglass shown and
+    // returns when it has ended. While it plays the window does not react:
+    // further clicks are dropped, so two sounds never overlap.
+    void playSample(const QString &fileName);
+
+  public slots:
+    void reject() override;
+
+  protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    QString m_soundFolder;
+    bool m_playing = false;
 };

@@ -1,12 +1,14 @@
 #include "device/Dotaz.h"
 
 #include "device/FormFont.h"
+#include "lang/LanguageTexts.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 
 TForm9::TForm9(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -30,7 +32,10 @@ TForm9::TForm9(QWidget *parent)
     Edit1 = new QLineEdit(Panel3);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(288, 16, 41, 21);
-    Edit1->setMaxLength(1);
+    // It carries the hours to the next service call, which reach 6143 (255
+    // days and 23 hours): one character would cut "29" to "2".
+    Edit1->setMaxLength(4);
+    Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Edit1));
 
     Panel1 = panel("Panel1", 64);
     Label3 = new QLabel(Panel1);
@@ -51,4 +56,35 @@ TForm9::TForm9(QWidget *parent)
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(264, 120, 79, 29);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TForm9::prepare(const Counters &c)
+{
+    auto message = [](int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); };
+    Panel3->hide();
+    Panel1->hide();
+    Edit1->setText(c.hours);
+    RadioButton3->setText(c.devicePowerOn);
+    RadioButton4->setText(c.powerOnCount);
+    if (c.deviceHours != c.hours) {
+        Label1->setText(message(40) + QLatin1Char(' ') + c.deviceHours + QLatin1Char(' ') + message(41));
+        Panel3->show();
+    }
+    if (c.devicePowerOn != c.powerOnCount) {
+        Label3->setText(message(43));
+        Panel1->show();
+    }
+    Label4->setText(message(44));
+}
+
+QString TForm9::chosenHours() const
+{
+    return Edit1->text();
+}
+
+QString TForm9::chosenPowerOnCount() const
+{
+    return RadioButton4->isChecked() ? RadioButton4->text() : RadioButton3->text();
 }

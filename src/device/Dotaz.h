@@ -26,4 +26,22 @@ class TForm9 : public QDialog
     QRadioButton *RadioButton4 = nullptr;
     QLabel *Label4 = nullptr;
     QPushButton *Button1 = nullptr;
+
+    // The counters as the window shows them and as the communicator reported
+    // them to the write's version query.
+    struct Counters {
+        QString hours;         // Edit14
+        QString powerOnCount;  // Edit157
+        QString deviceHours;   // DeviceServiceHours
+        QString devicePowerOn; // DevicePowerOnCount
+    };
+    // Fills the dialog before it is shown: the hours panel when the hours
+    // differ (Edit1 holding the window's hours, to keep or change), the
+    // power-on panel when the counts differ (the communicator's count or the
+    // window's), texts from the language in force. OK accepts; the close box
+    // and Esc reject.
+    void prepare(const Counters &counters);
+    // After OK: the hours to write, and the caption of the chosen count.
+    QString chosenHours() const;
+    QString chosenPowerOnCount() const;
 };

@@ -15,13 +15,32 @@ TForm7::TForm7(QWidget *parent)
         auto *b = new QPushButton(this);
         b->setObjectName(QLatin1String(name));
         b->setGeometry(x, 8, w, 33);
-        b->setAutoDefault(false);
+        // The focused button takes Enter.
+        b->setAutoDefault(true);
         return b;
     };
     Button1 = button("Button1", 8, 149);
     Button2 = button("Button2", 160, 145);
     Button3 = button("Button3", 308, 69);
+    connect(Button1, &QPushButton::clicked, this, [this] {
+        m_chosen = Action::ReadFromDevice;
+        accept();
+    });
+    connect(Button2, &QPushButton::clicked, this, [this] {
+        m_chosen = Action::ClearCounter;
+        accept();
+    });
+    connect(Button3, &QPushButton::clicked, this, &QDialog::reject);
     setCaptions();
+}
+
+TForm7::Action TForm7::choose()
+{
+    m_chosen = Action::Cancel;
+    setCaptions();
+    Button3->setFocus(Qt::OtherFocusReason);
+    exec();
+    return m_chosen;
 }
 
 void TForm7::setCaptions()

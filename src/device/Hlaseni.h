@@ -17,7 +17,16 @@ class TForm7 : public QDialog
     QPushButton *Button2 = nullptr; // clear the counter
     QPushButton *Button3 = nullptr; // cancel
 
+    enum class Action { Cancel, ReadFromDevice, ClearCounter };
+
     // Captions and title from the language texts in force; set before each
     // showing, as a language may have been chosen since.
     void setCaptions();
+    // Sets the captions, shows the dialog modally with the focus on the
+    // cancel button (so Enter cancels) and returns the button chosen; the
+    // close box and Esc cancel.
+    Action choose();
+
+  private:
+    Action m_chosen = Action::Cancel;
 };

@@ -116,11 +116,11 @@ const LanguageRow table[] = {
     {"MESSAGE", 15, "Nelze přehrávat zvukové soubory, zvuková karta není nainstalovaná", "TForm1", "", TextUse::Role, TextForm::Plain},  // message of the tone samples command when no sound output device
     {"MESSAGE", 16, "Nebyl vybrán žádný soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // message when no settings file was chosen (Open command, command line)
     {"MESSAGE", 17, "Vybraný soubor není soubor pro nastavení KAVR", "TForm1", "", TextUse::Role, TextForm::Plain},  // message when the chosen file is not a settings file
-    {"MESSAGE", 18, "info@zarp.example", "TForm1", "", TextUse::Role, TextForm::Plain},  // e-mail address of the About box mail links
-    {"MESSAGE", 18, "info@zarp.example", "TForm2", "Label9", TextUse::Caption, TextForm::EmailPrefix},
+    {"MESSAGE", 18, "info@kavrotech.example", "TForm1", "", TextUse::Role, TextForm::Plain},  // e-mail address of the About box mail links
+    {"MESSAGE", 18, "info@kavrotech.example", "TForm2", "Label9", TextUse::Caption, TextForm::EmailPrefix},
     {"MESSAGE", 19, "Dotaz z programu Tessaro", "TForm1", "", TextUse::Role, TextForm::Plain},  // subject line of the About box mail links
-    {"MESSAGE", 20, "https://www.zarp.example/", "TForm1", "", TextUse::Role, TextForm::Plain},  // web address opened from the About box
-    {"MESSAGE", 20, "www.zarp.example", "TForm2", "Label8", TextUse::Caption, TextForm::WebPrefix},
+    {"MESSAGE", 20, "https://www.kavrotech.example/", "TForm1", "", TextUse::Role, TextForm::Plain},  // web address opened from the About box
+    {"MESSAGE", 20, "www.kavrotech.example", "TForm2", "Label8", TextUse::Caption, TextForm::WebPrefix},
     {"MESSAGE", 21, "Manual.pdf", "TForm1", "", TextUse::Role, TextForm::Plain},  // file name of the user manual
     {"MESSAGE", 22, "Soubory s nastavením", "TForm1", "", TextUse::Role, TextForm::Plain},  // name of the settings file type in the open and save dialog filters
     {"MESSAGE", 23, "Uložit nastavení vrátného KAVR do souboru", "TForm1", "", TextUse::Role, TextForm::Plain},  // title of the save dialog
@@ -147,6 +147,13 @@ const LanguageRow table[] = {
     {"MESSAGE", 50, "Otevřít soubor", "TForm1", "", TextUse::Role, TextForm::Plain},  // caption of that question
     // A write refused before any byte is sent: %1 the field's label, %2 its text.
     {"MESSAGE", 60, "Nastavení nelze zapsat: pole „%1“ neobsahuje číslo („%2“).", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // A write refused because a field holds what the communicator cannot take:
+    // %1 the field's label, %2 its text, %3 what it may hold (62 with 63/64,
+    // or the field check's own message for the codes).
+    {"MESSAGE", 61, "Nastavení nelze zapsat: pole „%1“ obsahuje „%2“. %3", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 62, "Povolené hodnoty: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 63, "%1 až %2", "TForm1", "", TextUse::Role, TextForm::Plain},  // a range of values
+    {"MESSAGE", 64, "%1 až %2 po %3", "TForm1", "", TextUse::Role, TextForm::Plain},  // a range of values in steps
     // The print command: no printer is installed (printing to a PDF file is offered);
     // a print job failed, %1 the printer or the file.
     {"MESSAGE", 65, "Není nainstalována žádná tiskárna. Nastavení lze vytisknout do souboru PDF.", "TForm1", "", TextUse::Role, TextForm::Plain},
@@ -167,14 +174,14 @@ const LanguageRow table[] = {
     {"OTHER", 23, "O programu ...", "TForm2", "TForm2", TextUse::Caption, TextForm::Plain},
     {"OTHER", 24, "Program pro nastavení vlastností a parametrů", "TForm2", "Label1", TextUse::Caption, TextForm::Plain},
     {"OTHER", 25, "New Vigilink", "TForm2", "Label2", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 26, "ZARP spol. s r.o.", "TForm2", "Label3", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 27, "Průmyslová 1472/11", "TForm2", "Label4", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 28, "Praha 10 - Hostivař", "TForm2", "Label5", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 29, "102 00", "TForm2", "Label6", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 30, "ZARP.BMP", "TForm1", "", TextUse::Role, TextForm::Plain},  // file name of the About box picture
+    {"OTHER", 26, "Kavrotech s.r.o.", "TForm2", "Label3", TextUse::Caption, TextForm::Plain},
+    {"OTHER", 27, "Výtahová 12", "TForm2", "Label4", TextUse::Caption, TextForm::Plain},
+    {"OTHER", 28, "Brno", "TForm2", "Label5", TextUse::Caption, TextForm::Plain},
+    {"OTHER", 29, "602 00", "TForm2", "Label6", TextUse::Caption, TextForm::Plain},
+    {"OTHER", 30, "KAVROTECH.BMP", "TForm1", "", TextUse::Role, TextForm::Plain},  // file name of the About box picture
     {"OTHER", 31, "Verze:", "TForm2", "Label10", TextUse::Caption, TextForm::Plain},
     {"OTHER", 35, "Na tomto počítači není nainstalován program \"ACROBAT READER\",", "TForm1", "", TextUse::Role, TextForm::Plain},  // first line of the message when no PDF reader is installed
-    {"OTHER", 36, "Program lze zdarma stáhnout na adrese https://get.adobe.com/cz/reader/", "TForm1", "", TextUse::Role, TextForm::Plain},  // second line of that message
+    {"OTHER", 36, "Program lze zdarma stáhnout na adrese https://www.pdfreader.example/cs/", "TForm1", "", TextUse::Role, TextForm::Plain},  // second line of that message
     {"OTHER", 37, "Tessaro-CZ.HLP", "TForm1", "", TextUse::Role, TextForm::Plain},  // help file name
     {"OTHER", 38, "Nenalezl soubor nápovědy", "TForm1", "", TextUse::Role, TextForm::Plain},  // message when the help file is missing
     {"OTHER", 39, "Zavěšení linky", "TForm3", "Button2", TextUse::Caption, TextForm::Plain},
@@ -188,7 +195,9 @@ const LanguageRow table[] = {
     {"OTHER", 50, "Probíhá komunikace", "TForm6", "Label1", TextUse::Caption, TextForm::Plain},
     {"OTHER", 51, "Chybové volání", "TForm3", "Button10", TextUse::Caption, TextForm::Plain},
     {"OTHER", 52, "Systémové volání", "TForm3", "Button11", TextUse::Caption, TextForm::Plain},
-    {"OTHER", 53, "https://www.zarp.example/kavr/novinky", "TForm1", "", TextUse::Role, TextForm::Plain},  // web page opened by the news command
+    {"OTHER", 53, "https://www.kavrotech.example/kavr/novinky", "TForm1", "", TextUse::Role, TextForm::Plain},  // web page opened by the news command
+    // The language of Qt's own texts (buttons, standard dialogs) as a locale name.
+    {"OTHER", 90, "cs", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"HINT", 1, "Stav seriového portu", "TForm1", "Label166", TextUse::Hint, TextForm::Plain},
     {"HINT", 2, "Telefonní číslo", "TForm1", "Edit1", TextUse::Hint, TextForm::Plain},
     {"HINT", 2, "Telefonní číslo", "TForm1", "Edit2", TextUse::Hint, TextForm::Plain},

@@ -1,8 +1,13 @@
 #include "lang/LanguageTexts.h"
 
 #include "lang/LanguageTable.h"
+#include "platform/PrivateProfile.h"
+#include "platform/TextEncoding.h"
 
+#include <QFile>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 
 namespace LanguageTexts
 {
@@ -20,6 +25,22 @@ QHash<QString, QString> &loaded()
 {
     static QHash<QString, QString> values;
     return values;
+}
+
+// Whether the texts in force come from a language file.
+bool &fileLoaded()
+{
+    static bool loadedFromFile = false;
+    return loadedFromFile;
+}
+
+// A value is one line of at most 2047 characters (a surrogate pair is not cut).
+QString clipped(const QString &value)
+{
+    constexpr int maximum = 2047;
+    if (value.size() <= maximum)
+        return value;
+    return value.left(value.at(maximum - 1).isHighSurrogate() ? maximum - 1 : maximum);
 }
 
 } // namespace
@@ -46,6 +67,49 @@ void setText(const QString &section, int key, const QString &value)
 void resetToDefaults()
 {
     loaded().clear();
+    fileLoaded() = false;
+}
+
+void loadFile(const QString &path)
+{
+    resetToDefaults();
+    fileLoaded() = true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString text = TextEncoding::decodeUtf8OrCp1250(file.readAll());
+
+    QSet<QString> known;
+    QSet<QString> sections;
+    for (const LanguageRow &row : LanguageTable::rows()) {
+        known.insert(id(QLatin1String(row.section), row.key));
+        sections.insert(QLatin1String(row.section));
+    }
+    for (const QString &section : sections) {
+        for (const auto &[name, value] : PrivateProfile::readSectionOfText(text, section)) {
+            // Keys are looked up by their text: "01" is not key 1.
+            bool ok = false;
+            const int key = name.toInt(&ok);
+            if (!ok || QString::number(key) != name || !known.contains(id(section, key)))
+                continue;
+            setText(section, key, clipped(value));
+        }
+    }
+}
+
+bool fromFile()
+{
+    return fileLoaded();
+}
+
+QString standardTranslation()
+{
+    if (!fileLoaded())
+        return QStringLiteral("cs");
+    const QString name = loaded().value(id(QStringLiteral("OTHER"), 90));
+    // The name becomes part of a file name: nothing but a locale name is taken.
+    static const QRegularExpression localeName(QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,8})*$"));
+    return localeName.match(name).hasMatch() ? name : QString();
 }
 
 } // namespace LanguageTexts

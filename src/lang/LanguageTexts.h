@@ -20,6 +20,22 @@ void setText(const QString &section, int key, const QString &value);
 // Back to the built-in defaults.
 void resetToDefaults();
 
+// Replaces the texts in force by those of a language file: every key of the
+// file that names a language text is taken (at most 2047 characters of its
+// value), every other text goes back to its default. A file that cannot be
+// read counts as a file without keys. The file is read as UTF-8 when it is
+// valid UTF-8, else as Windows-1250; a byte order mark is skipped.
+void loadFile(const QString &path);
+
+// The language of Qt's own texts (buttons, standard dialogs) that goes with
+// the texts in force, as a locale name ("cs", "de", ...): the built-in texts
+// are Czech; a language file names its own in OTHER/90, and a file without
+// that key gets English, which needs no translation (empty result).
+QString standardTranslation();
+
+// Whether the texts in force come from a language file.
+bool fromFile();
+
 } // namespace LanguageTexts
 
 struct LanguageRow;

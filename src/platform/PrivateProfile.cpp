@@ -1,5 +1,7 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/TextEncoding.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -14,21 +16,12 @@ struct IniText {
     QStringList lines;
     QString eol = QStringLiteral("\n");
     bool endsWithEol = true;
-    bool singleByte = false; // not UTF-8: a hand-edited file in a single-byte code page
+    bool singleByte = false;    // not UTF-8: a hand-edited file in a single-byte code page
+    bool byteOrderMark = false; // kept in front when the file is written back
 };
 
-IniText readText(const QString &file)
+void splitLines(IniText &ini, QString text)
 {
-    IniText ini;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return ini;
-    const QByteArray raw = f.readAll();
-    QString text = QString::fromUtf8(raw);
-    if (text.contains(QChar::ReplacementCharacter)) {
-        text = QString::fromLatin1(raw);
-        ini.singleByte = true; // written back byte for byte
-    }
     if (text.contains(QLatin1String("\r\n")))
         ini.eol = QStringLiteral("\r\n");
     ini.endsWithEol = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
@@ -36,6 +29,21 @@ IniText readText(const QString &file)
     ini.lines = text.split(QLatin1Char('\n'));
     if (ini.endsWithEol && !ini.lines.isEmpty())
         ini.lines.removeLast(); // the empty piece after the final line break
+}
+
+IniText readText(const QString &file)
+{
+    IniText ini;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return ini;
+    QByteArray raw = f.readAll();
+    // An editor may put a byte order mark in front even of a file whose
+    // other bytes are in a single-byte code page.
+    ini.byteOrderMark = TextEncoding::stripUtf8Bom(raw);
+    ini.singleByte = !TextEncoding::isValidUtf8(raw);
+    // A single-byte file is written back byte for byte.
+    splitLines(ini, ini.singleByte ? QString::fromLatin1(raw) : QString::fromUtf8(raw));
     return ini;
 }
 
@@ -99,12 +107,9 @@ std::pair<int, int> sectionRange(const QStringList &lines, const QString &sectio
     return {first, int(lines.size())};
 }
 
-} // namespace
-
-QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
+QList<QPair<QString, QString>> sectionEntries(const IniText &ini, const QString &section)
 {
     QList<QPair<QString, QString>> out;
-    const IniText ini = readText(file);
     const auto [first, end] = sectionRange(ini.lines, section);
     if (first < 0)
         return out;
@@ -119,6 +124,20 @@ QList<QPair<QString, QString>> readSection(const QString &file, const QString &s
             out.append({k, v});
     }
     return out;
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
+{
+    return sectionEntries(readText(file), section);
+}
+
+QList<QPair<QString, QString>> readSectionOfText(const QString &text, const QString &section)
+{
+    IniText ini;
+    splitLines(ini, text);
+    return sectionEntries(ini, section);
 }
 
 QString readString(const QString &file, const QString &section, const QString &key,
@@ -183,7 +202,9 @@ bool writeString(const QString &file, const QString &section, const QString &key
     bool fits = ini.singleByte;
     for (const QChar c : text)
         fits = fits && c.unicode() < 0x100;
-    const QByteArray bytes = fits ? text.toLatin1() : text.toUtf8();
+    QByteArray bytes = fits ? text.toLatin1() : text.toUtf8();
+    if (ini.byteOrderMark)
+        bytes.prepend("\xEF\xBB\xBF");
     if (out.write(bytes) != bytes.size())
         return false;
     return out.commit();

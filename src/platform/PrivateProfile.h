@@ -9,7 +9,8 @@
 // rewritten where it stands, every other line (comments included) is kept,
 // a new key goes to the end of its section and a new section to the end of
 // the file. The file is replaced atomically, so a failed write never leaves a
-// half-written file behind.
+// half-written file behind. A UTF-8 byte order mark at the start of the file
+// is skipped when reading and kept when writing.
 namespace PrivateProfile
 {
 
@@ -22,5 +23,8 @@ bool writeString(const QString &file, const QString &section, const QString &key
 
 // All keys of one section in file order, with their values (for [Ports]).
 QList<QPair<QString, QString>> readSection(const QString &file, const QString &section);
+
+// The same for a text the caller has read and decoded itself.
+QList<QPair<QString, QString>> readSectionOfText(const QString &text, const QString &section);
 
 } // namespace PrivateProfile

@@ -27,8 +27,10 @@ void open(const QString &target)
         hook()(target);
         return;
     }
-    // Addresses with a scheme go as they are; anything else is a file.
-    const QUrl url(target);
+    // Addresses with a scheme go as they are, and so does a web address
+    // written the short way ("www.example.org"); anything else is a file.
+    const bool shortWeb = target.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+    const QUrl url(shortWeb ? QStringLiteral("https://") + target : target);
     const bool isAddress = url.isValid() && url.scheme().size() > 1;
     QDesktopServices::openUrl(isAddress ? url : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()));
 }

@@ -233,7 +233,9 @@ std::optional<QString> load(const QString &path, SettingsRecord &record)
 {
     if (path.isEmpty())
         return QStringLiteral("Invalid filename");
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe or a device swapped in for the file cannot
+    // hold the program in open(); only a regular file is read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT && !QFileInfo(path).absoluteDir().exists() ? nameError(ENOENT)
                                                                           : errorText(errno);
@@ -243,8 +245,12 @@ std::optional<QString> load(const QString &path, SettingsRecord &record)
     int failure = 0;
     struct stat st {
     };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+    if (::fstat(fd, &st) != 0)
+        failure = errno;
+    else if (S_ISDIR(st.st_mode))
         failure = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        failure = EACCES;
     while (!failure && have < FileSize) {
         const ssize_t n = ::read(fd, contents.data() + have, size_t(FileSize - have));
         if (n < 0 && errno == EINTR)

@@ -6,6 +6,11 @@
 ProgramFolder::ProgramFolder() : m_previous(QDir::currentPath())
 {
     QDir::setCurrent(m_dir.path());
+    // Like the program folder the program ships with, the folder holds a
+    // Czech language file; this one keeps every built-in text.
+    QFile czech(file(QStringLiteral("Cesky.lng")));
+    if (czech.open(QIODevice::WriteOnly))
+        czech.write("[OTHER]\n90=cs\n");
 }
 
 ProgramFolder::~ProgramFolder()
@@ -41,6 +46,8 @@ MessageLog::MessageLog()
 {
     MessageBoxes::setResponder([this](const MessageBoxes::Shown &s) {
         shown.append(s);
+        if (observer)
+            observer(s);
         return s.question && !answers.isEmpty() ? answers.takeFirst() : false;
     });
 }

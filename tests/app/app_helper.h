@@ -6,8 +6,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // A program folder for one test: a fresh temporary directory made the current
-// directory, restored afterwards. Config.ini files written through it point
+// directory, restored afterwards. It holds a Cesky.lng that keeps the built-in
+// texts. Config.ini files written through it point
 // every serial port at a path that does not exist, so no test ever touches a
 // real terminal.
 class ProgramFolder
@@ -38,4 +41,6 @@ class MessageLog
     ~MessageLog();
     QList<MessageBoxes::Shown> shown;
     QList<bool> answers;
+    // Called as each box is shown, to look at the program at that moment.
+    std::function<void(const MessageBoxes::Shown &)> observer;
 };

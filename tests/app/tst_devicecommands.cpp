@@ -3,25 +3,35 @@
 // on the simulated USB cable.
 
 #include "app/DeviceCommands.h"
+#include "app/FileCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
 #include "app_helper.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
 #include "device/SerPort.h"
 #include "device/Zobraz.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
 #include "platform/ShellOpen.h"
 #include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
 
 #include "KavrSimulator.h"
 #include "SimulatedD2xx.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include <QTimer>
@@ -175,6 +185,33 @@ class DeviceCommandsTest : public QObject
         QVERIFY(form->isEnabled());
     }
 
+    // Runs the action once the modal dialog shows (it runs inside a command).
+    QTimer *whenShown(QWidget *dialog, std::function<void()> action)
+    {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, dialog, action] {
+            if (!dialog->isVisible())
+                return;
+            poll->stop();
+            action();
+        });
+        poll->start(10);
+        return poll;
+    }
+
+    QLineEdit *edit(const QString &name) const { return form->findChild<QLineEdit *>(name); }
+
+    void focusInto(QLineEdit *e)
+    {
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        for (int i = 0; i < form->PageControl1->count(); ++i)
+            if (form->PageControl1->widget(i)->isAncestorOf(e))
+                form->PageControl1->setCurrentIndex(i);
+        e->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(e->hasFocus());
+    }
+
     QString control(const char *name) const
     {
         if (auto *e = form->findChild<QLineEdit *>(QLatin1String(name)))
@@ -194,6 +231,7 @@ class DeviceCommandsTest : public QObject
     }
     void cleanup()
     {
+        FileCommands::setDialogPlayer(nullptr);
         windows.reset();
         D2xx::setBackend(nullptr);
         cable.reset();
@@ -264,15 +302,121 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(sim->lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
     }
 
-    void clearedCounterIsWritten()
+    // After the write's version query, counters that differ from the
+    // communicator's are offered for confirmation; equal ones are not.
+    void counterConfirmation_data()
+    {
+        QTest::addColumn<QString>("hours");   // Edit14 before the write
+        QTest::addColumn<QString>("powerOn"); // Edit157 before the write
+        QTest::addColumn<QString>("answer");  // the radio button taken, or "esc"
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<int>("writtenHours"); // -1: nothing written
+        QTest::addColumn<int>("writtenPowerOn");
+        QTest::newRow("equal: no dialog") << "53"
+                                          << "17"
+                                          << "" << false << 53 << 17;
+        QTest::newRow("cleared count kept") << "53"
+                                            << "0"
+                                            << "RadioButton4" << true << 53 << 0;
+        QTest::newRow("device's count taken") << "53"
+                                              << "0"
+                                              << "RadioButton3" << true << 53 << 17;
+        QTest::newRow("hours of two digits") << "29"
+                                             << "17"
+                                             << "" << true << 29 << 17;
+        QTest::newRow("esc ends the write") << "53"
+                                            << "0"
+                                            << "esc" << true << -1 << -1;
+    }
+    void counterConfirmation()
+    {
+        QFETCH(QString, hours);
+        QFETCH(QString, powerOn);
+        QFETCH(QString, answer);
+        QFETCH(bool, shown);
+        QFETCH(int, writtenHours);
+        QFETCH(int, writtenPowerOn);
+        startSerial(handOptions());
+        form->setDeviceValue(DeviceValue::SvHr, hours);
+        form->setDeviceValue(DeviceValue::PwOn, powerOn);
+        TForm9 *dialog = windows->Form9;
+        bool seen = false, hoursPanel = false, countPanel = false;
+        QString offered;
+        QTimer *poll = whenShown(dialog, [&] {
+            seen = true;
+            hoursPanel = dialog->Panel3->isVisible();
+            countPanel = dialog->Panel1->isVisible();
+            offered = dialog->Edit1->text();
+            if (answer == "esc") {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                return;
+            }
+            if (!answer.isEmpty())
+                dialog->findChild<QRadioButton *>(answer)->setChecked(true);
+            dialog->Button1->click();
+        });
+        const long long before = sim->bytesReceived();
+        form->BitBtn7->click();
+        delete poll;
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        QCOMPARE(seen, shown);
+        if (shown) {
+            QCOMPARE(hoursPanel, hours != "53");
+            QCOMPARE(countPanel, powerOn != "17");
+            QCOMPARE(offered, hours);
+        }
+        if (writtenHours < 0) {
+            QCOMPARE(sim->writesCompleted(), 0);
+            QCOMPARE(sim->bytesReceived() - before, 1); // the version query's "V"
+            return;
+        }
+        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(int(sim->state().powerOnCount), writtenPowerOn);
+        QCOMPARE(int(sim->state().serviceHours), writtenHours);
+        QCOMPARE(control("Edit157"), QString::number(writtenPowerOn));
+    }
+
+    void counterPanels()
     {
         startSerial(handOptions());
-        form->setDeviceValue(DeviceValue::PwOn, "0");
-        form->BitBtn7->click();
-        QCOMPARE(sim->writesCompleted(), 1);
-        QCOMPARE(quint8(sim->lastWrittenBlock().at(47)), quint8(0));
-        QCOMPARE(sim->state().powerOnCount, quint8(0));
-        QCOMPARE(control("Edit157"), QStringLiteral("0")); // the write's query kept it
+        TForm7 *actions = windows->Form7;
+        // Clearing the power-on count shows 0 at once.
+        QTimer *poll = whenShown(actions, [actions] { actions->Button2->click(); });
+        QTest::mouseClick(form->Panel2, Qt::LeftButton);
+        delete poll;
+        QCOMPARE(control("Edit157"), QStringLiteral("0"));
+        QCOMPARE(form->ActionTarget, QStringLiteral("citac"));
+        QCOMPARE(actions->windowTitle(), QStringLiteral("Výběr akce "));
+
+        // Enter cancels: the focus is on Storno.
+        poll = whenShown(actions, [actions] { QTest::keyClick(actions->focusWidget(), Qt::Key_Return); });
+        QTest::mouseClick(form->findChild<QLabel *>("Label15"), Qt::LeftButton);
+        delete poll;
+        QCOMPARE(form->ActionTarget, QStringLiteral("rezim"));
+        QVERIFY(!form->VersionQueryRequested);
+        QCOMPARE(control("Edit14"), QStringLiteral("53"));
+
+        // Reading from the communicator brings the count back at the next tick.
+        poll = whenShown(actions, [actions] { actions->Button1->click(); });
+        QTest::mouseClick(form->Panel1, Qt::LeftButton);
+        delete poll;
+        QVERIFY(form->VersionQueryRequested);
+        form->Timer1Timer();
+        QCOMPARE(control("Edit157"), QStringLiteral("17"));
+        QVERIFY(messages().isEmpty());
+    }
+
+    void readFromDeviceWithNoCommunicator()
+    {
+        KavrSimOptions silent;
+        silent.faults.silent = true;
+        startSerial(silent);
+        TForm7 *actions = windows->Form7;
+        QTimer *poll = whenShown(actions, [actions] { actions->Button1->click(); });
+        QTest::mouseClick(form->Panel2, Qt::LeftButton);
+        delete poll;
+        form->Timer1Timer();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
     }
 
     void firstExchangeQuietLaterOneLoud()
@@ -396,6 +540,119 @@ class DeviceCommandsTest : public QObject
         QVERIFY(messages().isEmpty());
         QVERIFY(!windows->Form6->AfComPort1->IsOpen());
         QCOMPARE(form->storedText("Pasw"), QStringLiteral("1984"));
+    }
+
+    // A click that leaves a field whose check fails runs no command: press
+    // and release reach the button in one burst, before the check's message.
+    void fastClickAfterFailingField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("named"); // a current file: Save writes it without a dialog
+        QTest::newRow("write") << "Edit144"
+                               << "739"
+                               << "BitBtn7" << false;
+        QTest::newRow("save") << "Edit140"
+                              << "4"
+                              << "BitBtn2" << true;
+        QTest::newRow("save as") << "Edit140"
+                                 << "4"
+                                 << "BitBtn2" << false;
+    }
+    void fastClickAfterFailingField()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, button);
+        QFETCH(bool, named);
+        startSerial(handOptions());
+        int dialogs = 0;
+        FileCommands::setDialogPlayer([&](const FileCommands::DialogRequest &) {
+            ++dialogs;
+            return folder->file("chosen.kvr");
+        });
+        if (named)
+            form->CurrentFile = folder->file("current.kvr");
+        QLineEdit *e = edit(field);
+        focusInto(e);
+        e->setText(text);
+        const long long before = sim->bytesReceived();
+        QTest::mouseClick(form->findChild<QToolButton *>(button), Qt::LeftButton);
+        QTRY_COMPARE(messages().size(), 1);
+        QTRY_VERIFY(e->hasFocus());
+        QTest::qWait(300);
+        QCOMPARE(messages().size(), 1);
+        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(dialogs, 0);
+        QVERIFY(!QFileInfo::exists(folder->file("current.kvr")));
+        QVERIFY(!QFileInfo::exists(folder->file("chosen.kvr")));
+        QCOMPARE(e->text(), text);
+    }
+
+    // The menu does not run the check of the field it leaves, and files are
+    // loaded unchecked: the write itself refuses what the communicator would
+    // take wrongly.
+    void writeRefusesUncheckedValues_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("loaded"); // else typed, then the menu
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("page");
+        QTest::newRow("typed tone 990") << "TTon"
+                                        << "990" << false << "Edit152" << 2;
+        QTest::newRow("loaded 300 repeats") << "OpNo"
+                                            << "300" << true << "Edit116" << 1;
+        QTest::newRow("loaded one-digit code") << "HgUp"
+                                               << "1" << true << "Edit140" << 0;
+    }
+    void writeRefusesUncheckedValues()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(bool, loaded);
+        QFETCH(QString, field);
+        QFETCH(int, page);
+        startSerial(handOptions());
+        if (loaded) {
+            MemoryRecord saved;
+            saved.setStoredText(key, text);
+            const QString path = folder->file("loaded.kvr");
+            QVERIFY(!SettingsFile::write(path, saved));
+            FileCommands::setDialogPlayer([path](const FileCommands::DialogRequest &) { return path; });
+            form->BitBtn1->click();
+            form->PageControl1->setCurrentIndex(3);
+        } else {
+            focusInto(edit(field));
+            edit(field)->selectAll();
+            QTest::keyClicks(edit(field), text);
+        }
+        QCOMPARE(form->storedText(key), text);
+        const long long before = sim->bytesReceived();
+        form->findChild<QAction *>("Ulotnastaven1")->trigger();
+        QCOMPARE(messages().size(), 1);
+        QVERIFY2(messages()[0].startsWith(QStringLiteral("Nastavení nelze zapsat: pole „")),
+                 qPrintable(messages()[0]));
+        QVERIFY2(messages()[0].contains(QStringLiteral("„%1“").arg(text)), qPrintable(messages()[0]));
+        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(form->PageControl1->currentIndex(), page);
+        QCOMPARE(form->focusWidget(), edit(field));
+    }
+
+    void correctedValueStillWrites()
+    {
+        startSerial(handOptions());
+        QLineEdit *tone = edit("Edit152");
+        focusInto(tone);
+        tone->selectAll();
+        QTest::keyClicks(tone, "95");
+        QTest::keyClick(tone, Qt::Key_Tab);
+        QCOMPARE(tone->text(), QStringLiteral("100"));
+        form->findChild<QAction *>("Ulotnastaven1")->trigger();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(quint8(sim->lastWrittenBlock().at(7)), quint8(0xAA));
     }
 
     void invalidFieldStopsTheWriteBeforeAnyByte()

@@ -16,7 +16,8 @@ class FieldGuardsTest : public QObject
     void typing_data();
     void typing();
     void backspacePasses();
-    void pasteIsNotFiltered();
+    void pasteGoesThroughTheFilter_data();
+    void pasteGoesThroughTheFilter();
     void focusChangeRunsCheck_data();
     void focusChangeRunsCheck();
     void failedCheckReturnsFocus_data();
@@ -194,15 +195,55 @@ void FieldGuardsTest::backspacePasses()
     QCOMPARE(counter->text(), QString("42"));
 }
 
-void FieldGuardsTest::pasteIsNotFiltered()
+void FieldGuardsTest::pasteGoesThroughTheFilter_data()
 {
-    QLineEdit *e = edit("Edit1");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("digits, ctrl+v") << "Edit152"
+                                    << "1a2-b3"
+                                    << "keys"
+                                    << "123";
+    QTest::newRow("number, ctrl+v") << "Edit1"
+                                    << "h12k"
+                                    << "keys"
+                                    << "*12#";
+    QTest::newRow("code, menu, longest kept") << "Edit144"
+                                              << "73 91 5"
+                                              << "menu"
+                                              << "7391";
+    QTest::newRow("counter takes nothing") << "Edit157"
+                                           << "12"
+                                           << "keys"
+                                           << "";
+}
+
+void FieldGuardsTest::pasteGoesThroughTheFilter()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, how);
+    QFETCH(QString, expected);
+    QLineEdit *e = edit(qPrintable(field));
     focusOn(e);
-    QGuiApplication::clipboard()->setText("abc");
-    if (QGuiApplication::clipboard()->text() != "abc")
+    QGuiApplication::clipboard()->setText(clipboard);
+    if (QGuiApplication::clipboard()->text() != clipboard)
         QSKIP("no clipboard on this platform");
-    QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(e->text(), QString("abc"));
+    if (how == "keys") {
+        QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2), e->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(e, &menuEvent);
+        QMenu *menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())));
+        QAction *paste = menu->findChild<QAction *>("edit-paste");
+        QVERIFY(paste);
+        paste->trigger();
+        menu->close();
+    }
+    QCOMPARE(e->text(), expected);
 }
 
 void FieldGuardsTest::focusChangeRunsCheck_data()
@@ -290,18 +331,22 @@ void FieldGuardsTest::failedCheckReturnsFocus()
     QLineEdit *e = m_window->findChild<QLineEdit *>(field);
     focusOn(e);
     e->setText(text);
+    QSignalSpy clicks(m_button, &QPushButton::clicked);
     QTest::mouseClick(m_button, Qt::LeftButton);
     QTRY_COMPARE(QApplication::focusWidget(), e);
     QCOMPARE(m_messages, QStringList{LanguageTexts::text("MESSAGE", message)});
     QCOMPARE(e->text(), text);
+    QCOMPARE(clicks.size(), 0); // the click that left the field runs nothing
+    QVERIFY(!m_button->isDown());
 
-    // Corrected, the field lets the focus go.
+    // Corrected, the field lets the focus go, and the button works again.
     m_messages.clear();
     e->setText(field == "Edit144" ? "7391" : "44");
     QTest::mouseClick(m_button, Qt::LeftButton);
     QTest::qWait(20);
     QCOMPARE(QApplication::focusWidget(), m_button);
     QVERIFY(m_messages.isEmpty());
+    QCOMPARE(clicks.size(), 1);
 }
 
 void FieldGuardsTest::twoFailingFieldsDoNotPingPong()

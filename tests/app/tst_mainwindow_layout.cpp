@@ -1,6 +1,7 @@
 // The main window's controls: names, places, texts, limits and the order the
 // keyboard visits them in; plus screenshots of the four pages on request.
 
+#include "app/CaptionPanel.h"
 #include "app/FileCommands.h"
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
@@ -13,17 +14,20 @@
 #include "device/SerPort.h"
 #include "device/Uvod.h"
 #include "device/Zobraz.h"
+#include "lang/LanguageTexts.h"
 #include "settings/ParameterTable.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -296,7 +300,7 @@ class MainWindowLayoutTest : public QObject
             QCOMPARE(language[i]->objectName(), entries[i]);
             QCOMPARE(language[i]->isVisible(), i == 0);
         }
-        QCOMPARE(language[0]->text(), QStringLiteral("None"));
+        QCOMPARE(language[0]->text(), QStringLiteral("Cesky")); // the folder's one language file
     }
 
     void menuCommandsReachTheirHandlers()
@@ -339,12 +343,23 @@ class MainWindowLayoutTest : public QObject
         form->setEnabled(true);
         QSignalSpy service(form, &TForm1::serviceTimerPanelClicked);
         QSignalSpy power(form, &TForm1::powerOnPanelClicked);
+        // Each click opens the action choice, cancelled here at once.
+        int choices = 0;
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, this, [this, &choices] {
+            if (windows->Form7->isVisible()) {
+                ++choices;
+                windows->Form7->reject();
+            }
+        });
+        cancel.start(5);
         QTest::mouseClick(find<QWidget>("Label15"), Qt::LeftButton);
         QTest::mouseClick(find<QWidget>("Edit14"), Qt::LeftButton);
         QTest::mouseClick(find<QWidget>("Panel1"), Qt::LeftButton, {}, QPoint(178, 27));
         QTest::mouseClick(find<QWidget>("Edit157"), Qt::LeftButton);
         QCOMPARE(service.size(), 3);
         QCOMPARE(power.size(), 1);
+        QCOMPARE(choices, 4);
     }
 
     void serialNumberTextItselfDoesNothing()
@@ -370,9 +385,15 @@ class MainWindowLayoutTest : public QObject
 
     // Every caption must show whole in the font in use: a label, button or
     // group title wider than its control would be cut off.
+    // Each entry: the control's name, and the room it would need against the
+    // room it has.
     static QStringList clippedCaptions(QWidget *window)
     {
         QStringList clipped;
+        const auto tooSmall = [&clipped](QWidget *w, int need, int room) {
+            if (need > room)
+                clipped << QStringLiteral("%1(%2>%3)").arg(w->objectName()).arg(need).arg(room);
+        };
         for (QWidget *w : window->findChildren<QWidget *>()) {
             if (w->window() != window)
                 continue;
@@ -380,45 +401,81 @@ class MainWindowLayoutTest : public QObject
                 if (label->text().isEmpty())
                     continue;
                 if (label->wordWrap()) {
-                    if (label->heightForWidth(label->width()) > label->height())
-                        clipped << label->objectName();
+                    tooSmall(label, label->heightForWidth(label->width()), label->height());
                     continue;
                 }
                 const QRect need =
                     label->fontMetrics().boundingRect(QRect(0, 0, 10000, 1000), 0, label->text());
-                if (need.width() + 2 * label->frameWidth() + label->indent() > label->width())
-                    clipped << label->objectName();
+                tooSmall(label, need.width() + 2 * label->frameWidth() + label->indent(), label->width());
+                tooSmall(label, need.height(), label->height());
             } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
                 if (button->text().isEmpty())
                     continue;
                 if (button->property("wrapsCaption").toBool()) {
                     const QRect need = button->fontMetrics().boundingRect(
                         QRect(0, 0, button->width() - 8, 1000), Qt::TextWordWrap, button->text());
-                    if (need.height() + 6 > button->height())
-                        clipped << button->objectName();
+                    tooSmall(button, need.height() + 6, button->height());
                     continue;
                 }
-                // Text, glyph or check mark, and the frame on both sides.
-                const int mark = qobject_cast<QToolButton *>(button)   ? button->iconSize().width() + 4
-                                 : qobject_cast<QPushButton *>(button) ? 4
-                                                                       : 22;
-                if (button->fontMetrics().horizontalAdvance(button->text()) + mark + 6 > button->width())
-                    clipped << button->objectName();
+                const int text = button->fontMetrics().horizontalAdvance(button->text());
+                if (qobject_cast<QToolButton *>(button)) {
+                    // The style draws glyph, a 4-pixel gap and text inside
+                    // the button's frame.
+                    const int frame =
+                        button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+                    tooSmall(button, button->iconSize().width() + 4 + text, button->width() - 2 * frame);
+                    continue;
+                }
+                // Text or check mark, and the frame on both sides.
+                const int mark = qobject_cast<QPushButton *>(button) ? 4 : 22;
+                tooSmall(button, text + mark + 6, button->width());
             } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
-                if (group->fontMetrics().horizontalAdvance(group->title()) + 16 > group->width())
-                    clipped << group->objectName();
+                tooSmall(group, group->fontMetrics().horizontalAdvance(group->title()) + 16, group->width());
             }
         }
         return clipped;
     }
+    // The built-in texts and every language file the program ships with.
+    void noCaptionIsClipped_data()
+    {
+        QTest::addColumn<QString>("languageFile");
+        QTest::newRow("built-in") << QString();
+        for (const char *name : {"Cesky.lng", "English.lng", "Deutsch.lng"})
+            QTest::newRow(name) << QStringLiteral(TESSARO_FIXTURES "/../../assets/program/") +
+                                       QLatin1String(name);
+    }
     void noCaptionIsClipped()
     {
+        QFETCH(QString, languageFile);
+        if (!languageFile.isEmpty()) {
+            QVERIFY2(QFileInfo(languageFile).isFile(), qPrintable(languageFile));
+            form->LanguageFile = languageFile;
+            form->LoadLanguage();
+            QCOMPARE(form->LanguageFile, languageFile);
+        }
         const QList<QWidget *> all{windows->Form1, windows->Form2, windows->Form3, windows->Form5,
                                    windows->Form6, windows->Form7, windows->Form8, windows->Form9};
         QStringList clipped;
         for (QWidget *w : all)
             for (const QString &name : clippedCaptions(w))
                 clipped << w->objectName() + QLatin1Char('.') + name;
+        // The page tabs show whole captions and end before the serial number
+        // panel that lies over their row.
+        QTabBar *bar = form->PageControl1->tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+            QStyleOptionTab tab;
+            tab.initFrom(bar);
+            tab.rect = bar->tabRect(i);
+            tab.text = bar->tabText(i);
+            tab.shape = bar->shape();
+            const int room = bar->style()->subElementRect(QStyle::SE_TabBarTabText, &tab, bar).width();
+            const int need = bar->fontMetrics().horizontalAdvance(tab.text);
+            if (need > room)
+                clipped << QStringLiteral("tab%1(%2>%3)").arg(i).arg(need).arg(room);
+        }
+        const int tabsEnd = bar->mapTo(form->centralWidget(), bar->tabRect(bar->count() - 1).topRight()).x();
+        if (tabsEnd >= form->Panel3->x())
+            clipped << QStringLiteral("tabs(%1>=%2)").arg(tabsEnd).arg(form->Panel3->x());
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char(' '))));
     }
 
@@ -469,6 +526,39 @@ class MainWindowLayoutTest : public QObject
         QVERIFY(windows->Form8->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-reminder.png"))));
         QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-tones.png"))));
         QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-about.png"))));
+        windows->Form7->setCaptions();
+        QVERIFY(windows->Form7->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-actions.png"))));
+        windows->Form9->prepare(
+            {QStringLiteral("29"), QStringLiteral("0"), QStringLiteral("53"), QStringLiteral("17")});
+        QVERIFY(windows->Form9->grab().save(QDir(dir).filePath(QStringLiteral("tessaro-counters.png"))));
+    }
+
+    // With TESSARO_SCREENSHOT_DIR set, saves the main window and a question in
+    // each shipped language.
+    void languageScreenshots_data() { noCaptionIsClipped_data(); }
+    void languageScreenshots()
+    {
+        QFETCH(QString, languageFile);
+        const QString dir = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
+        if (dir.isEmpty() || languageFile.isEmpty())
+            QSKIP("TESSARO_SCREENSHOT_DIR not set");
+        form->LanguageFile = languageFile;
+        form->LoadLanguage();
+        form->setEnabled(true);
+        windows->Form8->hide();
+        form->Timer1Timer();
+        const QString stem = QDir(dir).filePath(QFileInfo(languageFile).completeBaseName());
+        for (int i = 0; i < 4; ++i) {
+            form->PageControl1->setCurrentIndex(i);
+            QVERIFY(form->grab().save(stem + QStringLiteral("-page%1.png").arg(i + 1)));
+        }
+        QMessageBox question(QMessageBox::Question, LanguageTexts::text("MESSAGE", 48),
+                             LanguageTexts::text("MESSAGE", 47), QMessageBox::Yes | QMessageBox::No, form);
+        question.show();
+        QVERIFY(question.grab().save(stem + QStringLiteral("-question.png")));
+        QVERIFY(windows->Form3->grab().save(stem + QStringLiteral("-tones.png")));
+        QVERIFY(windows->Form2->grab().save(stem + QStringLiteral("-about.png")));
+        QVERIFY(windows->Form8->grab().save(stem + QStringLiteral("-reminder.png")));
     }
 };
 

@@ -141,6 +141,7 @@ class StartupTest : public QObject
         QFETCH(int, timeOut);
         QFETCH(int, pollInterval);
         folder->writeConfig(QStringLiteral("[Setup]\n") + setup);
+        folder->touch(lang);
         const QString before = folder->readConfig();
         start();
         QCOMPARE(form->comNumber(), com);
@@ -260,6 +261,7 @@ class StartupTest : public QObject
         QFETCH(QStringList, files);
         QFETCH(int, entries);
         folder->writeConfig(QString());
+        QVERIFY(QFile::remove(folder->file("Cesky.lng")));
         for (const QString &f : files)
             folder->touch(f);
         start();
@@ -304,6 +306,8 @@ class StartupTest : public QObject
             << std::optional<QString>("lift.kvr") << none << "lift.kvr" << true << 0 << "Soubor: lift.kvr";
         QTest::newRow("blanks after the dot") << std::optional<QString>("lift. Kvr ") << none << "lift. Kvr "
                                               << true << 0 << "Soubor: lift. Kvr ";
+        QTest::newRow("file not found") << std::optional<QString>("missing.kvr") << "File not found"
+                                        << "missing.kvr" << true << 0 << "Soubor: missing.kvr";
     }
     void commandLine()
     {
@@ -321,18 +325,27 @@ class StartupTest : public QObject
             filePanel = QStringLiteral("Soubor: ") + QFileInfo(currentFile).fileName();
             MemoryRecord saved;
             saved.setStoredText(QStringLiteral("HgUp"), QStringLiteral("77"));
-            QVERIFY(!SettingsFile::write(currentFile, saved));
+            if (message.isEmpty()) // else the name is accepted but no file is there
+                QVERIFY(!SettingsFile::write(currentFile, saved));
         }
+        // A message stands in front of the main window: it is on screen.
+        bool onScreen = false;
+        log->observer = [this, &onScreen](const MessageBoxes::Shown &) {
+            onScreen = form->isVisible() && form->testAttribute(Qt::WA_Mapped);
+        };
         start(argument);
-        QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
+            QTRY_COMPARE(log->shown.size(), 1);
             QCOMPARE(log->shown[0].text, message);
             QVERIFY(!log->shown[0].question);
+            QVERIFY(onScreen);
         }
+        QTest::qWait(50);
+        QCOMPARE(log->shown.size(), message.isEmpty() ? 0 : 1);
         QCOMPARE(form->CurrentFile, currentFile);
         QCOMPARE(form->OpenedFromCommandLine, accepted);
         QCOMPARE(form->storedText(QStringLiteral("HgUp")),
-                 accepted ? QStringLiteral("77") : QStringLiteral("44"));
+                 accepted && message.isEmpty() ? QStringLiteral("77") : QStringLiteral("44"));
         QCOMPARE(form->PageControl1->currentIndex(), page);
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);

@@ -118,6 +118,30 @@ class TestPrivateProfile : public QObject
         QCOMPARE(contents(), comment + "[Setup]\nCOM=3\n");
     }
 
+    // An editor's byte order mark in front of the first section: the keys
+    // are found, and a write keeps the mark and the other bytes and adds no
+    // second section.
+    void byteOrderMark_data()
+    {
+        QTest::addColumn<QByteArray>("rest");
+        QTest::newRow("ASCII") << QByteArray("[Setup]\nCOM=3\nClosePort=1\n");
+        QTest::newRow("UTF-8") << QByteArray("[Setup]\n; P\xc5\x99\xc3\xadli\xc5\xa1\nCOM=3\nClosePort=1\n");
+        QTest::newRow("single-byte Czech") << QByteArray("[Setup]\n; P\xf8\xedli\x9a\nCOM=3\nClosePort=1\n");
+    }
+    void byteOrderMark()
+    {
+        QFETCH(QByteArray, rest);
+        const QByteArray bom("\xEF\xBB\xBF");
+        put(bom + rest);
+        QCOMPARE(PrivateProfile::readInt(path(), "Setup", "COM", 1), 3);
+        QCOMPARE(PrivateProfile::readString(path(), "Setup", "ClosePort", "0"), QStringLiteral("1"));
+        QVERIFY(PrivateProfile::writeString(path(), "Setup", "COM", "4"));
+        QVERIFY(PrivateProfile::writeString(path(), "Setup", "Lang", "Cesky.lng"));
+        QByteArray expected = bom + rest;
+        expected.replace("COM=3", "COM=4");
+        QCOMPARE(contents(), expected + "Lang=Cesky.lng\n");
+    }
+
     void sectionListing()
     {
         put("[Ports]\nCOM1=/dev/pts/7\ncom1=/ignored\nCOM3 = /tmp/x\n[Setup]\nCOM=1\n");

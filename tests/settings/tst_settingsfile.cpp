@@ -384,6 +384,9 @@ void SettingsFileTest::loadErrors_data()
                             << "File access denied";
     QTest::newRow("empty name") << ""
                                 << "Invalid filename";
+    // A named pipe with no writer would block a plain open() for ever.
+    QTest::newRow("named pipe") << "pipe.kvr"
+                                << "File access denied";
 }
 
 void SettingsFileTest::loadErrors()
@@ -391,6 +394,7 @@ void SettingsFileTest::loadErrors()
     QFETCH(QString, name);
     QFETCH(QString, error);
     QDir(m_dir.path()).mkdir("dir.kvr");
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("pipe.kvr")).constData(), 0600), 0);
     MemoryRecord r;
     const QStringList before = snapshot(r);
     const QString p = name.isEmpty() ? QString() : m_dir.filePath(name);

@@ -197,12 +197,21 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
     m_record = &record;
     if (Outcome o = openLink(); o.code != ExitOk)
         return o;
+    m_engine->DevicePowerOnCount.clear();
+    m_engine->DeviceServiceHours.clear();
     m_engine->prepareWriteVersionQuery();
     run(QStringLiteral("version"), DeviceCodec::StatusSize);
     m_window.WriteVersionQuery = false;
     m_window.VersionQueryRequested = false;
     if (Outcome f = failure(); f.code != ExitOk)
         return f;
+    // A counter the answer did not carry is never guessed: writing a made-up
+    // value would overwrite the device's own.
+    if ((m_engine->DevicePowerOnCount.isEmpty() && !given.powerOnCount) ||
+        (m_engine->DeviceServiceHours.isEmpty() && !given.serviceHours))
+        return {ExitRefused,
+                QStringLiteral("%1: the device did not report its counters; give them with --counters")
+                    .arg(m_transport.describe())};
 
     // The device's own counters go back unchanged unless others are given.
     record.setDeviceValue(DeviceValue::PwOn, given.powerOnCount.value_or(m_engine->DevicePowerOnCount));

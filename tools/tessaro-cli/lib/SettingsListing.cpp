@@ -2,7 +2,6 @@
 
 #include "lang/LanguageTable.h"
 #include "lang/LanguageTexts.h"
-#include "platform/PrivateProfile.h"
 #include "settings/LanguageCaptions.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
@@ -162,21 +161,15 @@ QStringList differences(const SettingsRecord &a, const SettingsRecord &b)
 
 bool loadLanguageFile(const QString &path, QString *error)
 {
+    // The loader takes a file it cannot read as one without keys; a file
+    // named on the command line must be there.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
     file.close();
-    LanguageTexts::resetToDefaults();
-    // A value that cannot be a text of the file marks a missing key.
-    const QString missing = QStringLiteral("\x01");
-    for (const LanguageRow &row : LanguageTable::rows()) {
-        const QString section = QLatin1String(row.section);
-        const QString value = PrivateProfile::readString(path, section, QString::number(row.key), missing);
-        if (value != missing)
-            LanguageTexts::setText(section, row.key, value);
-    }
+    LanguageTexts::loadFile(path);
     return true;
 }
 

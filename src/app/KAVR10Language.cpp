@@ -1,0 +1,77 @@
+// The main window's language: loading a language file and putting its texts
+// on every window.
+
+#include "app/KAVR10.h"
+
+#include "app/LanguageApply.h"
+#include "app/Oprog.h"
+#include "app/ProgramConfig.h"
+#include "app/StandardTranslation.h"
+#include "app/Tony.h"
+#include "device/Dotaz.h"
+#include "device/Hlaseni.h"
+#include "device/SerPort.h"
+#include "device/Uvod.h"
+#include "device/Zobraz.h"
+#include "lang/LanguageTexts.h"
+#include "platform/MessageBoxes.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPixmap>
+
+void TForm1::applyLanguage()
+{
+    const QList<QWidget *> all{this,          m_forms.Form2, m_forms.Form3, m_forms.Form5,
+                               m_forms.Form6, m_forms.Form7, m_forms.Form8, m_forms.Form9};
+    QList<QWidget *> windows;
+    for (QWidget *w : all)
+        if (w)
+            windows.append(w);
+    applyLanguageTexts(windows, this);
+    // The action choice takes its texts itself, from the texts in force.
+    if (m_forms.Form7)
+        m_forms.Form7->setCaptions();
+    StandardTranslation::install(LanguageTexts::standardTranslation());
+}
+
+void TForm1::LoadLanguage()
+{
+    refreshProgramFolder();
+    if (!QFileInfo(LanguageFile).isFile()) {
+        if (!QFileInfo::exists(ProgramConfig::path(ProgramFolder))) {
+            // Nothing to fall back on: the built-in texts.
+            LanguageTexts::resetToDefaults();
+            applyLanguage();
+            updateCaption();
+            return;
+        }
+        // Config.ini stays: it may hold ClosePort and TimeOutRS set by hand,
+        // and the close writes the language used instead.
+        LanguageFile = ProgramFolder + QStringLiteral("/Cesky.lng");
+        if (!QFileInfo(LanguageFile).isFile()) {
+            MessageBoxes::showMessage(messageParent(),
+                                      QStringLiteral("Language file error / chybí jazykový soubor"));
+            // The texts in force stay; at start-up those are the built-in
+            // ones, which then give the caption and status bar their words.
+            if (!LanguageTexts::fromFile()) {
+                applyLanguage();
+                updateCaption();
+            }
+            return;
+        }
+    }
+    LanguageTexts::loadFile(LanguageFile);
+    applyLanguage();
+    updateCaption();
+
+    // The About box shows the maker's picture named by the language file,
+    // when the program folder holds it.
+    const QString picture =
+        ProgramFolder + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 30);
+    if (m_forms.Form2 && QFileInfo(picture).isFile()) {
+        const QPixmap pixmap(picture);
+        if (!pixmap.isNull())
+            m_forms.Form2->Image1->setPixmap(pixmap);
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+#include <optional>
+
+class SettingsRecord;
+
+// What a write may put on the line. The field checks run only when the focus
+// leaves a field, and loaded files are not checked at all, so a record can
+// hold texts the communicator would take wrongly: a tone of 990 ms goes out
+// as 0x3A (30 ms), 300 repeats as 0x2C (44), a one-digit hang-up code as
+// "01 FF". Before a write sends anything, every field is run through its own
+// check on its current text, in block order, and every value must fit the
+// bits its block position gives it.
+namespace WriteCheck
+{
+
+// The first field that stops a write.
+struct Refusal {
+    QString key;     // settings-file key ("TTon"), or "SvHr"/"PwOn" for the counters
+    QString control; // object name of the control holding it ("Edit152")
+    QString text;    // its text as it stands
+    QString allowed; // what it may hold, in the language in force ("60 až 150 po 10")
+};
+
+// Runs the checks over the whole record, in the order of the configuration
+// block: the plain and half-value numbers, the tone and flash lengths, the
+// codes, the counters, then the eight telephone numbers. A field is refused
+// when its check would reject its text or change it (blanks at both ends
+// aside, and the half value counts with either separator), or when its value
+// does not fit its byte or half byte, or when a code or telephone number holds
+// a character without a digit code or more characters than its bytes take.
+// An empty switch time counts as 0. decimalSeparator is the system's, as the
+// field checks use it. Nothing when the record can be written as it is.
+std::optional<Refusal> firstRefusal(const SettingsRecord &record, QChar decimalSeparator);
+
+} // namespace WriteCheck

@@ -1,0 +1,127 @@
+// The About box's links and logo, and the shipped help documents.
+
+#include "app/DeviceCommands.h"
+#include "app/KAVR10.h"
+#include "app/Oprog.h"
+#include "app/ProgramWindows.h"
+#include "app/Tony.h"
+#include "app_helper.h"
+#include "lang/LanguageTexts.h"
+#include "platform/ShellOpen.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QTest>
+#include <QTimer>
+
+namespace
+{
+const QString shipped = QStringLiteral(TESSARO_FIXTURES "/../../assets/program");
+}
+
+class AboutAndHelpTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<MessageLog> log;
+    QStringList opened;
+
+    std::unique_ptr<ProgramWindows> startProgram()
+    {
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
+        auto windows = std::make_unique<ProgramWindows>();
+        windows->Form1->Timer1->stop();
+        return windows;
+    }
+  private slots:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        log = std::make_unique<MessageLog>();
+        opened.clear();
+        ShellOpen::setHook([this](const QString &t) { opened << t; });
+    }
+    void cleanup()
+    {
+        ShellOpen::setHook(nullptr);
+        LanguageTexts::resetToDefaults();
+        log.reset();
+        folder.reset();
+    }
+
+    // The maker's address and the subject come from the language; the
+    // author's address stays. Only the left button follows a link.
+    void linksOpenWhatTheLanguageSays()
+    {
+        LanguageTexts::setText(QStringLiteral("MESSAGE"), 18, QStringLiteral("service@kavrotech.example"));
+        LanguageTexts::setText(QStringLiteral("MESSAGE"), 19, QStringLiteral("Question from Tessaro"));
+        LanguageTexts::setText(QStringLiteral("MESSAGE"), 20,
+                               QStringLiteral("https://www.kavrotech.example/en/"));
+        TForm2 about;
+        about.show();
+        for (QLabel *link : {about.Label8, about.Image1, about.Label9, about.Label7}) {
+            QTest::mouseClick(link, Qt::RightButton);
+            QTest::mouseClick(link, Qt::LeftButton);
+        }
+        QCOMPARE(opened,
+                 (QStringList{"https://www.kavrotech.example/en/", "https://www.kavrotech.example/en/",
+                              "mailto:service@kavrotech.example?SUBJECT=Question from Tessaro",
+                              "mailto:vyvoj@kavrotech.example?SUBJECT=Question from Tessaro"}));
+    }
+
+    // The shipped logo is a picture of the size the About box gives it.
+    void logoFitsTheAboutBox()
+    {
+        QCOMPARE(QPixmap(shipped + QStringLiteral("/KAVROTECH.BMP")).size(), QSize(150, 70));
+    }
+
+    // Each help document is in its language and covers what technicians
+    // ask about most.
+    void helpDocumentsCoverTheQuestions()
+    {
+        for (const auto &[file, lang] :
+             {std::pair{"Tessaro-CZ.html", "cs"}, std::pair{"Tessaro-EN.html", "en"},
+              std::pair{"Tessaro-DE.html", "de"}}) {
+            QFile doc(shipped + QLatin1Char('/') + QLatin1String(file));
+            QVERIFY2(doc.open(QIODevice::ReadOnly), file);
+            const QString text = QString::fromUtf8(doc.readAll());
+            QVERIFY2(text.contains(QStringLiteral("<html lang=\"%1\">").arg(QLatin1String(lang))), file);
+            for (const char *topic :
+                 {"dialout", "70-tessaro-zarp-usb.rules", "USB:--", "Config.ini", "PickUp.WAV"})
+                QVERIFY2(text.contains(QLatin1String(topic)),
+                         qPrintable(QStringLiteral("%1: %2").arg(file, topic)));
+        }
+    }
+
+    // A language that names no help file gets the missing-help message, not
+    // the program folder opened.
+    void emptyHelpNameOpensNothing()
+    {
+        auto windows = startProgram();
+        LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
+        windows->Commands->help();
+        QVERIFY(opened.isEmpty());
+        QCOMPARE(log->shown.size(), 1);
+        QCOMPARE(log->shown[0].text, QStringLiteral("Nenalezl soubor nápovědy"));
+    }
+
+    // With TESSARO_SCREENSHOT_DIR set, saves both small windows with the
+    // shipped logo, for a person to look at.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("TESSARO_SCREENSHOT_DIR not set");
+        auto windows = startProgram();
+        // The language loader puts the logo in; here it is put in by hand.
+        windows->Form2->Image1->setPixmap(QPixmap(shipped + QStringLiteral("/KAVROTECH.BMP")));
+        windows->Form2->show();
+        windows->Form3->show();
+        QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("about.png"))));
+        QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tone-samples.png"))));
+    }
+};
+
+QTEST_MAIN(AboutAndHelpTest)
+#include "tst_aboutandhelp.moc"

@@ -1,0 +1,196 @@
+// The tone samples window plays its files through ALSA's default output,
+// here the file plugin writing into a pipe that the test empties only when
+// it lets the sound go on; the command refuses without an output.
+
+#include "app/DeviceCommands.h"
+#include "app/KAVR10.h"
+#include "app/ProgramWindows.h"
+#include "app/Tony.h"
+#include "app_helper.h"
+#include "platform/WavFile.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+const QString shipped = QStringLiteral(TESSARO_FIXTURES "/../../assets/program");
+
+QByteArray samplesOf(const QString &file)
+{
+    const auto wav = WavFile::read(file);
+    return wav ? wav->samples : QByteArray();
+}
+
+// The speaker: a pipe with the smallest buffer, opened both ways so the
+// writer never waits for a reader; it takes nothing until released (or ten
+// seconds have passed, so a fault cannot hang the test), then everything.
+class PipeSpeaker
+{
+  public:
+    explicit PipeSpeaker(const QByteArray &path)
+    {
+        mkfifo(path.constData(), 0600);
+        m_fd = ::open(path.constData(), O_RDWR | O_NONBLOCK);
+        fcntl(m_fd, F_SETPIPE_SZ, 4096);
+        m_thread = std::thread([this] {
+            for (int i = 0; i < 1000 && !m_released; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            char buf[4096];
+            for (pollfd p{m_fd, POLLIN, 0}; poll(&p, 1, 20) > 0 || !m_stopped;)
+                if (const ssize_t n = ::read(m_fd, buf, sizeof buf); n > 0)
+                    m_heard.append(buf, n);
+        });
+    }
+    ~PipeSpeaker() { stop(), ::close(m_fd); }
+    void release() { m_released = true; }
+    QByteArray stop()
+    {
+        m_released = m_stopped = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_heard;
+    }
+
+  private:
+    int m_fd;
+    std::thread m_thread;
+    std::atomic<bool> m_released{false}, m_stopped{false};
+    QByteArray m_heard;
+};
+
+} // namespace
+
+class ToneSamplesTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<MessageLog> log;
+    QTemporaryDir alsa;
+    int configs = 0;
+
+    void useAlsaConfig(const QByteArray &text)
+    {
+        const QString path = alsa.filePath(QStringLiteral("alsa%1.conf").arg(++configs));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        qputenv("ALSA_CONFIG_PATH", path.toLocal8Bit());
+    }
+    QByteArray outputInto(const QString &file)
+    {
+        return "pcm.!default { type file slave.pcm { type null } file \"" + file.toLocal8Bit() +
+               "\" format \"raw\" }\n";
+    }
+
+  private slots:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        log = std::make_unique<MessageLog>();
+    }
+    void cleanup()
+    {
+        log.reset();
+        folder.reset();
+    }
+
+    void pickUpPlaysOnceWithTheHourglass()
+    {
+        for (const char *name : {"PickUp.WAV", "Confirm.WAV"})
+            QVERIFY(QFile::copy(shipped + QLatin1Char('/') + QLatin1String(name),
+                                folder->file(QLatin1String(name))));
+        const QString pipe = alsa.filePath(QStringLiteral("speaker"));
+        PipeSpeaker speaker(pipe.toLocal8Bit());
+        useAlsaConfig(outputInto(pipe));
+
+        TForm3 form;
+        form.show();
+        bool hourglass = false;
+        bool stayed = false;
+        QTimer::singleShot(200, &form, [&] {
+            // Still playing, the pipe holding the rest of the sound: clicks
+            // and closing are ignored.
+            hourglass =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            form.button("Button1")->click();
+            form.button("Button3")->click();
+            form.close();
+            stayed = form.isVisible();
+            speaker.release();
+        });
+        form.button("Button1")->click();
+        QVERIFY(hourglass);
+        QVERIFY(stayed);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(speaker.stop(), samplesOf(shipped + QStringLiteral("/PickUp.WAV")));
+    }
+
+    // The sounds come from the current directory of the window's last opening;
+    // a missing file plays nothing and is not reported.
+    void soundsComeFromTheFolderOfTheLastOpening()
+    {
+        ProgramFolder other;
+        QVERIFY(
+            QFile::copy(shipped + QStringLiteral("/HangUp.WAV"), other.file(QStringLiteral("PickUp.WAV"))));
+        const QString heard = alsa.filePath(QStringLiteral("heard.raw"));
+        useAlsaConfig(outputInto(heard));
+        TForm3 form;
+        QDir::setCurrent(folder->path());
+        form.show();
+        form.hide();
+        QDir::setCurrent(other.path());
+        form.show();
+        form.button("Button1")->click();
+        QFile played(heard);
+        QVERIFY(played.open(QIODevice::ReadOnly));
+        QCOMPARE(played.readAll(), samplesOf(shipped + QStringLiteral("/HangUp.WAV")));
+        QVERIFY(played.remove());
+        form.button("Button2")->click();
+        QVERIFY(!QFile::exists(heard));
+        QVERIFY(log->shown.isEmpty());
+    }
+
+    void commandNeedsAnOutput_data()
+    {
+        QTest::addColumn<bool>("output");
+        QTest::newRow("file output") << true;
+        QTest::newRow("no output") << false;
+    }
+    void commandNeedsAnOutput()
+    {
+        QFETCH(bool, output);
+        useAlsaConfig(output ? outputInto(QStringLiteral("/dev/null"))
+                             : QByteArray("pcm.other { type null }\n"));
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
+        ProgramWindows windows;
+        windows.Form1->Timer1->stop();
+        bool opened = false;
+        QTimer::singleShot(100, windows.Form3, [&] {
+            opened = windows.Form3->isVisible();
+            windows.Form3->reject();
+        });
+        windows.Commands->toneSamples();
+        QTest::qWait(150); // past the timer when nothing opened
+        QCOMPARE(opened, output);
+        QCOMPARE(log->shown.size(), output ? 0 : 1);
+        if (!output)
+            QCOMPARE(log->shown[0].text,
+                     QStringLiteral("Nelze přehrávat zvukové soubory, zvuková karta není nainstalovaná"));
+    }
+};
+
+QTEST_MAIN(ToneSamplesTest)
+#include "tst_tonesamples.moc"
