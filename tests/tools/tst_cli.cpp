@@ -133,7 +133,8 @@ class TestCli : public QObject
         });
         MemoryRecord bad;
         SettingsFile::load(Fixture, bad);
-        bad.setStoredText("NoRi", "x");
+        // A number, but one the communicator would take as 30 ms.
+        bad.setStoredText("TTon", "990");
         QVERIFY(!SettingsFile::write(path("refused.kvr"), bad));
         writeBytes(path("short.kvr"), fileBytes(Fixture).left(42 * SettingsFile::RecordSize));
         writeBytes(path("unknown.json"), "{\"Xxxx\": \"1\"}");
@@ -290,7 +291,8 @@ class TestCli : public QObject
         QTest::newRow("silent") << QStringList{"read", "-o", "out.kvr"} << 1 << int(ExitNoAnswer) << "COM1";
         QTest::newRow("wrong marker")
             << QStringList{"read", "-o", "out.kvr"} << 2 << int(ExitWrongMarker) << "0xaa";
-        QTest::newRow("refused") << QStringList{"write", "refused.kvr"} << 0 << int(ExitRefused) << "NoRi";
+        QTest::newRow("refused") << QStringList{"write", "refused.kvr"} << 0 << int(ExitRefused)
+                                 << "TTon (Edit152) holds '990'";
         QTest::newRow("no cable") << QStringList{"status", "--usb"} << 0 << int(ExitPortNotOpened)
                                   << "ZARP-USB";
     }
