@@ -2,6 +2,7 @@
 
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
+#include "app/ProgramConfig.h"
 #include "app/Tony.h"
 #include "device/Dotaz.h"
 #include "device/Hlaseni.h"
@@ -17,6 +18,7 @@
 
 #include <QCheckBox>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,9 +138,23 @@ void DeviceCommands::colourIndicator(const QColor &colour)
     indicator->setPalette(pal);
 }
 
+void DeviceCommands::openTraceOnce()
+{
+    if (m_traceLookedUp)
+        return;
+    m_traceLookedUp = true;
+    const QString folder = m_form1.refreshProgramFolder();
+    const QString trace = ProgramConfig::read(ProgramConfig::path(folder)).trace;
+    // A trace that cannot be opened is passed over: it must never stand in
+    // the way of an exchange.
+    if (!trace.isEmpty() && m_trace.open(QDir(folder).absoluteFilePath(trace)))
+        m_engine->setTrace(&m_trace);
+}
+
 void DeviceCommands::showDialog()
 {
     TForm6 *dialog = m_form1.companions().Form6;
+    openTraceOnce();
     m_engine->setUsbSelected(m_form1.usbSelected());
     m_engine->begin();
     syncUsbState();

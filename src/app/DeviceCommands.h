@@ -2,6 +2,7 @@
 
 #include "device/ComPortLink.h"
 #include "device/ExchangeEngine.h"
+#include "device/ExchangeTrace.h"
 #include "device/UsbLink.h"
 
 #include <QObject>
@@ -57,8 +58,13 @@ class DeviceCommands : public QObject
     // The confirmation of the counters after the write's version query; false
     // when the technician closed it, which ends the write.
     bool confirmCounters();
+    // [Setup] Trace of Config.ini, looked up once, at the first exchange.
+    void openTraceOnce();
 
     TForm1 &m_form1;
+    // Before the engine, which holds on to it.
+    ExchangeTrace m_trace;
+    bool m_traceLookedUp = false;
     std::unique_ptr<UsbLink> m_usb;
     std::unique_ptr<ExchangeEngine> m_engine;
     std::unique_ptr<ComPortLink> m_link;

@@ -35,6 +35,7 @@ Values read(const QString &file)
     v.closePort = PrivateProfile::readString(file, setup, QStringLiteral("ClosePort"), defaults.closePort);
     v.timeOutRS = PrivateProfile::readInt(file, setup, QStringLiteral("TimeOutRS"), defaults.timeOutRS);
     v.writeOnTick = PrivateProfile::readInt(file, setup, QStringLiteral("WriteOnTick"), defaults.writeOnTick);
+    v.trace = PrivateProfile::readString(file, setup, QStringLiteral("Trace"), {});
     return v;
 }
 

@@ -16,6 +16,8 @@ struct Values {
     // 1: a write sends one byte per poll tick, as older versions did,
     // instead of answering each handshake at once. Set by hand only.
     int writeOnTick = 0;
+    // A file that gets a hex trace of every exchange (set by hand; empty: none).
+    QString trace;
 };
 
 // The two help texts kept in section Info for whoever edits the file.

@@ -2,6 +2,7 @@
 
 #include "app/MainWindowState.h"
 #include "device/DeviceCodec.h"
+#include "device/ExchangeTrace.h"
 #include "device/UsbLink.h"
 #include "lang/LanguageTexts.h"
 #include "settings/SettingsRecord.h"
@@ -113,8 +114,17 @@ void ExchangeEngine::setProgress(int value)
     emit progressChanged(value);
 }
 
+QByteArray ExchangeEngine::traced(const QByteArray &received)
+{
+    if (m_trace)
+        m_trace->transfer(ExchangeTrace::Direction::Received, *this, received);
+    return received;
+}
+
 bool ExchangeEngine::send(const QByteArray &bytes)
 {
+    if (m_trace)
+        m_trace->transfer(ExchangeTrace::Direction::Sent, *this, bytes);
     if (m_usbTransport) {
         bool ok = true;
         for (const char c : bytes)
@@ -142,7 +152,7 @@ void ExchangeEngine::begin()
             }
         }
         if (m_usb.UsbDevice) {
-            ReceivedData = m_usb.readAllWaiting(); // stale input goes
+            ReceivedData = traced(m_usb.readAllWaiting()); // stale input goes
             sendCommands();
         }
         return;
@@ -166,7 +176,7 @@ void ExchangeEngine::begin()
             return;
         }
     }
-    ReceivedData = m_serial->readString();
+    ReceivedData = traced(m_serial->readString());
     sendCommands();
 }
 
@@ -211,7 +221,7 @@ void ExchangeEngine::serialDataReceived(int count)
 
 void ExchangeEngine::handleAnswer(int count, bool usb)
 {
-    auto take = [&] { return usb ? m_usb.readAllWaiting() : m_serial->readString(); };
+    auto take = [&] { return traced(usb ? m_usb.readAllWaiting() : m_serial->readString()); };
     auto letWindowsRun = [&] {
         if (usb)
             QCoreApplication::processEvents();
@@ -380,7 +390,7 @@ void ExchangeEngine::timeOut(bool usb)
 {
     // The serial port is read once more, so the message shows all that came.
     if (!usb && m_serial)
-        ReceivedData = m_serial->readString();
+        ReceivedData = traced(m_serial->readString());
     communicationError(usb);
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class ExchangeTrace;
 class QTimer;
 class SettingsRecord;
 class UsbLink;
@@ -48,6 +49,8 @@ class ExchangeEngine : public QObject
     // Whether the "USB cable" box is ticked; asked at every start.
     void setUsbSelected(bool selected) { m_usbSelected = selected; }
     bool usbSelected() const { return m_usbSelected; }
+    // Every byte sent and received goes to the trace as well (none: no trace).
+    void setTrace(ExchangeTrace *trace) { m_trace = trace; }
 
     // The poll interval of the serial port: TimeOutRS when it is usable,
     // else 10 ms (0 or less gives no interval, and a huge one would make the
@@ -134,11 +137,13 @@ class ExchangeEngine : public QObject
     void decodeStatusAnswer();
     void decodeConfigurationBlock();
     void buildWriteBuffer();
+    QByteArray traced(const QByteArray &received);
 
     MainWindowState &m_window;
     SettingsRecord &m_record;
     UsbLink &m_usb;
     ExchangeSerialPort *m_serial = nullptr;
+    ExchangeTrace *m_trace = nullptr;
     bool m_usbSelected = false;
     bool m_usbTransport = false; // the transport of the running exchange
     bool m_running = false;

@@ -7,6 +7,22 @@
 namespace PortPaths
 {
 
+namespace
+{
+int overrideNumber = 0;
+QString &overridePath()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void setDeviceOverride(int number, const QString &path)
+{
+    overrideNumber = path.isEmpty() ? 0 : number;
+    overridePath() = path;
+}
+
 QString defaultDevicePath(int number)
 {
     // TESSARO_DEVICE_ROOT moves the built-in device nodes under another
@@ -27,6 +43,8 @@ QString devicePath(int number)
 {
     if (number <= 0)
         return {};
+    if (overrideNumber != 0 && number == overrideNumber)
+        return overridePath();
     const QString config = QDir::currentPath() + QStringLiteral("/Config.ini");
     const QString configured =
         PrivateProfile::readString(config, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number), {});

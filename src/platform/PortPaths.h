@@ -12,6 +12,11 @@ namespace PortPaths
 // without a [Ports] entry).
 QString devicePath(int number);
 
+// A device named outright (a command-line tool's --device): port `number`
+// then maps to `path` ahead of Config.ini. An empty path removes it. Set it
+// before any port opens.
+void setDeviceOverride(int number, const QString &path);
+
 // The built-in path alone, ignoring Config.ini (under $TESSARO_DEVICE_ROOT
 // when that is set).
 QString defaultDevicePath(int number);

@@ -394,7 +394,8 @@ void SettingsFileTest::loadErrors()
     QFETCH(QString, name);
     QFETCH(QString, error);
     QDir(m_dir.path()).mkdir("dir.kvr");
-    QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("pipe.kvr")).constData(), 0600), 0);
+    if (name == "pipe.kvr")
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath(name)).constData(), 0600), 0);
     MemoryRecord r;
     const QStringList before = snapshot(r);
     const QString p = name.isEmpty() ? QString() : m_dir.filePath(name);

@@ -1,0 +1,212 @@
+// The exchange trace: every byte of an exchange, each way, reaches the file
+// with its step, and the program opens the trace Config.ini names.
+
+#include "app/KAVR10.h"
+#include "app/MainWindowState.h"
+#include "app/ProgramWindows.h"
+#include "device/ComPortLink.h"
+#include "device/ExchangeEngine.h"
+#include "device/ExchangeRunner.h"
+#include "device/ExchangeTrace.h"
+#include "device/UsbLink.h"
+#include "platform/MessageBoxes.h"
+#include "platform/PrivateProfile.h"
+#include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+
+#include "KavrSimulator.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+
+QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// Bytes traced in one direction, counted from the hex column of each line.
+int tracedBytes(const QString &trace, const QString &direction)
+{
+    int count = 0;
+    const QRegularExpression line(
+        QStringLiteral("^\\S+ \\S+ \\w+(?: \\d+)? +%1 ([0-9A-F ]+) \\| ").arg(direction),
+        QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(trace); it.hasNext();)
+        count += int(it.next().captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts).size());
+    return count;
+}
+
+} // namespace
+
+class TestExchangeTrace : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString oldCwd;
+
+  private slots:
+    void initTestCase()
+    {
+        oldCwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+    }
+    void cleanupTestCase() { QDir::setCurrent(oldCwd); }
+
+    void everyByteOfAWriteEachWay()
+    {
+        KavrSimulator sim;
+        QString error;
+        QVERIFY2(sim.startOnPty(&error), qPrintable(error));
+        QVERIFY(PrivateProfile::writeString(dir.filePath("Config.ini"), "Ports", "COM1", sim.linePath()));
+
+        const QString file = dir.filePath("write.trace");
+        {
+            QFile old(file);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("kept\n");
+        }
+        ExchangeTrace trace;
+        QVERIFY(trace.open(file));
+        MainWindowState window;
+        MemoryRecord record;
+        UsbLink usb;
+        ExchangeEngine engine(window, record, usb);
+        engine.setTrace(&trace);
+        TAfComPort port;
+        port.SetBaudRate(br2400);
+        port.SetComNumber(1);
+        ComPortLink link(port, engine);
+        ExchangeRunner runner(engine);
+        engine.prepareWriteVersionQuery();
+        runner.run();
+        window.WriteVersionQuery = false;
+        engine.prepareWrite();
+        runner.run();
+        QVERIFY(!engine.ExchangeAborted);
+        port.Close();
+        trace.flush();
+
+        const QString text = readAll(file);
+        QVERIFY2(text.startsWith("kept\n"), "the file is appended to");
+        QCOMPARE(tracedBytes(text, "H>D"), int(sim.bytesReceived()));
+        QCOMPARE(tracedBytes(text, "D>H"), int(sim.bytesSent()));
+        QCOMPARE(sim.bytesReceived(), 1 + 2 + 128);
+        // Each data byte carries its number in the block; the handshakes and
+        // the final "Z" carry the step.
+        QVERIFY2(text.contains(" write 0   H>D 55 | U\n"), qPrintable(text));
+        QVERIFY2(text.contains(" write 127 H>D "), qPrintable(text));
+        QVERIFY2(text.contains(" write     D>H 5A | Z\n"), qPrintable(text));
+        QVERIFY2(text.contains(" version   H>D 56 | V\n"), qPrintable(text));
+    }
+
+    void unopenableFileIsReported()
+    {
+        ExchangeTrace trace;
+        QString error;
+        QVERIFY(!trace.open(dir.filePath("no-such-folder/x.trace"), &error));
+        QVERIFY2(error.contains("no-such-folder/x.trace"), qPrintable(error));
+        QVERIFY(!trace.isOpen());
+        trace.note("nothing happens"); // and nothing breaks
+    }
+
+    // A trace file that stops taking bytes (a pipe nobody reads) never holds
+    // up the caller: lines beyond the held amount are counted as dropped and
+    // reported once the file takes bytes again.
+    void stalledFileNeverHoldsUpTheCaller()
+    {
+        const QByteArray fifo = QFile::encodeName(dir.filePath("stalled.fifo"));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QByteArray received;
+        {
+            auto owned = std::make_unique<ExchangeTrace>();
+            ExchangeTrace &trace = *owned;
+            QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+            const QString line(100, QLatin1Char('x'));
+            const int lines = int(2 * ExchangeTrace::MaxPending / line.size());
+            for (int i = 0; i < lines; ++i)
+                trace.note(line); // returns although nothing is read yet
+            std::thread drain([&] {
+                char buffer[65536];
+                for (;;) {
+                    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+                    if (n > 0)
+                        received.append(buffer, n);
+                    else if (n == 0)
+                        return; // the trace closed its end
+                    else if (errno == EAGAIN)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    else
+                        return;
+                }
+            });
+            trace.flush();
+            trace.note(QStringLiteral("after the stall"));
+            trace.flush();
+            owned.reset(); // closing the trace ends the reader's loop
+            drain.join();
+        }
+        ::close(reader);
+        const QString text = QString::fromUtf8(received);
+        QVERIFY2(text.contains(QRegularExpression("\\.\\.\\. \\d+ lines dropped")),
+                 "dropped lines are reported");
+        QVERIFY(text.endsWith(" after the stall\n"));
+        // At most what the writer had taken when the pipe filled, and what it held.
+        QVERIFY(received.size() <= 2 * ExchangeTrace::MaxPending + 4096);
+    }
+
+    // A pipe whose reader has gone: the trace loses its lines, the process
+    // lives on.
+    void goneReaderDoesNotEndTheProcess()
+    {
+        const QByteArray fifo = QFile::encodeName(dir.filePath("gone.fifo"));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        ExchangeTrace trace;
+        QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+        ::close(reader);
+        trace.note(QStringLiteral("nobody reads this"));
+        trace.flush();
+        QVERIFY(trace.isOpen());
+    }
+
+    void programTracesWhatConfigIniNames()
+    {
+        KavrSimulator sim;
+        QString error;
+        QVERIFY2(sim.startOnPty(&error), qPrintable(error));
+        const QString config = dir.filePath("Config.ini");
+        QVERIFY(PrivateProfile::writeString(config, "Ports", "COM1", sim.linePath()));
+        QVERIFY(PrivateProfile::writeString(config, "Setup", "COM", "1"));
+        QVERIFY(PrivateProfile::writeString(config, "Setup", "USB", "0"));
+        QVERIFY(PrivateProfile::writeString(config, "Setup", "Trace", "support.trace"));
+        MessageBoxes::setResponder([](const MessageBoxes::Shown &) { return false; });
+        {
+            ProgramWindows windows;
+            windows.Form1->Timer1->stop();
+            windows.Form1->show();
+            windows.Form1->Timer1Timer(); // the start-up version query
+            QCOMPARE(windows.Form1->FirmwareVersion, QStringLiteral("1.20"));
+        }
+        MessageBoxes::setResponder(nullptr);
+        const QString text = readAll(dir.filePath("support.trace"));
+        QVERIFY2(text.contains(" version   D>H 56 78 55 00 4E 03 E9 53 00 03 | VxU.N..S..\n"),
+                 qPrintable(text));
+    }
+};
+
+QTEST_MAIN(TestExchangeTrace)
+#include "tst_exchangetrace.moc"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// tessaro-cli: the program's reads, writes and settings files from a shell
+// or a script. Everything runs through the program's own code (exchange
+// engine, codec, settings file, language texts); this is only the front.
+namespace TessaroCli
+{
+
+// Runs one command line (the arguments after the program name) and returns
+// the exit code. Results go to out, errors to err; a progress bar goes to
+// err when progressBar is set (err is a terminal). Config.ini and the
+// language file are looked up in the current directory, as the program
+// does. print needs a QGuiApplication (the offscreen platform will do).
+int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar);
+
+QString helpText();
+
+} // namespace TessaroCli
