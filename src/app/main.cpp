@@ -1,3 +1,4 @@
+#include "app/CommandLineOptions.h"
 #include "app/Glyphs.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
@@ -10,6 +11,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (const auto status = CommandLineOptions::handle(argc, argv))
+        return *status;
     // The lock records the program's name and a later start checks it against
     // the running process, so it must be the executable's own name here.
     QCoreApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
