@@ -20,7 +20,7 @@
 namespace
 {
 
-const QString AppId = QStringLiteral("cz.kavrotech.Tessaro");
+const QString AppId = QStringLiteral("example.kavrotech.Tessaro");
 const QString SettingsType = QStringLiteral("application/x-kavr-settings");
 
 struct Run {
