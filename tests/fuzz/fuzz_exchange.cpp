@@ -237,7 +237,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Input in(data, size);
     Run run;
     const std::uint8_t how = in.byte();
-    run.window.TimeOutRS = in.byte() % 40;
+    // Every interval up to the fallback; tiny ones only multiply the ticks.
+    run.window.TimeOutRS = (in.byte() % 8) * 5;
     run.line.openFails = how & 0x40;
     if (how & 0x80)
         run.port.open_ = true;
