@@ -24,6 +24,7 @@ namespace
 struct Line {
     QByteArray toProgram;
     QByteArray fromProgram;
+    QByteArray attempted; // every byte the program tried to send, in order
     bool sendFails = false;
     bool gone = false; // port vanished / cable unplugged
     bool openFails = false;
@@ -45,6 +46,7 @@ class FuzzPort : public ExchangeSerialPort
     QByteArray readString() override { return open_ ? std::exchange(m_line.toProgram, {}) : QByteArray(); }
     bool writeString(const QByteArray &bytes) override
     {
+        m_line.attempted += bytes;
         if (!open_ || m_line.gone || m_line.sendFails)
             return false;
         m_line.fromProgram += bytes;
@@ -103,6 +105,7 @@ class FuzzCable : public D2xxBackend
         *written = 0;
         if (const D2xx::Status s = check(h))
             return s;
+        m_line.attempted.append(static_cast<const char *>(buffer), size);
         if (m_line.sendFails)
             return D2xx::IoError;
         m_line.fromProgram.append(static_cast<const char *>(buffer), size);
@@ -157,7 +160,10 @@ struct Run {
     Run()
     {
         engine.setSerialPort(&port);
-        QObject::connect(&engine, &ExchangeEngine::finished, [this] { ++finishes; });
+        QObject::connect(&engine, &ExchangeEngine::finished, [this] {
+            ++finishes;
+            checkWrite();
+        });
         QObject::connect(&engine, &ExchangeEngine::pollTimerChanged,
                          [this](bool on, int) { timerRunning = on; });
     }
@@ -192,6 +198,8 @@ struct Run {
             break;
         }
         ++begins;
+        line.attempted.clear();
+        m_commands = (how % 6 == 5) ? QByteArray("VWP") : (how % 6 == 3) ? QByteArray("WP") : QByteArray();
         engine.begin();
     }
 
@@ -221,7 +229,22 @@ struct Run {
     }
 
   private:
+    // A write sends its commands and then the block, in order, each byte
+    // once: what went out is the start of that, whatever came back.
+    void checkWrite()
+    {
+        if (m_commands.isEmpty() || !line.attempted.startsWith(m_commands))
+            return; // the port or the cable was not there to take the commands
+        QByteArray block(1, char(0x55));
+        for (int k = 1; k < 128; ++k)
+            block.append(char(engine.WriteBuffer[k] & 0xFF));
+        const QByteArray sent = line.attempted.mid(m_commands.size());
+        FUZZ_CHECK(sent.size() <= block.size() && block.startsWith(sent),
+                   QStringLiteral("%1 block bytes sent, not the block").arg(sent.size()));
+    }
+
     QByteArray m_deviceOut;
+    QByteArray m_commands;
 };
 
 } // namespace
