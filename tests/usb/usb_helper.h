@@ -1,0 +1,45 @@
+#pragma once
+
+#include "EmulatedFtdi.h"
+#include "KavrDeviceModel.h"
+
+#include <memory>
+
+// The communicator simulator's device model at the far end of an emulated
+// converter's serial line.
+class ModelFarEnd : public EmulatedFtdi::FarEnd
+{
+  public:
+    explicit ModelFarEnd(const KavrDeviceState &state = KavrDeviceModel::initialState(),
+                         const KavrDeviceFaults &faults = {})
+        : model(state, faults)
+    {
+    }
+    std::string receive(std::uint8_t byte, std::chrono::steady_clock::time_point at) override;
+    // As the simulator on a terminal line: a short pause before answering,
+    // and a half-done command given up after a second without input.
+    int turnaroundMs() const override { return 5; }
+    static constexpr int AbandonAfterMs = 1000;
+
+    KavrDeviceModel model;
+
+  private:
+    std::chrono::steady_clock::time_point m_last{};
+};
+
+// Converters plugged for one test and gone at its end.
+struct EmulatedBus {
+    EmulatedBus() = default;
+    ~EmulatedBus() { EmulatedFtdi::removeAll(); }
+    EmulatedBus(const EmulatedBus &) = delete;
+    EmulatedBus &operator=(const EmulatedBus &) = delete;
+
+    // A converter with the communicator behind it.
+    int plugCommunicator(const std::string &serial = "ZARP-USB",
+                         const KavrDeviceState &state = KavrDeviceModel::initialState());
+    std::shared_ptr<ModelFarEnd> communicator;
+};
+
+// True when the test process runs against the emulated converters, not a real
+// USB library (checked before anything opens a device).
+bool emulatedUsbLoaded();
