@@ -203,6 +203,12 @@ bool writeString(const QString &file, const QString &section, const QString &key
     for (const QChar c : text)
         fits = fits && c.unicode() < 0x100;
     QByteArray bytes = fits ? text.toLatin1() : text.toUtf8();
+    // The code page is told by the bytes alone: once the byte that made the
+    // file single-byte is gone with the old value, what is left may read as
+    // UTF-8 and every other non-ASCII character would change its meaning.
+    // Such a file is written as UTF-8, so it reads back as it was meant.
+    if (fits && TextEncoding::isValidUtf8(bytes) && bytes != text.toUtf8())
+        bytes = text.toUtf8();
     if (ini.byteOrderMark)
         bytes.prepend("\xEF\xBB\xBF");
     if (out.write(bytes) != bytes.size())
