@@ -10,7 +10,6 @@
 #include "platform/ShellOpen.h"
 
 #include <QLabel>
-#include <QPixmap>
 #include <QTest>
 #include <QTimer>
 
@@ -27,13 +26,6 @@ class AboutAndHelpTest : public QObject
     std::unique_ptr<MessageLog> log;
     QStringList opened;
 
-    std::unique_ptr<ProgramWindows> startProgram()
-    {
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
-        auto windows = std::make_unique<ProgramWindows>();
-        windows->Form1->Timer1->stop();
-        return windows;
-    }
   private slots:
     void init()
     {
@@ -70,12 +62,6 @@ class AboutAndHelpTest : public QObject
                               "mailto:vyvoj@kavrotech.example?SUBJECT=Question from Tessaro"}));
     }
 
-    // The shipped logo is a picture of the size the About box gives it.
-    void logoFitsTheAboutBox()
-    {
-        QCOMPARE(QPixmap(shipped + QStringLiteral("/KAVROTECH.BMP")).size(), QSize(150, 70));
-    }
-
     // Each help document is in its language and covers what technicians
     // ask about most.
     void helpDocumentsCoverTheQuestions()
@@ -92,34 +78,6 @@ class AboutAndHelpTest : public QObject
                 QVERIFY2(text.contains(QLatin1String(topic)),
                          qPrintable(QStringLiteral("%1: %2").arg(file, topic)));
         }
-    }
-
-    // A language that names no help file gets the missing-help message, not
-    // the program folder opened.
-    void emptyHelpNameOpensNothing()
-    {
-        auto windows = startProgram();
-        LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
-        windows->Commands->help();
-        QVERIFY(opened.isEmpty());
-        QCOMPARE(log->shown.size(), 1);
-        QCOMPARE(log->shown[0].text, QStringLiteral("Nenalezl soubor nápovědy"));
-    }
-
-    // With TESSARO_SCREENSHOT_DIR set, saves both small windows with the
-    // shipped logo, for a person to look at.
-    void screenshots()
-    {
-        const QString dir = qEnvironmentVariable("TESSARO_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("TESSARO_SCREENSHOT_DIR not set");
-        auto windows = startProgram();
-        // The language loader puts the logo in; here it is put in by hand.
-        windows->Form2->Image1->setPixmap(QPixmap(shipped + QStringLiteral("/KAVROTECH.BMP")));
-        windows->Form2->show();
-        windows->Form3->show();
-        QVERIFY(windows->Form2->grab().save(QDir(dir).filePath(QStringLiteral("about.png"))));
-        QVERIFY(windows->Form3->grab().save(QDir(dir).filePath(QStringLiteral("tone-samples.png"))));
     }
 };
 

@@ -12,6 +12,7 @@
 #include "device/Hlaseni.h"
 #include "device/SerPort.h"
 #include "device/Zobraz.h"
+#include "lang/LanguageTexts.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
 #include "platform/ShellOpen.h"
@@ -719,6 +720,14 @@ class DeviceCommandsTest : public QObject
         windows->Commands->news();
         QCOMPARE(opened.size(), 2);
         QVERIFY(opened[1].startsWith(QStringLiteral("https://")));
+        // A language that names no help file gets the message, not the
+        // program folder opened.
+        LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
+        windows->Commands->help();
+        LanguageTexts::resetToDefaults();
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(messages().size(), 2);
+        QCOMPARE(messages().last(), QStringLiteral("Nenalezl soubor nápovědy"));
     }
 };
 
