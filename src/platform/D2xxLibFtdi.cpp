@@ -5,6 +5,7 @@
 #include <ftdi.h>
 #include <libusb.h>
 
+#include <chrono>
 #include <cstring>
 
 using namespace D2xx;
@@ -13,6 +14,8 @@ struct LibFtdiD2xx::Connection {
     ftdi_context *ftdi = nullptr;
     QByteArray serialNumber;
     QByteArray received;
+    // When the last bulk read from the converter returned; none yet when unset.
+    std::chrono::steady_clock::time_point lastTransfer{};
 
     ~Connection()
     {
@@ -184,18 +187,37 @@ Status LibFtdiD2xx::setBaudRate(Handle handle, quint32 baudRate)
 
 Status LibFtdiD2xx::fill(Connection &connection)
 {
+    using Clock = std::chrono::steady_clock;
+    // The converter sends a packet when its latency period has run out (or
+    // when a packet's worth of bytes waits), and a bulk read waits for that
+    // packet. Asking again within one period of the last packet would only
+    // wait for the next one, so such a query reports what we already hold.
+    // Polled once a millisecond during a write, this keeps each handshake from
+    // costing several latency periods.
+    const auto now = Clock::now();
+    if (connection.lastTransfer != Clock::time_point{} &&
+        now - connection.lastTransfer < std::chrono::milliseconds(LatencyTimerMs))
+        return Ok;
+
     unsigned char chunk[512];
-    // Bounded, so a line that never stops talking cannot keep us here.
-    while (connection.received.size() < MaxBuffered) {
-        const int got = ftdi_read_data(connection.ftdi, chunk, int(sizeof chunk));
-        if (got < 0)
-            return IoError;
+    // One bulk read: it ends with the first short packet the converter sends.
+    // Asking libftdi for a single byte keeps it from going on to wait for a
+    // further packet; the rest of what came in waits in libftdi's own buffer
+    // and is taken from there without touching the bus.
+    int got = ftdi_read_data(connection.ftdi, chunk, 1);
+    // Only a read that worked holds off the next one: after a failure every
+    // call asks the bus again and reports what it says (a cable pulled out).
+    connection.lastTransfer = got < 0 ? Clock::time_point{} : Clock::now();
+    while (got > 0) {
+        // Bounded, so a line that never stops talking cannot keep us here.
         const int room = MaxBuffered - int(connection.received.size());
         connection.received.append(reinterpret_cast<const char *>(chunk), qMin(got, room));
-        if (got < int(sizeof chunk))
+        const int left = int(qMin<unsigned>(connection.ftdi->readbuffer_remaining, sizeof chunk));
+        if (left == 0)
             break;
+        got = ftdi_read_data(connection.ftdi, chunk, left);
     }
-    return Ok;
+    return got < 0 ? IoError : Ok;
 }
 
 Status LibFtdiD2xx::getStatus(Handle handle, quint32 *rxQueue, quint32 *txQueue, quint32 *eventStatus)

@@ -12,8 +12,10 @@ struct ftdi_context;
 
 // The real cable, driven through libftdi1 (libusb underneath, no kernel serial
 // driver needed). libftdi has no call that tells how many received bytes are
-// waiting, so every status query first moves what the converter has into a
-// buffer of our own and reports the buffer's size; reads take from it.
+// waiting, so a status query first moves what the converter has sent into a
+// buffer of our own and reports the buffer's size; reads take from it. The
+// converter sends at most once a latency period, so a query sooner than that
+// after its last packet reports the buffer without waiting on the bus.
 class LibFtdiD2xx : public D2xxBackend
 {
   public:
