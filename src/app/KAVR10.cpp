@@ -274,6 +274,11 @@ void TForm1::readOrCreateConfig()
 
 void TForm1::Timer1Timer()
 {
+    // A tone sample plays to its end before anything else happens: a version
+    // query now would put the communication dialog over the tone window. The
+    // next tick after the sound does what this one would have done.
+    if (m_forms.Form3 && m_forms.Form3->playing())
+        return;
     StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
     StatusBar1->setPanelText(0, usbSelected() ? QStringLiteral("USB:") + UsbState
                                               : QStringLiteral("COM:") + QString::number(comNumber()));

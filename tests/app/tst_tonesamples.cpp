@@ -7,6 +7,7 @@
 #include "app/ProgramWindows.h"
 #include "app/Tony.h"
 #include "app_helper.h"
+#include "device/Uvod.h"
 #include "platform/WavFile.h"
 
 #include <QApplication>
@@ -136,6 +137,35 @@ class ToneSamplesTest : public QObject
         QVERIFY(stayed);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(speaker.stop(), samplesOf(shipped + QStringLiteral("/PickUp.WAV")));
+    }
+
+    // The main window's timer acts only after the sound: a pending version
+    // query does not start while a sample plays.
+    void noVersionQueryWhileASamplePlays()
+    {
+        QVERIFY(QFile::copy(shipped + QStringLiteral("/PickUp.WAV"), folder->file(QStringLiteral("PickUp.WAV"))));
+        const QString pipe = alsa.filePath(QStringLiteral("speaker"));
+        PipeSpeaker speaker(pipe.toLocal8Bit());
+        useAlsaConfig(outputInto(pipe));
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
+        ProgramWindows windows;
+        windows.Form8->hide();
+        int queries = 0;
+        windows.Form1->runVersionQuery = [&] {
+            ++queries;
+            windows.Form1->VersionQueryRequested = false;
+        };
+        windows.Form1->Timer1->start(20);
+        windows.Form1->VersionQueryRequested = true;
+        int during = -1;
+        QTimer::singleShot(300, windows.Form3, [&] {
+            during = queries;
+            speaker.release();
+        });
+        windows.Form3->show();
+        windows.Form3->button("Button1")->click();
+        QCOMPARE(during, 0);
+        QTRY_COMPARE(queries, 1);
     }
 
     // The sounds come from the current directory of the window's last opening;
