@@ -99,8 +99,18 @@ class TestExchangeEmulated : public QObject
         bus.reset();
     }
 
+    // Paced by each "D" as it comes, or one byte a tick as [Setup]
+    // WriteOnTick=1 asks.
+    void readAndWriteAreByteExact_data()
+    {
+        QTest::addColumn<bool>("writeOnTick");
+        QTest::newRow("byte on each handshake") << false;
+        QTest::newRow("byte on each tick") << true;
+    }
     void readAndWriteAreByteExact()
     {
+        QFETCH(bool, writeOnTick);
+        window.WriteOnTick = writeOnTick;
         read();
         QVERIFY(messages.isEmpty());
         QVERIFY(!engine->ExchangeAborted);
