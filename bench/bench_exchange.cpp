@@ -5,11 +5,8 @@
 // before each answer).
 //
 //   bench_exchange [--write-on-tick] [runs] [turnaround-ms]
-#include "app/MainWindowState.h"
+#include "command_timing.h"
 #include "device/ComPortLink.h"
-#include "device/ExchangeEngine.h"
-#include "device/ExchangeRunner.h"
-#include "device/UsbLink.h"
 #include "platform/PrivateProfile.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
@@ -19,10 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -56,47 +51,6 @@ struct Rig {
     std::unique_ptr<TAfComPort> port;
     std::unique_ptr<ExchangeEngine> engine;
     std::unique_ptr<ComPortLink> link;
-    bool failed = false;
-
-    void run()
-    {
-        ExchangeRunner runner(*engine);
-        runner.setMessageHandler([this](const QString &t) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(t));
-            failed = true;
-        });
-        runner.run();
-    }
-    double read()
-    {
-        QElapsedTimer t;
-        t.start();
-        if (engine->usbSelected())
-            usb->open();
-        engine->ExchangeAborted = false;
-        window.VersionQueryRequested = true;
-        engine->prepareVersionQuery();
-        run();
-        engine->prepareRead();
-        run();
-        return t.nsecsElapsed() / 1e6;
-    }
-    double write()
-    {
-        QElapsedTimer t;
-        t.start();
-        if (engine->usbSelected())
-            usb->open();
-        engine->prepareWriteVersionQuery();
-        run();
-        window.WriteVersionQuery = false;
-        window.VersionQueryRequested = false;
-        if (!engine->ExchangeAborted) {
-            engine->prepareWrite();
-            run();
-        }
-        return t.nsecsElapsed() / 1e6;
-    }
 };
 
 KavrSimOptions simOptions(int ftdiLatency)
@@ -105,12 +59,6 @@ KavrSimOptions simOptions(int ftdiLatency)
     o.line.turnaroundMs = TurnaroundMs;
     o.line.ftdiLatencyMs = ftdiLatency;
     return o;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void report(const char *transport, const char *what, const std::vector<double> &times, double lineMs,
@@ -197,10 +145,11 @@ int main(int argc, char **argv)
             rig.port->SetComNumber(1);
             rig.link = std::make_unique<ComPortLink>(*rig.port, *rig.engine);
         }
+        CommandTiming commands{rig.window, *rig.engine, *rig.usb};
         std::vector<double> reads, writes;
         for (int i = 0; i < runs; ++i) {
-            reads.push_back(rig.read());
-            writes.push_back(rig.write());
+            reads.push_back(commands.read());
+            writes.push_back(commands.write());
         }
         const char *name = usbCase ? "usb" : "serial";
         report(name, "read", reads, readLine, 2 * TurnaroundMs);
@@ -218,7 +167,7 @@ int main(int argc, char **argv)
                 "%.3f\n",
                 name, tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
         }
-        if (rig.failed || rig.sim->writesCompleted() != runs) {
+        if (commands.failed || rig.sim->writesCompleted() != runs) {
             std::fprintf(stderr, "%s: an exchange failed (%d writes completed)\n", name,
                          rig.sim->writesCompleted());
             ++failures;

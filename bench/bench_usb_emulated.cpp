@@ -5,10 +5,7 @@
 // 2400-baud line.
 //
 //   bench_usb_emulated [runs]
-#include "app/MainWindowState.h"
-#include "device/ExchangeEngine.h"
-#include "device/ExchangeRunner.h"
-#include "device/UsbLink.h"
+#include "command_timing.h"
 #include "platform/D2xxLibFtdi.h"
 #include "settings/MemoryRecord.h"
 
@@ -16,7 +13,6 @@
 #include "KavrDeviceModel.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,53 +43,10 @@ struct Rig {
     MemoryRecord record;
     UsbLink usb{std::make_shared<LibFtdiD2xx>()};
     ExchangeEngine engine{window, record, usb};
-    bool failed = false;
+    CommandTiming commands{window, engine, usb};
 
     Rig() { engine.setUsbSelected(true); }
-    void run()
-    {
-        ExchangeRunner runner(engine);
-        runner.setMessageHandler([this](const QString &t) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(t));
-            failed = true;
-        });
-        runner.run();
-    }
-    double read()
-    {
-        QElapsedTimer t;
-        t.start();
-        usb.open();
-        engine.ExchangeAborted = false;
-        window.VersionQueryRequested = true;
-        engine.prepareVersionQuery();
-        run();
-        engine.prepareRead();
-        run();
-        return t.nsecsElapsed() / 1e6;
-    }
-    double write()
-    {
-        QElapsedTimer t;
-        t.start();
-        usb.open();
-        engine.prepareWriteVersionQuery();
-        run();
-        window.WriteVersionQuery = false;
-        window.VersionQueryRequested = false;
-        if (!engine.ExchangeAborted) {
-            engine.prepareWrite();
-            run();
-        }
-        return t.nsecsElapsed() / 1e6;
-    }
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 bool emulatedUsbLoaded()
 {
@@ -139,8 +92,8 @@ int main(int argc, char **argv)
         Rig rig;
         std::vector<double> reads, writes;
         for (int i = 0; i < runs; ++i) {
-            reads.push_back(rig.read());
-            writes.push_back(rig.write());
+            reads.push_back(rig.commands.read());
+            writes.push_back(rig.commands.write());
         }
         for (const auto &[what, times, line, turnaround] :
              {std::tuple{"read", reads, readLine, readTurnaround},
@@ -153,7 +106,7 @@ int main(int argc, char **argv)
                 *std::max_element(times.begin(), times.end()), line, m / line, line + turnaround,
                 m / (line + turnaround));
         }
-        if (rig.failed || device->model.writesCompleted() != runs) {
+        if (rig.commands.failed || device->model.writesCompleted() != runs) {
             std::fprintf(stderr, "latency %d ms: an exchange failed (%d writes completed)\n", latency,
                          device->model.writesCompleted());
             ++failures;
