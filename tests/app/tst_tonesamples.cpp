@@ -6,6 +6,7 @@
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/Tony.h"
+#include "alsa_test_config.h"
 #include "app_helper.h"
 #include "device/Uvod.h"
 #include "platform/WavFile.h"
@@ -78,23 +79,9 @@ class ToneSamplesTest : public QObject
 
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<MessageLog> log;
-    QTemporaryDir alsa;
-    int configs = 0;
+    AlsaTestConfig alsa;
 
-    void useAlsaConfig(const QByteArray &text)
-    {
-        const QString path = alsa.filePath(QStringLiteral("alsa%1.conf").arg(++configs));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
-        qputenv("ALSA_CONFIG_PATH", path.toLocal8Bit());
-    }
-    QByteArray outputInto(const QString &file)
-    {
-        return "pcm.!default { type file slave.pcm { type null } file \"" + file.toLocal8Bit() +
-               "\" format \"raw\" }\n";
-    }
+    void useOutputInto(const QString &file) { QVERIFY(alsa.use(AlsaTestConfig::fileOutput(file, "raw"))); }
 
   private slots:
     void init()
@@ -108,6 +95,9 @@ class ToneSamplesTest : public QObject
         folder.reset();
     }
 
+    // While a sample plays (the pipe holding the rest of the sound) the
+    // hourglass shows, clicks and closing are ignored, and the main window's
+    // timer starts no pending version query; it does once the sound is over.
     void pickUpPlaysOnceWithTheHourglass()
     {
         for (const char *name : {"PickUp.WAV", "Confirm.WAV"})
@@ -115,38 +105,7 @@ class ToneSamplesTest : public QObject
                                 folder->file(QLatin1String(name))));
         const QString pipe = alsa.filePath(QStringLiteral("speaker"));
         PipeSpeaker speaker(pipe.toLocal8Bit());
-        useAlsaConfig(outputInto(pipe));
-
-        TForm3 form;
-        form.show();
-        bool hourglass = false;
-        bool stayed = false;
-        QTimer::singleShot(200, &form, [&] {
-            // Still playing, the pipe holding the rest of the sound: clicks
-            // and closing are ignored.
-            hourglass =
-                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-            form.button("Button1")->click();
-            form.button("Button3")->click();
-            form.close();
-            stayed = form.isVisible();
-            speaker.release();
-        });
-        form.button("Button1")->click();
-        QVERIFY(hourglass);
-        QVERIFY(stayed);
-        QVERIFY(!QApplication::overrideCursor());
-        QCOMPARE(speaker.stop(), samplesOf(shipped + QStringLiteral("/PickUp.WAV")));
-    }
-
-    // The main window's timer acts only after the sound: a pending version
-    // query does not start while a sample plays.
-    void noVersionQueryWhileASamplePlays()
-    {
-        QVERIFY(QFile::copy(shipped + QStringLiteral("/PickUp.WAV"), folder->file(QStringLiteral("PickUp.WAV"))));
-        const QString pipe = alsa.filePath(QStringLiteral("speaker"));
-        PipeSpeaker speaker(pipe.toLocal8Bit());
-        useAlsaConfig(outputInto(pipe));
+        useOutputInto(pipe);
         folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
         ProgramWindows windows;
         windows.Form8->hide();
@@ -157,14 +116,28 @@ class ToneSamplesTest : public QObject
         };
         windows.Form1->Timer1->start(20);
         windows.Form1->VersionQueryRequested = true;
-        int during = -1;
-        QTimer::singleShot(300, windows.Form3, [&] {
-            during = queries;
+
+        TForm3 &form = *windows.Form3;
+        form.show();
+        bool hourglass = false;
+        bool stayed = false;
+        int queriesDuring = -1;
+        QTimer::singleShot(300, &form, [&] {
+            hourglass =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            form.button("Button1")->click();
+            form.button("Button3")->click();
+            form.close();
+            stayed = form.isVisible();
+            queriesDuring = queries;
             speaker.release();
         });
-        windows.Form3->show();
-        windows.Form3->button("Button1")->click();
-        QCOMPARE(during, 0);
+        form.button("Button1")->click();
+        QVERIFY(hourglass);
+        QVERIFY(stayed);
+        QCOMPARE(queriesDuring, 0);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(speaker.stop(), samplesOf(shipped + QStringLiteral("/PickUp.WAV")));
         QTRY_COMPARE(queries, 1);
     }
 
@@ -176,7 +149,7 @@ class ToneSamplesTest : public QObject
         QVERIFY(
             QFile::copy(shipped + QStringLiteral("/HangUp.WAV"), other.file(QStringLiteral("PickUp.WAV"))));
         const QString heard = alsa.filePath(QStringLiteral("heard.raw"));
-        useAlsaConfig(outputInto(heard));
+        useOutputInto(heard);
         TForm3 form;
         QDir::setCurrent(folder->path());
         form.show();
@@ -202,8 +175,10 @@ class ToneSamplesTest : public QObject
     void commandNeedsAnOutput()
     {
         QFETCH(bool, output);
-        useAlsaConfig(output ? outputInto(QStringLiteral("/dev/null"))
-                             : QByteArray("pcm.other { type null }\n"));
+        if (output)
+            useOutputInto(QStringLiteral("/dev/null"));
+        else
+            QVERIFY(alsa.use("pcm.other { type null }\n"));
         folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
         ProgramWindows windows;
         windows.Form1->Timer1->stop();

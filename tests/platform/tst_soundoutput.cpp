@@ -3,6 +3,7 @@
 // what would reach the speaker can be read back; the shipped tone samples are
 // what their generator writes.
 
+#include "alsa_test_config.h"
 #include "platform/SoundOutput.h"
 #include "platform/WavFile.h"
 
@@ -54,26 +55,13 @@ class SoundOutputTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    int configs = 0;
+    AlsaTestConfig alsa;
 
-    // Points ALSA at a new configuration file (a new name each time, so ALSA
-    // reads it afresh).
-    void useAlsaConfig(const QByteArray &text)
-    {
-        const QString path = dir.filePath(QStringLiteral("alsa%1.conf").arg(++configs));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
-        qputenv("ALSA_CONFIG_PATH", path.toLocal8Bit());
-    }
-    QString captured() const { return dir.filePath(QStringLiteral("played%1.wav").arg(configs)); }
+    QString captured() const { return alsa.filePath(QStringLiteral("played%1.wav").arg(alsa.configs())); }
     void useFileOutput()
     {
-        const QByteArray out = dir.filePath(QStringLiteral("played%1.wav").arg(configs + 1)).toLocal8Bit();
-        useAlsaConfig("pcm.!default { type file slave.pcm { type null } file \"" + out +
-                      "\" format \"wav\" }\n");
+        QVERIFY(alsa.use(AlsaTestConfig::fileOutput(
+            alsa.filePath(QStringLiteral("played%1.wav").arg(alsa.configs() + 1)), "wav")));
     }
     static QByteArray read(const QString &path)
     {
@@ -127,9 +115,7 @@ class SoundOutputTest : public QObject
     {
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<bool>("available");
-        QTest::newRow("file output") << QByteArray("pcm.!default { type file slave.pcm { type null } file "
-                                                   "\"/dev/null\" format \"raw\" }\n")
-                                     << true;
+        QTest::newRow("file output") << AlsaTestConfig::fileOutput(QStringLiteral("/dev/null"), "raw") << true;
         QTest::newRow("no default output") << QByteArray("pcm.other { type null }\n") << false;
         QTest::newRow("a card that is not there")
             << QByteArray("pcm.!default { type hw card 97 }\n") << false;
@@ -138,7 +124,7 @@ class SoundOutputTest : public QObject
     {
         QFETCH(QByteArray, config);
         QFETCH(bool, available);
-        useAlsaConfig(config);
+        QVERIFY(alsa.use(config));
         QCOMPARE(SoundOutput::available(), available);
     }
 
@@ -161,7 +147,7 @@ class SoundOutputTest : public QObject
         QByteArray samples;
         for (int i = 0; i < rate / 10 * channels * bits / 8; ++i)
             samples += char((i * 37) & 0xFF);
-        const QString file = dir.filePath(QStringLiteral("in.WAV"));
+        const QString file = alsa.filePath(QStringLiteral("in.WAV"));
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(riff(chunk("fmt ", fmt(1, channels, rate, bits)) + chunk("data", samples)));
@@ -177,8 +163,8 @@ class SoundOutputTest : public QObject
 
         // Anything else plays nothing.
         useFileOutput();
-        QVERIFY(!SoundOutput::playFile(dir.filePath(QStringLiteral("missing.WAV"))));
-        QVERIFY(!SoundOutput::playFile(dir.filePath(QStringLiteral("alsa1.conf"))));
+        QVERIFY(!SoundOutput::playFile(alsa.filePath(QStringLiteral("missing.WAV"))));
+        QVERIFY(!SoundOutput::playFile(alsa.filePath(QStringLiteral("alsa1.conf"))));
         QVERIFY(!QFile::exists(captured()));
     }
 
