@@ -33,9 +33,14 @@ QString message(int key)
     return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
 }
 
-QString normalized(const QString &text)
+// The text of a PDF file; empty when it cannot be read.
+QString pdfText(const QString &pdf)
 {
-    return text.simplified();
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 
 } // namespace
@@ -49,6 +54,8 @@ class PrintCommandTest : public QObject
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
     QAction *item = nullptr;
+    int dialogs = 0;             // dialogs played
+    bool enabledInDialog = true; // the menu item while the last one was shown
 
     // Every parameter away from its default and every telephone number set,
     // so every caption the printout can print is printed.
@@ -77,6 +84,19 @@ class PrintCommandTest : public QObject
         return device.record().texts;
     }
 
+    // Plays the print dialog: prints to the PDF file, or is cancelled.
+    void playDialog(const QString &pdf, bool accept, int copies = 1)
+    {
+        PrintCommand::setDialogPlayer([=, this](QPrinter &printer) {
+            ++dialogs;
+            enabledInDialog = item->isEnabled();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printer.setCopyCount(copies);
+            return accept;
+        });
+    }
+
     int shownCount(const QString &text) const
     {
         return int(std::count_if(log->shown.begin(), log->shown.end(),
@@ -99,6 +119,8 @@ class PrintCommandTest : public QObject
     void cleanup()
     {
         PrintCommand::setDialogPlayer(nullptr);
+        dialogs = 0;
+        enabledInDialog = true;
         windows.reset();
         log.reset();
         folder.reset();
@@ -159,15 +181,7 @@ class PrintCommandTest : public QObject
     void cancelPrintsNothing()
     {
         const QString pdf = folder->file(QStringLiteral("cancelled.pdf"));
-        bool enabledInDialog = true;
-        int dialogs = 0;
-        PrintCommand::setDialogPlayer([&](QPrinter &printer) {
-            ++dialogs;
-            enabledInDialog = item->isEnabled();
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-            return false;
-        });
+        playDialog(pdf, false);
         item->trigger();
         QCOMPARE(dialogs, 1);
         QVERIFY(!enabledInDialog);
@@ -211,17 +225,8 @@ class PrintCommandTest : public QObject
         QVERIFY(dialogSeen);
         QVERIFY(item->isEnabled());
         QVERIFY(!QGuiApplication::overrideCursor());
-        QVERIFY(QFile::exists(pdf));
-        if (const QString keep = qEnvironmentVariable("TESSARO_KEEP_PRINTOUT"); !keep.isEmpty()) {
-            QFile::remove(keep);
-            QFile::copy(pdf, keep);
-        }
-
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-        QVERIFY(pdftotext.waitForFinished(30000));
-        QCOMPARE(pdftotext.exitCode(), 0);
-        const QString text = normalized(QString::fromUtf8(pdftotext.readAllStandardOutput()));
+        const QString text = pdfText(pdf).simplified();
+        QVERIFY(!text.isEmpty());
         // The same printout recorded on a page like the one the dialog set up.
         QPrinter reference(QPrinter::HighResolution);
         reference.setOutputFormat(QPrinter::PdfFormat);
@@ -230,7 +235,7 @@ class PrintCommandTest : public QObject
         QVERIFY(printed.size() > 100);
         for (const RecordedText &t : printed)
             if (!t.text.trimmed().isEmpty() && !t.text.contains(QLatin1String("Pg.-")))
-                QVERIFY2(text.contains(normalized(t.text)), qPrintable(t.text));
+                QVERIFY2(text.contains(t.text.simplified()), qPrintable(t.text));
         for (const char *pageNumber : {"Pg.- 1 -", "Pg.- 2 -"})
             QVERIFY(text.contains(QLatin1String(pageNumber)));
     }
@@ -240,11 +245,7 @@ class PrintCommandTest : public QObject
     void failedJobRestoresAndReportsOnce()
     {
         const QString pdf = folder->file(QStringLiteral("no-such-folder/settings.pdf"));
-        PrintCommand::setDialogPlayer([&](QPrinter &printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-            return true;
-        });
+        playDialog(pdf, true);
         item->trigger();
         QVERIFY(item->isEnabled());
         QVERIFY(!QGuiApplication::overrideCursor());
@@ -254,19 +255,10 @@ class PrintCommandTest : public QObject
         // The next print works again; copies the PDF file cannot make itself
         // are printed one after the other, each from page 1.
         const QString good = folder->file(QStringLiteral("settings.pdf"));
-        PrintCommand::setDialogPlayer([&](QPrinter &printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(good);
-            printer.setCopyCount(2);
-            return true;
-        });
+        playDialog(good, true, 2);
         item->trigger();
         QCOMPARE(shownCount(message(66).arg(good)), 0);
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {good, QStringLiteral("-")});
-        QVERIFY(pdftotext.waitForFinished(30000));
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-        QCOMPARE(text.count(QStringLiteral("Pg.- 1 -")), 2);
+        QCOMPARE(pdfText(good).count(QStringLiteral("Pg.- 1 -")), 2);
     }
 };
 

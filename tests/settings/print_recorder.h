@@ -41,15 +41,11 @@ class RecordingEngine : public QPaintEngine
     {
         texts.append({page, p, item.text(), painter()->font()});
     }
+    // Integer rectangles reach this one too, through the base class.
     void drawRects(const QRectF *rects, int count) override
     {
         for (int i = 0; i < count; ++i)
             this->rects.append({page, rects[i], painter()->pen()});
-    }
-    void drawRects(const QRect *rects, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            this->rects.append({page, QRectF(rects[i]), painter()->pen()});
     }
     // Anything else: the underlines of underlined texts.
     void drawPath(const QPainterPath &) override { ++otherShapes; }
@@ -66,7 +62,6 @@ class RecordingDevice : public QPaintDevice
 {
   public:
     RecordingDevice(int dpi, int width, int height) : m_dpi(dpi), m_width(width), m_height(height) {}
-    ~RecordingDevice() override = default;
 
     QPaintEngine *paintEngine() const override { return &m_engine; }
 
