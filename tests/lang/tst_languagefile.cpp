@@ -7,7 +7,6 @@
 #include "platform/TextEncoding.h"
 
 #include <QFile>
-#include <QSet>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,7 +14,7 @@
 namespace
 {
 
-// "Příliš žluťoučký kůň úpěl ďábelské ódy. ŘŠŽČ" in UTF-8 and in Windows-1250.
+// The same Czech sentence in UTF-8 and in Windows-1250.
 const QString czech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy. ŘŠŽČ");
 const QByteArray
     czech1250("P\xf8\xedli\x9a \x9elu\x9dou\xe8k\xfd k\xf9\xf2 \xfap\xecl \xef\xe1\x62\x65lsk\xe9 \xf3\x64y. "
@@ -43,21 +42,39 @@ class TestLanguageFile : public QObject
   private slots:
     void cleanup() { LanguageTexts::resetToDefaults(); }
 
-    void encodings_data()
+    // One file, one text read back: encodings and the rules of the keys.
+    void textOfTheFile_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("UTF-8") << QByteArray("[TAB1]\n12=") + czech.toUtf8() + "\n";
-        QTest::newRow("UTF-8, byte order mark")
-            << QByteArray("\xEF\xBB\xBF[TAB1]\n12=") + czech.toUtf8() + "\n";
-        QTest::newRow("Windows-1250") << QByteArray("[TAB1]\r\n12=") + czech1250 + "\r\n";
-        QTest::newRow("Windows-1250, byte order mark")
-            << QByteArray("\xEF\xBB\xBF[TAB1]\n12=") + czech1250 + "\n";
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("expected");
+        const QByteArray tab1("[TAB1]\n12="), bom("\xEF\xBB\xBF"), crlf("\r\n");
+        const QByteArray utf8 = czech.toUtf8() + '\n';
+        QTest::newRow("UTF-8") << tab1 + utf8 << "TAB1" << 12 << czech;
+        QTest::newRow("UTF-8, byte order mark") << bom + tab1 + utf8 << "TAB1" << 12 << czech;
+        QTest::newRow("Windows-1250, CR LF")
+            << "[TAB1]" + crlf + "12=" + czech1250 + crlf << "TAB1" << 12 << czech;
+        QTest::newRow("Windows-1250, byte order mark") << bom + tab1 + czech1250 + '\n'
+                                                       << "TAB1" << 12 << czech;
+        QTest::newRow("a key with a leading zero is another key")
+            << QByteArray("[MESSAGE]\n035=Error\n") << "MESSAGE" << 35 << "Chyba komunikace";
+        QTest::newRow("missing key: the built-in text")
+            << QByteArray("[MESSAGE]\n36=Bad memory\n") << "MESSAGE" << 35 << "Chyba komunikace";
+        QTest::newRow("a key that names no text is not taken")
+            << QByteArray("[MESSAGE]\n9999=stray\n") << "MESSAGE" << 9999 << "";
+        QTest::newRow("an empty value is a text") << QByteArray("[Menu]\n65=\n") << "Menu" << 65 << "";
+        QTest::newRow("2047 characters at most") << QByteArray("[HINT]\n2=") + QByteArray(3000, 'x') + "\n"
+                                                 << "HINT" << 2 << QString(2047, 'x');
     }
-    void encodings()
+    void textOfTheFile()
     {
-        QFETCH(QByteArray, bytes);
-        LanguageTexts::loadFile(put(bytes));
-        QCOMPARE(LanguageTexts::text("TAB1", 12), czech);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(int, key);
+        QFETCH(QString, expected);
+        LanguageTexts::loadFile(put(file));
+        QCOMPARE(LanguageTexts::text(section, key), expected);
     }
 
     // Every byte of the upper half against Qt's own converter, where Qt was
@@ -77,40 +94,13 @@ class TestLanguageFile : public QObject
         }
     }
 
-    void keyRules_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("a key with a leading zero is another key")
-            << QByteArray("[MESSAGE]\n035=Error\n") << "MESSAGE" << 35 << "Chyba komunikace";
-        QTest::newRow("missing key: the built-in text")
-            << QByteArray("[MESSAGE]\n36=Bad memory\n") << "MESSAGE" << 35 << "Chyba komunikace";
-        QTest::newRow("a key that names no text is not taken")
-            << QByteArray("[MESSAGE]\n9999=stray\n") << "MESSAGE" << 9999 << "";
-        QTest::newRow("an empty value is a text") << QByteArray("[Menu]\n65=\n") << "Menu" << 65 << "";
-        QTest::newRow("2047 characters at most") << QByteArray("[HINT]\n2=") + QByteArray(3000, 'x') + "\n"
-                                                 << "HINT" << 2 << QString(2047, 'x');
-    }
-    void keyRules()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, section);
-        QFETCH(int, key);
-        QFETCH(QString, expected);
-        LanguageTexts::loadFile(put(file));
-        QCOMPARE(LanguageTexts::text(section, key), expected);
-    }
-
     void standardTranslation_data()
     {
-        QTest::addColumn<QByteArray>("file"); // empty: no file loaded
+        QTest::addColumn<QByteArray>("file"); // null: no file loaded
         QTest::addColumn<QString>("locale");
         QTest::newRow("built-in texts are Czech") << QByteArray() << "cs";
         QTest::newRow("a file without the key: English") << QByteArray("[Menu]\n1=File\n") << "";
         QTest::newRow("named by the file") << QByteArray("[OTHER]\n90=de\n") << "de";
-
         QTest::newRow("not a locale name") << QByteArray("[OTHER]\n90=../../etc/x\n") << "";
     }
     void standardTranslation()
@@ -129,15 +119,9 @@ class TestLanguageFile : public QObject
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("help");
-        QTest::newRow("Czech") << "Cesky.lng"
-                               << "cs"
-                               << "Tessaro-CZ.html";
-        QTest::newRow("English") << "English.lng"
-                                 << "en"
-                                 << "Tessaro-EN.html";
-        QTest::newRow("German") << "Deutsch.lng"
-                                << "de"
-                                << "Tessaro-DE.html";
+        QTest::newRow("Czech") << "Cesky.lng" << QStringLiteral("cs") << "Tessaro-CZ.html";
+        QTest::newRow("English") << "English.lng" << QStringLiteral("en") << "Tessaro-EN.html";
+        QTest::newRow("German") << "Deutsch.lng" << QStringLiteral("de") << "Tessaro-DE.html";
     }
     void shippedFiles()
     {
@@ -150,18 +134,14 @@ class TestLanguageFile : public QObject
         QVERIFY(TextEncoding::isValidUtf8(bytes));
         const QString text = QString::fromUtf8(bytes);
         QStringList missing;
-        QSet<QString> seen;
         for (const LanguageRow &row : LanguageTable::rows()) {
-            const QString id = QLatin1String(row.section) + QLatin1Char('/') + QString::number(row.key);
-            if (seen.contains(id))
-                continue;
-            seen.insert(id);
             bool found = false;
             for (const auto &[key, v] : PrivateProfile::readSectionOfText(text, QLatin1String(row.section)))
                 found = found || (key == QString::number(row.key) && (!v.isEmpty() || !*row.czech));
             if (!found)
-                missing << id;
+                missing << QLatin1String(row.section) + QLatin1Char('/') + QString::number(row.key);
         }
+        missing.removeDuplicates();
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
 
         LanguageTexts::loadFile(f.fileName());

@@ -60,6 +60,9 @@ KavrSimOptions fixtureDevice()
     return o;
 }
 
+// How the simulated device misbehaves.
+enum Fault { NoFault, Silent, WrongMarker };
+
 struct Result {
     int code;
     QString out;
@@ -153,49 +156,67 @@ class TestCli : public QObject
         QDir::setCurrent(oldCwd);
     }
 
-    // Arguments and files that never reach a device.
-    void commandLine_data()
+    // Every refusal and failure, with its exit code and what the error output
+    // names. Nothing is written, and only a device that misbehaves has been
+    // sent anything: the others fail before a byte goes out.
+    void outcomes_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("says");
+        QTest::addColumn<int>("fault");
+        const auto row = [](const char *name, const QStringList &args, int code, const char *says,
+                            Fault fault = NoFault) {
+            QTest::newRow(name) << args << code << QString::fromUtf8(says) << int(fault);
+        };
         const QString f = Fixture;
-        QTest::newRow("no command") << QStringList{} << int(ExitUsage) << "no command";
-        QTest::newRow("unknown command") << QStringList{"fetch"} << int(ExitUsage) << "fetch";
-        QTest::newRow("unknown option") << QStringList{"show", f, "--colour"} << int(ExitUsage) << "--colour";
-        QTest::newRow("read without -o") << QStringList{"read"} << int(ExitUsage) << "-o";
-        QTest::newRow("two transports")
-            << QStringList{"status", "--usb", "--port", "2"} << int(ExitUsage) << "one of";
-        QTest::newRow("bad port") << QStringList{"status", "--port", "x"} << int(ExitUsage) << "--port";
-        QTest::newRow("counters on read")
-            << QStringList{"read", "-o", "x.kvr", "--counters", "c"} << int(ExitUsage) << "--counters";
-        QTest::newRow("diff of one file") << QStringList{"diff", f} << int(ExitUsage) << "2 file";
-        QTest::newRow("missing file")
-            << QStringList{"show", path("none.kvr")} << int(ExitBadFile) << "File not found";
-        QTest::newRow("short file") << QStringList{"export", path("short.kvr")} << int(ExitBadFile)
-                                    << "Read beyond end of file";
-        QTest::newRow("unknown key") << QStringList{"import", path("unknown.json"), "-o", path("u.kvr")}
-                                     << int(ExitBadFile) << "unknown keys: Xxxx";
-        QTest::newRow("broken json") << QStringList{"import", path("broken.json"), "-o", path("b.kvr")}
-                                     << int(ExitBadFile) << "not valid JSON";
-        QTest::newRow("same files") << QStringList{"diff", f, f} << int(ExitOk) << "";
-        QTest::newRow("pdf in no folder")
-            << QStringList{"print", f, "-o", path("none/x.pdf")} << int(ExitBadFile) << "none/x.pdf";
-        QTest::newRow("missing language")
-            << QStringList{"show", f, "--lang", path("none.LNG")} << int(ExitBadFile) << "none.LNG";
+        row("no command", {}, ExitUsage, "no command");
+        row("unknown command", {"fetch"}, ExitUsage, "fetch");
+        row("unknown option", {"show", f, "--colour"}, ExitUsage, "--colour");
+        row("read without -o", {"read"}, ExitUsage, "-o");
+        row("two transports", {"status", "--usb", "--port", "2"}, ExitUsage, "one of");
+        row("bad port", {"status", "--port", "x"}, ExitUsage, "--port");
+        row("counters on read", {"read", "-o", "x.kvr", "--counters", "c"}, ExitUsage, "--counters");
+        row("diff of one file", {"diff", f}, ExitUsage, "2 file");
+        row("missing file", {"show", path("none.kvr")}, ExitBadFile, "File not found");
+        row("short file", {"export", path("short.kvr")}, ExitBadFile, "Read beyond end of file");
+        row("unknown key", {"import", path("unknown.json"), "-o", path("u.kvr")}, ExitBadFile,
+            "unknown keys: Xxxx");
+        row("broken json", {"import", path("broken.json"), "-o", path("b.kvr")}, ExitBadFile,
+            "not valid JSON");
+        row("same files", {"diff", f, f}, ExitOk, "");
+        row("pdf in no folder", {"print", f, "-o", path("none/x.pdf")}, ExitBadFile, "none/x.pdf");
+        row("missing language", {"show", f, "--lang", path("none.LNG")}, ExitBadFile, "none.LNG");
+        row("no such port", {"read", "-o", "out.kvr", "--device", "/nonexistent/tty"}, ExitPortNotOpened,
+            "/nonexistent/tty");
+        row("silent", {"read", "-o", "out.kvr"}, ExitNoAnswer, "COM1", Silent);
+        row("wrong marker", {"read", "-o", "out.kvr"}, ExitWrongMarker, "0xaa", WrongMarker);
+        row("refused", {"write", "refused.kvr"}, ExitRefused, "TTon (Edit152) holds '990'");
+        row("no cable", {"status", "--usb"}, ExitPortNotOpened, "ZARP-USB");
     }
-    void commandLine()
+    void outcomes()
     {
         QFETCH(QStringList, args);
         QFETCH(int, code);
         QFETCH(QString, says);
+        QFETCH(int, fault);
+        KavrSimOptions o = fixtureDevice();
+        o.faults.silent = fault == Silent;
+        o.faults.wrongMarker = fault == WrongMarker;
+        startDevice(false, o);
+        // A cable backend with nothing plugged in.
+        auto unplugged = std::make_shared<SimulatedD2xx>();
+        unplugged->setPlugged(false);
+        D2xx::setBackend(unplugged);
         const Result r = cli(args);
         QCOMPARE(r.code, code);
         QVERIFY2(r.err.contains(says), qPrintable(r.err));
         if (code == ExitOk)
             QVERIFY(r.out.isEmpty() && r.err.isEmpty());
-        // Nothing is written for a refused import.
-        QVERIFY(!QFile::exists(path("u.kvr")) && !QFile::exists(path("b.kvr")));
+        for (const char *name : {"out.kvr", "x.kvr", "u.kvr", "b.kvr"})
+            QVERIFY2(!QFile::exists(path(QLatin1String(name))), name);
+        if (fault == NoFault)
+            QCOMPARE(sim->bytesReceived(), 0);
     }
 
     void helpListsEveryExitCode()
@@ -254,69 +275,14 @@ class TestCli : public QObject
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
         QCOMPARE(sim->writesCompleted(), 1);
         QCOMPARE(sim->lastWrittenBlock().toHex(' '), programBlock.toHex(' '));
-        // The device's counters went back as they were.
+        // The device's counters went back as they were, or as a counters file says.
         QCOMPARE(sim->state().powerOnCount, 17);
         QCOMPARE(sim->state().serviceHours, 100);
-    }
-
-    void countersFileReplacesTheDevicesCounters()
-    {
-        startDevice(false, fixtureDevice());
         writeBytes(path("counters.txt"), "# cleared at the service visit\nPwOn=0\nSvHr=48\n");
-        const Result r = cli({"write", Fixture, "--counters", path("counters.txt")});
-        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        const Result c = cli({"write", Fixture, "--counters", path("counters.txt")});
+        QVERIFY2(c.code == ExitOk, qPrintable(c.err));
         QCOMPARE(sim->state().powerOnCount, 0);
         QCOMPARE(sim->state().serviceHours, 48);
-    }
-
-    void statusReportsTheDevice()
-    {
-        startDevice(false, fixtureDevice());
-        const Result r = cli({"status"});
-        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
-        for (const char *line :
-             {"firmware:       1.14", "serial number:  4711", "power-on count: 17", "service hours:  100"})
-            QVERIFY2(r.out.contains(QLatin1String(line)), qPrintable(r.out));
-    }
-
-    // One device outcome per exit code; nothing is left behind on failure.
-    void deviceFailures_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("says");
-        QTest::newRow("no such port") << QStringList{"read", "-o", "out.kvr", "--device", "/nonexistent/tty"}
-                                      << 0 << int(ExitPortNotOpened) << "/nonexistent/tty";
-        QTest::newRow("silent") << QStringList{"read", "-o", "out.kvr"} << 1 << int(ExitNoAnswer) << "COM1";
-        QTest::newRow("wrong marker")
-            << QStringList{"read", "-o", "out.kvr"} << 2 << int(ExitWrongMarker) << "0xaa";
-        QTest::newRow("refused") << QStringList{"write", "refused.kvr"} << 0 << int(ExitRefused)
-                                 << "TTon (Edit152) holds '990'";
-        QTest::newRow("no cable") << QStringList{"status", "--usb"} << 0 << int(ExitPortNotOpened)
-                                  << "ZARP-USB";
-    }
-    void deviceFailures()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, fault);
-        QFETCH(int, code);
-        QFETCH(QString, says);
-        KavrSimOptions o = fixtureDevice();
-        o.faults.silent = fault == 1;
-        o.faults.wrongMarker = fault == 2;
-        startDevice(false, o);
-        // A cable backend with nothing plugged in.
-        auto unplugged = std::make_shared<SimulatedD2xx>();
-        unplugged->setPlugged(false);
-        D2xx::setBackend(unplugged);
-        QFile::remove(path("out.kvr"));
-        const Result r = cli(args);
-        QCOMPARE(r.code, code);
-        QVERIFY2(r.err.contains(says), qPrintable(r.err));
-        QVERIFY(!QFile::exists(path("out.kvr")));
-        if (code == ExitRefused)
-            QCOMPARE(sim->bytesReceived(), 0); // refused before anything went out
     }
 
     void exportImportRoundTrip()
@@ -325,14 +291,12 @@ class TestCli : public QObject
         QVERIFY2(e.code == ExitOk, qPrintable(e.err));
         QVERIFY2(e.out.startsWith("{\n  \"Dial\": \"0\",\n  \"EndS\": \"#\",\n"), qPrintable(e.out));
         writeBytes(path("settings.json"), e.out.toUtf8());
-        QFile::remove(path("again.kvr"));
         const Result i = cli({"import", path("settings.json"), "-o", path("again.kvr")});
         QVERIFY2(i.code == ExitOk, qPrintable(i.err));
         QCOMPARE(fileBytes(path("again.kvr")), fileBytes(Fixture));
 
         // A key left out is named, and nothing is written.
         writeBytes(path("missing.json"), e.out.toUtf8().replace("  \"TPas\": \"1000\",\n", ""));
-        QFile::remove(path("missing.kvr"));
         const Result m = cli({"import", path("missing.json"), "-o", path("missing.kvr")});
         QCOMPARE(m.code, int(ExitBadFile));
         QVERIFY2(m.err.contains("missing keys: TPas"), qPrintable(m.err));
@@ -379,13 +343,18 @@ class TestCli : public QObject
         QCOMPARE(checked, 34);
     }
 
-    void traceGoesToTheFileAndConfigIni()
+    // status prints what the device reports; Config.ini's Trace names the
+    // file the exchange is appended to.
+    void statusReportsTheDeviceAndTraces()
     {
         startDevice(false, fixtureDevice());
         writeBytes(path("trace.log"), "earlier run\n");
         QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "Trace", "trace.log"));
         const Result r = cli({"status"});
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        for (const char *line :
+             {"firmware:       1.14", "serial number:  4711", "power-on count: 17", "service hours:  100"})
+            QVERIFY2(r.out.contains(QLatin1String(line)), qPrintable(r.out));
         const QString trace = QString::fromUtf8(fileBytes(path("trace.log")));
         QVERIFY2(trace.startsWith("earlier run\n"), qPrintable(trace));
         const QRegularExpression answer("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} version   D>H "
