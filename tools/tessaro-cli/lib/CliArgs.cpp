@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <iterator>
+
 namespace
 {
 
@@ -27,6 +30,24 @@ const QHash<QString, CommandRule> &rules()
     };
     return r;
 }
+
+// The options that take a text: the commands that allow them, where the
+// value goes, and what the option is missing without one.
+struct TextOption {
+    const char *name;
+    bool CommandRule::*allowed;
+    QString CliArgs::*value;
+    const char *needs;
+};
+
+const TextOption textOptions[] = {
+    {"-o", &CommandRule::output, &CliArgs::output, "a file name"},
+    {"--output", &CommandRule::output, &CliArgs::output, "a file name"},
+    {"--device", &CommandRule::transport, &CliArgs::device, "a device path"},
+    {"--trace", &CommandRule::transport, &CliArgs::trace, "a file name"},
+    {"--counters", &CommandRule::counters, &CliArgs::counters, "a file name"},
+    {"--lang", &CommandRule::lang, &CliArgs::lang, "a language file"},
+};
 
 } // namespace
 
@@ -78,13 +99,15 @@ std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
             a.command = QStringLiteral("help");
             return a;
         }
-        if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
-            refused = needs(rule->output);
+        const auto text = std::find_if(std::begin(textOptions), std::end(textOptions),
+                                       [&](const TextOption &o) { return arg == QLatin1String(o.name); });
+        if (text != std::end(textOptions)) {
+            refused = needs((*rule).*(text->allowed));
             if (refused.isEmpty()) {
                 const auto v = takeValue();
                 if (!v || v->isEmpty())
-                    return fail(QStringLiteral("%1 needs a file name").arg(arg));
-                a.output = *v;
+                    return fail(QStringLiteral("%1 needs %2").arg(arg, QLatin1String(text->needs)));
+                a.*(text->value) = *v;
             }
         } else if (arg == QLatin1String("--port")) {
             refused = needs(rule->transport);
@@ -96,41 +119,9 @@ std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
                     return fail(QStringLiteral("--port needs a port number from 1 to 255"));
                 a.port = n;
             }
-        } else if (arg == QLatin1String("--device")) {
-            refused = needs(rule->transport);
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                if (!v || v->isEmpty())
-                    return fail(QStringLiteral("--device needs a device path"));
-                a.device = *v;
-            }
         } else if (arg == QLatin1String("--usb") && !hasValue) {
             refused = needs(rule->transport);
             a.usb = true;
-        } else if (arg == QLatin1String("--trace")) {
-            refused = needs(rule->transport);
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                if (!v || v->isEmpty())
-                    return fail(QStringLiteral("--trace needs a file name"));
-                a.trace = *v;
-            }
-        } else if (arg == QLatin1String("--counters")) {
-            refused = needs(rule->counters);
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                if (!v || v->isEmpty())
-                    return fail(QStringLiteral("--counters needs a file name"));
-                a.counters = *v;
-            }
-        } else if (arg == QLatin1String("--lang")) {
-            refused = needs(rule->lang);
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                if (!v || v->isEmpty())
-                    return fail(QStringLiteral("--lang needs a language file"));
-                a.lang = *v;
-            }
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             return fail(QStringLiteral("unknown option '%1'").arg(arg));
         } else {
