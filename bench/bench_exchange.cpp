@@ -138,10 +138,7 @@ int main(int argc, char **argv)
         rig.engine->setUsbSelected(usbCase);
         if (!usbCase) {
             rig.port = std::make_unique<TAfComPort>();
-            rig.port->setObjectName("AfComPort1");
-            rig.port->SetBaudRate(br2400);
-            rig.port->SetDTR(false);
-            rig.port->SetEventThreadPriority(tpHighest);
+            ComPortLink::setUpPort(*rig.port);
             rig.port->SetComNumber(1);
             rig.link = std::make_unique<ComPortLink>(*rig.port, *rig.engine);
         }

@@ -11,6 +11,18 @@ ComPortLink::ComPortLink(TAfComPort &port, ExchangeEngine &engine) : m_port(port
     m_engine.setSerialPort(this);
 }
 
+void ComPortLink::setUpPort(TAfComPort &port)
+{
+    port.setObjectName(QStringLiteral("AfComPort1"));
+    port.SetBaudRate(br2400);
+    port.SetDTR(false);
+    port.SetEventThreadPriority(tpHighest);
+    // As after loading its stored properties: the line-settings record is
+    // rebuilt from them, so DTR stays off when the port opens (setting DTR
+    // on a closed port alone does not change that record).
+    port.Loaded();
+}
+
 ComPortLink::~ComPortLink()
 {
     m_port.OnDataRecived = nullptr;

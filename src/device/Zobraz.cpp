@@ -1,5 +1,6 @@
 #include "device/Zobraz.h"
 
+#include "device/ComPortLink.h"
 #include "device/FormFont.h"
 #include "serial/AfComPort.h"
 
@@ -40,13 +41,7 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     Timer1->setInterval(10);
 
     AfComPort1 = new TAfComPort(this);
-    AfComPort1->setObjectName(QStringLiteral("AfComPort1"));
-    AfComPort1->SetBaudRate(br2400);
-    AfComPort1->SetDTR(false);
-    AfComPort1->SetEventThreadPriority(tpHighest);
-    // As after loading its stored properties: the line-settings record is
-    // rebuilt from them, so DTR stays off when the port opens.
-    AfComPort1->Loaded();
+    ComPortLink::setUpPort(*AfComPort1);
 }
 
 void TForm6::setPollInterval(int milliseconds)

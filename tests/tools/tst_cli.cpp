@@ -3,6 +3,8 @@
 // pseudo-terminal and the simulated USB cable, must give the same bytes.
 
 #include "CliExitCode.h"
+#include "CliTransport.h"
+#include "DeviceSession.h"
 #include "SettingsListing.h"
 #include "TessaroCli.h"
 
@@ -12,6 +14,7 @@
 #include "platform/D2xx.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PrivateProfile.h"
+#include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
@@ -341,6 +344,22 @@ class TestCli : public QObject
             ++checked;
         }
         QCOMPARE(checked, 34);
+    }
+
+    // The tool opens the serial line exactly as the program does: 2400 baud
+    // 8N1, DTR off.
+    void serialLineAsTheProgramsOwn()
+    {
+        startDevice(false, fixtureDevice());
+        CliTransport transport;
+        transport.devicePath = sim->linePath();
+        DeviceSession session(transport);
+        MemoryRecord record;
+        QCOMPARE(session.status(record).code, ExitOk);
+        const TerminalLineSettings &dcb = session.serialPort()->DCB();
+        QCOMPARE(dcb.BaudRate, 2400u);
+        QCOMPARE(dcb.Flags, 0x1001u); // binary, RTS on, DTR control off
+        QCOMPARE(std::tuple(int(dcb.ByteSize), int(dcb.Parity), int(dcb.StopBits)), std::tuple(8, 0, 0));
     }
 
     // status prints what the device reports; Config.ini's Trace names the

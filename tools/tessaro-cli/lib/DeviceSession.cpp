@@ -105,10 +105,7 @@ DeviceSession::Outcome DeviceSession::openLink()
     if (!m_transport.devicePath.isEmpty())
         PortPaths::setDeviceOverride(m_transport.comNumber, m_transport.devicePath);
     m_port = std::make_unique<TAfComPort>();
-    m_port->setObjectName(QStringLiteral("AfComPort1"));
-    m_port->SetBaudRate(br2400);
-    m_port->SetDTR(false);
-    m_port->SetEventThreadPriority(tpHighest);
+    ComPortLink::setUpPort(*m_port);
     m_port->SetComNumber(m_transport.comNumber);
     m_link = std::make_unique<ComPortLink>(*m_port, *m_engine);
     return {};

@@ -58,6 +58,10 @@ class DeviceSession
     };
     Outcome write(SettingsRecord &record, const Counters &given = {});
 
+    // The serial port component once a serial exchange has run; null before
+    // and on the USB cable.
+    const TAfComPort *serialPort() const { return m_port.get(); }
+
   private:
     Outcome openLink();
     // answerBytes: the length of the answer the step waits for; 0 for the
