@@ -1,17 +1,12 @@
 // The About box's links and logo, and the shipped help documents.
 
-#include "app/DeviceCommands.h"
-#include "app/KAVR10.h"
 #include "app/Oprog.h"
-#include "app/ProgramWindows.h"
-#include "app/Tony.h"
 #include "app_helper.h"
 #include "lang/LanguageTexts.h"
 #include "platform/ShellOpen.h"
 
 #include <QLabel>
 #include <QTest>
-#include <QTimer>
 
 namespace
 {

@@ -305,7 +305,7 @@ void FileCommandsTest::commandLine()
     QCOMPARE(m_record.storedText("Dial"), QString(accepted && message == 0 ? "0" : "1"));
 }
 
-// Without the player the commands show real, non-native file dialogs.
+// A named pipe is refused at once, whether named on the command line or in Open.
 void FileCommandsTest::nonRegularFilesAreRefused_data()
 {
     QTest::addColumn<bool>("commandLine");
@@ -326,11 +326,8 @@ void FileCommandsTest::nonRegularFilesAreRefused()
     std::thread writer([&] {
         for (int i = 0; i < 200 && !done; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!done) {
-            const int fd = ::open(encoded.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
+        if (const int fd = done ? -1 : ::open(encoded.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+            ::close(fd);
     });
     QElapsedTimer t;
     t.start();
@@ -350,6 +347,7 @@ void FileCommandsTest::nonRegularFilesAreRefused()
     QCOMPARE(m_record.storedText("Dial"), QString("1")); // untouched
 }
 
+// Without the player the commands show real, non-native file dialogs.
 void FileCommandsTest::realDialogsAreConfigured()
 {
     FileCommands::setDialogPlayer(nullptr);

@@ -23,13 +23,13 @@ class TestShellOpen : public QObject
   private slots:
     void initTestCase()
     {
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &browser, "open");
+        for (const char *scheme : {"https", "mailto"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &browser, "open");
     }
     void cleanupTestCase()
     {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+        for (const char *scheme : {"https", "mailto"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     }
     void init() { browser.opened.clear(); }
 

@@ -286,31 +286,28 @@ void LineSettingsTest::flowLimits()
     QCOMPARE(port.DCB().XonLim, 0);
 }
 
+// The box indexes follow the enums: data bits from db4, parity, stop bits,
+// flow control.
 void LineSettingsTest::configDialog_data()
 {
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("rate"); // typed into the rate box
-    QTest::addColumn<int>("bits");     // box indexes
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("stop");
-    QTest::addColumn<int>("flow");
+    QTest::addColumn<QList<int>>("boxes");
     QTest::addColumn<int>("expectBaud");
     QTest::addColumn<int>("expectUser");
-    QTest::newRow("OK: listed rate, 7E2, RTS/CTS") << true << "9600" << 3 << 2 << 2 << 2 << int(br9600) << 0;
+    QTest::newRow("OK: listed rate, 7E2, RTS/CTS")
+        << true << "9600" << QList<int>{3, 2, 2, 2} << int(br9600) << 0;
     QTest::newRow("OK: user rate, 5 bits, mark, 1.5, DTR/DSR")
-        << true << "31250" << 1 << 3 << 1 << 3 << int(brUser) << 31250;
-    QTest::newRow("OK: XON/XOFF back to 8N1") << true << "2400" << 4 << 0 << 0 << 1 << int(br2400) << 0;
-    QTest::newRow("Cancel changes nothing") << false << "31250" << 3 << 2 << 2 << 2 << -1 << -1;
+        << true << "31250" << QList<int>{1, 3, 1, 3} << int(brUser) << 31250;
+    QTest::newRow("OK: XON/XOFF back to 8N1") << true << "2400" << QList<int>{4, 0, 0, 1} << int(br2400) << 0;
+    QTest::newRow("Cancel changes nothing") << false << "31250" << QList<int>{3, 2, 2, 2} << -1 << -1;
 }
 
 void LineSettingsTest::configDialog()
 {
     QFETCH(bool, ok);
     QFETCH(QString, rate);
-    QFETCH(int, bits);
-    QFETCH(int, parity);
-    QFETCH(int, stop);
-    QFETCH(int, flow);
+    QFETCH(QList<int>, boxes);
     QFETCH(int, expectBaud);
     QFETCH(int, expectUser);
     TAfComPort port;
@@ -332,10 +329,10 @@ void LineSettingsTest::configDialog()
         QCOMPARE(dialog->ParityBox->currentIndex(), 0);
         QCOMPARE(dialog->FlowControlBox->currentIndex(), 0);
         dialog->BaudRateBox->setEditText(rate);
-        dialog->DataBitsBox->setCurrentIndex(bits);
-        dialog->ParityBox->setCurrentIndex(parity);
-        dialog->StopBitsBox->setCurrentIndex(stop);
-        dialog->FlowControlBox->setCurrentIndex(flow);
+        int i = 0;
+        for (QComboBox *box :
+             {dialog->DataBitsBox, dialog->ParityBox, dialog->StopBitsBox, dialog->FlowControlBox})
+            box->setCurrentIndex(boxes[i++]);
         auto *buttons = dialog->findChild<QDialogButtonBox *>();
         buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
@@ -348,10 +345,9 @@ void LineSettingsTest::configDialog()
     }
     QCOMPARE(int(port.BaudRate()), expectBaud);
     QCOMPARE(port.UserBaudRate(), expectUser);
-    QCOMPARE(int(port.Databits()), bits); // db4 is index 0
-    QCOMPARE(int(port.Parity()), parity);
-    QCOMPARE(int(port.Stopbits()), stop);
-    QCOMPARE(int(port.FlowControl()), flow);
+    QCOMPARE(
+        (QList<int>{int(port.Databits()), int(port.Parity()), int(port.Stopbits()), int(port.FlowControl())}),
+        boxes);
     // What the dialog does not show passes through.
     QCOMPARE(port.Options(), AfComOption(coParityCheck));
     QCOMPARE(port.XOnChar(), char(5));
