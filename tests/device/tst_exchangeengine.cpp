@@ -243,19 +243,8 @@ class TestExchangeEngine : public QObject
         QCOMPARE(port.written, QByteArray("VV"));
     }
 
-    // Runs a write up to its data byte `upTo` (1 = the marker), each byte
-    // answered with "D" except the last, which gets `answer`.
-    void writeAnswering(int upTo, const QByteArray &answer)
-    {
-        engine->prepareWrite();
-        engine->begin();
-        engine->pollTick(); // the marker
-        for (int k = 1; k < upTo; ++k)
-            deliver("D"); // the next byte goes at once
-        QCOMPARE(port.written.size(), 2 + upTo);
-        deliver(answer);
-    }
-
+    // A write whose data byte `byte` (1 = the marker) gets `answer` instead
+    // of "D": only "Z" after the last byte ends it well.
     void writeEndsOnlyWithZAfterTheLastByte_data()
     {
         QTest::addColumn<int>("byte");
@@ -272,10 +261,17 @@ class TestExchangeEngine : public QObject
         QFETCH(int, byte);
         QFETCH(QByteArray, answer);
         QFETCH(bool, done);
-        writeAnswering(byte, answer);
+        engine->prepareWrite();
+        engine->begin();
+        engine->pollTick(); // the marker
+        for (int k = 1; k < byte; ++k)
+            deliver("D"); // the next byte goes at once
+        QCOMPARE(port.written.size(), 2 + byte);
+        deliver(answer);
         QVERIFY(!engine->running());
         QCOMPARE(engine->ExchangeAborted, !done);
         QCOMPARE(messages, done ? QStringList() : QStringList{QStringLiteral("Chyba komunikace  ") + answer});
+        QCOMPARE(port.written.size(), 2 + byte); // nothing sent after the answer
     }
 
     void writeOnTickWaitsForTheTick()
@@ -290,17 +286,27 @@ class TestExchangeEngine : public QObject
         QCOMPARE(port.written.size(), 4);
     }
 
+    // An answer that is not whole leaves the record as it was: more bytes
+    // than the notification counted, fewer than it counted, or a block cut
+    // short and then silence until the time limit.
     void answerTakenOnlyWhole_data()
     {
         QTest::addColumn<bool>("block");
         QTest::addColumn<QByteArray>("read");
-        QTest::newRow("status: more than told") << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12);
-        QTest::newRow("block: short read") << true << QByteArray("U\x03\x0B", 3);
+        QTest::addColumn<int>("notified");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("status: more than told")
+            << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12) << 10 << 0;
+        QTest::newRow("block: short read") << true << QByteArray("U\x03\x0B", 3) << 128 << 0;
+        QTest::newRow("block: cut short")
+            << true << QByteArray("U\x03\x0B", 3).leftJustified(100, '\x0B') << 100 << 202;
     }
     void answerTakenOnlyWhole()
     {
         QFETCH(bool, block);
         QFETCH(QByteArray, read);
+        QFETCH(int, notified);
+        QFETCH(int, ticks);
         record.setStoredText("NoRi", "5");
         record.setDeviceValue(DeviceValue::SerN, "77");
         if (block) {
@@ -310,10 +316,9 @@ class TestExchangeEngine : public QObject
             engine->prepareVersionQuery();
         }
         engine->begin();
-        // The notification counts a whole answer; what the read gets differs.
         port.waiting = read;
-        engine->serialDataReceived(block ? 128 : 10);
-        QVERIFY(!engine->running());
+        engine->serialDataReceived(notified);
+        QCOMPARE(tickUntilDone(), ticks);
         QVERIFY(engine->ExchangeAborted);
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith(QStringLiteral("Chyba komunikace  ")));

@@ -203,38 +203,17 @@ class TestExchangeSerial : public QObject
         QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  V<0A>U")});
     }
 
-    void earlyZFailsTheWrite_data()
-    {
-        QTest::addColumn<int>("at");
-        QTest::newRow("after the marker") << 1;
-        QTest::newRow("after byte 64") << 64;
-    }
     void earlyZFailsTheWrite()
     {
-        QFETCH(int, at);
         KavrSimOptions options;
-        options.faults.earlyZAt = at;
+        options.faults.earlyZAt = 64;
         startSimulator(options);
         engine->prepareWrite();
         run();
         QVERIFY(engine->ExchangeAborted);
-        QCOMPARE(engine->WriteIndex, at);
+        QCOMPARE(engine->WriteIndex, 64);
         QCOMPARE(messages, QStringList{QStringLiteral("Chyba komunikace  Z")});
         QCOMPARE(sim->writesCompleted(), 0);
-    }
-
-    void blockCutShortLeavesTheRecord()
-    {
-        KavrSimOptions options;
-        options.faults.cutAfter = 100;
-        options.state.block[1] = 9;
-        startSimulator(options);
-        record.setStoredText("NoRi", "5");
-        engine->prepareRead();
-        run();
-        QVERIFY(engine->ExchangeAborted);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
     }
 
     void wrongMarkerShowsMessageOnce()

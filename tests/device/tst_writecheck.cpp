@@ -3,53 +3,12 @@
 
 #include <QtTest>
 
-// What a write refuses before it sends anything: the field checks on the
-// texts as they stand and the room each value has in the block.
-class WriteCheckTest : public QObject
+namespace
 {
-    Q_OBJECT
-  private slots:
-    void firstRefusal_data();
-    void firstRefusal();
-    void refusalNamesWhatTheFieldMayHold();
-};
-
-void WriteCheckTest::firstRefusal_data()
+// A default record with the counters a read leaves, then `changes`: pairs of
+// key and text.
+MemoryRecord recordWith(const QStringList &changes)
 {
-    // Pairs of key and text put into a default record; the key refused first.
-    QTest::addColumn<QStringList>("changes");
-    QTest::addColumn<QString>("refused");
-
-    QTest::newRow("defaults") << QStringList{} << "";
-    QTest::newRow("tone 990 would go out as 30 ms") << QStringList{"TTon", "990"} << "TTon";
-    QTest::newRow("tone 95 is corrected by its check") << QStringList{"TTon", "95"} << "TTon";
-    QTest::newRow("300 repeats do not fit a byte") << QStringList{"OpNo", "300"} << "OpNo";
-    QTest::newRow("hang-up code of one digit") << QStringList{"HgUp", "1"} << "HgUp";
-    QTest::newRow("hang-up code cancelled") << QStringList{"HgUp", ""} << "";
-    QTest::newRow("code with a blank") << QStringList{"SwSt", " 4"} << "SwSt";
-    QTest::newRow("password of three") << QStringList{"Pasw", "739"} << "Pasw";
-    QTest::newRow("confirmation code with a star") << QStringList{"PotZ", "123*"} << "";
-    QTest::newRow("empty count gets 1 from its check") << QStringList{"NoRi", ""} << "NoRi";
-    QTest::newRow("no switch time") << QStringList{"SwTi", ""} << "";
-    QTest::newRow("switch time 256") << QStringList{"SwTi", "256"} << "SwTi";
-    QTest::newRow("half value, point") << QStringList{"MaSp", "0.5"} << "";
-    QTest::newRow("half value, comma") << QStringList{"TBtn", "0,5"} << "";
-    QTest::newRow("call length 12") << QStringList{"MaSp", "12"} << "MaSp";
-    QTest::newRow("ring-back 7.5") << QStringList{"TVtn", "7.5"} << "TVtn";
-    QTest::newRow("number with a letter") << QStringList{"M001", "12a"} << "M001";
-    QTest::newRow("number of 17") << QStringList{"M003", "12345678901234567"} << "M003";
-    QTest::newRow("number read back with D") << QStringList{"M006", "PD0"} << "";
-    QTest::newRow("power-on count 256") << QStringList{"PwOn", "256"} << "PwOn";
-    QTest::newRow("hours 6143") << QStringList{"SvHr", "6143"} << "";
-    QTest::newRow("hours 6144") << QStringList{"SvHr", "6144"} << "SvHr";
-    QTest::newRow("block order, not file order") << QStringList{"OpNo", "300", "TTon", "990"} << "TTon";
-    QTest::newRow("counters before numbers") << QStringList{"M007", "x", "PwOn", "x"} << "PwOn";
-}
-
-void WriteCheckTest::firstRefusal()
-{
-    QFETCH(QStringList, changes);
-    QFETCH(QString, refused);
     MemoryRecord record;
     record.setDeviceValue(DeviceValue::SvHr, "53");
     record.setDeviceValue(DeviceValue::PwOn, "17");
@@ -60,30 +19,70 @@ void WriteCheckTest::firstRefusal()
         else
             record.setStoredText(changes[i], changes[i + 1]);
     }
-    for (const QChar sep : {QChar(u','), QChar(u'.')}) {
-        const std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(record, sep);
-        QCOMPARE(r ? r->key : QString(), refused);
-    }
+    return record;
 }
+} // namespace
 
-void WriteCheckTest::refusalNamesWhatTheFieldMayHold()
+// What a write refuses before it sends anything: the field checks on the
+// texts as they stand and the room each value has in the block.
+class WriteCheckTest : public QObject
 {
-    MemoryRecord record;
-    record.setDeviceValue(DeviceValue::SvHr, "0");
-    record.setDeviceValue(DeviceValue::PwOn, "0");
-    record.setStoredText("TTon", "990");
-    std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(record, u',');
-    QVERIFY(r);
-    QCOMPARE(r->control, QStringLiteral("Edit152"));
-    QCOMPARE(r->text, QStringLiteral("990"));
-    QCOMPARE(r->allowed, QStringLiteral("Povolené hodnoty: 60 až 150 po 10"));
+    Q_OBJECT
+  private slots:
+    void firstRefusal_data()
+    {
+        // The changes to a default record; the key refused first.
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QString>("refused");
 
-    record.setStoredText("TTon", "100");
-    record.setStoredText("Pasw", "12");
-    r = WriteCheck::firstRefusal(record, u',');
-    QVERIFY(r);
-    QCOMPARE(r->allowed, QStringLiteral("Heslo musí obsahovat 4 číslice"));
-}
+        QTest::newRow("defaults") << QStringList{} << "";
+        QTest::newRow("tone 990 would go out as 30 ms") << QStringList{"TTon", "990"} << "TTon";
+        QTest::newRow("tone 95 is corrected by its check") << QStringList{"TTon", "95"} << "TTon";
+        QTest::newRow("300 repeats do not fit a byte") << QStringList{"OpNo", "300"} << "OpNo";
+        QTest::newRow("hang-up code of one digit") << QStringList{"HgUp", "1"} << "HgUp";
+        QTest::newRow("hang-up code cancelled") << QStringList{"HgUp", ""} << "";
+        QTest::newRow("code with a blank") << QStringList{"SwSt", " 4"} << "SwSt";
+        QTest::newRow("password of three") << QStringList{"Pasw", "739"} << "Pasw";
+        QTest::newRow("confirmation code with a star") << QStringList{"PotZ", "123*"} << "";
+        QTest::newRow("empty count gets 1 from its check") << QStringList{"NoRi", ""} << "NoRi";
+        QTest::newRow("no switch time") << QStringList{"SwTi", ""} << "";
+        QTest::newRow("switch time 256") << QStringList{"SwTi", "256"} << "SwTi";
+        QTest::newRow("half value, point") << QStringList{"MaSp", "0.5"} << "";
+        QTest::newRow("half value, comma") << QStringList{"TBtn", "0,5"} << "";
+        QTest::newRow("call length 12") << QStringList{"MaSp", "12"} << "MaSp";
+        QTest::newRow("ring-back 7.5") << QStringList{"TVtn", "7.5"} << "TVtn";
+        QTest::newRow("number with a letter") << QStringList{"M001", "12a"} << "M001";
+        QTest::newRow("number of 17") << QStringList{"M003", "12345678901234567"} << "M003";
+        QTest::newRow("number read back with D") << QStringList{"M006", "PD0"} << "";
+        QTest::newRow("power-on count 256") << QStringList{"PwOn", "256"} << "PwOn";
+        QTest::newRow("hours 6143") << QStringList{"SvHr", "6143"} << "";
+        QTest::newRow("hours 6144") << QStringList{"SvHr", "6144"} << "SvHr";
+        QTest::newRow("block order, not file order") << QStringList{"OpNo", "300", "TTon", "990"} << "TTon";
+        QTest::newRow("counters before numbers") << QStringList{"M007", "x", "PwOn", "x"} << "PwOn";
+    }
+    void firstRefusal()
+    {
+        QFETCH(QStringList, changes);
+        QFETCH(QString, refused);
+        const MemoryRecord record = recordWith(changes);
+        for (const QChar sep : {QChar(u','), QChar(u'.')}) {
+            const std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(record, sep);
+            QCOMPARE(r ? r->key : QString(), refused);
+        }
+    }
+
+    void refusalNamesWhatTheFieldMayHold()
+    {
+        std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(recordWith({"TTon", "990"}), u',');
+        QVERIFY(r);
+        QCOMPARE(r->control, QStringLiteral("Edit152"));
+        QCOMPARE(r->text, QStringLiteral("990"));
+        QCOMPARE(r->allowed, QStringLiteral("Povolené hodnoty: 60 až 150 po 10"));
+        r = WriteCheck::firstRefusal(recordWith({"Pasw", "12"}), u',');
+        QVERIFY(r);
+        QCOMPARE(r->allowed, QStringLiteral("Heslo musí obsahovat 4 číslice"));
+    }
+};
 
 QTEST_MAIN(WriteCheckTest)
 #include "tst_writecheck.moc"

@@ -84,7 +84,7 @@ class TestExchangeEmulated : public QObject
         state.serialNumber = 0x0BCD;
         state.block[1] = 4;                             // NoRi
         state.block[80] = 0x6A, state.block[81] = 0x2A; // M001 "0602"
-        cable = bus->plugCommunicator("ZARP-USB", state);
+        cable = bus->plugCommunicator(state);
         window = MainWindowState();
         record = MemoryRecord();
         messages.clear();

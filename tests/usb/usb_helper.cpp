@@ -13,9 +13,9 @@ std::string ModelFarEnd::receive(std::uint8_t byte, std::chrono::steady_clock::t
     return std::string(answer.constData(), std::size_t(answer.size()));
 }
 
-int EmulatedBus::plugCommunicator(const std::string &serial, const KavrDeviceState &state)
+int EmulatedBus::plugCommunicator(const KavrDeviceState &state)
 {
-    const int id = EmulatedFtdi::plug({serial, true, EmulatedFtdi::Ft232rProductId});
+    const int id = EmulatedFtdi::plug({});
     communicator = std::make_shared<ModelFarEnd>(state);
     EmulatedFtdi::setFarEnd(id, communicator);
     return id;

@@ -10,11 +10,7 @@
 class ModelFarEnd : public EmulatedFtdi::FarEnd
 {
   public:
-    explicit ModelFarEnd(const KavrDeviceState &state = KavrDeviceModel::initialState(),
-                         const KavrDeviceFaults &faults = {})
-        : model(state, faults)
-    {
-    }
+    explicit ModelFarEnd(const KavrDeviceState &state) : model(state) {}
     std::string receive(std::uint8_t byte, std::chrono::steady_clock::time_point at) override;
     // As the simulator on a terminal line: a short pause before answering,
     // and a half-done command given up after a second without input.
@@ -31,12 +27,10 @@ class ModelFarEnd : public EmulatedFtdi::FarEnd
 struct EmulatedBus {
     EmulatedBus() = default;
     ~EmulatedBus() { EmulatedFtdi::removeAll(); }
-    EmulatedBus(const EmulatedBus &) = delete;
-    EmulatedBus &operator=(const EmulatedBus &) = delete;
+    Q_DISABLE_COPY(EmulatedBus)
 
-    // A converter with the communicator behind it.
-    int plugCommunicator(const std::string &serial = "ZARP-USB",
-                         const KavrDeviceState &state = KavrDeviceModel::initialState());
+    // A converter "ZARP-USB" with the communicator behind it.
+    int plugCommunicator(const KavrDeviceState &state = KavrDeviceModel::initialState());
     std::shared_ptr<ModelFarEnd> communicator;
 };
 
