@@ -6,13 +6,15 @@
 //
 //   bench_exchange [--write-on-tick] [runs] [turnaround-ms]
 #include "command_timing.h"
-#include "device/ComPortLink.h"
+#include "device/SerialTransport.h"
+#include "device/UsbTransport.h"
+#include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
 
-#include "KavrSimulator.h"
-#include "SimulatedD2xx.h"
+#include "sim/KavrSimulator.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,14 +45,18 @@ void printUsage()
 }
 
 struct Rig {
-    MainWindowState window;
     MemoryRecord record;
     std::unique_ptr<KavrSimulator> sim;
     std::shared_ptr<SimulatedD2xx> cable;
-    std::unique_ptr<UsbLink> usb;
     std::unique_ptr<TAfComPort> port;
-    std::unique_ptr<ExchangeEngine> engine;
-    std::unique_ptr<ComPortLink> link;
+    std::unique_ptr<SerialTransport> serial;
+    std::unique_ptr<ExchangeService> service;
+    ~Rig()
+    {
+        if (service)
+            service->setSerialTransport(nullptr);
+        D2xx::setBackend(nullptr);
+    }
 };
 
 KavrSimOptions simOptions(int ftdiLatency)
@@ -118,14 +124,16 @@ int main(int argc, char **argv)
     int failures = 0;
     for (const bool usbCase : {false, true}) {
         Rig rig;
-        rig.window.WriteOnTick = writeOnTick;
+        rig.service = std::make_unique<ExchangeService>();
+        ExchangeOptions options;
+        options.WriteOnTick = writeOnTick;
+        rig.service->setOptions(options);
         rig.sim = std::make_unique<KavrSimulator>(simOptions(usbCase ? 2 : 0));
-        rig.usb = std::make_unique<UsbLink>();
         if (usbCase) {
             auto line = rig.sim->startOnCable();
             rig.cable = std::make_shared<SimulatedD2xx>();
             rig.cable->attachLine(line);
-            rig.usb = std::make_unique<UsbLink>(rig.cable);
+            D2xx::setBackend(rig.cable);
         } else {
             QString error;
             if (!rig.sim->startOnPty(&error)) {
@@ -134,15 +142,15 @@ int main(int argc, char **argv)
             }
             PrivateProfile::writeString(dir.filePath("Config.ini"), "Ports", "COM1", rig.sim->linePath());
         }
-        rig.engine = std::make_unique<ExchangeEngine>(rig.window, rig.record, *rig.usb);
-        rig.engine->setUsbSelected(usbCase);
+        rig.service->setUsbSelected(usbCase);
         if (!usbCase) {
             rig.port = std::make_unique<TAfComPort>();
-            ComPortLink::setUpPort(*rig.port);
+            SerialTransport::setUpPort(*rig.port);
             rig.port->SetComNumber(1);
-            rig.link = std::make_unique<ComPortLink>(*rig.port, *rig.engine);
+            rig.serial = std::make_unique<SerialTransport>(*rig.port);
+            rig.service->setSerialTransport(rig.serial.get());
         }
-        CommandTiming commands{rig.window, *rig.engine, *rig.usb};
+        CommandTiming commands(*rig.service, rig.record);
         std::vector<double> reads, writes;
         for (int i = 0; i < runs; ++i) {
             reads.push_back(commands.read());
@@ -156,7 +164,7 @@ int main(int argc, char **argv)
         if (writeOnTick) {
             // One data byte per poll tick at most: the best such a write can
             // do is the whole number of ticks each handshake cycle spans.
-            const int tick = usbCase ? ExchangeEngine::UsbInterval : 10;
+            const int tick = usbCase ? UsbTransport::PollMs : 10;
             const double cycle = 2 * ByteMs + TurnaroundMs;
             const double ticked = 128 * tick * std::ceil(cycle / tick) + (1 + 10 + 2) * ByteMs + TurnaroundMs;
             std::printf(

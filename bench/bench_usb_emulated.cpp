@@ -6,11 +6,12 @@
 //
 //   bench_usb_emulated [runs]
 #include "command_timing.h"
+#include "device/UsbTransport.h"
 #include "platform/D2xxLibFtdi.h"
 #include "settings/MemoryRecord.h"
 
 #include "EmulatedFtdi.h"
-#include "KavrDeviceModel.h"
+#include "sim/KavrDeviceModel.h"
 
 #include <QCoreApplication>
 
@@ -39,13 +40,16 @@ class Communicator : public EmulatedFtdi::FarEnd
 };
 
 struct Rig {
-    MainWindowState window;
     MemoryRecord record;
-    UsbLink usb{std::make_shared<LibFtdiD2xx>()};
-    ExchangeEngine engine{window, record, usb};
-    CommandTiming commands{window, engine, usb};
+    ExchangeService service;
+    CommandTiming commands{service, record};
 
-    Rig() { engine.setUsbSelected(true); }
+    Rig()
+    {
+        D2xx::setBackend(std::make_shared<LibFtdiD2xx>());
+        service.setUsbSelected(true);
+    }
+    ~Rig() { D2xx::setBackend(nullptr); }
 };
 
 bool emulatedUsbLoaded()
@@ -78,7 +82,7 @@ int main(int argc, char **argv)
     const double writeLine = (1 + 10 + 2 + 2 * 128) * ByteMs;
     const double writeTurnaround = (1 + 128) * TurnaroundMs;
     std::printf("runs per case: %d; byte time %.3f ms; device turnaround %d ms; USB poll tick %d ms\n", runs,
-                ByteMs, TurnaroundMs, ExchangeEngine::UsbInterval);
+                ByteMs, TurnaroundMs, UsbTransport::PollMs);
     std::printf("line time: read %.1f ms, write %.1f ms (version queries included)\n", readLine, writeLine);
 
     int failures = 0;

@@ -1,64 +1,45 @@
 #pragma once
 
-// The Read and Write commands as the program runs them (version query, then
-// the block), timed; shared by the exchange benchmarks.
+// The Read and Write commands as the program runs them (the exchange
+// service's read and write), timed; shared by the exchange benchmarks.
 
-#include "app/MainWindowState.h"
-#include "device/ExchangeEngine.h"
-#include "device/ExchangeRunner.h"
-#include "device/UsbLink.h"
+#include "device/ExchangeService.h"
+#include "settings/SettingsRecord.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 struct CommandTiming {
-    MainWindowState &window;
-    ExchangeEngine &engine;
-    UsbLink &usb;
-    bool failed = false; // an exchange showed a message
+    ExchangeService &service;
+    SettingsRecord &record;
+    bool failed = false; // a command did not end well
 
-    void run()
+    explicit CommandTiming(ExchangeService &s, SettingsRecord &r) : service(s), record(r)
     {
-        ExchangeRunner runner(engine);
-        runner.setMessageHandler([this](const QString &t) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(t));
-            failed = true;
-        });
-        runner.run();
+        QObject::connect(&service, &ExchangeService::messageRequested, &service,
+                         [](const QString &t) { std::fprintf(stderr, "message: %s\n", qPrintable(t)); });
     }
-    // Milliseconds the Read command took.
-    double read()
+    double timed(ExchangeResult (ExchangeService::*command)(SettingsRecord &))
     {
         QElapsedTimer t;
         t.start();
-        if (engine.usbSelected())
-            usb.open();
-        engine.ExchangeAborted = false;
-        window.VersionQueryRequested = true;
-        engine.prepareVersionQuery();
-        run();
-        engine.prepareRead();
-        run();
+        if ((service.*command)(record) != ExchangeResult::Done)
+            failed = true;
         return t.nsecsElapsed() / 1e6;
     }
-    // Milliseconds the Write command took.
+    // Milliseconds the Read command took.
+    double read() { return timed(&ExchangeService::read); }
+    // Milliseconds the Write command took (the device's counters kept).
     double write()
     {
         QElapsedTimer t;
         t.start();
-        if (engine.usbSelected())
-            usb.open();
-        engine.prepareWriteVersionQuery();
-        run();
-        window.WriteVersionQuery = false;
-        window.VersionQueryRequested = false;
-        if (!engine.ExchangeAborted) {
-            engine.prepareWrite();
-            run();
-        }
+        if (service.write(record) != ExchangeResult::Done)
+            failed = true;
         return t.nsecsElapsed() / 1e6;
     }
 };

@@ -1,31 +1,30 @@
 #include "app/DeviceCommands.h"
 
+#include "app/AfPortControls.h"
+#include "app/Dotaz.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
+#include "app/MessageBoxes.h"
 #include "app/Oprog.h"
-#include "app/ProgramConfig.h"
+#include "app/SerPort.h"
 #include "app/Tony.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
+#include "app/Zobraz.h"
+#include "device/ExchangeService.h"
+#include "device/SerialTransport.h"
+#include "device/UsbLink.h"
 #include "device/WriteCheck.h"
-#include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
+#include "lang/ProgramConfig.h"
 #include "platform/ShellOpen.h"
 #include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
-#include "serial/AfPortControls.h"
-
-#include <QCheckBox>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QProgressBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <algorithm>
 
 namespace
@@ -46,12 +45,6 @@ const char *labelOf(const QString &control)
     return labels.value(control, nullptr);
 }
 
-QChar systemDecimalSeparator()
-{
-    const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? QChar(u'.') : point.front();
-}
-
 QString withoutColon(QString text)
 {
     text = text.simplified();
@@ -62,48 +55,26 @@ QString withoutColon(QString text)
 
 } // namespace
 
-DeviceCommands::DeviceCommands(TForm1 &form1)
-    : QObject(&form1), m_form1(form1), m_usb(std::make_unique<UsbLink>()),
-      m_engine(std::make_unique<ExchangeEngine>(form1, form1, *m_usb))
+DeviceCommands::DeviceCommands(TForm1 &form1) : QObject(&form1), m_form1(form1)
 {
     TForm6 *dialog = m_form1.companions().Form6;
     TForm5 *ports = m_form1.companions().Form5;
-    m_link = std::make_unique<ComPortLink>(*dialog->AfComPort1, *m_engine);
-
-    connect(m_engine.get(), &ExchangeEngine::progressChanged, dialog->ProgressBar1,
-            [bar = dialog->ProgressBar1](int v) {
-                // The bar stops at its end rather than ignoring steps beyond it.
-                bar->setValue(std::clamp(v, bar->minimum(), bar->maximum()));
-            });
-    connect(m_engine.get(), &ExchangeEngine::indicatorChanged, this, &DeviceCommands::colourIndicator);
-    connect(m_engine.get(), &ExchangeEngine::pollTimerChanged, dialog, [dialog](bool on, int interval) {
-        dialog->Timer1->setTimerType(Qt::PreciseTimer);
-        if (on)
-            dialog->Timer1->start(interval);
-        else
-            dialog->Timer1->stop();
-    });
-    connect(dialog->Timer1, &QTimer::timeout, m_engine.get(), &ExchangeEngine::pollTick);
-    connect(m_engine.get(), &ExchangeEngine::finished, dialog, [dialog] {
-        if (dialog->isVisible())
-            dialog->accept();
-    });
-    connect(m_engine.get(), &ExchangeEngine::messageRequested, this, [this, dialog](const QString &text) {
+    ExchangeService &exchange = service();
+    m_serial = std::make_unique<SerialTransport>(*dialog->AfComPort1);
+    exchange.setSerialTransport(m_serial.get());
+    dialog->follow(exchange);
+    connect(&exchange, &ExchangeService::indicatorChanged, this, &DeviceCommands::colourIndicator);
+    connect(&exchange, &ExchangeService::messageRequested, this, [this, dialog](const QString &text) {
         MessageBoxes::showMessage(dialog->isVisible() ? static_cast<QWidget *>(dialog) : &m_form1, text);
     });
 
     connect(ports, &TForm5::usbChoiceChanged, this, [this](bool checked) {
-        if (checked) {
-            if (!m_usb->UsbOpen)
-                m_usb->open();
-        } else {
-            m_usb->close();
-        }
-        syncUsbState();
-    });
-    connect(&m_form1, &TForm1::usbOpenRequested, this, [this] {
-        m_usb->open();
-        syncUsbState();
+        ExchangeService &exchange = service();
+        exchange.setUsbSelected(checked);
+        if (!checked)
+            exchange.closeCable();
+        else if (!exchange.usb().UsbOpen)
+            exchange.openCable();
     });
 
     m_form1.runVersionQuery = [this] { runVersionQuery(); };
@@ -122,11 +93,12 @@ DeviceCommands::DeviceCommands(TForm1 &form1)
 DeviceCommands::~DeviceCommands()
 {
     m_form1.runVersionQuery = nullptr;
+    service().setSerialTransport(nullptr);
 }
 
-void DeviceCommands::syncUsbState()
+ExchangeService &DeviceCommands::service()
 {
-    m_form1.UsbState = m_usb->UsbState;
+    return m_form1.exchange();
 }
 
 void DeviceCommands::colourIndicator(const QColor &colour)
@@ -148,58 +120,39 @@ void DeviceCommands::openTraceOnce()
     // A trace that cannot be opened is passed over: it must never stand in
     // the way of an exchange.
     if (!trace.isEmpty() && m_trace.open(QDir(folder).absoluteFilePath(trace)))
-        m_engine->setTrace(&m_trace);
+        service().setTrace(&m_trace);
 }
 
-void DeviceCommands::showDialog()
+void DeviceCommands::prepare()
 {
-    TForm6 *dialog = m_form1.companions().Form6;
     openTraceOnce();
-    m_engine->setUsbSelected(m_form1.usbSelected());
-    m_engine->begin();
-    syncUsbState();
-    if (m_engine->running())
-        dialog->exec();
-    syncUsbState();
+    service().setUsbSelected(m_form1.usbSelected());
 }
 
 void DeviceCommands::runVersionQuery()
 {
-    m_engine->prepareVersionQuery();
-    showDialog();
-}
-
-bool DeviceCommands::cableReady()
-{
-    if (!m_form1.usbSelected())
-        return true;
-    m_usb->open();
-    syncUsbState();
-    if (m_usb->UsbState == UsbLink::StateClosed) {
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 35));
-        return false;
-    }
-    return true;
+    ExchangeService &exchange = service();
+    if (exchange.busy())
+        return; // stays pending for a later tick
+    prepare();
+    m_form1.VersionQueryRequested = false;
+    exchange.versionQuery(m_form1);
 }
 
 void DeviceCommands::read()
 {
-    if (!cableReady())
+    if (service().busy())
         return;
-    m_engine->ExchangeAborted = false;
-    m_form1.VersionQueryRequested = true;
-    m_form1.Timer1Timer();
-    // The block is read even when the version query got no answer.
-    m_engine->prepareRead();
-    showDialog();
+    prepare();
+    m_form1.VersionQueryRequested = false;
+    service().read(m_form1);
 }
 
-bool DeviceCommands::refuseUnwritableField()
+void DeviceCommands::showRefusal()
 {
-    const std::optional<WriteCheck::Refusal> bad =
-        WriteCheck::firstRefusal(m_form1, systemDecimalSeparator());
+    const std::optional<WriteCheck::Refusal> &bad = service().refusal();
     if (!bad)
-        return false;
+        return;
     QString name = bad->key;
     if (const char *label = labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
@@ -212,20 +165,19 @@ bool DeviceCommands::refuseUnwritableField()
                 m_form1.PageControl1->setCurrentWidget(w);
         field->setFocus();
     }
-    return true;
 }
 
-bool DeviceCommands::confirmCounters()
+bool DeviceCommands::confirmCounters(const DeviceCodec::DeviceCounters &device)
 {
-    const QString deviceHours = m_engine->DeviceServiceHours;
-    const QString devicePowerOn = m_engine->DevicePowerOnCount;
     // A counter the answer did not carry is not offered.
-    const bool hoursDiffer = !deviceHours.isEmpty() && deviceHours != m_form1.Edit14->text();
-    const bool powerOnDiffers = !devicePowerOn.isEmpty() && devicePowerOn != m_form1.Edit157->text();
+    const bool hoursDiffer = !device.serviceHours.isEmpty() && device.serviceHours != m_form1.Edit14->text();
+    const bool powerOnDiffers =
+        !device.powerOnCount.isEmpty() && device.powerOnCount != m_form1.Edit157->text();
     if (!hoursDiffer && !powerOnDiffers)
         return true;
     TForm9 *dialog = m_form1.companions().Form9;
-    dialog->prepare({m_form1.Edit14->text(), m_form1.Edit157->text(), deviceHours, devicePowerOn});
+    dialog->prepare(
+        {m_form1.Edit14->text(), m_form1.Edit157->text(), device.serviceHours, device.powerOnCount});
     if (dialog->exec() != QDialog::Accepted)
         return false;
     if (hoursDiffer)
@@ -237,26 +189,18 @@ bool DeviceCommands::confirmCounters()
 
 void DeviceCommands::write()
 {
-    if (!cableReady())
+    if (service().busy())
         return;
-    // Nothing goes on the line that the communicator would take wrongly.
-    if (refuseUnwritableField())
-        return;
-    m_engine->DevicePowerOnCount.clear();
-    m_engine->DeviceServiceHours.clear();
-    m_engine->prepareWriteVersionQuery();
-    showDialog();
-    m_form1.WriteVersionQuery = false;
+    prepare();
+    // The write's version query answers a pending one too.
     m_form1.VersionQueryRequested = false;
-    if (m_engine->ExchangeAborted)
-        return;
-    // Someone may have used the communicator since its counters were read:
-    // the technician decides which ones to write. The hours may have been
-    // changed in the dialog, so they are checked again.
-    if (!confirmCounters() || refuseUnwritableField())
-        return;
-    m_engine->prepareWrite();
-    showDialog();
+    const ExchangeResult result =
+        service().write(m_form1, [this](const DeviceCodec::DeviceCounters &device, SettingsRecord &) {
+            return confirmCounters(device);
+        });
+    m_form1.VersionQueryRequested = false;
+    if (result == ExchangeResult::Refused)
+        showRefusal();
 }
 
 void DeviceCommands::counterAction(const QString &target)

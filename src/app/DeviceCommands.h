@@ -1,20 +1,21 @@
 #pragma once
 
-#include "device/ComPortLink.h"
-#include "device/ExchangeEngine.h"
+#include "device/DeviceCodec.h"
 #include "device/ExchangeTrace.h"
-#include "device/UsbLink.h"
 
 #include <QObject>
 
 #include <memory>
 
+class ExchangeService;
+class SerialTransport;
+class SettingsRecord;
 class TForm1;
 
 // The main window's commands that reach beyond its own controls: Read and
-// Write through the communication dialog, the USB cable choice, Exit, Help,
-// News, About, tone samples and port choice. It owns the exchange engine and
-// the USB link, whose fields are the main window's exchange and cable state.
+// Write through the exchange service (its communication dialog, messages,
+// counter confirmation and refusals are the window's part), the USB cable
+// choice, Help, News, About, tone samples and port choice.
 class DeviceCommands : public QObject
 {
     Q_OBJECT
@@ -22,8 +23,7 @@ class DeviceCommands : public QObject
     explicit DeviceCommands(TForm1 &form1);
     ~DeviceCommands() override;
 
-    UsbLink &usb() { return *m_usb; }
-    ExchangeEngine &engine() { return *m_engine; }
+    ExchangeService &service();
 
     // "Načíst nastavení": version query, then the block.
     void read();
@@ -44,28 +44,21 @@ class DeviceCommands : public QObject
     void portChoice();
 
   private:
-    // Opens the cable when it is selected; false (after the communication
-    // error) when it cannot be found.
-    bool cableReady();
-    // Shows the communication dialog for the prepared exchange and returns
-    // when it has closed.
-    void showDialog();
-    void syncUsbState();
+    // What every exchange command does first: the trace looked up, the
+    // transport taken from the "USB cable" box.
+    void prepare();
     void colourIndicator(const QColor &colour);
-    // The first field the write cannot send, reported with its page in front
-    // and the focus in it; false when every field can go.
-    bool refuseUnwritableField();
-    // The confirmation of the counters after the write's version query; false
-    // when the technician closed it, which ends the write.
-    bool confirmCounters();
+    // The field that stopped a write, reported with its page in front and
+    // the focus in it.
+    void showRefusal();
+    // TForm9 over the communicator's counters when they differ from the
+    // window's; false when the technician closed it.
+    bool confirmCounters(const DeviceCodec::DeviceCounters &device);
     // [Setup] Trace of Config.ini, looked up once, at the first exchange.
     void openTraceOnce();
 
     TForm1 &m_form1;
-    // Before the engine, which holds on to it.
     ExchangeTrace m_trace;
     bool m_traceLookedUp = false;
-    std::unique_ptr<UsbLink> m_usb;
-    std::unique_ptr<ExchangeEngine> m_engine;
-    std::unique_ptr<ComPortLink> m_link;
+    std::unique_ptr<SerialTransport> m_serial;
 };

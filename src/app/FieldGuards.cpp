@@ -1,7 +1,7 @@
 #include "app/FieldGuards.h"
 
+#include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 #include "settings/FieldChecks.h"
 #include "settings/KeyFilters.h"
 #include "settings/ParameterTable.h"

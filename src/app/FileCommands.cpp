@@ -1,8 +1,8 @@
 #include "app/FileCommands.h"
 
 #include "app/MainWindowState.h"
+#include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 #include "settings/SettingsFile.h"
 
 #include <QFile>

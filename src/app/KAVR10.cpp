@@ -1,20 +1,22 @@
 #include "app/KAVR10.h"
 
 #include "app/CaptionPanel.h"
+#include "app/Dotaz.h"
 #include "app/FieldGuards.h"
 #include "app/FileCommands.h"
+#include "app/Hlaseni.h"
+#include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/PrintCommand.h"
-#include "app/ProgramConfig.h"
+#include "app/SerPort.h"
 #include "app/StatusPanels.h"
 #include "app/Tony.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
+#include "device/ExchangeService.h"
+#include "device/UsbLink.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
+#include "lang/ProgramConfig.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/FirmwareOptions.h"
@@ -52,7 +54,7 @@ QString namePart(const QString &path)
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent), m_exchange(std::make_unique<ExchangeService>())
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -171,9 +173,8 @@ void TForm1::FormShow()
     // 3
     SaveAsOnClose = false;
     OpenedFromCommandLine = false;
-    WriteVersionQuery = false;
     VersionQueryRequested = true;
-    QuietFirstExchange = true;
+    m_exchange->setQuietFirstExchange();
 
     // 4-5
     refreshProgramFolder();
@@ -182,8 +183,6 @@ void TForm1::FormShow()
 
     // 6-7
     readOrCreateConfig();
-    if (m_forms.Form6)
-        m_forms.Form6->setPollInterval(usbSelected() ? 5 : TimeOutRS);
 
     // 8-9
     if (LanguageFile.length() > 8)
@@ -259,15 +258,19 @@ void TForm1::readOrCreateConfig()
         if (m_forms.Form5)
             m_forms.Form5->setUsbChecked(v.usb == 1);
         LanguageFile = ProgramFolder + QLatin1Char('/') + v.lang;
-        ClosePort = v.closePort;
-        TimeOutRS = v.timeOutRS;
-        WriteOnTick = v.writeOnTick == 1;
+        ExchangeOptions options = m_exchange->options();
+        options.ClosePort = v.closePort;
+        options.TimeOutRS = v.timeOutRS;
+        options.WriteOnTick = v.writeOnTick == 1;
+        m_exchange->setOptions(options);
         return;
     }
     setComNumber(1);
-    ClosePort = QStringLiteral("0");
-    TimeOutRS = 10;
-    WriteOnTick = false;
+    ExchangeOptions options = m_exchange->options();
+    options.ClosePort = QStringLiteral("0");
+    options.TimeOutRS = 10;
+    options.WriteOnTick = false;
+    m_exchange->setOptions(options);
     if (!ProgramConfig::write(file, false, comNumber(), namePart(LanguageFile)))
         m_startupMessages.append(ProgramConfig::writeFailureText(file));
 }
@@ -280,7 +283,7 @@ void TForm1::Timer1Timer()
     if (m_forms.Form3 && m_forms.Form3->playing())
         return;
     StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
-    StatusBar1->setPanelText(0, usbSelected() ? QStringLiteral("USB:") + UsbState
+    StatusBar1->setPanelText(0, usbSelected() ? m_exchange->usb().statusText()
                                               : QStringLiteral("COM:") + QString::number(comNumber()));
     StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
     const QDateTime now = clock();
@@ -306,18 +309,16 @@ void TForm1::Timer1Timer()
             emit openRequested();
         Timer1->start();
     }
-    if (VersionQueryRequested && runVersionQuery)
+    if (VersionQueryRequested && runVersionQuery && !m_exchange->busy())
         runVersionQuery();
 }
 
 void TForm1::StatusBar1Click()
 {
-    if (usbSelected()) {
-        emit usbOpenRequested();
-        if (UsbState == QLatin1String("--")) {
-            MessageBoxes::showMessage(messageParent(), message(35));
-            return;
-        }
+    // The cable is opened anew at every click: it may have been replugged.
+    if (usbSelected() && !m_exchange->openCable()) {
+        MessageBoxes::showMessage(messageParent(), message(35));
+        return;
     }
     VersionQueryRequested = true;
 }

@@ -21,6 +21,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 class CaptionPanel;
+class ExchangeService;
 class FileCommands;
 class PrintCommand;
 class StatusPanels;
@@ -63,10 +64,14 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     // The clock the status bar shows; tests put a fixed time here.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
-    // Runs the version query exchange the main timer asks for. The exchange
-    // engine installs it; while nothing is installed a request stays pending
-    // (VersionQueryRequested remains set) rather than being pretended done.
+    // Runs the version query exchange the main timer asks for. The device
+    // commands install it; while nothing is installed, or an exchange runs,
+    // a request stays pending (VersionQueryRequested remains set) rather than
+    // being pretended done.
     std::function<void()> runVersionQuery;
+
+    // The conversations with the communicator, their state and the USB cable.
+    ExchangeService &exchange() { return *m_exchange; }
 
     // The serial port number the program uses ("COM" of Config.ini): the
     // number of AfComPort1 on the communication dialog.
@@ -138,15 +143,12 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void toneSamplesRequested();
     void portChoiceRequested();
     void helpRequested();
-    void manualRequested();
     void newsRequested();
     void aboutRequested();
     void languageChosen(int entry);
     // Clicks on the two counter panels (service-call timer, power-on count).
     void serviceTimerPanelClicked();
     void powerOnPanelClicked();
-    // The status bar wants the USB cable opened before a query (cable selected).
-    void usbOpenRequested();
     // The window is closing: the serial port is to be closed now.
     void closingPort();
 
@@ -174,6 +176,7 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
 
     QWidget *control(const char *name) const { return m_controls.value(QLatin1String(name)); }
 
+    std::unique_ptr<ExchangeService> m_exchange;
     Companions m_forms;
     std::optional<QString> m_commandLine;
     QHash<QString, QWidget *> m_controls;

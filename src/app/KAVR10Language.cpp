@@ -3,18 +3,18 @@
 
 #include "app/KAVR10.h"
 
+#include "app/Dotaz.h"
+#include "app/Hlaseni.h"
 #include "app/LanguageApply.h"
+#include "app/MessageBoxes.h"
 #include "app/Oprog.h"
-#include "app/ProgramConfig.h"
+#include "app/SerPort.h"
 #include "app/StandardTranslation.h"
 #include "app/Tony.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
+#include "lang/ProgramConfig.h"
 
 #include <QFileInfo>
 #include <QLabel>

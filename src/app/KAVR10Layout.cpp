@@ -405,7 +405,10 @@ void TForm1::buildMenu()
 
     QMenu *help = menu("Pomoc1");
     item(help, "Npovda1", &TForm1::helpRequested);
-    item(help, "Uivatelskpruka1", &TForm1::manualRequested)->setVisible(false);
+    // The user manual's item takes its caption but is never offered.
+    QAction *manual = help->addAction(QString());
+    manual->setObjectName(QStringLiteral("Uivatelskpruka1"));
+    manual->setVisible(false);
     item(help, "Novinky1", &TForm1::newsRequested);
     item(help, "Oprogramu1", &TForm1::aboutRequested);
 

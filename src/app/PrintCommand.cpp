@@ -1,8 +1,8 @@
 #include "app/PrintCommand.h"
 
 #include "app/MainWindowState.h"
+#include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 #include "settings/SettingsPrintout.h"
 
 #include <QAction>

@@ -1,19 +1,24 @@
 #include "app/ProgramWindows.h"
 
+#include "app/AfLineSettingsDialog.h"
 #include "app/DeviceCommands.h"
+#include "app/Dotaz.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
+#include "app/MessageBoxes.h"
 #include "app/Oprog.h"
+#include "app/SerPort.h"
 #include "app/Tony.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
 
 #include <QLabel>
 
 ProgramWindows::ProgramWindows()
 {
+    // What the serial layer shows goes through the program's own windows.
+    MessageBoxes::showSerialErrors();
+    TAfLineSettingsDialog::installForPorts();
     m_main = std::make_unique<TForm1>();
     Form1 = m_main.get();
     Form2 = new TForm2(Form1);

@@ -4,7 +4,7 @@
 #include "app/ProgramWindows.h"
 #include "platform/SingleInstance.h"
 
-#include "SimulatedD2xxSetup.h"
+#include "sim/SimulatedD2xxSetup.h"
 
 #include <QApplication>
 #include <QFileInfo>

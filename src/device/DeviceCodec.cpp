@@ -104,12 +104,6 @@ std::optional<int> fieldNumber(const SettingsRecord &r, const char *k)
     return NumberText::toInt(t);
 }
 
-QString controlOf(const char *k)
-{
-    const Parameter *p = ParameterTable::byKey(key(k));
-    return p && p->control ? QString::fromLatin1(p->control) : QString();
-}
-
 } // namespace
 
 int digitCode(QChar c)
@@ -375,29 +369,6 @@ void decodeStatus(const QByteArray &answer, SettingsRecord &r, DeviceCounters *c
         else
             r.setDeviceValue(DeviceValue::SvHr, hours);
     }
-}
-
-QString InvalidField::describe() const
-{
-    return QStringLiteral("%1 (%2): '%3'").arg(key, control, text);
-}
-
-std::optional<InvalidField> findInvalidField(const SettingsRecord &r)
-{
-    // Block order: NoRi, THng, TDia, TRep, TTon/TSpc, TFls/TPas, TPtn, TVtn,
-    // SwTi, OpSe, OpNo, CaPo, then the two counters.
-    static const char *const numeric[] = {"NoRi", "THng", "TDia", "TRep", "TTon", "TSpc", "TFls",
-                                          "TPas", "TPtn", "TVtn", "SwTi", "OpSe", "OpNo", "CaPo"};
-    for (const char *k : numeric)
-        if (!fieldNumber(r, k))
-            return InvalidField{key(k), controlOf(k), text(r, k)};
-    if (!NumberText::toInt(r.deviceValue(DeviceValue::SvHr)))
-        return InvalidField{QStringLiteral("SvHr"), QStringLiteral("Edit14"),
-                            r.deviceValue(DeviceValue::SvHr)};
-    if (!NumberText::toInt(r.deviceValue(DeviceValue::PwOn)))
-        return InvalidField{QStringLiteral("PwOn"), QStringLiteral("Edit157"),
-                            r.deviceValue(DeviceValue::PwOn)};
-    return std::nullopt;
 }
 
 } // namespace DeviceCodec

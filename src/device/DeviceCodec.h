@@ -61,8 +61,8 @@ QString halfSecondsText(int code, QChar decimalSeparator);
 bool decodeBlock(const QByteArray &block, SettingsRecord &record, QChar decimalSeparator);
 
 // Fills entries 1..127 from the record. A numeric field that is not a number
-// (see findInvalidField) keeps the entry's previous value; an empty SwTi
-// gives 0.
+// keeps the entry's previous value (the write check refuses such a record
+// before anything is built); an empty SwTi gives 0.
 void buildWriteBuffer(const SettingsRecord &record, WriteBuffer &buffer);
 
 // The whole block as the communicator holds it: the marker and entries
@@ -82,22 +82,5 @@ struct DeviceCounters {
 // FirmwareVersion and SerN always go into the record; PwOn and SvHr go into
 // the record, or into *counters when that is given (a write's version query).
 void decodeStatus(const QByteArray &answer, SettingsRecord &record, DeviceCounters *counters = nullptr);
-
-// A numeric field that would not give a number for the device.
-struct InvalidField {
-    QString key;     // "NoRi", or "PwOn"/"SvHr" for the counters
-    QString control; // "Edit146"
-    QString text;    // the field's text
-    // "NoRi (Edit146): 'x'" for a message or a log line.
-    QString describe() const;
-};
-
-// The first numeric field, in block order, whose text is not a decimal
-// integer, so that a write can be refused before any byte is sent. An empty
-// SwTi counts as 0 (no switch time). Every other numeric field must hold a
-// number: empty ones too are reported, since their field checks fill them
-// and an empty one means the check has not run (the user went to a menu
-// straight from the field).
-std::optional<InvalidField> findInvalidField(const SettingsRecord &record);
 
 } // namespace DeviceCodec

@@ -1,6 +1,6 @@
 #include "device/ExchangeTrace.h"
 
-#include "device/ExchangeEngine.h"
+#include "device/ExchangeState.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -50,9 +50,9 @@ bool ExchangeTrace::open(const QString &path, QString *error)
     return true;
 }
 
-QString ExchangeTrace::step(const ExchangeEngine &engine, Direction direction)
+QString ExchangeTrace::step(const ExchangeState &exchange, Direction direction)
 {
-    const QString &command = engine.ExchangeCommand;
+    const QString &command = exchange.ExchangeCommand;
     if (command == QLatin1String("VER"))
         return QStringLiteral("version");
     if (command == QLatin1String("PC"))
@@ -60,8 +60,8 @@ QString ExchangeTrace::step(const ExchangeEngine &engine, Direction direction)
     if (command == QLatin1String("PZ")) {
         // A data byte goes out before WriteIndex counts it; "W" "P" go out
         // while it is still 0 and ReadyForByte is not yet set.
-        if (direction == Direction::Sent && engine.ReadyForByte)
-            return QStringLiteral("write %1").arg(engine.WriteIndex);
+        if (direction == Direction::Sent && exchange.ReadyForByte)
+            return QStringLiteral("write %1").arg(exchange.WriteIndex);
         return QStringLiteral("write");
     }
     return QStringLiteral("start");
@@ -81,12 +81,12 @@ QString ExchangeTrace::hexLine(const QByteArray &bytes)
     return hex + QStringLiteral(" | ") + text;
 }
 
-void ExchangeTrace::transfer(Direction direction, const ExchangeEngine &engine, const QByteArray &bytes)
+void ExchangeTrace::transfer(Direction direction, const ExchangeState &exchange, const QByteArray &bytes)
 {
     if (m_fd < 0 || bytes.isEmpty())
         return;
     enqueue(QStringLiteral("%1 %2 %3")
-                .arg(step(engine, direction), -StepWidth)
+                .arg(step(exchange, direction), -StepWidth)
                 .arg(direction == Direction::Sent ? QStringLiteral("H>D") : QStringLiteral("D>H"))
                 .arg(hexLine(bytes)));
 }

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-class ExchangeEngine;
+struct ExchangeState;
 
 // A hex trace of everything that goes over the line, for support: one line
 // per transfer with the wall-clock time to the millisecond, the exchange
@@ -38,15 +38,15 @@ class ExchangeTrace
     QString path() const { return m_path; }
 
     enum class Direction { Sent, Received };
-    // A transfer during the engine's current step. Empty byte runs are not
+    // A transfer during the exchange's current step. Empty byte runs are not
     // traced.
-    void transfer(Direction direction, const ExchangeEngine &engine, const QByteArray &bytes);
+    void transfer(Direction direction, const ExchangeState &exchange, const QByteArray &bytes);
     // A line of its own (start and end of a run, outcomes).
     void note(const QString &text);
 
-    // The step an engine is in: "start" before a command is sent, "version",
+    // The step an exchange is in: "start" before a command is sent, "version",
     // "read", "write" (with the data byte's number while a write sends them).
-    static QString step(const ExchangeEngine &engine, Direction direction);
+    static QString step(const ExchangeState &exchange, Direction direction);
     // "56 78 55 | VxU" for the given bytes.
     static QString hexLine(const QByteArray &bytes);
 

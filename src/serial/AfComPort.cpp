@@ -1,9 +1,7 @@
 #include "serial/AfComPort.h"
 
-#include "serial/AfLineSettingsDialog.h"
 #include "serial/AfSafeSync.h"
 
-#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 
@@ -421,13 +419,28 @@ void TAfCustomComPort::SetComNumber(int value)
     }
 }
 
+namespace
+{
+TAfCustomComPort::ConfigDialog &configDialog()
+{
+    static TAfCustomComPort::ConfigDialog dialog;
+    return dialog;
+}
+} // namespace
+
+void TAfCustomComPort::SetConfigDialog(ConfigDialog dialog)
+{
+    configDialog() = std::move(dialog);
+}
+
 bool TAfCustomComPort::ShowConfigDialog()
 {
-    TAfLineSettingsDialog dialog(QStringLiteral("COM%1").arg(m_comNumber), QApplication::activeWindow());
-    dialog.SetLineSettings(DCB());
-    if (dialog.exec() != QDialog::Accepted)
+    if (!configDialog())
         return false;
-    AssignLineSettings(dialog.LineSettings());
+    TerminalLineSettings settings = DCB();
+    if (!configDialog()(QStringLiteral("COM%1").arg(m_comNumber), settings))
+        return false;
+    AssignLineSettings(settings);
     return true;
 }
 

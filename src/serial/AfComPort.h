@@ -206,8 +206,13 @@ class TAfCustomComPort : public TAfCustomSerialPort
     void OpenDevice() override;
     // Shows the line settings in a dialog of their own; OK takes them onto
     // the properties (AssignLineSettings, applied at once to an open port)
-    // and returns true, Cancel changes nothing.
+    // and returns true, Cancel changes nothing. The dialog is the user
+    // interface's: it installs it with SetConfigDialog; without one nothing
+    // is shown and the result is false.
     bool ShowConfigDialog();
+    // Edits settings in place for the named port; true when they were accepted.
+    using ConfigDialog = std::function<bool(const QString &portName, TerminalLineSettings &settings)>;
+    static void SetConfigDialog(ConfigDialog dialog);
 
   private:
     int m_comNumber = 0;

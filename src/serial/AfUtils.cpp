@@ -1,8 +1,6 @@
 #include "serial/AfUtils.h"
 
-#include "platform/MessageBoxes.h"
-
-#include <QApplication>
+#include <QtGlobal>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -37,13 +35,27 @@ QString AfExceptionText(const std::exception_ptr &error)
     }
 }
 
+namespace
+{
+std::function<void(const QString &)> &exceptionDisplay()
+{
+    static std::function<void(const QString &)> display;
+    return display;
+}
+} // namespace
+
+void AfSetExceptionDisplay(std::function<void(const QString &)> display)
+{
+    exceptionDisplay() = std::move(display);
+}
+
 void AfShowException(const std::exception_ptr &error)
 {
     const QString text = AfExceptionText(error);
     if (text.isEmpty())
         return;
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-        MessageBoxes::showMessage(nullptr, text);
+    if (exceptionDisplay())
+        exceptionDisplay()(text);
     else
         qWarning("%s", qPrintable(text));
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 #include <sys/types.h>
 
 // The seven thread priority levels the port threads can be given, from idle
@@ -25,7 +26,9 @@ void AfSetThreadPriority(pid_t threadId, TThreadPriority priority);
 // The calling thread's kernel id.
 pid_t AfCurrentThreadId();
 
-// The program's standard display of an exception that nobody caught: a plain
-// message box (or a warning line when there is no widget application).
+// The program's standard display of an exception that nobody caught: what
+// the user interface installed with AfSetExceptionDisplay (the program shows
+// a plain message box), else a warning line.
 void AfShowException(const std::exception_ptr &error);
+void AfSetExceptionDisplay(std::function<void(const QString &)> display);
 QString AfExceptionText(const std::exception_ptr &error);

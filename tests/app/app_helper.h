@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MessageBoxes.h"
+#include "app/MessageBoxes.h"
 
 #include <QList>
 #include <QString>

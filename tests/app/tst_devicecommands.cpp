@@ -1,17 +1,22 @@
 // Read, Write and the other device commands of the main window, through the
-// real buttons, against the communicator simulator on a pseudo-terminal and
-// on the simulated USB cable.
+// real buttons: what is the window's own (its dialogs, messages, fields and
+// the counter confirmation), against the communicator on a virtual line, and
+// one read and write end to end over a pseudo-terminal and the simulated
+// cable. The exchanges' own cases are the exchange service's tests.
 
 #include "app/DeviceCommands.h"
+#include "app/Dotaz.h"
 #include "app/FileCommands.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
+#include "app/SerPort.h"
 #include "app/StatusPanels.h"
+#include "app/Zobraz.h"
 #include "app_helper.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Zobraz.h"
+#include "device/ExchangeService.h"
+#include "device/UsbLink.h"
+#include "device/exchange_helper.h"
 #include "lang/LanguageTexts.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
@@ -20,8 +25,8 @@
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
-#include "KavrSimulator.h"
-#include "SimulatedD2xx.h"
+#include "sim/KavrSimulator.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -37,12 +42,6 @@
 
 #include <QTimer>
 #include <QToolButton>
-#include <atomic>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 namespace
 {
@@ -127,6 +126,7 @@ class DeviceCommandsTest : public QObject
     std::unique_ptr<MessageLog> log;
     std::unique_ptr<KavrSimulator> sim;
     std::shared_ptr<SimulatedD2xx> cable;
+    std::unique_ptr<VirtualLine> line;
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
     QStringList opened;
@@ -153,9 +153,16 @@ class DeviceCommandsTest : public QObject
 
     // Starts the simulator on a pseudo-terminal and the program with COM1 on
     // it; runs the start-up and its first tick (answered No, quiet query).
+    // A fast line: these runs are about the window's end of the exchanges.
+    static KavrSimOptions fast(KavrSimOptions options)
+    {
+        options.line.baud = 38400;
+        options.line.turnaroundMs = 1;
+        return options;
+    }
     void startSerial(const KavrSimOptions &options, const QString &setup = QString())
     {
-        sim = std::make_unique<KavrSimulator>(options);
+        sim = std::make_unique<KavrSimulator>(fast(options));
         QString error;
         QVERIFY2(sim->startOnPty(&error), qPrintable(error));
         folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n") + setup);
@@ -165,7 +172,7 @@ class DeviceCommandsTest : public QObject
 
     void startUsb(const KavrSimOptions &options)
     {
-        sim = std::make_unique<KavrSimulator>(options);
+        sim = std::make_unique<KavrSimulator>(fast(options));
         auto line = sim->startOnCable();
         QVERIFY(line);
         cable = std::make_shared<SimulatedD2xx>();
@@ -175,10 +182,23 @@ class DeviceCommandsTest : public QObject
         startProgram();
     }
 
+    // The communicator on a virtual line: the program's exchanges run on its
+    // clock, without waiting.
+    void startVirtual(const KavrSimOptions &options, bool usb = false, const QString &setup = QString())
+    {
+        line = std::make_unique<VirtualLine>(usb, options);
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=%1\nCOM=1\n").arg(usb ? 1 : 0) + setup);
+        startProgram();
+    }
+    const KavrDeviceModel &device() const { return line->device.model(); }
+    qsizetype bytesReceived() const { return line->sentByHost().size(); }
+
     void startProgram()
     {
         windows = std::make_unique<ProgramWindows>();
         form = windows->Form1;
+        if (line)
+            line->attach(form->exchange());
         form->Timer1->stop(); // ticks are run by hand
         form->show();
         form->Timer1Timer(); // the first tick: question, then the quiet version query
@@ -233,7 +253,10 @@ class DeviceCommandsTest : public QObject
     void cleanup()
     {
         FileCommands::setDialogPlayer(nullptr);
+        if (line && windows)
+            line->detach(windows->Form1->exchange());
         windows.reset();
+        line.reset();
         D2xx::setBackend(nullptr);
         cable.reset();
         sim.reset();
@@ -242,6 +265,8 @@ class DeviceCommandsTest : public QObject
         folder.reset();
     }
 
+    // End to end over a pseudo-terminal: the program's own serial port, set
+    // up for the communicator's line, and the read into every control.
     void readFillsEveryControl()
     {
         startSerial(handOptions());
@@ -257,11 +282,6 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(control("Edit157"), QStringLiteral("17"));
         QVERIFY(windows->Form6->AfComPort1->IsOpen());
         QVERIFY(!windows->Form6->isVisible());
-    }
-
-    void serialPortRunsAt2400WithDtrOff()
-    {
-        startSerial(handOptions());
         const TerminalLineSettings &dcb = windows->Form6->AfComPort1->DCB();
         QCOMPARE(dcb.BaudRate, 2400u);
         QCOMPARE(dcb.Flags, 0x1001u); // binary, RTS on, DTR control off
@@ -270,37 +290,71 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(int(dcb.StopBits), 0);
     }
 
-    void escapeDoesNotCancelAnExchange()
+    // The communication dialog stands modal while an exchange runs, shows
+    // its progress, and Esc does not close it: both exchanges of the Read
+    // run to their time limits.
+    void communicationDialogFollowsTheExchange()
     {
         KavrSimOptions silent;
         silent.faults.silent = true;
-        startSerial(silent);
+        startVirtual(silent);
+        QVERIFY(messages().isEmpty()); // the start-up query ended quietly
+        int visibleSteps = 0;
+        bool escaped = false;
         bool visibleAfterEscape = false;
-        QTimer::singleShot(200, this, [this, &visibleAfterEscape] {
-            QTest::keyClick(windows->Form6, Qt::Key_Escape);
-            visibleAfterEscape = windows->Form6->isVisible();
-        });
-        const long long before = sim->bytesReceived();
-        QElapsedTimer t;
-        t.start();
+        line->clock.onStep = [&] {
+            if (!windows->Form6->isVisible())
+                return;
+            ++visibleSteps;
+            QVERIFY(windows->Form6->isModal());
+            if (!escaped && line->clock.now() > 1000000) {
+                escaped = true;
+                QTest::keyClick(windows->Form6, Qt::Key_Escape);
+                visibleAfterEscape = windows->Form6->isVisible();
+            }
+        };
+        const qint64 start = line->clock.now();
         form->BitBtn4->click();
-        QVERIFY(visibleAfterEscape);
-        // Both exchanges ran to their own time limits, one after the other.
-        QCOMPARE(messages().size(), 2);
-        QVERIFY(t.elapsed() >= 2 * 2000);
-        QCOMPARE(sim->bytesReceived() - before, 3);
+        line->clock.onStep = nullptr;
+        QVERIFY(escaped && visibleAfterEscape);
+        QVERIFY(visibleSteps > 400);
+        QVERIFY(!windows->Form6->isVisible());
+        QCOMPARE(messages(),
+                 (QStringList{QStringLiteral("Chyba komunikace  "), QStringLiteral("Chyba komunikace  ")}));
+        QVERIFY(line->clock.now() - start >= 2 * 2000 * 1000);
+        QCOMPARE(line->sentByHost(), QByteArray("VVRP"));
+    }
+
+    void progressBarFollowsAnAnswerInTwoParts()
+    {
+        KavrSimOptions options = handOptions();
+        options.line.ftdiLatencyMs = 28; // the status answer comes as 4 bytes, then 6
+        startVirtual(options);
+        QList<int> values;
+        connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this,
+                [&values](int v) { values << v; });
+        form->StatusBar1Click();
+        form->Timer1Timer();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        QCOMPARE(values.mid(values.indexOf(2)), (QList<int>{2, 62}));
+        QVERIFY(!windows->Form6->isVisible());
+        QCOMPARE(control("Label22"), QStringLiteral("40000"));
+        // The bar stops at its end: a block's steps go past 127.
+        values.clear();
+        form->BitBtn7->click();
+        QCOMPARE(windows->Form6->ProgressBar1->value(), 127);
     }
 
     void writeSendsExactlyTheBlock()
     {
-        startSerial(handOptions());
+        startVirtual(handOptions());
         form->BitBtn4->click(); // read the hand-written block
         QVERIFY(messages().isEmpty());
         form->BitBtn7->click(); // and write it straight back
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
-        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(device().writesCompleted(), 1);
         const auto hand = handBlock();
-        QCOMPARE(sim->lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
+        QCOMPARE(device().lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
     }
 
     // After the write's version query, counters that differ from the
@@ -337,7 +391,7 @@ class DeviceCommandsTest : public QObject
         QFETCH(bool, shown);
         QFETCH(int, writtenHours);
         QFETCH(int, writtenPowerOn);
-        startSerial(handOptions());
+        startVirtual(handOptions());
         form->setDeviceValue(DeviceValue::SvHr, hours);
         form->setDeviceValue(DeviceValue::PwOn, powerOn);
         TForm9 *dialog = windows->Form9;
@@ -356,7 +410,7 @@ class DeviceCommandsTest : public QObject
                 dialog->findChild<QRadioButton *>(answer)->setChecked(true);
             dialog->Button1->click();
         });
-        const long long before = sim->bytesReceived();
+        const qsizetype before = bytesReceived();
         form->BitBtn7->click();
         delete poll;
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
@@ -367,19 +421,19 @@ class DeviceCommandsTest : public QObject
             QCOMPARE(offered, hours);
         }
         if (writtenHours < 0) {
-            QCOMPARE(sim->writesCompleted(), 0);
-            QCOMPARE(sim->bytesReceived() - before, 1); // the version query's "V"
+            QCOMPARE(device().writesCompleted(), 0);
+            QCOMPARE(bytesReceived() - before, 1); // the version query's "V"
             return;
         }
-        QCOMPARE(sim->writesCompleted(), 1);
-        QCOMPARE(int(sim->state().powerOnCount), writtenPowerOn);
-        QCOMPARE(int(sim->state().serviceHours), writtenHours);
+        QCOMPARE(device().writesCompleted(), 1);
+        QCOMPARE(int(device().state().powerOnCount), writtenPowerOn);
+        QCOMPARE(int(device().state().serviceHours), writtenHours);
         QCOMPARE(control("Edit157"), QString::number(writtenPowerOn));
     }
 
     void counterPanels()
     {
-        startSerial(handOptions());
+        startVirtual(handOptions());
         TForm7 *actions = windows->Form7;
         // Clearing the power-on count shows 0 at once.
         QTimer *poll = whenShown(actions, [actions] { actions->Button2->click(); });
@@ -407,117 +461,21 @@ class DeviceCommandsTest : public QObject
         QVERIFY(messages().isEmpty());
     }
 
+    // The quiet start-up query is the only quiet one: "Načíst z vrátného"
+    // with no communicator says so once its time limit has passed.
     void readFromDeviceWithNoCommunicator()
     {
         KavrSimOptions silent;
         silent.faults.silent = true;
-        startSerial(silent);
+        startVirtual(silent, false, QStringLiteral("TimeOutRS=100\n"));
+        QVERIFY(messages().isEmpty());
+        QCOMPARE(form->exchange().state().IdleTicks, 22); // TimeOutRS from Config.ini
         TForm7 *actions = windows->Form7;
         QTimer *poll = whenShown(actions, [actions] { actions->Button1->click(); });
         QTest::mouseClick(form->Panel2, Qt::LeftButton);
         delete poll;
         form->Timer1Timer();
         QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
-    }
-
-    void firstExchangeQuietLaterOneLoud()
-    {
-        KavrSimOptions silent;
-        silent.faults.silent = true;
-        startSerial(silent);
-        QVERIFY(messages().isEmpty());
-        form->StatusBar1Click();
-        QVERIFY(form->VersionQueryRequested);
-        form->Timer1Timer();
-        QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace  ")});
-    }
-
-    void versionQueryInTwoPartsMovesTheProgressBar()
-    {
-        // The far side is played here: the answer goes out in two pieces.
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master >= 0);
-        QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
-        termios raw{};
-        tcgetattr(master, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master, TCSANOW, &raw);
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n"));
-        QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1",
-                                            QString::fromLocal8Bit(ptsname(master))));
-        std::atomic<bool> stop{false};
-        std::thread device([master, &stop] {
-            const QByteArray answer("V\x78U\x07N\x01\x02S\x05\x01", 10);
-            while (!stop) {
-                pollfd p{master, POLLIN, 0};
-                if (poll(&p, 1, 20) <= 0)
-                    continue;
-                char c = 0;
-                if (read(master, &c, 1) != 1)
-                    continue;
-                if (c != 'V')
-                    continue;
-                (void)!write(master, answer.constData(), 6);
-                std::this_thread::sleep_for(std::chrono::milliseconds(80));
-                (void)!write(master, answer.constData() + 6, 4);
-            }
-        });
-        startProgram(); // the start-up query is answered in two pieces too
-        QList<int> values;
-        connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this,
-                [&values](int v) { values << v; });
-        form->StatusBar1Click();
-        form->Timer1Timer();
-        stop = true;
-        device.join();
-        close(master);
-        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
-        QCOMPARE(values.mid(values.indexOf(2)), (QList<int>{2, 62}));
-        QVERIFY(!windows->Form6->isVisible());
-        QCOMPARE(control("Label22"), QStringLiteral("258"));
-        QCOMPARE(form->FirmwareVersion, QStringLiteral("1.20"));
-    }
-
-    void timeOutTicksFollowTimeOutRS_data()
-    {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<int>("ticks");
-        QTest::newRow("TimeOutRS 10") << "TimeOutRS=10\n" << 202;
-        QTest::newRow("TimeOutRS 100") << "TimeOutRS=100\n" << 22;
-    }
-    void timeOutTicksFollowTimeOutRS()
-    {
-        QFETCH(QString, setup);
-        QFETCH(int, ticks);
-        KavrSimOptions silent;
-        silent.faults.silent = true;
-        startSerial(silent, setup);
-        QCOMPARE(windows->Commands->engine().IdleTicks, ticks); // the quiet start-up query
-        QVERIFY(messages().isEmpty());
-    }
-
-    void readGoesOnAfterTimedOutQueryWriteDoesNot()
-    {
-        KavrSimOptions silent;
-        silent.faults.silent = true;
-        startSerial(silent);
-        const long long before = sim->bytesReceived(); // the start-up "V"
-        form->BitBtn4->click();
-        QCOMPARE(sim->bytesReceived() - before, 3); // "V", then "R" "P"
-        QCOMPARE(messages().size(), 2);
-        form->BitBtn7->click();
-        QCOMPARE(sim->bytesReceived() - before, 4); // only the query's "V"
-        QCOMPARE(messages().size(), 3);
-    }
-
-    void wrongMarkerShowsMessageOnce()
-    {
-        KavrSimOptions options = handOptions();
-        options.faults.wrongMarker = true;
-        startSerial(options);
-        form->BitBtn4->click();
-        QCOMPARE(messages(), QStringList{QStringLiteral("Obsah paměti není správný")});
-        QCOMPARE(form->storedText("NoRi"), QStringLiteral("4"));
     }
 
     void portThatCannotBeOpened()
@@ -528,19 +486,10 @@ class DeviceCommandsTest : public QObject
         // The start-up query already reported the port: quietness covers only
         // a missing answer.
         QCOMPARE(messages(), QStringList{QStringLiteral("Chybné číslo portu, prosím nastavte správné")});
-        form->BitBtn4->click(); // the query and the read both report it
-        QCOMPARE(messages().size(), 3);
+        form->BitBtn4->click(); // said once more: the block is not tried after it
+        QCOMPARE(messages().size(), 2);
         QVERIFY(!windows->Form6->AfComPort1->IsOpen());
-    }
-
-    void closePortClosesAfterEveryExchange()
-    {
-        startSerial(handOptions(), QStringLiteral("ClosePort=1\n"));
-        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
-        form->BitBtn4->click();
-        QVERIFY(messages().isEmpty());
-        QVERIFY(!windows->Form6->AfComPort1->IsOpen());
-        QCOMPARE(form->storedText("Pasw"), QStringLiteral("1984"));
+        QVERIFY(!windows->Form6->isVisible());
     }
 
     // A click that leaves a field whose check fails runs no command: press
@@ -567,7 +516,7 @@ class DeviceCommandsTest : public QObject
         QFETCH(QString, text);
         QFETCH(QString, button);
         QFETCH(bool, named);
-        startSerial(handOptions());
+        startVirtual(handOptions());
         int dialogs = 0;
         FileCommands::setDialogPlayer([&](const FileCommands::DialogRequest &) {
             ++dialogs;
@@ -578,13 +527,13 @@ class DeviceCommandsTest : public QObject
         QLineEdit *e = edit(field);
         focusInto(e);
         e->setText(text);
-        const long long before = sim->bytesReceived();
+        const qsizetype before = bytesReceived();
         QTest::mouseClick(form->findChild<QToolButton *>(button), Qt::LeftButton);
         QTRY_COMPARE(messages().size(), 1);
         QTRY_VERIFY(e->hasFocus());
         QTest::qWait(300);
         QCOMPARE(messages().size(), 1);
-        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(bytesReceived(), before);
         QCOMPARE(dialogs, 0);
         QVERIFY(!QFileInfo::exists(folder->file("current.kvr")));
         QVERIFY(!QFileInfo::exists(folder->file("chosen.kvr")));
@@ -615,7 +564,7 @@ class DeviceCommandsTest : public QObject
         QFETCH(bool, loaded);
         QFETCH(QString, field);
         QFETCH(int, page);
-        startSerial(handOptions());
+        startVirtual(handOptions());
         if (loaded) {
             MemoryRecord saved;
             saved.setStoredText(key, text);
@@ -630,20 +579,20 @@ class DeviceCommandsTest : public QObject
             QTest::keyClicks(edit(field), text);
         }
         QCOMPARE(form->storedText(key), text);
-        const long long before = sim->bytesReceived();
+        const qsizetype before = bytesReceived();
         form->findChild<QAction *>("Ulotnastaven1")->trigger();
         QCOMPARE(messages().size(), 1);
         QVERIFY2(messages()[0].startsWith(QStringLiteral("Nastavení nelze zapsat: pole „")),
                  qPrintable(messages()[0]));
         QVERIFY2(messages()[0].contains(QStringLiteral("„%1“").arg(text)), qPrintable(messages()[0]));
-        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(bytesReceived(), before);
         QCOMPARE(form->PageControl1->currentIndex(), page);
         QCOMPARE(form->focusWidget(), edit(field));
     }
 
     void correctedValueStillWrites()
     {
-        startSerial(handOptions());
+        startVirtual(handOptions());
         QLineEdit *tone = edit("Edit152");
         focusInto(tone);
         tone->selectAll();
@@ -652,20 +601,20 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(tone->text(), QStringLiteral("100"));
         form->findChild<QAction *>("Ulotnastaven1")->trigger();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
-        QCOMPARE(sim->writesCompleted(), 1);
-        QCOMPARE(quint8(sim->lastWrittenBlock().at(7)), quint8(0xAA));
+        QCOMPARE(device().writesCompleted(), 1);
+        QCOMPARE(quint8(device().lastWrittenBlock().at(7)), quint8(0xAA));
     }
 
     void invalidFieldStopsTheWriteBeforeAnyByte()
     {
-        startSerial(handOptions());
-        const long long before = sim->bytesReceived();
+        startVirtual(handOptions());
+        const qsizetype before = bytesReceived();
         form->setStoredText("NoRi", "x");
         form->BitBtn7->click();
         QCOMPARE(messages().size(), 1);
         QVERIFY2(messages()[0].contains(QStringLiteral("Počet zazvonění")), qPrintable(messages()[0]));
         QVERIFY(messages()[0].contains(QStringLiteral("x")));
-        QCOMPARE(sim->bytesReceived(), before);
+        QCOMPARE(bytesReceived(), before);
         QCOMPARE(form->focusWidget() ? form->focusWidget()->objectName() : QString(),
                  QStringLiteral("Edit146"));
     }
@@ -673,7 +622,7 @@ class DeviceCommandsTest : public QObject
     void readAndWriteOverUsb()
     {
         startUsb(handOptions());
-        QCOMPARE(form->UsbState, QStringLiteral("OK"));
+        QCOMPARE(form->exchange().usb().UsbState, QStringLiteral("OK"));
         form->BitBtn4->click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
         for (const Expected &e : handValues)
@@ -686,24 +635,14 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:OK"));
     }
 
-    void failedUsbSendShowsTheMessage()
-    {
-        startUsb(handOptions());
-        QTimer::singleShot(150, this, [this] { cable->setWritesFail(true); });
-        form->BitBtn7->click();
-        QCOMPARE(messages().size(), 1);
-        QVERIFY2(messages()[0].startsWith(QStringLiteral("Chyba komunikace  ")), qPrintable(messages()[0]));
-        QCOMPARE(sim->writesCompleted(), 0);
-    }
-
     void absentCableReportsCommunicationError()
     {
-        startUsb(handOptions());
-        cable->setPlugged(false);
-        windows->Commands->usb().release();
+        startVirtual(handOptions(), true);
+        line->cable->setPlugged(false);
+        form->exchange().usb().release();
         form->BitBtn4->click();
         QCOMPARE(messages(), QStringList{QStringLiteral("Chyba komunikace")});
-        QCOMPARE(form->UsbState, QStringLiteral("--"));
+        QCOMPARE(form->exchange().usb().UsbState, QStringLiteral("--"));
         form->StatusBar1Click();
         QCOMPARE(messages().size(), 2);
         QVERIFY(!form->VersionQueryRequested);
@@ -711,7 +650,7 @@ class DeviceCommandsTest : public QObject
 
     void helpAndNews()
     {
-        startSerial(handOptions());
+        startVirtual(handOptions());
         windows->Commands->help();
         QCOMPARE(messages(), QStringList{QStringLiteral("Nenalezl soubor nápovědy")});
         folder->touch(QStringLiteral("Tessaro-CZ.HLP"));

@@ -1,6 +1,6 @@
 #include "app/FieldGuards.h"
+#include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 
 #include <QtTest>
 #include <QtWidgets>

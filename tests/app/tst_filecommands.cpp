@@ -1,7 +1,7 @@
 #include "app/FileCommands.h"
 #include "app/MainWindowState.h"
+#include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 

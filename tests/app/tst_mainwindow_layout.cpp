@@ -2,18 +2,18 @@
 // keyboard visits them in; plus screenshots of the four pages on request.
 
 #include "app/CaptionPanel.h"
+#include "app/Dotaz.h"
 #include "app/FileCommands.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
+#include "app/SerPort.h"
 #include "app/StatusPanels.h"
 #include "app/Tony.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
 #include "app_helper.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
 #include "settings/ParameterTable.h"
 

@@ -2,19 +2,19 @@
 // command that reads and sets the program's port through it, and the "USB
 // cable" box that hides the list.
 
+#include "app/AfPortControls.h"
 #include "app/DeviceCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
+#include "app/SerPort.h"
+#include "app/Zobraz.h"
 #include "app_helper.h"
-#include "device/SerPort.h"
-#include "device/Zobraz.h"
 #include "lang/LanguageTexts.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
 #include "serial/AfComPort.h"
-#include "serial/AfPortControls.h"
 
-#include "SimulatedD2xx.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QCheckBox>
 #include <QRadioButton>

@@ -3,20 +3,23 @@
 
 #include "app/FileCommands.h"
 #include "app/KAVR10.h"
-#include "app/ProgramConfig.h"
 #include "app/ProgramWindows.h"
+#include "app/SerPort.h"
 #include "app/StatusPanels.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
 #include "app_helper.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
+#include "device/ExchangeService.h"
+#include "device/UsbLink.h"
+#include "device/UsbTransport.h"
+#include "lang/ProgramConfig.h"
 #include "platform/D2xx.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
-#include "SimulatedD2xx.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -90,8 +93,8 @@ class StartupTest : public QObject
                  infoSection + QStringLiteral("[-]\n-=-\n[Setup]\nUSB=0\nCOM=1\nLang=Cesky.lng\n"));
         QCOMPARE(form->comNumber(), 1);
         QCOMPARE(form->LanguageFile, folder->file("Cesky.lng"));
-        QCOMPARE(form->ClosePort, QStringLiteral("0"));
-        QCOMPARE(form->TimeOutRS, 10);
+        QCOMPARE(form->exchange().options().ClosePort, QStringLiteral("0"));
+        QCOMPARE(form->exchange().options().TimeOutRS, 10);
         QVERIFY(log->shown.isEmpty());
     }
 
@@ -127,9 +130,9 @@ class StartupTest : public QObject
         QTest::newRow("write paced by ticks") << "WriteOnTick=1\n"
                                               << 1 << false << "Cesky.lng"
                                               << "0" << 10 << 10;
-        QTest::newRow("zero time-out still polls") << "TimeOutRS=0\n"
-                                                   << 1 << false << "Cesky.lng"
-                                                   << "0" << 0 << 1;
+        QTest::newRow("zero time-out polls every 10 ms") << "TimeOutRS=0\n"
+                                                         << 1 << false << "Cesky.lng"
+                                                         << "0" << 0 << 10;
     }
     void configReadBack()
     {
@@ -147,10 +150,11 @@ class StartupTest : public QObject
         QCOMPARE(form->comNumber(), com);
         QCOMPARE(windows->Form5->CheckBox1->isChecked(), usb);
         QCOMPARE(form->LanguageFile, folder->file(lang));
-        QCOMPARE(form->ClosePort, closePort);
-        QCOMPARE(form->TimeOutRS, timeOut);
-        QCOMPARE(form->WriteOnTick, setup.contains(QLatin1String("WriteOnTick=1")));
-        QCOMPARE(windows->Form6->Timer1->interval(), pollInterval);
+        const ExchangeOptions &options = form->exchange().options();
+        QCOMPARE(options.ClosePort, closePort);
+        QCOMPARE(options.TimeOutRS, timeOut);
+        QCOMPARE(options.WriteOnTick, setup.contains(QLatin1String("WriteOnTick=1")));
+        QCOMPARE(usb ? UsbTransport::PollMs : options.serialInterval(), pollInterval);
         QCOMPARE(folder->readConfig(), before); // reading writes nothing
     }
 
@@ -379,14 +383,12 @@ class StartupTest : public QObject
         form = windows->Form1;
         form->Timer1->stop();
         form->SaveAsOnClose = true;
-        form->WriteVersionQuery = true;
         QVERIFY(windows->Form8->isVisible()); // visible from its creation
         QVERIFY(!form->isEnabled());
         form->show();
         QVERIFY(!form->SaveAsOnClose);
-        QVERIFY(!form->WriteVersionQuery);
         QVERIFY(form->VersionQueryRequested);
-        QVERIFY(form->QuietFirstExchange);
+        QVERIFY(form->exchange().state().QuietFirstExchange);
         QVERIFY(!form->isEnabled());
         QVERIFY(windows->Form8->isVisible());
     }
@@ -425,7 +427,7 @@ class StartupTest : public QObject
         folder->writeConfig(QString());
         start();
         windows->Form5->setUsbChecked(true);
-        form->UsbState = QStringLiteral("--");
+        form->exchange().usb().UsbState = QStringLiteral("--");
         QPalette red = form->Label166->palette();
         red.setColor(QPalette::Window, Qt::red);
         form->Label166->setPalette(red);
@@ -517,11 +519,13 @@ class StartupTest : public QObject
         log->shown.clear();
         windows->Form5->setUsbChecked(usb);
         form->VersionQueryRequested = false;
-        QSignalSpy usbOpen(form, &TForm1::usbOpenRequested);
+        const int opensBefore = cable->openCount();
         QTest::mouseClick(form->StatusBar1->panel(1), Qt::LeftButton);
         D2xx::setBackend(nullptr);
-        QCOMPARE(usbOpen.size(), usb ? 1 : 0);
-        QCOMPARE(form->UsbState, usb ? QString(cablePresent ? "OK" : "--") : QString());
+        // With the cable chosen, every click opens it anew.
+        QCOMPARE(cable->openCount() - opensBefore, usb && cablePresent ? 1 : 0);
+        if (usb)
+            QCOMPARE(form->exchange().usb().UsbState, QString(cablePresent ? "OK" : "--"));
         QCOMPARE(form->VersionQueryRequested, requested);
         QCOMPARE(log->shown.size(), reported ? 1 : 0);
         if (reported)

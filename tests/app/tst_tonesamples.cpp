@@ -2,13 +2,13 @@
 // here the file plugin writing into a pipe that the test empties only when
 // it lets the sound go on; the command refuses without an output.
 
+#include "alsa_test_config.h"
 #include "app/DeviceCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/Tony.h"
-#include "alsa_test_config.h"
+#include "app/Uvod.h"
 #include "app_helper.h"
-#include "device/Uvod.h"
 #include "platform/WavFile.h"
 
 #include <QApplication>

@@ -58,8 +58,6 @@ class CodecTest : public QObject
     void roundTrip_data();
     void roundTrip();
     void bufferKeepsEntriesWithoutValue();
-    void invalidFields_data();
-    void invalidFields();
     void statusAnswer_data();
     void statusAnswer();
 };
@@ -449,74 +447,6 @@ void CodecTest::bufferKeepsEntriesWithoutValue()
     buildWriteBuffer(r, buffer);
     QCOMPARE(buffer[24], 0);
     QCOMPARE(buffer[25], 11);
-}
-
-void CodecTest::invalidFields_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("reported"); // "": nothing reported
-
-    QTest::newRow("defaults") << ""
-                              << ""
-                              << "";
-    QTest::newRow("SwTi empty") << "SwTi"
-                                << ""
-                                << "";
-    QTest::newRow("SwTi blank") << "SwTi"
-                                << " "
-                                << "";
-    QTest::newRow("SwTi letters") << "SwTi"
-                                  << "ab"
-                                  << "SwTi (Edit10): 'ab'";
-    QTest::newRow("NoRi letters") << "NoRi"
-                                  << "x"
-                                  << "NoRi (Edit146): 'x'";
-    QTest::newRow("NoRi empty") << "NoRi"
-                                << ""
-                                << "NoRi (Edit146): ''";
-    QTest::newRow("TTon decimal") << "TTon"
-                                  << "1.5"
-                                  << "TTon (Edit152): '1.5'";
-    QTest::newRow("TPas huge") << "TPas"
-                               << "99999999999"
-                               << "TPas (Edit155): '99999999999'";
-    QTest::newRow("CaPo") << "CaPo"
-                          << "-"
-                          << "CaPo (Edit15): '-'";
-    QTest::newRow("counter PwOn") << "PwOn"
-                                  << "abc"
-                                  << "PwOn (Edit157): 'abc'";
-    QTest::newRow("counter SvHr") << "SvHr"
-                                  << ""
-                                  << "SvHr (Edit14): ''";
-    // Fields the device encoding never reads as numbers.
-    QTest::newRow("MaSp any") << "MaSp"
-                              << "zz"
-                              << "";
-    QTest::newRow("M001 any") << "M001"
-                              << "zz"
-                              << "";
-}
-
-void CodecTest::invalidFields()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, text);
-    QFETCH(QString, reported);
-
-    MemoryRecord r;
-    if (key == "PwOn")
-        r.setDeviceValue(DeviceValue::PwOn, text);
-    else if (key == "SvHr")
-        r.setDeviceValue(DeviceValue::SvHr, text);
-    else if (!key.isEmpty())
-        r.setStoredText(key, text);
-
-    const std::optional<InvalidField> bad = findInvalidField(r);
-    QCOMPARE(bad ? bad->describe() : QString(), reported);
-    // Whatever the fields hold, building the block does not fail.
-    QCOMPARE(buildBlock(r).size(), BlockSize);
 }
 
 void CodecTest::statusAnswer_data()

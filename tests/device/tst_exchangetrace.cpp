@@ -2,19 +2,15 @@
 // with its step, and the program opens the trace Config.ini names.
 
 #include "app/KAVR10.h"
-#include "app/MainWindowState.h"
+#include "app/MessageBoxes.h"
 #include "app/ProgramWindows.h"
-#include "device/ComPortLink.h"
-#include "device/ExchangeEngine.h"
-#include "device/ExchangeRunner.h"
+#include "device/ExchangeService.h"
 #include "device/ExchangeTrace.h"
-#include "device/UsbLink.h"
-#include "platform/MessageBoxes.h"
+#include "device/exchange_helper.h"
 #include "platform/PrivateProfile.h"
-#include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
 
-#include "KavrSimulator.h"
+#include "sim/KavrSimulator.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -65,11 +61,6 @@ class TestExchangeTrace : public QObject
 
     void everyByteOfAWriteEachWay()
     {
-        KavrSimulator sim;
-        QString error;
-        QVERIFY2(sim.startOnPty(&error), qPrintable(error));
-        QVERIFY(PrivateProfile::writeString(dir.filePath("Config.ini"), "Ports", "COM1", sim.linePath()));
-
         const QString file = dir.filePath("write.trace");
         {
             QFile old(file);
@@ -78,30 +69,17 @@ class TestExchangeTrace : public QObject
         }
         ExchangeTrace trace;
         QVERIFY(trace.open(file));
-        MainWindowState window;
+        VirtualWorld world(false);
+        world.service.setTrace(&trace);
         MemoryRecord record;
-        UsbLink usb;
-        ExchangeEngine engine(window, record, usb);
-        engine.setTrace(&trace);
-        TAfComPort port;
-        port.SetBaudRate(br2400);
-        port.SetComNumber(1);
-        ComPortLink link(port, engine);
-        ExchangeRunner runner(engine);
-        engine.prepareWriteVersionQuery();
-        runner.run();
-        window.WriteVersionQuery = false;
-        engine.prepareWrite();
-        runner.run();
-        QVERIFY(!engine.ExchangeAborted);
-        port.Close();
+        QCOMPARE(world.service.write(record), ExchangeResult::Done);
         trace.flush();
 
         const QString text = readAll(file);
         QVERIFY2(text.startsWith("kept\n"), "the file is appended to");
-        QCOMPARE(tracedBytes(text, "H>D"), int(sim.bytesReceived()));
-        QCOMPARE(tracedBytes(text, "D>H"), int(sim.bytesSent()));
-        QCOMPARE(sim.bytesReceived(), 1 + 2 + 128);
+        QCOMPARE(tracedBytes(text, "H>D"), int(world.sentByHost().size()));
+        QCOMPARE(tracedBytes(text, "D>H"), int(world.device.sent));
+        QCOMPARE(world.sentByHost().size(), 1 + 2 + 128);
         // Each data byte carries its number in the block; the handshakes and
         // the final "Z" carry the step.
         QVERIFY2(text.contains(" write 0   H>D 55 | U\n"), qPrintable(text));

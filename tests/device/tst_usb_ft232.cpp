@@ -2,7 +2,7 @@
 // controls with their inverted flag, single-byte transfers and closing.
 #include "device/FT232.h"
 
-#include "SimulatedD2xx.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QTest>
 

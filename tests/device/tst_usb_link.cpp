@@ -2,7 +2,7 @@
 // attempts and their waits, closing, reading all waiting bytes, and releasing.
 #include "device/UsbLink.h"
 
-#include "SimulatedD2xx.h"
+#include "sim/SimulatedD2xx.h"
 
 #include <QTest>
 

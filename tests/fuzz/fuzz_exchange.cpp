@@ -1,15 +1,17 @@
-// The exchange engine fed arbitrary device bytes in arbitrary pieces, with
+// The exchange service fed arbitrary device bytes in arbitrary pieces, with
 // ticks, failed sends, lost ports and further exchanges in between, for every
-// command on both transports. Single-threaded: the port and the cable are
-// played here. Whatever arrives, an exchange must end, once, and leave the
-// engine ready for the next.
-#include "KavrDeviceModel.h"
-#include "app/MainWindowState.h"
-#include "device/ExchangeEngine.h"
+// exchange and command on both transports. Single-threaded: the port, the
+// cable and the clock are played here, the clock's wait consuming the input.
+// Whatever arrives, an exchange must end, once, and leave the service ready
+// for the next.
+#include "device/ExchangeClock.h"
+#include "device/ExchangeService.h"
+#include "device/SerialTransport.h"
 #include "device/UsbLink.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/D2xx.h"
 #include "settings/MemoryRecord.h"
+#include "sim/KavrDeviceModel.h"
 
 #include <QCoreApplication>
 
@@ -30,21 +32,27 @@ struct Line {
     bool openFails = false;
 };
 
-class FuzzPort : public ExchangeSerialPort
+class FuzzPort : public ExchangeTransport
 {
   public:
     explicit FuzzPort(Line &line) : m_line(line) {}
     bool open_ = false;
-    bool isOpen() const override { return open_; }
-    void open() override
+    Pacing pacing(const ExchangeOptions &options) const override
     {
+        return SerialTransport::pacingFor(options);
+    }
+    Opened open() override
+    {
+        if (open_ && !m_line.gone)
+            return Opened::Ready;
         if (m_line.openFails)
-            throw std::runtime_error("cannot open");
+            return Opened::Failed;
         open_ = true;
         m_line.gone = false;
+        return Opened::Ready;
     }
-    QByteArray readString() override { return open_ ? std::exchange(m_line.toProgram, {}) : QByteArray(); }
-    bool writeString(const QByteArray &bytes) override
+    QByteArray take() override { return open_ ? std::exchange(m_line.toProgram, {}) : QByteArray(); }
+    bool send(const QByteArray &bytes) override
     {
         m_line.attempted += bytes;
         if (!open_ || m_line.gone || m_line.sendFails)
@@ -52,8 +60,13 @@ class FuzzPort : public ExchangeSerialPort
         m_line.fromProgram += bytes;
         return true;
     }
-    void close() override { open_ = false; }
-    bool lost() const override { return open_ && m_line.gone; }
+    int waiting() override { return int(m_line.toProgram.size()); }
+    Health health() override { return open_ && m_line.gone ? Health::Lost : Health::Ok; }
+    void finish(bool, const ExchangeOptions &options) override
+    {
+        if (m_line.gone || options.closePort())
+            open_ = false;
+    }
 
   private:
     Line &m_line;
@@ -145,62 +158,103 @@ class Input
     std::size_t m_pos = 0;
 };
 
-struct Run {
-    Line line;
-    MainWindowState window;
-    MemoryRecord record;
-    UsbLink usb{std::make_shared<FuzzCable>(line), [](int) {}};
-    FuzzPort port{line};
-    ExchangeEngine engine{window, record, usb};
-    KavrDeviceModel device;
-    int finishes = 0;
-    int begins = 0;
-    bool timerRunning = false;
+struct Run;
 
-    Run()
+// The clock of one run: its wait for an exchange to end plays the input,
+// each operation one event: device bytes, ticks, faults.
+class FuzzClock : public ExchangeClock
+{
+  public:
+    explicit FuzzClock(Run &run) : m_run(run) {}
+    void start(Slot slot, int, std::function<void()> tick) override
     {
-        engine.setSerialPort(&port);
-        QObject::connect(&engine, &ExchangeEngine::finished, [this] {
+        m_tick[slot] = std::move(tick);
+        m_active[slot] = true;
+    }
+    void stop(Slot slot) override { m_active[slot] = false; }
+    bool active(Slot slot) const override { return m_active[slot]; }
+    void run() override;
+    void quit() override { m_quit = true; }
+    void pause(int) override {}
+    void tick(Slot slot)
+    {
+        if (m_active[slot] && m_tick[slot])
+            m_tick[slot]();
+    }
+
+  private:
+    Run &m_run;
+    std::function<void()> m_tick[2];
+    bool m_active[2] = {false, false};
+    bool m_quit = false;
+};
+
+struct Run {
+    explicit Run(Input &input) : in(input)
+    {
+        D2xx::setBackend(std::make_shared<FuzzCable>(line));
+        service.setSerialTransport(&port);
+        QObject::connect(&service, &ExchangeService::started, [this] {
+            ++begins;
+            line.attempted.clear();
+            m_writing = service.state().ExchangeCommand == QLatin1String("PZ");
+        });
+        QObject::connect(&service, &ExchangeService::finished, [this] {
             ++finishes;
             checkWrite();
         });
-        QObject::connect(&engine, &ExchangeEngine::pollTimerChanged,
-                         [this](bool on, int) { timerRunning = on; });
     }
+    ~Run()
+    {
+        service.setSerialTransport(nullptr);
+        D2xx::setBackend(nullptr);
+    }
+
+    Input &in;
+    Line line;
+    MemoryRecord record;
+    FuzzPort port{line};
+    FuzzClock clock{*this};
+    ExchangeService service{&clock};
+    KavrDeviceModel device;
+    int finishes = 0;
+    int begins = 0;
 
     void start(std::uint8_t how)
     {
-        window.QuietFirstExchange = how & 0x10;
-        window.ClosePort = (how & 0x20) ? QStringLiteral("1") : QStringLiteral("0");
-        engine.setUsbSelected(how & 0x08);
+        ExchangeOptions options = service.options();
+        options.ClosePort = (how & 0x20) ? QStringLiteral("1") : QStringLiteral("0");
+        service.setOptions(options);
+        if (how & 0x10)
+            service.setQuietFirstExchange();
+        service.setUsbSelected(how & 0x08);
+        const int before = begins;
         switch (how % 6) {
         case 0:
-            window.VersionQueryRequested = true;
-            engine.prepareVersionQuery();
+            service.versionQuery(record);
             break;
         case 1:
-            engine.prepareRead();
+            service.readBlock(record);
             break;
         case 2:
-            engine.prepareWriteVersionQuery();
+            service.writeVersionQuery(record);
             break;
         case 3:
-            window.WriteVersionQuery = false;
-            engine.prepareWrite();
+            service.writeBlock(record);
             break;
-        case 4: // a query the main timer left pending, then the read
-            window.VersionQueryRequested = true;
-            engine.prepareRead();
+        case 4: // the Read command: the cable, the query, the block
+            service.read(record);
             break;
-        case 5:
-            window.VersionQueryRequested = true;
-            engine.prepareWrite();
+        case 5: // the Write command: checks, query, counters, block
+            service.write(record,
+                          [&](const DeviceCodec::DeviceCounters &, SettingsRecord &) { return how & 0x40; });
             break;
         }
-        ++begins;
-        line.attempted.clear();
-        m_commands = (how % 6 == 5) ? QByteArray("VWP") : (how % 6 == 3) ? QByteArray("WP") : QByteArray();
-        engine.begin();
+        FUZZ_CHECK(!service.busy(), "a call returned with its exchange still running");
+        FUZZ_CHECK(finishes == begins, QStringLiteral("%1 exchanges, %2 ends").arg(begins).arg(finishes));
+        FUZZ_CHECK(begins - before <= 3, "a command ran more exchanges than it has");
+        FUZZ_CHECK(!clock.active(ExchangeClock::Poll) && !clock.active(ExchangeClock::HandshakePoll),
+                   "the poll timer runs on after the end");
     }
 
     // The communicator answers what the program sent, up to `limit` bytes now.
@@ -214,18 +268,46 @@ struct Run {
 
     void notify()
     {
-        if (!engine.usbSelected() && port.isOpen())
-            engine.serialDataReceived(int(line.toProgram.size()));
+        if (!service.usbSelected() && port.open_ && port.dataArrived)
+            port.dataArrived(int(line.toProgram.size()));
     }
 
-    void finishOff()
+    // One operation of the input while an exchange waits; false when the
+    // input is used up.
+    bool step()
     {
-        // Every exchange ends on its own within its time limit.
-        for (int i = 0; i < 5000 && engine.running(); ++i)
-            engine.pollTick();
-        FUZZ_CHECK(!engine.running(), "the exchange never ends");
-        FUZZ_CHECK(finishes == begins, QStringLiteral("%1 exchanges, %2 ends").arg(begins).arg(finishes));
-        FUZZ_CHECK(!timerRunning, "the poll timer runs on after the end");
+        if (in.empty())
+            return false;
+        const std::uint8_t op = in.byte();
+        const int arg = op >> 2;
+        switch (op & 3) {
+        case 0: // arbitrary bytes from the device
+            line.toProgram += in.bytes(std::size_t(arg));
+            notify();
+            break;
+        case 1:
+            for (int i = 0; i <= arg && service.busy(); ++i)
+                clock.tick((arg & 1) ? ExchangeClock::HandshakePoll : ExchangeClock::Poll);
+            break;
+        case 2: // the communicator's own answer, in a piece of the given size
+            deviceAnswers(arg + 1);
+            notify();
+            break;
+        case 3:
+            if (arg & 1)
+                line.sendFails = !line.sendFails;
+            if (arg & 2) {
+                line.gone = !line.gone;
+                if (line.gone && port.lineLost)
+                    port.lineLost();
+            }
+            if (arg & 4)
+                line.openFails = !line.openFails;
+            if (arg & 8)
+                notify();
+            break;
+        }
+        return true;
     }
 
   private:
@@ -233,19 +315,30 @@ struct Run {
     // once: what went out is the start of that, whatever came back.
     void checkWrite()
     {
-        if (m_commands.isEmpty() || !line.attempted.startsWith(m_commands))
+        if (!m_writing || !line.attempted.startsWith("WP"))
             return; // the port or the cable was not there to take the commands
         QByteArray block(1, char(0x55));
         for (int k = 1; k < 128; ++k)
-            block.append(char(engine.WriteBuffer[k] & 0xFF));
-        const QByteArray sent = line.attempted.mid(m_commands.size());
+            block.append(char(service.state().WriteBuffer[k] & 0xFF));
+        const QByteArray sent = line.attempted.mid(2);
         FUZZ_CHECK(sent.size() <= block.size() && block.startsWith(sent),
                    QStringLiteral("%1 block bytes sent, not the block").arg(sent.size()));
     }
 
     QByteArray m_deviceOut;
-    QByteArray m_commands;
+    bool m_writing = false;
 };
+
+void FuzzClock::run()
+{
+    m_quit = false;
+    while (!m_quit && m_run.step()) {
+    }
+    // Out of input: every exchange ends on its own within its time limit.
+    for (int i = 0; i < 5000 && !m_quit; ++i)
+        tick(Poll);
+    FUZZ_CHECK(m_quit, "the exchange never ends");
+}
 
 } // namespace
 
@@ -258,51 +351,19 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     Input in(data, size);
-    Run run;
+    Run run(in);
     const std::uint8_t how = in.byte();
     // Every interval up to the fallback; tiny ones only multiply the ticks.
-    run.window.TimeOutRS = (in.byte() % 8) * 5;
+    ExchangeOptions options;
+    options.TimeOutRS = (in.byte() % 8) * 5;
+    options.WriteOnTick = how & 0x04;
+    run.service.setOptions(options);
     run.line.openFails = how & 0x40;
     if (how & 0x80)
         run.port.open_ = true;
     run.start(how);
-
-    int steps = 0;
-    while (!in.empty() && ++steps < 4000) {
-        const std::uint8_t op = in.byte();
-        const int arg = op >> 2;
-        switch (op & 3) {
-        case 0: // arbitrary bytes from the device
-            run.line.toProgram += in.bytes(std::size_t(arg));
-            run.notify();
-            break;
-        case 1:
-            for (int i = 0; i <= arg && run.engine.running(); ++i)
-                run.engine.pollTick();
-            break;
-        case 2: // the communicator's own answer, in a piece of the given size
-            run.deviceAnswers(arg + 1);
-            run.notify();
-            break;
-        case 3:
-            if (arg & 1)
-                run.line.sendFails = !run.line.sendFails;
-            if (arg & 2) {
-                run.line.gone = !run.line.gone;
-                if (run.line.gone)
-                    run.engine.serialLost();
-            }
-            if (arg & 4)
-                run.line.openFails = !run.line.openFails;
-            if (arg & 8)
-                run.notify();
-            if ((arg & 16) && !run.engine.running()) {
-                FUZZ_CHECK(run.finishes == run.begins, "an exchange ended twice or not at all");
-                run.start(in.byte());
-            }
-            break;
-        }
-    }
-    run.finishOff();
+    // Further exchanges while input is left, each started by its own byte.
+    for (int n = 0; n < 16 && !in.empty(); ++n)
+        run.start(in.byte());
     return 0;
 }

@@ -1,9 +1,9 @@
 // The status-answer decoder on arbitrary bytes: every part it takes must be
 // what the communicator would send for the decoded values.
-#include "KavrDeviceModel.h"
 #include "device/DeviceCodec.h"
 #include "fuzz/fuzz_check.h"
 #include "settings/MemoryRecord.h"
+#include "sim/KavrDeviceModel.h"
 
 #include <QByteArray>
 

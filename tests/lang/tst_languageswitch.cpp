@@ -1,18 +1,19 @@
 // Language files applied to the running program: start-up, the language
 // menu, Qt's own texts, a missing file, and the encodings of a file.
 
+#include "app/Dotaz.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
+#include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
+#include "app/SerPort.h"
 #include "app/StatusPanels.h"
 #include "app/Tony.h"
-#include "device/Dotaz.h"
-#include "device/Hlaseni.h"
-#include "device/SerPort.h"
-#include "device/Uvod.h"
-#include "device/Zobraz.h"
+#include "app/Uvod.h"
+#include "app/Zobraz.h"
+#include "device/ExchangeService.h"
 #include "lang/LanguageTexts.h"
-#include "platform/MessageBoxes.h"
 #include "platform/TextEncoding.h"
 
 #include <QAbstractButton>
@@ -255,7 +256,7 @@ class TestLanguageSwitch : public QObject
         if (!czechFile)
             QCOMPARE(shown[0].text, QStringLiteral("Language file error / chybí jazykový soubor"));
         QVERIFY(QFileInfo::exists(file(QStringLiteral("Config.ini"))));
-        QCOMPARE(form->ClosePort, QStringLiteral("1"));
+        QCOMPARE(form->exchange().options().ClosePort, QStringLiteral("1"));
         closeProgram();
         const QString after = readConfig();
         QVERIFY2(after.contains(QStringLiteral("ClosePort=1\nTimeOutRS=20\nCOM=3\nLang=Cesky.lng\n")),

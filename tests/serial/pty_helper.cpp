@@ -1,4 +1,4 @@
-#include "pty_helper.h"
+#include "serial/pty_helper.h"
 
 #include "platform/PrivateProfile.h"
 

@@ -1,5 +1,5 @@
-#include "pty_helper.h"
 #include "serial/AfComPort.h"
+#include "serial/pty_helper.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

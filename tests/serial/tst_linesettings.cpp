@@ -1,9 +1,9 @@
 #include "platform/PortPaths.h"
 #include "platform/TerminalDevice.h"
-#include "pty_helper.h"
 #include "serial/AfComPort.h"
+#include "serial/pty_helper.h"
 
-#include "serial/AfLineSettingsDialog.h"
+#include "app/AfLineSettingsDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +18,7 @@ class LineSettingsTest : public QObject
 {
     Q_OBJECT
   private slots:
+    void initTestCase() { TAfLineSettingsDialog::installForPorts(); }
     void devicePaths_data();
     void devicePaths();
     void termiosFromRecord_data();

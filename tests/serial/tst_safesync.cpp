@@ -1,5 +1,5 @@
-#include "platform/MessageBoxes.h"
 #include "serial/AfSafeSync.h"
+#include "serial/AfUtils.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -171,17 +171,14 @@ void SafeSyncTest::unregisteredSlotIsDead()
 void SafeSyncTest::handlerExceptionGoesToDisplay()
 {
     QStringList shown;
-    MessageBoxes::setResponder([&](const MessageBoxes::Shown &s) {
-        shown << s.text;
-        return true;
-    });
+    AfSetExceptionDisplay([&](const QString &text) { shown << text; });
     const uint32_t id = SafeSyncRegister([] { throw std::runtime_error("handler failed"); });
     SafeSyncEnable(id, true);
     auto result = std::async(std::launch::async, [id] { return SafeSyncSend(id, 5000); });
     QTRY_VERIFY_WITH_TIMEOUT(result.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 5000);
     QVERIFY(result.get());
     QCOMPARE(shown, QStringList{QStringLiteral("handler failed")});
-    MessageBoxes::setResponder(nullptr);
+    AfSetExceptionDisplay(nullptr);
     SafeSyncUnregister(id);
 }
 

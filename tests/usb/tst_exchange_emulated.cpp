@@ -1,10 +1,8 @@
-// Whole exchanges of the program's exchange engine over the real cable
+// The Read and Write commands of the exchange service over the real cable
 // backend (libftdi1) and an emulated FT232R, with the communicator simulator's
-// device model behind the chip.
-#include "app/MainWindowState.h"
+// device model behind the chip, in real time.
 #include "device/DeviceCodec.h"
-#include "device/ExchangeEngine.h"
-#include "device/ExchangeRunner.h"
+#include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "lang/LanguageTexts.h"
 #include "platform/D2xxLibFtdi.h"
@@ -21,51 +19,13 @@ class TestExchangeEmulated : public QObject
 
     std::unique_ptr<EmulatedBus> bus;
     int cable = 0;
-    MainWindowState window;
     MemoryRecord record;
-    std::unique_ptr<UsbLink> usb;
-    std::unique_ptr<ExchangeEngine> engine;
+    std::unique_ptr<ExchangeService> service;
     QStringList messages;
 
-    void run()
-    {
-        ExchangeRunner runner(*engine);
-        runner.setMessageHandler([this](const QString &t) { messages << t; });
-        runner.run();
-    }
-    // Each command opens the cable afresh first and stops when it is not there.
-    bool cableReady()
-    {
-        usb->open();
-        if (usb->UsbState == UsbLink::StateClosed)
-            messages << communicationError();
-        return usb->UsbState == UsbLink::StateOpen;
-    }
-    // The Read command's two exchanges.
-    void read()
-    {
-        if (!cableReady())
-            return;
-        engine->ExchangeAborted = false;
-        window.VersionQueryRequested = true;
-        engine->prepareVersionQuery();
-        run();
-        engine->prepareRead();
-        run();
-    }
-    // The Write command's two exchanges.
-    void write()
-    {
-        if (!cableReady())
-            return;
-        engine->prepareWriteVersionQuery();
-        run();
-        window.WriteVersionQuery = false;
-        if (engine->ExchangeAborted)
-            return;
-        engine->prepareWrite();
-        run();
-    }
+    void read() { service->read(record); }
+    void write() { service->write(record); }
+    const ExchangeState &state() const { return service->state(); }
     KavrDeviceModel &device() { return bus->communicator->model; }
     QString communicationError() const { return LanguageTexts::text(QStringLiteral("MESSAGE"), 35); }
 
@@ -85,17 +45,18 @@ class TestExchangeEmulated : public QObject
         state.block[1] = 4;                             // NoRi
         state.block[80] = 0x6A, state.block[81] = 0x2A; // M001 "0602"
         cable = bus->plugCommunicator(state);
-        window = MainWindowState();
         record = MemoryRecord();
         messages.clear();
-        usb = std::make_unique<UsbLink>(std::make_shared<LibFtdiD2xx>());
-        engine = std::make_unique<ExchangeEngine>(window, record, *usb);
-        engine->setUsbSelected(true);
+        D2xx::setBackend(std::make_shared<LibFtdiD2xx>());
+        service = std::make_unique<ExchangeService>();
+        service->setUsbSelected(true);
+        connect(service.get(), &ExchangeService::messageRequested, this,
+                [this](const QString &t) { messages << t; });
     }
     void cleanup()
     {
-        engine.reset();
-        usb.reset();
+        service.reset();
+        D2xx::setBackend(nullptr);
         bus.reset();
     }
 
@@ -110,10 +71,12 @@ class TestExchangeEmulated : public QObject
     void readAndWriteAreByteExact()
     {
         QFETCH(bool, writeOnTick);
-        window.WriteOnTick = writeOnTick;
+        ExchangeOptions options;
+        options.WriteOnTick = writeOnTick;
+        service->setOptions(options);
         read();
         QVERIFY(messages.isEmpty());
-        QVERIFY(!engine->ExchangeAborted);
+        QVERIFY(!state().ExchangeAborted);
         QCOMPARE(record.deviceValue(DeviceValue::FirmwareVersion), QStringLiteral("1.21"));
         QCOMPARE(record.deviceValue(DeviceValue::SerN), QString::number(0x0BCD));
         QCOMPARE(record.storedText("NoRi"), QStringLiteral("4"));
@@ -125,7 +88,7 @@ class TestExchangeEmulated : public QObject
         record.setDeviceValue(DeviceValue::SvHr, "100");
         write();
         QVERIFY(messages.isEmpty());
-        QVERIFY(!engine->ExchangeAborted);
+        QVERIFY(!state().ExchangeAborted);
         QCOMPARE(device().writesCompleted(), 1);
         QCOMPARE(device().lastWrittenBlock(), DeviceCodec::buildBlock(record));
         QCOMPARE(counters(cable).garbled, 0L);
@@ -152,8 +115,8 @@ class TestExchangeEmulated : public QObject
             write();
         else
             read();
-        QVERIFY(engine->ExchangeAborted);
-        QVERIFY(!engine->running());
+        QVERIFY(state().ExchangeAborted);
+        QVERIFY(!service->busy());
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].startsWith(communicationError()), qPrintable(messages[0]));
         QCOMPARE(device().writesCompleted(), 0);
@@ -164,7 +127,7 @@ class TestExchangeEmulated : public QObject
         messages.clear();
         read();
         QCOMPARE(messages, QStringList{communicationError()});
-        QCOMPARE(usb->UsbState, UsbLink::StateClosed);
+        QCOMPARE(service->usb().UsbState, UsbLink::StateClosed);
         QVERIFY(record.storedText("M001").isEmpty());
 
         // Plugging back in takes the technician longer than the communicator
@@ -174,7 +137,7 @@ class TestExchangeEmulated : public QObject
         messages.clear();
         read();
         QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
-        QVERIFY(!engine->ExchangeAborted);
+        QVERIFY(!state().ExchangeAborted);
         QCOMPARE(record.storedText("M001"), QStringLiteral("0602"));
     }
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EmulatedFtdi.h"
-#include "KavrDeviceModel.h"
+#include "sim/KavrDeviceModel.h"
 
 #include <memory>
 

@@ -1,0 +1,55 @@
+#include "app/MessageBoxes.h"
+
+#include "serial/AfUtils.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace MessageBoxes
+{
+
+namespace
+{
+std::function<bool(const Shown &)> &responder()
+{
+    static std::function<bool(const Shown &)> r;
+    return r;
+}
+
+QString applicationTitle()
+{
+    return QApplication::applicationDisplayName().isEmpty() ? QApplication::applicationName()
+                                                            : QApplication::applicationDisplayName();
+}
+} // namespace
+
+void setResponder(std::function<bool(const Shown &)> r)
+{
+    responder() = std::move(r);
+}
+
+void showMessage(QWidget *parent, const QString &text)
+{
+    if (responder()) {
+        responder()({text, QString(), false, false});
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool defaultYes)
+{
+    if (responder())
+        return responder()({text, title, true, defaultYes});
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void showSerialErrors()
+{
+    AfSetExceptionDisplay([](const QString &text) { showMessage(nullptr, text); });
+}
+
+} // namespace MessageBoxes

@@ -1,0 +1,194 @@
+#include "cli/DeviceSession.h"
+
+#include "cli/WriteGate.h"
+
+#include "device/SerialTransport.h"
+#include "device/UsbLink.h"
+#include "platform/PortPaths.h"
+#include "serial/AfComPort.h"
+#include "settings/SettingsRecord.h"
+
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace
+{
+constexpr int HandshakeMax = 127; // a write's "D" answers
+constexpr int BarWidth = 40;
+constexpr double ByteMs = 10.0 * 1000.0 / 2400.0; // 10 bit times at 2400 baud
+constexpr double TurnaroundMs = 20.0;
+} // namespace
+
+DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transport)
+{
+    ExchangeOptions options;
+    options.TimeOutRS = transport.timeOutRS;
+    options.WriteOnTick = transport.writeOnTick;
+    m_service.setOptions(options);
+    m_service.setUsbSelected(transport.usb);
+    if (!transport.usb) {
+        if (!transport.devicePath.isEmpty())
+            PortPaths::setDeviceOverride(transport.comNumber, transport.devicePath);
+        m_port = std::make_unique<TAfComPort>();
+        SerialTransport::setUpPort(*m_port);
+        m_port->SetComNumber(transport.comNumber);
+        m_serial = std::make_unique<SerialTransport>(*m_port);
+        m_service.setSerialTransport(m_serial.get());
+    }
+    QObject::connect(&m_service, &ExchangeService::started, &m_service, [this] { exchangeStarted(); });
+    QObject::connect(&m_service, &ExchangeService::progressChanged, &m_service,
+                     [this](int v) { drawProgress(v); });
+    QObject::connect(&m_service, &ExchangeService::finished, &m_service, [this] {
+        const ExchangeState &s = m_service.state();
+        if (!s.ExchangeAborted && !s.PortOpenFailed && !m_drawn.isEmpty()) {
+            m_answerBytes = 0;
+            drawProgress(HandshakeMax); // done
+        }
+        endProgress();
+    });
+}
+
+DeviceSession::~DeviceSession()
+{
+    m_service.setSerialTransport(nullptr);
+    m_serial.reset();
+    if (m_port)
+        m_port->Close();
+    m_port.reset();
+    if (!m_transport.devicePath.isEmpty())
+        PortPaths::setDeviceOverride(m_transport.comNumber, {});
+    if (m_trace.isOpen()) {
+        m_trace.note(QStringLiteral("end of run"));
+        m_trace.flush();
+    }
+}
+
+bool DeviceSession::openTrace(const QString &path, QString *error)
+{
+    if (!m_trace.open(path, error))
+        return false;
+    m_trace.note(QStringLiteral("tessaro-cli on %1").arg(m_transport.describe()));
+    m_service.setTrace(&m_trace);
+    return true;
+}
+
+void DeviceSession::exchangeStarted()
+{
+    const ExchangeState &s = m_service.state();
+    if (s.ExpectedLength == DeviceCodec::StatusSize) {
+        m_step = QStringLiteral("version");
+        m_answerBytes = DeviceCodec::StatusSize;
+    } else if (s.ExchangeCommand == QLatin1String("PC")) {
+        m_step = QStringLiteral("read");
+        m_answerBytes = DeviceCodec::BlockSize;
+    } else {
+        m_step = QStringLiteral("write");
+        m_answerBytes = 0; // the bar follows the handshakes
+    }
+    m_stepClock.start();
+    if (m_progressStream && m_answerBytes > 0) {
+        // An answer is taken only when it is whole, so a query or read shows
+        // the time its bytes need on the line.
+        auto *ticker = new QTimer(&m_service);
+        QObject::connect(ticker, &QTimer::timeout, ticker, [this] { drawProgress(0); });
+        QObject::connect(&m_service, &ExchangeService::finished, ticker, &QObject::deleteLater);
+        ticker->start(50);
+    }
+}
+
+void DeviceSession::drawProgress(int handshakes)
+{
+    if (!m_progressStream)
+        return;
+    double fraction = double(std::clamp(handshakes, 0, HandshakeMax)) / HandshakeMax;
+    if (m_answerBytes > 0)
+        fraction = std::min(0.99, m_stepClock.elapsed() / (m_answerBytes * ByteMs + TurnaroundMs));
+    const int filled = int(fraction * BarWidth);
+    const QString text = m_step.leftJustified(8) + QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
+                         QString(BarWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") +
+                         QString::number(int(fraction * 100)).rightJustified(3) + QLatin1Char('%');
+    if (text == m_drawn)
+        return;
+    *m_progressStream << '\r' << text;
+    m_progressStream->flush();
+    m_drawn = text;
+}
+
+void DeviceSession::endProgress()
+{
+    if (m_progressStream && !m_drawn.isEmpty()) {
+        *m_progressStream << '\n';
+        m_progressStream->flush();
+    }
+    m_drawn.clear();
+}
+
+DeviceSession::Outcome DeviceSession::outcome(ExchangeResult result) const
+{
+    const QString port = m_transport.describe();
+    const QByteArray &received = m_service.state().ReceivedData;
+    const QString got = received.isEmpty()
+                            ? QString()
+                            : QStringLiteral(" (received: %1)").arg(ExchangeService::readable(received));
+    switch (result) {
+    case ExchangeResult::Done:
+        return {};
+    case ExchangeResult::NotOpenable:
+        return {ExitPortNotOpened, m_transport.usb
+                                       ? QStringLiteral("%1: not found or not openable").arg(port)
+                                       : QStringLiteral("%1: the port cannot be opened").arg(port)};
+    case ExchangeResult::NoAnswer:
+    case ExchangeResult::Aborted:
+        return {ExitNoAnswer,
+                QStringLiteral("%1: no answer from the communicator within the time limit%2").arg(port, got)};
+    case ExchangeResult::CutShort:
+        return {ExitNoAnswer, QStringLiteral("%1: the communicator's answer broke off%2").arg(port, got)};
+    case ExchangeResult::WrongMarker:
+        return {ExitWrongMarker,
+                QStringLiteral(
+                    "%1: the block starts with 0x%2, not the marker 0x55; the device memory is not valid")
+                    .arg(port)
+                    .arg(received.isEmpty() ? 0 : static_cast<unsigned char>(received.at(0)), 2, 16,
+                         QLatin1Char('0'))};
+    case ExchangeResult::Refused:
+        return {ExitRefused, describeRefusal(*m_service.refusal())};
+    case ExchangeResult::Cancelled:
+        return {ExitRefused, m_cancelReason};
+    }
+    return {};
+}
+
+DeviceSession::Outcome DeviceSession::status(SettingsRecord &record)
+{
+    if (m_transport.usb && !m_service.openCable())
+        return outcome(ExchangeResult::NotOpenable);
+    return outcome(m_service.versionQuery(record));
+}
+
+DeviceSession::Outcome DeviceSession::read(SettingsRecord &record)
+{
+    return outcome(m_service.read(record));
+}
+
+DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given)
+{
+    m_cancelReason.clear();
+    const auto confirm = [this, &given](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
+        // A counter the answer did not carry is never guessed: writing a
+        // made-up value would overwrite the device's own.
+        if ((device.powerOnCount.isEmpty() && !given.powerOnCount) ||
+            (device.serviceHours.isEmpty() && !given.serviceHours)) {
+            m_cancelReason =
+                QStringLiteral("%1: the device did not report its counters; give them with --counters")
+                    .arg(m_transport.describe());
+            return false;
+        }
+        // The device's own counters go back unchanged unless others are given.
+        rec.setDeviceValue(DeviceValue::PwOn, given.powerOnCount.value_or(device.powerOnCount));
+        rec.setDeviceValue(DeviceValue::SvHr, given.serviceHours.value_or(device.serviceHours));
+        return true;
+    };
+    return outcome(m_service.write(record, confirm));
+}

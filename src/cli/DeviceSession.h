@@ -1,0 +1,79 @@
+#pragma once
+
+#include "cli/CliExitCode.h"
+#include "cli/CliTransport.h"
+
+#include "device/ExchangeService.h"
+#include "device/ExchangeTrace.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QTextStream;
+class SerialTransport;
+class SettingsRecord;
+class TAfComPort;
+
+// The program's own commands (the exchange service over the serial port
+// component or the USB cable) run without a window, one command-line run at
+// a time; their results become exit codes and messages naming the port.
+class DeviceSession
+{
+  public:
+    explicit DeviceSession(const CliTransport &transport);
+    ~DeviceSession();
+    DeviceSession(const DeviceSession &) = delete;
+    DeviceSession &operator=(const DeviceSession &) = delete;
+
+    // Every byte of the run goes to this file as well (appended).
+    bool openTrace(const QString &path, QString *error);
+    // A line of its own in the trace (the outcome of the run).
+    void noteInTrace(const QString &text) { m_trace.note(text); }
+    // A progress bar on this stream (a terminal); none when null.
+    void setProgressStream(QTextStream *stream) { m_progressStream = stream; }
+
+    struct Outcome {
+        CliExitCode code = ExitOk;
+        QString message; // what went wrong, naming the port
+    };
+
+    // The version query: firmware, serial number and counters into record.
+    Outcome status(SettingsRecord &record);
+    // The program's Read command: the version query and the block; the
+    // firmware rule for the tone and polarity options applied afterwards.
+    Outcome read(SettingsRecord &record);
+    // The program's Write command: the record is checked first (nothing is
+    // sent when it would be refused), the version query of a write takes the
+    // device's counters, which are written back unchanged unless counters
+    // are given, then the block goes out.
+    struct Counters {
+        std::optional<QString> powerOnCount; // PwOn
+        std::optional<QString> serviceHours; // SvHr
+    };
+    Outcome write(SettingsRecord &record, const Counters &given = {});
+
+    ExchangeService &service() { return m_service; }
+    // The serial port component; null on the USB cable.
+    const TAfComPort *serialPort() const { return m_port.get(); }
+
+  private:
+    Outcome outcome(ExchangeResult result) const;
+    void exchangeStarted();
+    void drawProgress(int handshakes);
+    void endProgress();
+
+    CliTransport m_transport;
+    ExchangeTrace m_trace;
+    ExchangeService m_service;
+    std::unique_ptr<TAfComPort> m_port;
+    std::unique_ptr<SerialTransport> m_serial;
+    QTextStream *m_progressStream = nullptr;
+    QString m_cancelReason;
+    QString m_step;
+    int m_answerBytes = 0;
+    QElapsedTimer m_stepClock;
+    QString m_drawn;
+};

@@ -1,0 +1,44 @@
+// tessaro-cli: read, write and inspect KAVR settings from a shell or script.
+
+#include "cli/TessaroCli.h"
+
+#include "sim/SimulatedD2xxSetup.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace
+{
+// Results and errors go out through the tool's own streams; Qt's internal
+// chatter (platform plugin notes, painter warnings) would only clutter a
+// script's output.
+void quietQt(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(quietQt);
+    // Only the printout draws; it needs fonts but never a window or a display.
+    const bool printing = argc > 1 && qstrcmp(argv[1], "print") == 0;
+    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = printing ? std::make_unique<QGuiApplication>(argc, argv)
+                                                     : std::make_unique<QCoreApplication>(argc, argv);
+    // As in the program: TESSARO_USB_SIMULATOR=1 puts a simulated
+    // communicator at the end of the USB cable.
+    SimulatedUsb::installIfRequested();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return TessaroCli::run(args, out, err, ::isatty(STDERR_FILENO) == 1);
+}

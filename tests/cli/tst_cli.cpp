@@ -1,0 +1,393 @@
+// tessaro-cli against the program itself: the same block read or written
+// through the main window's commands and through the command line, over a
+// pseudo-terminal and the simulated USB cable, must give the same bytes.
+
+#include "cli/CliExitCode.h"
+#include "cli/CliTransport.h"
+#include "cli/DeviceSession.h"
+#include "cli/SettingsListing.h"
+#include "cli/TessaroCli.h"
+
+#include "app/KAVR10.h"
+#include "app/MessageBoxes.h"
+#include "app/ProgramWindows.h"
+#include "device/DeviceCodec.h"
+#include "platform/D2xx.h"
+#include "platform/PrivateProfile.h"
+#include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
+
+#include "sim/KavrSimulator.h"
+#include "sim/SimulatedD2xx.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QToolButton>
+#include <QtTest>
+
+namespace
+{
+
+const QString Fixture = QStringLiteral(TESSARO_FIXTURES "/pulse-dialling.kvr");
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// The fixture's settings as the communicator would hold them, on firmware
+// 1.14: it offers neither the tone options nor the button polarity, so the
+// program holds those at their fixed values once it knows the version.
+KavrSimOptions fixtureDevice()
+{
+    MemoryRecord record;
+    SettingsFile::load(Fixture, record);
+    const QByteArray block = DeviceCodec::buildBlock(record);
+    KavrSimOptions o;
+    std::copy(block.begin(), block.end(), o.state.block.begin());
+    o.state.firmware = 114;
+    o.state.serialNumber = 4711;
+    o.state.powerOnCount = 17;
+    o.state.serviceHours = 100;
+    // The tool's exchanges as such are the exchange service's tests; here a
+    // fast line keeps each run short (a pseudo-terminal and the simulated
+    // cable carry any rate).
+    o.line.baud = 38400;
+    o.line.turnaroundMs = 1;
+    return o;
+}
+
+// How the simulated device misbehaves.
+enum Fault { NoFault, Silent, WrongMarker };
+
+struct Result {
+    int code;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString oldCwd;
+    std::unique_ptr<KavrSimulator> sim;
+    std::shared_ptr<SimulatedD2xx> cable;
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    Result cli(const QStringList &args)
+    {
+        Result r;
+        QTextStream out(&r.out);
+        QTextStream err(&r.err);
+        r.code = TessaroCli::run(args, out, err, false);
+        return r;
+    }
+
+    // The simulator on a pseudo-terminal (COM1 of Config.ini) or on the
+    // simulated USB cable; Config.ini chooses it as the program would.
+    void startDevice(bool usb, const KavrSimOptions &options)
+    {
+        sim = std::make_unique<KavrSimulator>(options);
+        QFile::remove(path("Config.ini"));
+        if (usb) {
+            auto line = sim->startOnCable();
+            QVERIFY(line);
+            cable = std::make_shared<SimulatedD2xx>();
+            cable->attachLine(line);
+            D2xx::setBackend(cable);
+        } else {
+            QString error;
+            QVERIFY2(sim->startOnPty(&error), qPrintable(error));
+            QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Ports", "COM1", sim->linePath()));
+        }
+        QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "USB", usb ? "1" : "0"));
+        QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "COM", "1"));
+    }
+
+    // The program's main window on the same device, after its first tick.
+    std::unique_ptr<ProgramWindows> startProgram()
+    {
+        auto windows = std::make_unique<ProgramWindows>();
+        windows->Form1->Timer1->stop();
+        windows->Form1->show();
+        windows->Form1->Timer1Timer();
+        windows->Form1->Timer1->stop();
+        return windows;
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        oldCwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        // The program's start-up question is answered No; no other box may show.
+        MessageBoxes::setResponder([](const MessageBoxes::Shown &s) {
+            if (!s.question)
+                qWarning("message box: %s", qPrintable(s.text));
+            return false;
+        });
+        MemoryRecord bad;
+        SettingsFile::load(Fixture, bad);
+        // A number, but one the communicator would take as 30 ms.
+        bad.setStoredText("TTon", "990");
+        QVERIFY(!SettingsFile::write(path("refused.kvr"), bad));
+        writeBytes(path("short.kvr"), fileBytes(Fixture).left(42 * SettingsFile::RecordSize));
+        writeBytes(path("unknown.json"), "{\"Xxxx\": \"1\"}");
+        writeBytes(path("broken.json"), "{\"Dial\": ");
+    }
+    void cleanup()
+    {
+        D2xx::setBackend(nullptr);
+        cable.reset();
+        sim.reset();
+        QFile::remove(path("Config.ini"));
+    }
+    void cleanupTestCase()
+    {
+        MessageBoxes::setResponder(nullptr);
+        QDir::setCurrent(oldCwd);
+    }
+
+    // Every refusal and failure, with its exit code and what the error output
+    // names. Nothing is written, and only a device that misbehaves has been
+    // sent anything: the others fail before a byte goes out.
+    void outcomes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<int>("fault");
+        const auto row = [](const char *name, const QStringList &args, int code, const char *says,
+                            Fault fault = NoFault) {
+            QTest::newRow(name) << args << code << QString::fromUtf8(says) << int(fault);
+        };
+        const QString f = Fixture;
+        row("no command", {}, ExitUsage, "no command");
+        row("unknown command", {"fetch"}, ExitUsage, "fetch");
+        row("unknown option", {"show", f, "--colour"}, ExitUsage, "--colour");
+        row("read without -o", {"read"}, ExitUsage, "-o");
+        row("two transports", {"status", "--usb", "--port", "2"}, ExitUsage, "one of");
+        row("bad port", {"status", "--port", "x"}, ExitUsage, "--port");
+        row("counters on read", {"read", "-o", "x.kvr", "--counters", "c"}, ExitUsage, "--counters");
+        row("diff of one file", {"diff", f}, ExitUsage, "2 file");
+        row("missing file", {"show", path("none.kvr")}, ExitBadFile, "File not found");
+        row("short file", {"export", path("short.kvr")}, ExitBadFile, "Read beyond end of file");
+        row("unknown key", {"import", path("unknown.json"), "-o", path("u.kvr")}, ExitBadFile,
+            "unknown keys: Xxxx");
+        row("broken json", {"import", path("broken.json"), "-o", path("b.kvr")}, ExitBadFile,
+            "not valid JSON");
+        row("same files", {"diff", f, f}, ExitOk, "");
+        row("pdf in no folder", {"print", f, "-o", path("none/x.pdf")}, ExitBadFile, "none/x.pdf");
+        row("missing language", {"show", f, "--lang", path("none.LNG")}, ExitBadFile, "none.LNG");
+        row("no such port", {"read", "-o", "out.kvr", "--device", "/nonexistent/tty"}, ExitPortNotOpened,
+            "/nonexistent/tty");
+        row("silent", {"read", "-o", "out.kvr"}, ExitNoAnswer, "COM1", Silent);
+        row("wrong marker", {"read", "-o", "out.kvr"}, ExitWrongMarker, "0xaa", WrongMarker);
+        row("refused", {"write", "refused.kvr"}, ExitRefused, "TTon (Edit152) holds '990'");
+        row("no cable", {"status", "--usb"}, ExitPortNotOpened, "ZARP-USB");
+    }
+    void outcomes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        QFETCH(int, fault);
+        KavrSimOptions o = fixtureDevice();
+        o.faults.silent = fault == Silent;
+        o.faults.wrongMarker = fault == WrongMarker;
+        startDevice(false, o);
+        // A cable backend with nothing plugged in.
+        auto unplugged = std::make_shared<SimulatedD2xx>();
+        unplugged->setPlugged(false);
+        D2xx::setBackend(unplugged);
+        const Result r = cli(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        if (code == ExitOk)
+            QVERIFY(r.out.isEmpty() && r.err.isEmpty());
+        for (const char *name : {"out.kvr", "x.kvr", "u.kvr", "b.kvr"})
+            QVERIFY2(!QFile::exists(path(QLatin1String(name))), name);
+        if (fault == NoFault)
+            QCOMPARE(sim->bytesReceived(), 0);
+    }
+
+    void helpListsEveryExitCode()
+    {
+        const Result r = cli({"--help"});
+        QCOMPARE(r.code, int(ExitOk));
+        for (int code = ExitOk; code <= ExitRefused; ++code)
+            QVERIFY2(r.out.contains(QStringLiteral("\n  %1  ").arg(code)), qPrintable(QString::number(code)));
+    }
+
+    void readSavesWhatTheProgramSaves_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("serial") << false;
+        QTest::newRow("usb") << true;
+    }
+    void readSavesWhatTheProgramSaves()
+    {
+        QFETCH(bool, usb);
+        startDevice(usb, fixtureDevice());
+        {
+            auto windows = startProgram();
+            windows->Form1->BitBtn4->click();
+            windows->Form1->Timer1Timer(); // the next tick applies the firmware rule
+            QVERIFY(!SettingsFile::write(path("program.kvr"), *windows->Form1));
+        }
+        QFile::remove(path("cli.kvr"));
+        const Result r = cli({"read", "-o", path("cli.kvr")});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        const QByteArray saved = fileBytes(path("program.kvr"));
+        QCOMPARE(saved.size(), SettingsFile::FileSize);
+        QCOMPARE(fileBytes(path("cli.kvr")), saved);
+        // The firmware rule took effect: TONE and PoBt differ from the fixture.
+        const Result d = cli({"diff", Fixture, path("cli.kvr")});
+        QCOMPARE(d.code, int(ExitDifferences));
+        QVERIFY2(d.out.contains("TONE") && d.out.contains("PoBt"), qPrintable(d.out));
+    }
+
+    void writeSendsWhatTheProgramSends_data() { readSavesWhatTheProgramSaves_data(); }
+    void writeSendsWhatTheProgramSends()
+    {
+        QFETCH(bool, usb);
+        QByteArray programBlock;
+        startDevice(usb, fixtureDevice());
+        {
+            auto windows = startProgram();
+            QVERIFY(!SettingsFile::load(Fixture, *windows->Form1));
+            windows->Form1->Timer1Timer();
+            windows->Form1->BitBtn7->click();
+            QCOMPARE(sim->writesCompleted(), 1);
+            programBlock = sim->lastWrittenBlock();
+        }
+        cleanup();
+        startDevice(usb, fixtureDevice());
+        const Result r = cli({"write", Fixture});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(sim->lastWrittenBlock().toHex(' '), programBlock.toHex(' '));
+        // The device's counters went back as they were, or as a counters file says.
+        QCOMPARE(sim->state().powerOnCount, 17);
+        QCOMPARE(sim->state().serviceHours, 100);
+        writeBytes(path("counters.txt"), "# cleared at the service visit\nPwOn=0\nSvHr=48\n");
+        const Result c = cli({"write", Fixture, "--counters", path("counters.txt")});
+        QVERIFY2(c.code == ExitOk, qPrintable(c.err));
+        QCOMPARE(sim->state().powerOnCount, 0);
+        QCOMPARE(sim->state().serviceHours, 48);
+    }
+
+    void exportImportRoundTrip()
+    {
+        const Result e = cli({"export", Fixture});
+        QVERIFY2(e.code == ExitOk, qPrintable(e.err));
+        QVERIFY2(e.out.startsWith("{\n  \"Dial\": \"0\",\n  \"EndS\": \"#\",\n"), qPrintable(e.out));
+        writeBytes(path("settings.json"), e.out.toUtf8());
+        const Result i = cli({"import", path("settings.json"), "-o", path("again.kvr")});
+        QVERIFY2(i.code == ExitOk, qPrintable(i.err));
+        QCOMPARE(fileBytes(path("again.kvr")), fileBytes(Fixture));
+
+        // A key left out is named, and nothing is written.
+        writeBytes(path("missing.json"), e.out.toUtf8().replace("  \"TPas\": \"1000\",\n", ""));
+        const Result m = cli({"import", path("missing.json"), "-o", path("missing.kvr")});
+        QCOMPARE(m.code, int(ExitBadFile));
+        QVERIFY2(m.err.contains("missing keys: TPas"), qPrintable(m.err));
+        QVERIFY(!QFile::exists(path("missing.kvr")));
+    }
+
+    void showUsesTheLanguageFile()
+    {
+        writeBytes(path("English.LNG"),
+                   "[TAB1]\n1=Basic settings\n11=Dialling\n13=Pulse\n[TAB3]\n42=Yes\n43=No\n");
+        const Result r = cli({"show", Fixture, "--lang", path("English.LNG")});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        QVERIFY2(r.out.startsWith("Basic settings\n  Dial  Dialling: Pulse\n"), qPrintable(r.out));
+        // Texts the file lacks keep their built-in defaults.
+        QVERIFY2(r.out.contains("  EndS  Znak prodloužení hovoru: # - křížek\n"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("  Chk1  Pořadí 1 - Potvrzovat: Yes\n"), qPrintable(r.out));
+        QCOMPARE(r.out.count(QRegularExpression("^  \\S{4}  ", QRegularExpression::MultilineOption)), 46);
+    }
+
+    // The printout as a PDF: pdftotext finds every page caption, label and
+    // value (labels the printout cuts to its label length are compared by
+    // their start; confirm boxes and empty numbers print no value of their own).
+    void printGivesAPdfOfEveryLabelAndValue()
+    {
+        const QString pdf = path("settings.pdf");
+        const Result r = cli({"print", Fixture, "-o", pdf});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        QCOMPARE(pdftotext.exitCode(), 0);
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+        MemoryRecord record;
+        QVERIFY(!SettingsFile::load(Fixture, record));
+        int checked = 0;
+        for (const SettingsListing::Line &line : SettingsListing::lines(record)) {
+            QVERIFY2(text.contains(line.page), qPrintable(line.page));
+            if (line.key.startsWith("Chk") || line.key.startsWith("Nou") || line.value.isEmpty())
+                continue;
+            QVERIFY2(text.contains(line.label.left(40)), qPrintable(line.label));
+            QVERIFY2(text.contains(line.value), qPrintable(line.key + ": " + line.value));
+            ++checked;
+        }
+        QCOMPARE(checked, 34);
+    }
+
+    // The tool opens the serial line exactly as the program does: 2400 baud
+    // 8N1, DTR off.
+    void serialLineAsTheProgramsOwn()
+    {
+        startDevice(false, fixtureDevice());
+        CliTransport transport;
+        transport.devicePath = sim->linePath();
+        DeviceSession session(transport);
+        MemoryRecord record;
+        QCOMPARE(session.status(record).code, ExitOk);
+        const TerminalLineSettings &dcb = session.serialPort()->DCB();
+        QCOMPARE(dcb.BaudRate, 2400u);
+        QCOMPARE(dcb.Flags, 0x1001u); // binary, RTS on, DTR control off
+        QCOMPARE(std::tuple(int(dcb.ByteSize), int(dcb.Parity), int(dcb.StopBits)), std::tuple(8, 0, 0));
+    }
+
+    // status prints what the device reports; Config.ini's Trace names the
+    // file the exchange is appended to.
+    void statusReportsTheDeviceAndTraces()
+    {
+        startDevice(false, fixtureDevice());
+        writeBytes(path("trace.log"), "earlier run\n");
+        QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "Trace", "trace.log"));
+        const Result r = cli({"status"});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        for (const char *line :
+             {"firmware:       1.14", "serial number:  4711", "power-on count: 17", "service hours:  100"})
+            QVERIFY2(r.out.contains(QLatin1String(line)), qPrintable(r.out));
+        const QString trace = QString::fromUtf8(fileBytes(path("trace.log")));
+        QVERIFY2(trace.startsWith("earlier run\n"), qPrintable(trace));
+        const QRegularExpression answer("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} version   D>H "
+                                        "56 72 55 11 4E 12 67 53 04 04 ",
+                                        QRegularExpression::MultilineOption);
+        QVERIFY2(trace.contains(answer), qPrintable(trace));
+        QVERIFY2(trace.contains("version   H>D 56 | V\n"), qPrintable(trace));
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
