@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Keeps the layers of src/ apart: fails on an include that points upward.
+#
+#   check_layers.sh SRC_DIR WIDGETS_HEADERS_DIR...   check a source tree
+#   check_layers.sh --self-test WIDGETS_HEADERS_DIR... plant each kind of bad include in a copy
+#                                                      of a small tree and expect every one caught
+#
+# A folder of src/ may include its own headers and those of the folders below
+# it:
+#   platform
+#   serial    -> platform
+#   lang      -> platform
+#   settings  -> lang, platform
+#   device    -> settings, lang, serial, platform
+#   sim       -> device and below
+#   cli       -> sim, device and below           (not app)
+#   kavr-sim  -> sim and below                   (not app, not cli)
+#   app       -> everything but cli and kavr-sim
+# Every folder but app is the core: it includes no Qt Widgets or Qt Print
+# Support header. A quoted include must name a header under src/ (as
+# "folder/File.h") or one beside the including file: nothing from tools/ or
+# tests/.
+set -uo pipefail
+
+allowed() {
+  case "$1" in
+    platform) echo "platform" ;;
+    serial) echo "serial platform" ;;
+    lang) echo "lang platform" ;;
+    settings) echo "settings lang platform" ;;
+    device) echo "device settings lang serial platform" ;;
+    sim) echo "sim device settings lang serial platform" ;;
+    cli) echo "cli sim device settings lang serial platform" ;;
+    kavr-sim) echo "kavr-sim sim device settings lang serial platform" ;;
+    app) echo "app sim device settings lang serial platform" ;;
+    *) echo "" ;;
+  esac
+}
+
+declare -A widget=()
+load_widget_headers() {
+  local d h
+  for d in "$@"; do
+    for h in "$d"/*; do
+      widget[${h##*/}]=1
+    done
+  done
+  [ ${#widget[@]} -gt 0 ] || { echo "no widget headers found in: $*" >&2; exit 2; }
+}
+
+check() {
+  local src=$1
+  local failures=0
+
+  local file folder line inc target
+  while IFS= read -r -d '' file; do
+    folder=${file#"$src"/}
+    folder=${folder%%/*}
+    local ok
+    ok=$(allowed "$folder")
+    if [ -z "$ok" ]; then
+      echo "$file: folder '$folder' has no place in the layers" >&2
+      failures=$((failures + 1))
+      continue
+    fi
+    while IFS= read -r line; do
+      if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
+        inc=${BASH_REMATCH[1]}
+        if [[ $inc == */* ]]; then
+          target=${inc%%/*}
+          if [ ! -f "$src/$inc" ]; then
+            echo "$file: includes \"$inc\", which is not a header of src/" >&2
+            failures=$((failures + 1))
+          elif [[ " $ok " != *" $target "* ]]; then
+            echo "$file: $folder includes \"$inc\" from $target, above it" >&2
+            failures=$((failures + 1))
+          fi
+        elif [ ! -f "$(dirname "$file")/$inc" ] && [[ $inc != *.moc ]]; then
+          echo "$file: includes \"$inc\", which is not a header of src/" >&2
+          failures=$((failures + 1))
+        fi
+      elif [[ $folder != app && $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<([^\>]+)\> ]]; then
+        inc=${BASH_REMATCH[1]}
+        if [[ $inc == QtWidgets/* || $inc == QtPrintSupport/* || -n ${widget[$inc]:-} ]]; then
+          echo "$file: the core includes the widget header <$inc>" >&2
+          failures=$((failures + 1))
+        fi
+      fi
+    done <"$file"
+  done < <(find "$src" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
+
+  if [ "$failures" -gt 0 ]; then
+    echo "$failures include(s) against the layers" >&2
+    return 1
+  fi
+  return 0
+}
+
+self_test() {
+  local tmp
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' RETURN
+  local base=$tmp/base
+  mkdir -p "$base"/{platform,serial,lang,settings,device,sim,cli,kavr-sim,app}
+  printf '#pragma once\n#include <QString>\n' >"$base/platform/P.h"
+  printf '#include "platform/P.h"\n#include <QByteArray>\n' >"$base/device/D.h"
+  printf '#include "device/D.h"\n#include <QWidget>\n' >"$base/app/W.h"
+  printf '#pragma once\n' >"$base/app/Local.h"
+  printf '#include "device/D.h"\n' >"$base/sim/S.h"
+  if ! check "$base" "$@" 2>/dev/null; then
+    echo "self-test: the clean tree was refused" >&2
+    return 1
+  fi
+  local -a plants=(
+    'device/D.h|#include "app/W.h"'
+    'platform/P.h|#include "serial/X.h"'
+    'settings/New.h|#include "device/D.h"'
+    'device/D.h|#include <QDialog>'
+    'lang/L.h|#include <QtWidgets/QLabel>'
+    'device/D.h|#include <QPrintDialog>'
+    'sim/S.h|#include "cli/C.h"'
+    'cli/C.cpp|#include "app/W.h"'
+    'device/D.h|#include "EmulatedFtdi.h"'
+    'device/D.h|#include "../../tests/usbemu/EmulatedFtdi.h"'
+    'app/W.h|#include "tools/assetgen/ToneSynth.h"'
+  )
+  local plant file text tree n=0 caught=0
+  for plant in "${plants[@]}"; do
+    file=${plant%%|*}
+    text=${plant#*|}
+    tree=$tmp/t$n
+    cp -r "$base" "$tree"
+    printf '%s\n' "$text" >>"$tree/$file"
+    n=$((n + 1))
+    if check "$tree" 2>/dev/null; then
+      echo "self-test: not caught: $text in $file" >&2
+    else
+      caught=$((caught + 1))
+    fi
+  done
+  echo "self-test: $caught of $n planted includes caught"
+  [ "$caught" -eq "$n" ]
+}
+
+if [ "${1:-}" = --self-test ]; then
+  shift
+  load_widget_headers "$@"
+  self_test
+else
+  [ $# -ge 2 ] || { echo "usage: $0 SRC_DIR WIDGETS_HEADERS_DIR..." >&2; exit 2; }
+  src=$1
+  shift
+  load_widget_headers "$@"
+  check "$src"
+fi
