@@ -168,7 +168,36 @@ int Status::errorNumber() const
     return EIO;
 }
 
-Contents read(const QString &path, qint64 limit)
+namespace
+{
+
+// Reads fd to its end, at most limit bytes (one more tells that there are more).
+void readToEnd(int fd, qint64 limit, qint64 sizeHint, Contents &c)
+{
+    c.bytes.reserve(qsizetype(std::min(sizeHint, limit)) + 1);
+    qint64 have = 0;
+    while (have <= limit) {
+        const qint64 room = std::min(ReadChunk, limit + 1 - have);
+        c.bytes.resize(qsizetype(have + room));
+        const ssize_t n = ::read(fd, c.bytes.data() + have, size_t(room));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            static_cast<Status &>(c) = failed(Failure::IoError, errno);
+            break;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    c.bytes.resize(qsizetype(std::min(have, limit + 1)));
+    if (c.ok() && have > limit)
+        static_cast<Status &>(c) = failed(Failure::TooLarge);
+}
+
+enum class Accept { RegularOnly, Streams };
+
+Contents readWith(const QString &path, qint64 limit, Accept accept)
 {
     Contents c;
     if (path.isEmpty()) {
@@ -192,34 +221,18 @@ Contents read(const QString &path, qint64 limit)
     };
     if (::fstat(fd, &st) != 0) {
         static_cast<Status &>(c) = failed(Failure::IoError, errno);
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (!S_ISREG(st.st_mode) &&
+               !(accept == Accept::Streams && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)))) {
         static_cast<Status &>(c) = failed(Failure::NotRegular, 0, st.st_mode & S_IFMT);
-    } else if (st.st_size > limit) {
+    } else if (S_ISREG(st.st_mode) && st.st_size > limit) {
         static_cast<Status &>(c) = failed(Failure::TooLarge);
     } else {
-        // A regular file never blocks, but reads are plain ones from here on.
+        // Plain reads from here on: a regular file never blocks, and a pipe
+        // that no one writes to reads as ended rather than waiting.
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        c.bytes.reserve(qsizetype(st.st_size) + 1);
-        qint64 have = 0;
         // The size is only a hint: a file that grows while it is read (or
         // one of the kernel's, which tell no size) is read to the limit.
-        while (have <= limit) {
-            const qint64 room = std::min(ReadChunk, limit + 1 - have);
-            c.bytes.resize(qsizetype(have + room));
-            const ssize_t n = ::read(fd, c.bytes.data() + have, size_t(room));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                static_cast<Status &>(c) = failed(Failure::IoError, errno);
-                break;
-            }
-            if (n == 0)
-                break;
-            have += n;
-        }
-        c.bytes.resize(qsizetype(std::min(have, limit + 1)));
-        if (c.ok() && have > limit)
-            static_cast<Status &>(c) = failed(Failure::TooLarge);
+        readToEnd(fd, limit, S_ISREG(st.st_mode) ? qint64(st.st_size) : ReadChunk, c);
     }
     ::close(fd);
     if (c.failure == Failure::TooLarge)
@@ -227,6 +240,18 @@ Contents read(const QString &path, qint64 limit)
     if (!c.ok())
         c.bytes.clear();
     return c;
+}
+
+} // namespace
+
+Contents read(const QString &path, qint64 limit)
+{
+    return readWith(path, limit, Accept::RegularOnly);
+}
+
+Contents readInput(const QString &path, qint64 limit)
+{
+    return readWith(path, limit, Accept::Streams);
 }
 
 Status check(const QString &path)

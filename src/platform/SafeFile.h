@@ -63,6 +63,14 @@ struct Contents : Status {
 // byte is read, and reading stops past the limit even when the file grows.
 Contents read(const QString &path, qint64 limit);
 
+// Input a user hands a command-line tool by name, which may be a pipe
+// ("<(printf ...)", /dev/stdin) as well as a file: a regular file as read()
+// takes it, or a pipe, named pipe or character device read to its end. A
+// named pipe that no one writes to reads as empty at once; a device that
+// never ends (/dev/zero) is cut off past the limit (TooLarge). Folders and
+// sockets are refused.
+Contents readInput(const QString &path, qint64 limit);
+
 // What stands under a name, without opening it: ok() for a regular file or
 // a link to one.
 Status check(const QString &path);

@@ -51,6 +51,53 @@ class SafeFileTest : public QObject
         QVERIFY(FileKinds::stillThere(Kind(kind), file));
     }
 
+    // Input for a tool: pipes are read to their end as well, a named pipe
+    // without a writer reads as empty at once, an endless device stops at
+    // the limit.
+    void readsInputToItsEnd_data()
+    {
+        FileKinds::addRows();
+        QTest::newRow("pipe with a writer") << -1;
+    }
+    void readsInputToItsEnd()
+    {
+        QFETCH(int, kind);
+        const QByteArray text("PwOn=7\nSvHr=100\n");
+        QString file = path("entry");
+        int fds[2] = {-1, -1};
+        if (kind < 0) {
+            QCOMPARE(::pipe(fds), 0);
+            QCOMPARE(::write(fds[1], text.constData(), size_t(text.size())), ssize_t(text.size()));
+            ::close(fds[1]);
+            file = QStringLiteral("/dev/fd/%1").arg(fds[0]);
+        } else {
+            MAKE_FILE_KIND(Kind(kind), file, text);
+        }
+        const SafeFile::Contents read = SafeFile::readInput(file, SafeFile::CountersLimit);
+        if (fds[0] >= 0)
+            ::close(fds[0]);
+        switch (kind < 0 ? Kind::Regular : Kind(kind)) {
+        case Kind::Regular:
+        case Kind::LinkToRegular:
+            QVERIFY(read.ok());
+            QCOMPARE(read.bytes, text);
+            break;
+        case Kind::NamedPipe:
+            QVERIFY(read.ok());
+            QVERIFY(read.bytes.isEmpty());
+            break;
+        case Kind::CharacterDevice:
+        case Kind::LinkToDevZero:
+            QCOMPARE(read.failure, SafeFile::Failure::TooLarge);
+            QCOMPARE(read.reason(), QStringLiteral("larger than 64 KiB"));
+            break;
+        case Kind::Folder:
+        case Kind::Socket:
+            QCOMPARE(read.failure, SafeFile::Failure::NotRegular);
+            break;
+        }
+    }
+
     void limits_data()
     {
         QTest::addColumn<QString>("file");
