@@ -75,31 +75,36 @@ TForm2::TForm2(QWidget *parent)
 
 QString TForm2::webLink()
 {
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), 20);
+    return ShellOpen::webAddress(LanguageTexts::text(QStringLiteral("MESSAGE"), 20));
 }
 
 QString TForm2::makerMailLink()
 {
-    return QStringLiteral("mailto:") + LanguageTexts::text(QStringLiteral("MESSAGE"), 18) +
-           QStringLiteral("?SUBJECT=") + LanguageTexts::text(QStringLiteral("MESSAGE"), 19);
+    return ShellOpen::mailLink(LanguageTexts::text(QStringLiteral("MESSAGE"), 18),
+                               LanguageTexts::text(QStringLiteral("MESSAGE"), 19));
 }
 
 QString TForm2::authorMailLink()
 {
-    return QStringLiteral("mailto:") + QLatin1String(authorAddress) + QStringLiteral("?SUBJECT=") +
-           LanguageTexts::text(QStringLiteral("MESSAGE"), 19);
+    return ShellOpen::mailLink(QLatin1String(authorAddress),
+                               LanguageTexts::text(QStringLiteral("MESSAGE"), 19));
 }
 
 bool TForm2::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        QString link;
         if (watched == Image1 || watched == Label8)
-            ShellOpen::open(webLink());
+            link = webLink();
         else if (watched == Label9)
-            ShellOpen::open(makerMailLink());
+            link = makerMailLink();
         else if (watched == Label7)
-            ShellOpen::open(authorMailLink());
+            link = authorMailLink();
+        // An address the language gives that is no web or mail address opens
+        // nothing, as when there is no browser.
+        if (!link.isEmpty())
+            ShellOpen::open(link);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -22,7 +22,9 @@ class TForm2 : public QDialog
     // The author of the program, reached from the notice under the version.
     static const char *const authorAddress;
 
-    // The link targets, as the clicks hand them to the desktop.
+    // The link targets, as the clicks hand them to the desktop; empty when
+    // the language gives no web address (http, https) or no plain mail
+    // address, and the click then opens nothing.
     static QString webLink();
     static QString makerMailLink();
     static QString authorMailLink();

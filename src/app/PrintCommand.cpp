@@ -3,10 +3,10 @@
 #include "app/MainWindowState.h"
 #include "app/MessageBoxes.h"
 #include "lang/LanguageTexts.h"
+#include "settings/PdfFile.h"
 #include "settings/SettingsPrintout.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMainWindow>
@@ -15,6 +15,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+
+#include <optional>
 
 namespace
 {
@@ -120,13 +122,25 @@ void PrintCommand::run()
     if (!runDialog(printer))
         return;
 
-    bool begun = false;
+    // Printing to a file: the printout goes to a new file beside it, which
+    // replaces it only when the PDF is whole on the disk (a full disk or a
+    // device such as /dev/full is a failed job, not a silent one).
+    const QString file = printer.outputFileName();
+    std::optional<PdfFile> pdf;
+    if (!file.isEmpty()) {
+        pdf.emplace(file);
+        if (pdf->writePath().isEmpty()) {
+            MessageBoxes::showMessage(&m_window, message(66).arg(file));
+            return;
+        }
+        printer.setOutputFileName(pdf->writePath());
+    }
+
     bool printed = false;
     {
         WaitCursor wait;
         QPainter painter;
-        begun = painter.begin(&printer);
-        if (begun) {
+        if (painter.begin(&printer)) {
             SettingsPrintout printout(m_record, m_captions);
             printed = printCopies(printer, painter, printout);
             if (!printed)
@@ -134,12 +148,10 @@ void PrintCommand::run()
             printed = painter.end() && printed;
         }
     }
+    // A failed job leaves an old file of that name as it was.
+    if (printed && pdf)
+        printed = pdf->commit();
     if (printed)
         return;
-    // A file the job could not open is left as it was; one it began to
-    // write is only a broken piece of the printout.
-    const QString file = printer.outputFileName();
-    if (begun && !file.isEmpty())
-        QFile::remove(file);
     MessageBoxes::showMessage(&m_window, message(66).arg(file.isEmpty() ? printer.printerName() : file));
 }

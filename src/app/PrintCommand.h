@@ -18,7 +18,9 @@ struct MainWindowState;
 // dialog until the command ends, and the wait cursor shows while the job
 // runs; both come back however the command ends. Without any printer the
 // command says so (MESSAGE/65) and the dialog opens on printing to a PDF
-// file. A failed job is aborted (a half-written PDF file is removed) and
+// file. A PDF file is written beside its name and replaces an old file only
+// when it is complete on the disk (PdfFile); a name that is not a regular
+// file is refused. A failed job is aborted (an old file stays as it was) and
 // reported once (MESSAGE/66 with the printer or file name).
 class PrintCommand
 {

@@ -2,6 +2,7 @@
 
 #include "app/FormLayout.h"
 #include "platform/SoundOutput.h"
+#include "platform/WavFile.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -86,13 +87,17 @@ void TForm3::playSample(const QString &fileName)
         return;
     if (m_soundFolder.isEmpty())
         m_soundFolder = QDir::currentPath();
-    const QString path = m_soundFolder + QLatin1Char('/') + fileName;
+    // A file that is missing, no PCM sound or no regular file at all (a
+    // named pipe, a device) plays nothing, at once: the window never waits
+    // on a file it cannot play.
+    const std::optional<WavPcm> sound = WavFile::read(m_soundFolder + QLatin1Char('/') + fileName);
+    if (!sound)
+        return;
     m_playing = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The sound plays on a thread of its own so the window keeps painting;
-    // a file that is missing or no PCM sound plays nothing.
+    // The sound plays on a thread of its own so the window keeps painting.
     QEventLoop loop;
-    QThread *player = QThread::create([path] { SoundOutput::playFile(path); });
+    QThread *player = QThread::create([&sound] { SoundOutput::play(*sound); });
     connect(player, &QThread::finished, &loop, &QEventLoop::quit);
     player->start();
     loop.exec();

@@ -29,7 +29,8 @@ class TForm3 : public QDialog
 
     // Plays one sample file of the sound folder with the hourglass shown and
     // returns when it has ended. While it plays the window does not react:
-    // further clicks are dropped, so two sounds never overlap.
+    // further clicks are dropped, so two sounds never overlap. A file it
+    // cannot play returns at once, without the hourglass.
     void playSample(const QString &fileName);
 
   public slots:

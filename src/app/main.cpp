@@ -2,12 +2,15 @@
 #include "app/Glyphs.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
+#include "app/MessageBoxes.h"
 #include "platform/SingleInstance.h"
 
 #include "sim/SimulatedD2xxSetup.h"
 
 #include <QApplication>
 #include <QFileInfo>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -23,6 +26,16 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tessaro")); // the taskbar text
+    if (!instance.problem().isEmpty()) {
+        // No language is loaded yet: the program's own Czech, then English.
+        const QString text =
+            QStringLiteral("Zámek programu %1 nelze použít. Program poběží, ale nezabrání spuštění "
+                           "další kopie.\n\nThe program's lock %1 cannot be used: %2. The program runs, "
+                           "but does not keep another copy from starting.")
+                .arg(instance.lockPath(), instance.problem());
+        std::fprintf(stderr, "tessaro: %s\n", qUtf8Printable(text));
+        MessageBoxes::showMessage(nullptr, text);
+    }
 
     // A demonstration or a training without the hardware: the USB cable is
     // simulated, with a simulated communicator at its far end.

@@ -342,33 +342,28 @@ QByteArray buildBlock(const SettingsRecord &record)
     return block;
 }
 
-void decodeStatus(const QByteArray &answer, SettingsRecord &r, DeviceCounters *counters)
+bool decodeStatus(const QByteArray &answer, SettingsRecord &r, DeviceCounters *counters)
 {
-    auto has = [&](int pos) { return pos <= answer.size(); };
     auto at = [&](int pos) { return int(quint8(answer[pos - 1])); };
-    auto letter = [&](int pos, char c) { return has(pos) && answer[pos - 1] == c; };
+    auto letter = [&](int pos, char c) { return answer[pos - 1] == c; };
+    if (answer.size() < StatusSize || !letter(1, 'V') || !letter(3, 'U') || !letter(5, 'N') ||
+        !letter(8, 'S'))
+        return false;
 
-    if (letter(1, 'V') && has(2)) {
-        // Version byte 115 is firmware 1.15, 20 is 2.0, 7 reads "7.".
-        const QString d = QString::number(at(2));
-        r.setDeviceValue(DeviceValue::FirmwareVersion, d.left(1) + QLatin1Char('.') + d.mid(1));
+    // Version byte 115 is firmware 1.15, 20 is 2.0, 7 reads "7.".
+    const QString d = QString::number(at(2));
+    r.setDeviceValue(DeviceValue::FirmwareVersion, d.left(1) + QLatin1Char('.') + d.mid(1));
+    r.setDeviceValue(DeviceValue::SerN, QString::number(256 * at(6) + at(7)));
+    const QString count = QString::number(at(4));
+    const QString hours = QString::number(at(9) + 24 * at(10));
+    if (counters) {
+        counters->powerOnCount = count;
+        counters->serviceHours = hours;
+    } else {
+        r.setDeviceValue(DeviceValue::PwOn, count);
+        r.setDeviceValue(DeviceValue::SvHr, hours);
     }
-    if (letter(3, 'U') && has(4)) {
-        const QString count = QString::number(at(4));
-        if (counters)
-            counters->powerOnCount = count;
-        else
-            r.setDeviceValue(DeviceValue::PwOn, count);
-    }
-    if (letter(5, 'N') && has(7))
-        r.setDeviceValue(DeviceValue::SerN, QString::number(256 * at(6) + at(7)));
-    if (letter(8, 'S') && has(10)) {
-        const QString hours = QString::number(at(9) + 24 * at(10));
-        if (counters)
-            counters->serviceHours = hours;
-        else
-            r.setDeviceValue(DeviceValue::SvHr, hours);
-    }
+    return true;
 }
 
 } // namespace DeviceCodec

@@ -77,10 +77,14 @@ struct DeviceCounters {
     QString serviceHours; // DeviceServiceHours
 };
 
-// Decodes the first 10 bytes of a status answer. Each part is taken only
-// when its letter stands at its place ("V" 1, "U" 3, "N" 5, "S" 8):
-// FirmwareVersion and SerN always go into the record; PwOn and SvHr go into
-// the record, or into *counters when that is given (a write's version query).
-void decodeStatus(const QByteArray &answer, SettingsRecord &record, DeviceCounters *counters = nullptr);
+// Decodes the first 10 bytes of a status answer: "V" firmware, "U" power-on
+// count, "N" serial number high and low byte, "S" hours part and days part.
+// The answer is taken only when it has every field, each letter at its place
+// ("V" 1, "U" 3, "N" 5, "S" 8); then FirmwareVersion and SerN go into the
+// record, PwOn and SvHr into the record or into *counters when that is given
+// (a write's version query), and the result is true. An answer cut short or
+// with a letter missing or misplaced (a garbled line) is no status: false,
+// and neither the record nor *counters is touched.
+bool decodeStatus(const QByteArray &answer, SettingsRecord &record, DeviceCounters *counters = nullptr);
 
 } // namespace DeviceCodec

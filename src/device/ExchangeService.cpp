@@ -463,14 +463,15 @@ void ExchangeService::closeDialog()
 
 bool ExchangeService::decodeStatusAnswer()
 {
-    if (m_kind == Kind::WriteVersion) {
-        DeviceCodec::DeviceCounters counters{m_state.DevicePowerOnCount, m_state.DeviceServiceHours};
-        DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into, &counters);
-        m_state.DevicePowerOnCount = counters.powerOnCount;
-        m_state.DeviceServiceHours = counters.serviceHours;
-    } else {
-        DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into);
-    }
+    // An answer without every field in its place is no answer: nothing of it
+    // is taken, as after a time-out.
+    if (m_kind != Kind::WriteVersion)
+        return DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into);
+    DeviceCodec::DeviceCounters counters{m_state.DevicePowerOnCount, m_state.DeviceServiceHours};
+    if (!DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into, &counters))
+        return false;
+    m_state.DevicePowerOnCount = counters.powerOnCount;
+    m_state.DeviceServiceHours = counters.serviceHours;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "device/ExchangeTrace.h"
 
 #include "device/ExchangeState.h"
+#include "platform/SafeFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -21,6 +23,58 @@ ExchangeTrace::ExchangeTrace() = default;
 
 ExchangeTrace::~ExchangeTrace()
 {
+    close();
+}
+
+bool ExchangeTrace::open(const QString &path, QString *error)
+{
+    if (m_fd >= 0)
+        return m_path == path;
+    auto refuse = [&](const QString &reason) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, reason);
+        return false;
+    };
+    // A link to nothing would make a file wherever it points.
+    const SafeFile::Status kind = SafeFile::check(path);
+    if (kind.failure == SafeFile::Failure::NotRegular)
+        return refuse(kind.reason());
+    // Without O_NONBLOCK a named pipe put there since would hold open() until
+    // something reads it.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int e = errno;
+        const SafeFile::Status now = SafeFile::check(path);
+        return refuse(now.failure == SafeFile::Failure::NotRegular
+                          ? now.reason()
+                          : QString::fromLocal8Bit(std::strerror(e)));
+    }
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(SafeFile::kindName(st.st_mode) + QStringLiteral(", not a regular file"));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    adopt(fd, path);
+    return true;
+}
+
+void ExchangeTrace::adopt(int fd, const QString &name)
+{
+    if (m_fd >= 0 || fd < 0)
+        return;
+    m_fd = fd;
+    m_path = name;
+    m_failure = 0;
+    m_stop = false;
+    m_writer = std::thread([this] { writerLoop(); });
+}
+
+bool ExchangeTrace::close()
+{
     if (m_writer.joinable()) {
         {
             std::lock_guard lock(m_mutex);
@@ -29,25 +83,33 @@ ExchangeTrace::~ExchangeTrace()
         m_wake.notify_all();
         m_writer.join();
     }
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return !failed();
+    struct stat st {
+    };
+    // What the disk has not taken yet may still fail here (a full disk
+    // behind a cache, a network folder).
+    const bool regular = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && ::fsync(m_fd) != 0 && !m_failure)
+        m_failure = errno;
+    if (::close(m_fd) != 0 && !m_failure)
+        m_failure = errno;
+    m_fd = -1;
+    return !failed();
 }
 
-bool ExchangeTrace::open(const QString &path, QString *error)
+bool ExchangeTrace::failed() const
 {
-    if (m_fd >= 0)
-        return m_path == path;
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    m_fd = fd;
-    m_path = path;
-    m_writer = std::thread([this] { writerLoop(); });
-    return true;
+    std::lock_guard lock(m_mutex);
+    return m_failure != 0;
+}
+
+QString ExchangeTrace::error() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_failure)
+        return QString();
+    return QStringLiteral("%1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(m_failure)));
 }
 
 QString ExchangeTrace::step(const ExchangeState &exchange, Direction direction)
@@ -146,28 +208,34 @@ void ExchangeTrace::writerLoop()
         m_pending = 0;
         m_writing = true;
         lock.unlock();
-        // A failing disk loses trace lines, never the exchange.
+        // A failing disk loses trace lines, never the exchange; the failure
+        // is kept for the end of the run.
         const char *p = chunk.constData();
         qsizetype left = chunk.size();
+        int failure = 0;
         while (left > 0) {
             const ssize_t n = ::write(m_fd, p, size_t(left));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
+            if (n <= 0) {
+                failure = n < 0 ? errno : EIO;
                 break;
+            }
             p += n;
             left -= n;
         }
         lock.lock();
+        if (failure && !m_failure)
+            m_failure = failure;
         m_writing = false;
         m_drained.notify_all();
     }
 }
 
-void ExchangeTrace::flush()
+bool ExchangeTrace::flush()
 {
-    if (m_fd < 0)
-        return;
     std::unique_lock lock(m_mutex);
-    m_drained.wait(lock, [this] { return m_queue.empty() && !m_writing && !m_dropped; });
+    if (m_fd >= 0)
+        m_drained.wait(lock, [this] { return m_queue.empty() && !m_writing && !m_dropped; });
+    return m_failure == 0;
 }

@@ -31,9 +31,15 @@ class ExchangeTrace
     ExchangeTrace(const ExchangeTrace &) = delete;
     ExchangeTrace &operator=(const ExchangeTrace &) = delete;
 
-    // Opens path for appending (created when missing). False with *error
-    // set when it cannot be opened.
+    // Opens path for appending (created when missing). Only a regular file
+    // (or a link to one) is taken: a named pipe, a device, a socket or a
+    // folder is refused at once. False with *error set ("path: reason") when
+    // it cannot be opened.
     bool open(const QString &path, QString *error = nullptr);
+    // Traces into a descriptor the caller opened (a pipe to a viewer, a
+    // test's pipe), which the trace owns from here on; name is what path()
+    // and the messages call it.
+    void adopt(int fd, const QString &name);
     bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
 
@@ -51,8 +57,20 @@ class ExchangeTrace
     static QString hexLine(const QByteArray &bytes);
 
     // Blocks until every line handed over so far is on disk (tests, end of a
-    // command-line run).
-    void flush();
+    // command-line run). False when a write has failed so far.
+    bool flush();
+
+    // Ends the trace: every line written out, the file flushed to the disk
+    // and closed. False when any write, the flush or the close failed (a full
+    // disk, a failing device, a pipe nobody reads); error() then says why.
+    // The destructor closes a trace that is still open.
+    bool close();
+
+    // Whether any line could not be written (lines dropped because the file
+    // could not keep up are counted in the file itself, not here).
+    bool failed() const;
+    // "path: reason" of the first failure; empty while none.
+    QString error() const;
 
     static constexpr qsizetype MaxPending = 4 << 20;
 
@@ -62,12 +80,13 @@ class ExchangeTrace
 
     QString m_path;
     int m_fd = -1;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_drained;
     std::deque<QByteArray> m_queue;
     qsizetype m_pending = 0;
     quint64 m_dropped = 0;
+    int m_failure = 0; // the error number of the first failed write or close
     bool m_writing = false;
     bool m_stop = false;
     std::thread m_writer;

@@ -4,7 +4,6 @@
 #include "platform/PrivateProfile.h"
 #include "platform/TextEncoding.h"
 
-#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -70,14 +69,14 @@ void resetToDefaults()
     fileLoaded() = false;
 }
 
-void loadFile(const QString &path)
+SafeFile::Status loadFile(const QString &path)
 {
     resetToDefaults();
     fileLoaded() = true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QString text = TextEncoding::decodeUtf8OrCp1250(file.readAll());
+    const SafeFile::Contents file = SafeFile::read(path, SafeFile::LanguageLimit);
+    if (!file.ok())
+        return file;
+    const QString text = TextEncoding::decodeUtf8OrCp1250(file.bytes);
 
     QSet<QString> known;
     QSet<QString> sections;
@@ -95,6 +94,7 @@ void loadFile(const QString &path)
             setText(section, key, clipped(value));
         }
     }
+    return {};
 }
 
 bool fromFile()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SafeFile.h"
+
 #include <QString>
 
 // Every caption, hint, title and message is a language text named by its
@@ -23,9 +25,11 @@ void resetToDefaults();
 // Replaces the texts in force by those of a language file: every key of the
 // file that names a language text is taken (at most 2047 characters of its
 // value), every other text goes back to its default. A file that cannot be
-// read counts as a file without keys. The file is read as UTF-8 when it is
-// valid UTF-8, else as Windows-1250; a byte order mark is skipped.
-void loadFile(const QString &path);
+// read counts as a file without keys; the result then tells why (only a
+// regular file of at most SafeFile::LanguageLimit bytes is read). The file is
+// read as UTF-8 when it is valid UTF-8, else as Windows-1250; a byte order
+// mark is skipped.
+SafeFile::Status loadFile(const QString &path);
 
 // The language of Qt's own texts (buttons, standard dialogs) that goes with
 // the texts in force, as a locale name ("cs", "de", ...): the built-in texts

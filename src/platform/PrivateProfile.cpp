@@ -1,9 +1,8 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/SafeFile.h"
 #include "platform/TextEncoding.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace PrivateProfile
@@ -31,13 +30,17 @@ void splitLines(IniText &ini, QString text)
         ini.lines.removeLast(); // the empty piece after the final line break
 }
 
-IniText readText(const QString &file)
+// The file's lines; *readable (when given) is false when the file is there
+// but cannot be read (a device, a named pipe, a folder, too large, no rights).
+IniText readText(const QString &file, bool *readable = nullptr)
 {
     IniText ini;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    SafeFile::Contents contents = SafeFile::read(file, SafeFile::IniLimit);
+    if (readable)
+        *readable = contents.ok() || contents.failure == SafeFile::Failure::Missing;
+    if (!contents.ok())
         return ini;
-    QByteArray raw = f.readAll();
+    QByteArray &raw = contents.bytes;
     // An editor may put a byte order mark in front even of a file whose
     // other bytes are in a single-byte code page.
     ini.byteOrderMark = TextEncoding::stripUtf8Bom(raw);
@@ -167,7 +170,11 @@ int readInt(const QString &file, const QString &section, const QString &key, int
 
 bool writeString(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    IniText ini = readText(file);
+    // A file that is there but cannot be read would lose every other line.
+    bool readable = true;
+    IniText ini = readText(file, &readable);
+    if (!readable)
+        return false;
     const QString entry = key + QLatin1Char('=') + value;
     const auto [first, end] = sectionRange(ini.lines, section);
     if (first < 0) {
@@ -191,9 +198,6 @@ bool writeString(const QString &file, const QString &section, const QString &key
             ini.lines.insert(lastKey + 1, entry);
     }
 
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
     QString text = ini.lines.join(ini.eol);
     if (!ini.lines.isEmpty())
         text += ini.eol;
@@ -211,9 +215,9 @@ bool writeString(const QString &file, const QString &section, const QString &key
         bytes = text.toUtf8();
     if (ini.byteOrderMark)
         bytes.prepend("\xEF\xBB\xBF");
-    if (out.write(bytes) != bytes.size())
-        return false;
-    return out.commit();
+    // Replaced in one step; a link is followed to the file it names, and
+    // anything else than a regular file there is left alone.
+    return SafeFile::replace(file, bytes).ok();
 }
 
 } // namespace PrivateProfile

@@ -9,8 +9,10 @@
 // rewritten where it stands, every other line (comments included) is kept,
 // a new key goes to the end of its section and a new section to the end of
 // the file. The file is replaced atomically, so a failed write never leaves a
-// half-written file behind. A UTF-8 byte order mark at the start of the file
-// is skipped when reading and kept when writing.
+// half-written file behind; a symbolic link is followed to the file it names.
+// Only a regular file of at most SafeFile::IniLimit bytes is read (anything
+// else reads as an empty file) or replaced (a write there fails). A UTF-8 byte order mark at the start of the
+// file is skipped when reading and kept when writing.
 namespace PrivateProfile
 {
 

@@ -1,7 +1,11 @@
 #include "platform/ShellOpen.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace ShellOpen
@@ -33,6 +37,67 @@ void open(const QString &target)
     const QUrl url(shortWeb ? QStringLiteral("https://") + target : target);
     const bool isAddress = url.isValid() && url.scheme().size() > 1;
     QDesktopServices::openUrl(isAddress ? url : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()));
+}
+
+namespace
+{
+
+bool hasControl(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString helpFile(const QString &folder, const QString &name)
+{
+    const QString lower = name.toLower();
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name.contains(QLatin1String("..")) || hasControl(name) ||
+        !(lower.endsWith(QLatin1String(".html")) || lower.endsWith(QLatin1String(".htm"))))
+        return QString();
+    const QString path = QDir(folder).absoluteFilePath(name);
+    if (!SafeFile::check(path).ok())
+        return QString();
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (QFileInfo(real).absolutePath() != QFileInfo(folder).canonicalFilePath())
+        return QString();
+    return path;
+}
+
+QString webAddress(const QString &text)
+{
+    if (text.isEmpty() || hasControl(text) || text.contains(QLatin1Char(' ')))
+        return QString();
+    const bool shortWeb = text.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+    const QString target = shortWeb ? QStringLiteral("https://") + text : text;
+    const QUrl url(target, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty() || !url.userInfo().isEmpty() ||
+        !target.startsWith(scheme + QLatin1String("://"), Qt::CaseInsensitive))
+        return QString();
+    return target;
+}
+
+QString mailLink(const QString &address, const QString &subject)
+{
+    static const QRegularExpression plainAddress(
+        QStringLiteral("^[A-Za-z0-9._+-]+@[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-"
+                       "z0-9-]*[A-Za-z0-9])?)+$"));
+    if (address.size() > 254 || !plainAddress.match(address).hasMatch())
+        return QString();
+    QString escaped;
+    for (const QChar c : subject) {
+        if (QStringLiteral("&?#%=+").contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            escaped += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            escaped += c;
+    }
+    return QStringLiteral("mailto:") + address + QStringLiteral("?SUBJECT=") + escaped;
 }
 
 } // namespace ShellOpen

@@ -1,6 +1,6 @@
 #include "platform/WavFile.h"
 
-#include <QFile>
+#include "platform/SafeFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,10 +14,6 @@ constexpr quint16 formatExtensible = 0xFFFE;
 // with the format code, the rest is fixed).
 constexpr unsigned char pcmSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-// Wave files larger than this are not tone samples; refusing them keeps a
-// stray huge file from being read into memory.
-constexpr qint64 largestFile = 64 * 1024 * 1024;
 
 quint16 le16(const char *p)
 {
@@ -94,10 +90,12 @@ std::optional<WavPcm> parse(const QByteArray &bytes)
 
 std::optional<WavPcm> read(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > largestFile)
+    // Wave files larger than the limit are not tone samples; a named pipe or
+    // a device under a sample's name is not waited on or read without end.
+    const SafeFile::Contents file = SafeFile::read(path, SafeFile::WavLimit);
+    if (!file.ok())
         return std::nullopt;
-    return parse(f.readAll());
+    return parse(file.bytes);
 }
 
 } // namespace WavFile

@@ -26,7 +26,8 @@ namespace WavFile
 // frames that are there.
 std::optional<WavPcm> parse(const QByteArray &bytes);
 
-// parse() of a file's contents; nothing when it cannot be read.
+// parse() of a file's contents; nothing when it cannot be read or is not a
+// regular file of at most SafeFile::WavLimit bytes.
 std::optional<WavPcm> read(const QString &path);
 
 } // namespace WavFile

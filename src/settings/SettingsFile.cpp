@@ -1,16 +1,14 @@
 #include "settings/SettingsFile.h"
 
+#include "platform/SafeFile.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace SettingsFile
@@ -69,33 +67,6 @@ bool writeAll(int fd, const char *data, qint64 size)
         size -= n;
     }
     return true;
-}
-
-// A fresh file next to the target, created with the usual permissions.
-int createTemporary(const QString &target, QByteArray *name)
-{
-    const QFileInfo info(target);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString candidate =
-            info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-            QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        *name = QFile::encodeName(candidate);
-        const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-void syncFolder(const QString &target)
-{
-    const int fd =
-        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace
@@ -182,90 +153,48 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record)
 {
     if (path.isEmpty())
         return QStringLiteral("Invalid filename");
-    // Write through a link to the file it names, keeping the link.
-    const QFileInfo info(path);
-    const QString target = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-    const QByteArray targetName = QFile::encodeName(target);
-
-    struct stat old {
-    };
-    const bool exists = ::stat(targetName.constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        return errorText(EISDIR);
-    // A write-protected file stays protected, as it always was.
-    if (exists && ::access(targetName.constData(), W_OK) != 0)
-        return errorText(errno);
-
     auto fault = [](int step) { return writeFaultHook() ? writeFaultHook()(step) : 0; };
-    QByteArray temporary;
+    // Anything but a regular file under the name (a device, a named pipe, a
+    // socket, a folder) is refused rather than replaced; a link is followed
+    // to the file it names, which is replaced while the link stays.
+    const SafeFile::Target target = SafeFile::writeTarget(path);
+    if (!target.ok())
+        return target.failure == SafeFile::Failure::Missing ? nameError(target.errorNumber())
+                                                            : errorText(target.errorNumber());
     if (const int e = fault(StepCreate))
         return nameError(e);
-    const int fd = createTemporary(target, &temporary);
-    if (fd < 0)
-        return nameError(errno);
+    SafeFile::Replacement file(target.path);
+    if (!file.status().ok())
+        return nameError(file.status().errorNumber());
 
     const QByteArray contents = encode(record);
     int failure = 0;
-    if (exists)
-        ::fchmod(fd, old.st_mode & 07777);
     for (int i = 0; i < RecordCount && !failure; ++i) {
         failure = fault(i);
-        if (!failure && !writeAll(fd, contents.constData() + i * RecordSize, RecordSize))
+        if (!failure && !writeAll(file.fd(), contents.constData() + i * RecordSize, RecordSize))
             failure = errno;
     }
-    if (!failure && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && !failure)
-        failure = errno;
     if (!failure)
         failure = fault(StepReplace);
-    if (!failure && ::rename(temporary.constData(), targetName.constData()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temporary.constData());
-        return errorText(failure);
-    }
-    syncFolder(target);
-    return std::nullopt;
+    if (!failure && !file.commit())
+        failure = file.status().errorNumber();
+    // The new file is removed with `file` unless it replaced the target.
+    return failure ? std::optional<QString>(errorText(failure)) : std::nullopt;
 }
 
 std::optional<QString> load(const QString &path, SettingsRecord &record)
 {
     if (path.isEmpty())
         return QStringLiteral("Invalid filename");
-    // Non-blocking, so a named pipe or a device swapped in for the file cannot
-    // hold the program in open(); only a regular file is read.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT && !QFileInfo(path).absoluteDir().exists() ? nameError(ENOENT)
-                                                                          : errorText(errno);
-
-    QByteArray contents(FileSize, '\0');
-    qint64 have = 0;
-    int failure = 0;
-    struct stat st {
-    };
-    if (::fstat(fd, &st) != 0)
-        failure = errno;
-    else if (S_ISDIR(st.st_mode))
-        failure = EISDIR;
-    else if (!S_ISREG(st.st_mode))
-        failure = EACCES;
-    while (!failure && have < FileSize) {
-        const ssize_t n = ::read(fd, contents.data() + have, size_t(FileSize - have));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            failure = errno;
-        if (n <= 0)
-            break;
-        have += n;
-    }
-    ::close(fd);
-    if (failure)
-        return errorText(failure);
-    contents.truncate(int(have));
-    return apply(contents, record);
+    // Only a regular file is read, and no more of it than a settings file
+    // can hold: a named pipe or a device swapped in for the file cannot hold
+    // the program in open() or feed it without end.
+    const SafeFile::Contents file = SafeFile::read(path, SafeFile::SettingsLimit);
+    if (file.failure == SafeFile::Failure::Missing && !QFileInfo(path).absoluteDir().exists())
+        return nameError(ENOENT);
+    if (!file.ok())
+        return errorText(file.errorNumber());
+    return apply(file.bytes, record);
 }
 
 } // namespace SettingsFile

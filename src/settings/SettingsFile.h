@@ -39,10 +39,15 @@ std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
 // Writes the record to path. The bytes go to a temporary file in the same
 // folder, which replaces the target only when it is complete and flushed,
 // so a failed write leaves any old file as it was. An existing file that is
-// not writable is refused ("File access denied"). Empty result on success.
+// not writable, and anything under the name that is not a regular file (a
+// folder, a device, a named pipe, a socket, a link to nothing), is refused
+// ("File access denied"); a symbolic link to a regular file is followed, so
+// the file it names is replaced and the link stays. Empty result on success.
 std::optional<QString> write(const QString &path, const SettingsRecord &record);
 
-// Loads path into the record; needs read access only. Empty result on success.
+// Loads path into the record; needs read access only. Only a regular file
+// (or a link to one) of at most SafeFile::SettingsLimit bytes is read;
+// anything else is "File access denied". Empty result on success.
 std::optional<QString> load(const QString &path, SettingsRecord &record);
 
 // The run-time text for a system error number.

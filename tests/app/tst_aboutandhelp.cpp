@@ -57,6 +57,37 @@ class AboutAndHelpTest : public QObject
                               "mailto:vyvoj@kavrotech.example?SUBJECT=Question from Tessaro"}));
     }
 
+    // Web and mail texts of a language file that are no plain web or mail
+    // address open nothing when clicked.
+    void linksOpenNothingElse_data()
+    {
+        QTest::addColumn<QString>("web");
+        QTest::addColumn<QString>("mail");
+        QTest::newRow("file and attachment") << "file:///etc/passwd"
+                                             << "a@b.example?attach=/etc/passwd";
+        QTest::newRow("share and second header") << "smb://server/share"
+                                                 << "a@b.example&cc=c@d.example";
+        QTest::newRow("script and scheme") << "/tmp/payload.sh"
+                                           << "mailto:a@b.example";
+    }
+    void linksOpenNothingElse()
+    {
+        QFETCH(QString, web);
+        QFETCH(QString, mail);
+        LanguageTexts::setText(QStringLiteral("MESSAGE"), 18, mail);
+        LanguageTexts::setText(QStringLiteral("MESSAGE"), 20, web);
+        TForm2 about;
+        about.show();
+        for (QLabel *link : {about.Label8, about.Image1, about.Label9})
+            QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(opened, QStringList());
+        QVERIFY(log->shown.isEmpty());
+        // The author's own address still works.
+        QTest::mouseClick(about.Label7, Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].startsWith(QLatin1String("mailto:vyvoj@kavrotech.example?SUBJECT=")));
+    }
+
     // Each help document is in its language and covers what technicians
     // ask about most.
     void helpDocumentsCoverTheQuestions()

@@ -3,6 +3,7 @@
 // the job, a failed job, and the captions the printout takes from the
 // window against those composed from the language texts.
 
+#include "FileKinds.h"
 #include "app/KAVR10.h"
 #include "app/PrintCommand.h"
 #include "app/ProgramWindows.h"
@@ -24,6 +25,9 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace
 {
@@ -259,6 +263,46 @@ class PrintCommandTest : public QObject
         item->trigger();
         QCOMPARE(shownCount(message(66).arg(good)), 0);
         QCOMPARE(pdfText(good).count(QStringLiteral("Pg.- 1 -")), 2);
+    }
+
+    // Printing to a file of every kind, and to a regular file on a disk that
+    // fills (the process's file size limit fails the writes as a full disk
+    // does): a PDF lands only in a regular file (through a link, the file it
+    // names) and only whole; anything else is the print-failed message, with
+    // what stood there before left as it was.
+    void pdfTargets_data()
+    {
+        FileKinds::addRows();
+        QTest::newRow("full disk") << -1;
+    }
+    void pdfTargets()
+    {
+        QFETCH(int, kind);
+        const bool fullDisk = kind < 0;
+        const auto k = fullDisk ? FileKinds::Kind::Regular : FileKinds::Kind(kind);
+        const QString pdf = folder->file(QStringLiteral("out.pdf"));
+        MAKE_FILE_KIND(k, pdf, "old printout");
+        playDialog(pdf, true);
+        rlimit old{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (fullDisk) {
+            rlimit small = old;
+            small.rlim_cur = 2048;
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        item->trigger();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        const bool written = FileKinds::isRegular(k) && !fullDisk;
+        QCOMPARE(shownCount(message(66).arg(pdf)), written ? 0 : 1);
+        QVERIFY(FileKinds::stillThere(k, pdf));
+        if (written)
+            QVERIFY(pdfText(pdf).contains(QLatin1String("Pg.- 1 -")));
+        else if (FileKinds::isRegular(k))
+            QCOMPARE(QFile(pdf).size(), qint64(12)); // "old printout"
+        QCOMPARE(QDir(folder->path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

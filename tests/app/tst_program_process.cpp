@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 class ProgramProcessTest : public QObject
 {
     Q_OBJECT
@@ -79,6 +81,53 @@ class ProgramProcessTest : public QObject
         QCOMPARE(third->state(), QProcess::Running);
         third->kill();
         QVERIFY(third->waitForFinished(15000));
+    }
+
+    // What a start finds under the lock's name: an empty or garbled lock is
+    // stale and taken over; one that cannot be used (a folder, a named pipe)
+    // is reported and the program runs without it.
+    void startsWhateverTheLockIs_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("empty") << "empty" << true;
+        QTest::newRow("garbled") << "garbled" << true;
+        QTest::newRow("folder") << "folder" << false;
+        QTest::newRow("named pipe") << "pipe" << false;
+    }
+    void startsWhateverTheLockIs()
+    {
+        QFETCH(QString, lock);
+        QFETCH(bool, usable);
+        const QString path = runtime.filePath("Tessaro.lock");
+        QFile::remove(path);
+        QDir(runtime.path()).rmdir(QStringLiteral("Tessaro.lock"));
+        if (lock == QLatin1String("folder")) {
+            QVERIFY(QDir(runtime.path()).mkdir(QStringLiteral("Tessaro.lock")));
+        } else if (lock == QLatin1String("pipe")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(lock == QLatin1String("garbled") ? "x\ny\n" : "");
+        }
+        QProcess *p = launch();
+        QVERIFY(p->waitForStarted());
+        if (usable) {
+            QVERIFY(lockHeldBy(p->processId()));
+        } else {
+            QElapsedTimer clock;
+            clock.start();
+            QByteArray said;
+            while (!(said += p->readAllStandardError()).contains("cannot be used") && clock.elapsed() < 15000)
+                QVERIFY(!p->waitForFinished(50));
+            QVERIFY2(clock.elapsed() < 15000, "no message about the lock");
+        }
+        QCOMPARE(p->state(), QProcess::Running);
+        p->kill();
+        QVERIFY(p->waitForFinished(15000));
+        QDir(runtime.path()).rmdir(QStringLiteral("Tessaro.lock"));
+        QFile::remove(path);
     }
 };
 

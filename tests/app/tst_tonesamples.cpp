@@ -2,6 +2,7 @@
 // here the file plugin writing into a pipe that the test empties only when
 // it lets the sound go on; the command refuses without an output.
 
+#include "FileKinds.h"
 #include "alsa_test_config.h"
 #include "app/DeviceCommands.h"
 #include "app/KAVR10.h"
@@ -164,6 +165,56 @@ class ToneSamplesTest : public QObject
         form.button("Button2")->click();
         QVERIFY(!QFile::exists(heard));
         QVERIFY(log->shown.isEmpty());
+    }
+
+    // A sample that is a regular file (or a link to one) plays with the
+    // hourglass; anything else under its name plays nothing and the click
+    // returns at once, without the hourglass: a named pipe is not waited on,
+    // a device not read without end.
+    void samplesOfEveryKind_data() { FileKinds::addRows(); }
+    void samplesOfEveryKind()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        QFile shippedSample(shipped + QStringLiteral("/PickUp.WAV"));
+        QVERIFY(shippedSample.open(QIODevice::ReadOnly));
+        const QString sample = folder->file(QStringLiteral("PickUp.WAV"));
+        MAKE_FILE_KIND(k, sample, shippedSample.readAll());
+        const QString heard = alsa.filePath(QStringLiteral("heard.raw"));
+        useOutputInto(heard);
+        TForm3 form;
+        QDir::setCurrent(folder->path());
+        form.show();
+
+        // A click that waits on the pipe is let go after ten seconds (the
+        // test then fails rather than hangs).
+        std::atomic<bool> returned{false}, letGo{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 1000 && !returned; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!returned && k == FileKinds::Kind::NamedPipe) {
+                letGo = true;
+                ::close(::open(QFile::encodeName(sample).constData(), O_WRONLY | O_NONBLOCK));
+            }
+        });
+        bool inClick = true, hourglass = false;
+        QTimer::singleShot(0, &form, [&] { hourglass = inClick && QApplication::overrideCursor(); });
+        form.button("Button1")->click();
+        inClick = false;
+        returned = true;
+        watchdog.join();
+        QVERIFY(!letGo);
+        const bool regular = FileKinds::isRegular(k);
+        QCOMPARE(hourglass, regular);
+        QVERIFY(!form.playing());
+        QCOMPARE(QFile::exists(heard), regular);
+        if (regular) {
+            QFile played(heard);
+            QVERIFY(played.open(QIODevice::ReadOnly));
+            QCOMPARE(played.readAll(), samplesOf(shipped + QStringLiteral("/PickUp.WAV")));
+            QVERIFY(played.remove());
+        }
+        QVERIFY(FileKinds::stillThere(k, sample));
     }
 
     void commandNeedsAnOutput_data()

@@ -453,44 +453,64 @@ void CodecTest::statusAnswer_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("forWrite");
+    QTest::addColumn<bool>("taken");
     QTest::addColumn<QStringList>("record"); // firmware, PwOn, SerN, SvHr
     QTest::addColumn<QStringList>("counters");
 
+    // What the record and the counters held before the answer.
+    const QStringList before{"9.9", "1", "4321", "2"};
+    const QStringList noCounters{"-", "-"};
     const QByteArray full =
         QByteArray("V") + char(23) + "U" + char(7) + "N" + char(1) + char(2) + "S" + char(5) + char(1);
-    QTest::newRow("23/7/1,2/5,1") << full << false << QStringList{"2.3", "7", "258", "29"}
-                                  << QStringList{"", ""};
-    QTest::newRow("for a write") << full << true << QStringList{"2.3", "0", "258", "0"}
+    QTest::newRow("23/7/1,2/5,1") << full << false << true << QStringList{"2.3", "7", "258", "29"}
+                                  << noCounters;
+    QTest::newRow("for a write") << full << true << true << QStringList{"2.3", "1", "258", "2"}
                                  << QStringList{"7", "29"};
+    QTest::newRow("longer answer") << full + "xyz" << false << true << QStringList{"2.3", "7", "258", "29"}
+                                   << noCounters;
     QByteArray v115 = full;
     v115[1] = char(115);
-    QTest::newRow("1.15") << v115 << false << QStringList{"1.15", "7", "258", "29"} << QStringList{"", ""};
+    QTest::newRow("1.15") << v115 << false << true << QStringList{"1.15", "7", "258", "29"} << noCounters;
     QByteArray v7 = full;
     v7[1] = char(7);
-    QTest::newRow("7.") << v7 << false << QStringList{"7.", "7", "258", "29"} << QStringList{"", ""};
+    QTest::newRow("7.") << v7 << false << true << QStringList{"7.", "7", "258", "29"} << noCounters;
+
+    // A garbled answer changes nothing, however much of it is right.
     QByteArray noLetters = full;
     noLetters[0] = 'x';
     noLetters[2] = 'x';
     noLetters[4] = 'x';
     noLetters[7] = 'x';
-    QTest::newRow("letters missing") << noLetters << false << QStringList{"", "0", "00000", "0"}
-                                     << QStringList{"", ""};
-    QTest::newRow("short") << full.left(5) << false << QStringList{"2.3", "7", "00000", "0"}
-                           << QStringList{"", ""};
-    QTest::newRow("empty") << QByteArray() << true << QStringList{"", "0", "00000", "0"}
-                           << QStringList{"", ""};
+    QTest::newRow("letters missing") << noLetters << false << false << before << noCounters;
+    for (const int letter : {0, 2, 4, 7}) {
+        QByteArray one = full;
+        one[letter] = 'x';
+        QTest::addRow("letter %d missing", letter + 1) << one << false << false << before << noCounters;
+        QTest::addRow("letter %d missing, for a write", letter + 1)
+            << one << true << false << before << noCounters;
+    }
+    QTest::newRow("letters one place late")
+        << QByteArray(" ") + full.left(9) << false << false << before << noCounters;
+    QTest::newRow("short") << full.left(5) << false << false << before << noCounters;
+    QTest::newRow("nine bytes") << full.left(9) << true << false << before << noCounters;
+    QTest::newRow("empty") << QByteArray() << true << false << before << noCounters;
 }
 
 void CodecTest::statusAnswer()
 {
     QFETCH(QByteArray, answer);
     QFETCH(bool, forWrite);
+    QFETCH(bool, taken);
     QFETCH(QStringList, record);
     QFETCH(QStringList, counters);
 
     MemoryRecord r;
-    DeviceCounters c;
-    decodeStatus(answer, r, forWrite ? &c : nullptr);
+    r.setDeviceValue(DeviceValue::FirmwareVersion, "9.9");
+    r.setDeviceValue(DeviceValue::PwOn, "1");
+    r.setDeviceValue(DeviceValue::SerN, "4321");
+    r.setDeviceValue(DeviceValue::SvHr, "2");
+    DeviceCounters c{"-", "-"};
+    QCOMPARE(decodeStatus(answer, r, forWrite ? &c : nullptr), taken);
     QCOMPARE(r.deviceValue(DeviceValue::FirmwareVersion), record[0]);
     QCOMPARE(r.deviceValue(DeviceValue::PwOn), record[1]);
     QCOMPARE(r.deviceValue(DeviceValue::SerN), record[2]);

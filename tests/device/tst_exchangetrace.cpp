@@ -1,6 +1,7 @@
 // The exchange trace: every byte of an exchange, each way, reaches the file
 // with its step, and the program opens the trace Config.ini names.
 
+#include "FileKinds.h"
 #include "app/KAVR10.h"
 #include "app/MessageBoxes.h"
 #include "app/ProgramWindows.h"
@@ -16,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -111,7 +114,8 @@ class TestExchangeTrace : public QObject
         {
             auto owned = std::make_unique<ExchangeTrace>();
             ExchangeTrace &trace = *owned;
-            QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+            trace.adopt(::open(fifo.constData(), O_WRONLY | O_CLOEXEC), QString::fromLocal8Bit(fifo));
+            QVERIFY(trace.isOpen());
             const QString line(100, QLatin1Char('x'));
             const int lines = int(2 * ExchangeTrace::MaxPending / line.size());
             for (int i = 0; i < lines; ++i)
@@ -154,11 +158,65 @@ class TestExchangeTrace : public QObject
         const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
         QVERIFY(reader >= 0);
         ExchangeTrace trace;
-        QVERIFY(trace.open(QString::fromLocal8Bit(fifo)));
+        trace.adopt(::open(fifo.constData(), O_WRONLY | O_CLOEXEC), QString::fromLocal8Bit(fifo));
         ::close(reader);
         trace.note(QStringLiteral("nobody reads this"));
-        trace.flush();
+        QVERIFY(!trace.flush());
         QVERIFY(trace.isOpen());
+        QCOMPARE(trace.error(), QString::fromLocal8Bit(fifo) + QStringLiteral(": Broken pipe"));
+    }
+
+    // Only a regular file (or the one a link names) takes a trace; anything
+    // else is refused at once, named in the error, and left as it is.
+    void onlyRegularFilesTakeATrace_data() { FileKinds::addRows(); }
+    void onlyRegularFilesTakeATrace()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString file = dir.filePath(QStringLiteral("kind-%1.trace").arg(kind));
+        MAKE_FILE_KIND(k, file, "kept\n");
+        ExchangeTrace trace;
+        QString error;
+        QCOMPARE(trace.open(file, &error), FileKinds::isRegular(k));
+        QVERIFY(FileKinds::stillThere(k, file));
+        if (!FileKinds::isRegular(k)) {
+            QVERIFY2(error.startsWith(file + QStringLiteral(": ")) &&
+                         error.endsWith(QLatin1String("not a regular file")),
+                     qPrintable(error));
+            QVERIFY(!trace.isOpen());
+            return;
+        }
+        trace.note(QStringLiteral("added"));
+        QVERIFY(trace.close());
+        const QString text = readAll(file);
+        QVERIFY2(text.startsWith(QLatin1String("kept\n")) && text.endsWith(QLatin1String(" added\n")),
+                 qPrintable(text));
+    }
+
+    // A trace the disk stops taking (here the process's file size limit,
+    // which fails writes as a full disk does) is reported, not passed over.
+    void failedWritesAreReported()
+    {
+        const QString file = dir.filePath(QStringLiteral("full.trace"));
+        ExchangeTrace trace;
+        QVERIFY(trace.open(file));
+        rlimit old{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        for (int i = 0; i < 100; ++i)
+            trace.note(QString(100, QLatin1Char('x')));
+        const bool flushed = trace.flush();
+        const bool closed = trace.close();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!flushed);
+        QVERIFY(!closed);
+        QVERIFY(trace.failed());
+        QCOMPARE(trace.error(), file + QStringLiteral(": File too large"));
+        QCOMPARE(QFileInfo(file).size(), 4096);
     }
 
     void programTracesWhatConfigIniNames()

@@ -22,10 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     MemoryRecord record;
     const MemoryRecord before = record;
     DeviceCodec::DeviceCounters counters{QStringLiteral("-"), QStringLiteral("-")};
-    DeviceCodec::decodeStatus(answer, record, forWrite ? &counters : nullptr);
+    const bool taken = DeviceCodec::decodeStatus(answer, record, forWrite ? &counters : nullptr);
 
     auto at = [&](int pos) { return pos <= int(size) ? int(data[pos - 1]) : -1; };
     const bool whole = size >= 10 && at(1) == 'V' && at(3) == 'U' && at(5) == 'N' && at(8) == 'S';
+    FUZZ_CHECK(taken == whole, "an answer taken or refused against its layout");
+    if (!whole) {
+        // Nothing of a garbled answer reaches the record or the counters.
+        for (DeviceValue v :
+             {DeviceValue::FirmwareVersion, DeviceValue::SerN, DeviceValue::PwOn, DeviceValue::SvHr})
+            FUZZ_CHECK(record.deviceValue(v) == before.deviceValue(v), record.deviceValue(v));
+        FUZZ_CHECK(counters.powerOnCount == QStringLiteral("-") &&
+                       counters.serviceHours == QStringLiteral("-"),
+                   "counters changed");
+    }
     if (forWrite) {
         // A write's counters never reach the record.
         FUZZ_CHECK(record.deviceValue(DeviceValue::PwOn) == before.deviceValue(DeviceValue::PwOn),

@@ -2,6 +2,7 @@
 // desktop integration as the desktop tools see it, and the launcher that
 // gives every user a program folder of their own.
 
+#include "FileKinds.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
@@ -30,7 +31,7 @@ struct Run {
 
 Run run(const QString &program, const QStringList &args,
         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-        const QString &workingDirectory = {})
+        const QString &workingDirectory = {}, int timeoutMs = 120000)
 {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -39,7 +40,7 @@ Run run(const QString &program, const QStringList &args,
         p.setWorkingDirectory(workingDirectory);
     p.start(program, args);
     Run r;
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         r.out = "did not finish: " + p.readAll();
@@ -92,6 +93,17 @@ class InstallTest : public QObject
         env.insert(QStringLiteral("TESSARO_DEVICE_ROOT"),
                    QStringLiteral("/nonexistent-tessaro-test-devices"));
         return env;
+    }
+
+    // Puts a stand-in for the program in place that notes where it ran and
+    // what it was given.
+    void useStandIn(const QString &log)
+    {
+        const QString standIn = prefix + QStringLiteral("/lib/tessaro/tessaro");
+        QFile::remove(standIn);
+        QVERIFY(put(standIn, "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } >\"" +
+                                 QFile::encodeName(log) + "\"\n"));
+        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
 
   private slots:
@@ -272,12 +284,8 @@ class InstallTest : public QObject
     void launcherSeedsAndKeepsUserFiles()
     {
         const QString data = share + QStringLiteral("/tessaro");
-        const QString standIn = prefix + QStringLiteral("/lib/tessaro/tessaro");
         const QString log = tmp.filePath(QStringLiteral("stand-in.log"));
-        QVERIFY(QFile::remove(standIn));
-        QVERIFY(put(standIn, "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } >\"" +
-                                 QFile::encodeName(log) + "\"\n"));
-        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        useStandIn(log);
         // Installed files beside whatever the program folder ships.
         QVERIFY(put(data + QStringLiteral("/Config.ini"), "[Setup]\nCOM=1\n"));
         QVERIFY(put(data + QStringLiteral("/Kept.lng"), "[Menu]\n999=Kept\n"));
@@ -335,6 +343,61 @@ class InstallTest : public QObject
         QCOMPARE(contents(log), (tmp.filePath(QStringLiteral("xdg/tessaro")) + '\n').toUtf8());
         QCOMPARE(contents(tmp.filePath(QStringLiteral("xdg/tessaro/Updated.lng"))),
                  QByteArray("[Menu]\n999=New\n"));
+    }
+
+    // Whatever stands where the launcher expects a regular file, in the
+    // user's folder (its lock, a file it ships) or among the installed
+    // files: the start neither hangs on it nor writes through a link it did
+    // not make, leaves it as it is and says so. A folder of the user's folder
+    // that is a link is not written into either.
+    void launcherLeavesOddFilesAlone_data() { FileKinds::addRows(); }
+    void launcherLeavesOddFilesAlone()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString data = share + QStringLiteral("/tessaro");
+        const QString home = tmp.filePath(QStringLiteral("home-kind-%1").arg(kind));
+        const QString folder = home + QStringLiteral("/.local/share/tessaro");
+        const QString elsewhere = home + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(elsewhere));
+        QVERIFY(put(data + QStringLiteral("/help/Restored.html"), "<p>help</p>\n"));
+        QVERIFY(QFile::link(elsewhere, folder + QStringLiteral("/help")));
+        const QString lock = folder + QStringLiteral("/.seeding");
+        QVERIFY(put(data + QStringLiteral("/Mine.lng"), "[Menu]\n999=Shipped\n"));
+        const QString mine = folder + QStringLiteral("/Mine.lng");
+        const QString odd = data + QStringLiteral("/Odd.lng");
+        useStandIn(tmp.filePath(QStringLiteral("stand-in.log")));
+        MAKE_FILE_KIND(k, lock, "mine\n");
+        MAKE_FILE_KIND(k, mine, "mine\n");
+        MAKE_FILE_KIND(k, odd, "[Menu]\n999=Odd\n");
+
+        const QString started = tmp.filePath(QStringLiteral("started-here"));
+        QVERIFY(QDir().mkpath(started));
+        const Run r = run(prefix + QStringLiteral("/bin/tessaro"), {}, userEnvironment(home), started, 20000);
+        FileKinds::remove(odd);
+        QFile::remove(data + QStringLiteral("/Mine.lng"));
+
+        QVERIFY2(r.status == 0, r.out.constData());
+        const bool regular = FileKinds::isRegular(k);
+        for (const QString &file : {lock, mine}) {
+            QVERIFY(FileKinds::stillThere(k, file));
+            if (regular)
+                QCOMPARE(contents(file), QByteArray("mine\n"));
+            if (k != FileKinds::Kind::Regular)
+                QVERIFY2(r.out.contains((file + QStringLiteral(" is not a regular file")).toUtf8()),
+                         r.out.constData());
+        }
+        QCOMPARE(contents(folder + QStringLiteral("/Odd.lng")),
+                 regular ? QByteArray("[Menu]\n999=Odd\n") : QByteArray("<missing>"));
+        // An installed folder of that name is only a folder, with no files.
+        if (!regular && k != FileKinds::Kind::Folder)
+            QVERIFY2(r.out.contains((odd + QStringLiteral(" is not a regular file")).toUtf8()),
+                     r.out.constData());
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY2(
+            r.out.contains((folder + QStringLiteral("/help/Restored.html is not a regular file")).toUtf8()),
+            r.out.constData());
     }
 };
 

@@ -1,6 +1,7 @@
 // Reading language files: encodings, the rules of the keys, the language of
 // Qt's own texts, and the files the program ships with.
 
+#include "FileKinds.h"
 #include "lang/LanguageTable.h"
 #include "lang/LanguageTexts.h"
 #include "platform/PrivateProfile.h"
@@ -92,6 +93,25 @@ class TestLanguageFile : public QObject
                 continue; // unassigned bytes: the converters differ by design
             QCOMPARE(TextEncoding::fromCp1250(one), expected);
         }
+    }
+
+    // A language file (or the link to one) is read; anything else under its
+    // name is refused at once, with the reason, and the built-in texts stay.
+    void fileKinds_data() { FileKinds::addRows(); }
+    void fileKinds()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString file = dir.filePath(QStringLiteral("Kind.lng"));
+        MAKE_FILE_KIND(k, file, "[Menu]\n1=File\n");
+        const SafeFile::Status status = LanguageTexts::loadFile(file);
+        QCOMPARE(status.ok(), FileKinds::isRegular(k));
+        QCOMPARE(LanguageTexts::text(QStringLiteral("Menu"), 1),
+                 status.ok() ? QStringLiteral("File") : QStringLiteral("Soubor"));
+        if (!status.ok())
+            QVERIFY2(status.reason().endsWith(QLatin1String("not a regular file")),
+                     qPrintable(status.reason()));
+        FileKinds::remove(file);
     }
 
     void standardTranslation_data()

@@ -1,3 +1,4 @@
+#include "FileKinds.h"
 #include "platform/PrivateProfile.h"
 
 #include <QFile>
@@ -140,6 +141,27 @@ class TestPrivateProfile : public QObject
         QByteArray expected = bom + rest;
         expected.replace("COM=3", "COM=4");
         QCOMPARE(contents(), expected + "Lang=Cesky.lng\n");
+    }
+
+    // Config.ini (and a language file, read by the same code) as whatever
+    // stands under its name: a regular file is read and rewritten (through a
+    // link, the file it names); anything else reads as an empty file, at
+    // once, and is never replaced.
+    void fileKinds_data() { FileKinds::addRows(); }
+    void fileKinds()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString file = dir.filePath(QStringLiteral("kind.ini"));
+        MAKE_FILE_KIND(k, file, "[Setup]\nCOM=3\n");
+        const bool regular = FileKinds::isRegular(k);
+        QCOMPARE(PrivateProfile::readInt(file, "Setup", "COM", 1), regular ? 3 : 1);
+        QCOMPARE(PrivateProfile::writeString(file, "Setup", "USB", "1"), regular);
+        QVERIFY(FileKinds::stillThere(k, file));
+        if (regular)
+            QCOMPARE(PrivateProfile::readSection(file, "Setup"),
+                     (QList<QPair<QString, QString>>{{"COM", "3"}, {"USB", "1"}}));
+        FileKinds::remove(file);
     }
 
     void sectionListing()

@@ -2,7 +2,10 @@
 
 #include <QDesktopServices>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 // Stands in for the desktop's web browser.
 class Browser : public QObject
@@ -51,6 +54,149 @@ class TestShellOpen : public QObject
         QFETCH(QUrl, url);
         ShellOpen::open(target);
         QCOMPARE(browser.opened, QList<QUrl>{url});
+    }
+
+    // What a language file may name for Help: a plain .html/.htm file name
+    // of a regular file in the program folder, nothing else.
+    void helpFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("shipped page") << "Tessaro-CZ.html" << true;
+        QTest::newRow(".HTM, capitals") << "HELP.HTM" << true;
+        QTest::newRow("link in the folder to a page in it") << "Alias.html" << true;
+        QTest::newRow("old help format") << "Tessaro-CZ.HLP" << false;
+        QTest::newRow("missing") << "Other.html" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("climbs out") << "../outside.html" << false;
+        QTest::newRow("deep climb") << "../../../../tmp/payload.desktop" << false;
+        QTest::newRow("sub-folder") << "sub/page.html" << false;
+        QTest::newRow("backslash") << "sub\\page.html" << false;
+        QTest::newRow("absolute") << "/etc/hosts" << false;
+        QTest::newRow("two dots in the name") << "a..html" << false;
+        QTest::newRow("folder named like a page") << "folder.html" << false;
+        QTest::newRow("named pipe") << "pipe.html" << false;
+        QTest::newRow("link to a page outside") << "Escape.html" << false;
+        QTest::newRow("script") << "run.sh" << false;
+    }
+    void helpFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, opened);
+        QTemporaryDir root;
+        const QString folder = root.filePath("program");
+        QVERIFY(QDir().mkpath(folder + "/sub") && QDir().mkpath(folder + "/folder.html"));
+        for (const char *file :
+             {"program/Tessaro-CZ.html", "program/HELP.HTM", "program/Tessaro-CZ.HLP",
+              "program/sub/page.html", "program/a..html", "program/run.sh", "outside.html"}) {
+            QFile f(root.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(folder + "/Tessaro-CZ.html", folder + "/Alias.html"));
+        QVERIFY(QFile::link(root.filePath("outside.html"), folder + "/Escape.html"));
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + "/pipe.html").constData(), 0600), 0);
+        QCOMPARE(ShellOpen::helpFile(folder, name), opened ? folder + '/' + name : QString());
+    }
+
+    // What a language file may name for the web links: http and https only.
+    void webAddressChecks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("https") << "https://www.kavrotech.example/kavr/novinky"
+                               << "https://www.kavrotech.example/kavr/novinky";
+        QTest::newRow("http") << "http://kavrotech.example/"
+                              << "http://kavrotech.example/";
+        QTest::newRow("short form") << "www.kavrotech.example"
+                                    << "https://www.kavrotech.example";
+        QTest::newRow("file") << "file:///etc/passwd"
+                              << "";
+        QTest::newRow("smb") << "smb://server/share"
+                             << "";
+        QTest::newRow("script path") << "/tmp/payload.sh"
+                                     << "";
+        QTest::newRow("relative") << "payload.desktop"
+                                  << "";
+        QTest::newRow("javascript") << "javascript:alert(1)"
+                                    << "";
+        QTest::newRow("no host") << "https:///path"
+                                 << "";
+        QTest::newRow("scheme only") << "https:"
+                                     << "";
+        QTest::newRow("user name in front of the host") << "https://www.kavrotech.example@evil.example/"
+                                                        << "";
+        QTest::newRow("blank inside") << "https://www.kavrotech.example/a b"
+                                      << "";
+        QTest::newRow("line break") << "https://www.kavrotech.example/\nfile:///etc"
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void webAddressChecks()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, target);
+        QCOMPARE(ShellOpen::webAddress(text), target);
+    }
+
+    // What a language file may give as the maker's mail address: an address
+    // only; the subject stays the link's one header.
+    void mailLinks_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("address") << "info@kavrotech.example"
+                                 << "Dotaz z programu Tessaro"
+                                 << "mailto:info@kavrotech.example?SUBJECT=Dotaz z programu Tessaro";
+        QTest::newRow("subject that adds a header")
+            << "info@kavrotech.example"
+            << "Hi&attach=/etc/passwd"
+            << "mailto:info@kavrotech.example?SUBJECT=Hi%26attach%3D/etc/passwd";
+        QTest::newRow("attachment after the address") << "a@b.example?attach=/etc/passwd"
+                                                      << "x"
+                                                      << "";
+        QTest::newRow("second header") << "a@b.example&cc=c@d.example"
+                                       << "x"
+                                       << "";
+        QTest::newRow("blank") << "a b@c.example"
+                               << "x"
+                               << "";
+        QTest::newRow("scheme") << "mailto:a@b.example"
+                                << "x"
+                                << "";
+        QTest::newRow("two addresses") << "a@b.example,c@d.example"
+                                       << "x"
+                                       << "";
+        QTest::newRow("percent escape") << "a%40b@c.example"
+                                        << "x"
+                                        << "";
+        QTest::newRow("no domain") << "a@"
+                                   << "x"
+                                   << "";
+        QTest::newRow("no dot in the domain") << "a@localhost"
+                                              << "x"
+                                              << "";
+        QTest::newRow("no at") << "info.kavrotech.example"
+                               << "x"
+                               << "";
+        QTest::newRow("empty") << ""
+                               << "x"
+                               << "";
+    }
+    void mailLinks()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, subject);
+        QFETCH(QString, link);
+        QCOMPARE(ShellOpen::mailLink(address, subject), link);
+        if (!link.isEmpty()) {
+            // The desktop gets the address and one header.
+            const QUrl url(link);
+            QCOMPARE(url.path(), address);
+            QCOMPARE(QUrlQuery(url).queryItems(QUrl::FullyDecoded),
+                     (QList<QPair<QString, QString>>{{"SUBJECT", subject}}));
+        }
     }
 };
 

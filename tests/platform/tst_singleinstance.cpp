@@ -1,6 +1,7 @@
 // The single-instance lock: one holder at a time, and a lock left behind by a
 // process that has died does not block the next start.
 
+#include "FileKinds.h"
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -77,6 +78,54 @@ class SingleInstanceTest : public QObject
         QVERIFY(next.held());
         QVERIFY(stale.open(QIODevice::ReadOnly));
         QCOMPARE(stale.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
+    }
+
+    // A lock that names no running copy of this program is stale, however
+    // new: it is taken over at once.
+    void staleLocksAreTakenOver_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbled") << QByteArray("\x01\xff garbage\n\n");
+        QTest::newRow("number only") << QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+        QTest::newRow("a running process of another program")
+            << "1\n" + QCoreApplication::applicationName().toUtf8() + '\n';
+        QTest::newRow("this process under another name")
+            << QByteArray::number(QCoreApplication::applicationPid()) + "\nother-program\n";
+    }
+    void staleLocksAreTakenOver()
+    {
+        QFETCH(QByteArray, contents);
+        QFile lock(runtime.filePath("Tessaro.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(contents);
+        lock.close();
+        SingleInstance next;
+        QVERIFY(next.acquire());
+        QVERIFY(next.held());
+        QVERIFY(next.problem().isEmpty());
+    }
+
+    // Anything but a regular file under the lock's name cannot be used: the
+    // program runs without the lock, told why, and the entry is left alone.
+    void unusableLockIsReported_data() { FileKinds::addRows(); }
+    void unusableLockIsReported()
+    {
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString path = runtime.filePath("Odd.lock");
+        MAKE_FILE_KIND(k, path, "garbled");
+        {
+            SingleInstance instance(QStringLiteral("Odd"));
+            QVERIFY(instance.acquire());
+            QCOMPARE(instance.held(), k == FileKinds::Kind::Regular);
+            if (k != FileKinds::Kind::Regular) {
+                QVERIFY2(instance.problem().endsWith(QLatin1String(", not a regular file")),
+                         qPrintable(instance.problem()));
+                QVERIFY(FileKinds::stillThere(k, path));
+            }
+        }
+        FileKinds::remove(path);
     }
 };
 

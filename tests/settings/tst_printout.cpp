@@ -3,6 +3,7 @@
 #include "lang/LanguageTexts.h"
 #include "settings/LanguageCaptions.h"
 #include "settings/MemoryRecord.h"
+#include "settings/PdfFile.h"
 #include "settings/SettingsPrintout.h"
 
 #include <QPdfWriter>
@@ -241,6 +242,7 @@ class PrintoutTest : public QObject
     void followsLanguageTexts();
     void failedPageStopsDrawing();
     void pdfWriterOutput();
+    void pdfFileWholeOrNothing();
 };
 
 void PrintoutTest::fullRecord_data()
@@ -423,6 +425,36 @@ void PrintoutTest::pdfWriterOutput()
     QVERIFY(info.waitForFinished());
     QVERIFY(QString::fromUtf8(info.readAllStandardOutput())
                 .contains(QRegularExpression(QStringLiteral("Pages:\\s+2\n"))));
+}
+
+// The printout through PdfFile, as a program without a window writes it: a
+// PDF that is whole replaces the old file; one that lost its end or a piece
+// on the way (what a full disk leaves) is not taken for a PDF.
+void PrintoutTest::pdfFileWholeOrNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("settings.pdf"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.close();
+    PdfFile out(path);
+    QVERIFY(!out.writePath().isEmpty());
+    {
+        QPdfWriter pdf(out.writePath());
+        const MemoryRecord record = filledRecord();
+        LanguageCaptions captions;
+        SettingsPrintout printout(record, captions);
+        QVERIFY(printout.print(pdf));
+    }
+    QVERIFY2(out.commit(), qPrintable(out.error()));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    const QByteArray whole = old.readAll();
+    QVERIFY(PdfFile::isComplete(whole));
+    QVERIFY(!PdfFile::isComplete(whole.left(whole.size() - 8)));
+    QVERIFY(!PdfFile::isComplete(whole.left(whole.size() / 2)));
+    QVERIFY(!PdfFile::isComplete(whole.left(200) + whole.mid(4296)));
+    QVERIFY(!PdfFile::isComplete(QByteArray()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.pdf"});
 }
 
 QTEST_MAIN(PrintoutTest)

@@ -1,3 +1,4 @@
+#include "FileKinds.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
@@ -31,6 +32,8 @@ class SettingsFileTest : public QObject
     void loadErrors_data();
     void loadErrors();
     void readOnlyFileLoads();
+    void fileKinds_data();
+    void fileKinds();
 
   private:
     QTemporaryDir m_dir;
@@ -417,6 +420,37 @@ void SettingsFileTest::readOnlyFileLoads()
     QVERIFY(!SettingsFile::load(target, r));
     QCOMPARE(r.storedText("Dial"), QString("0"));
     QCOMPARE(readFile(target), fixture());
+}
+
+void SettingsFileTest::fileKinds_data()
+{
+    FileKinds::addRows();
+}
+
+// Loading and saving whatever stands under the name: only a regular file is
+// read or replaced (through a link, the file it names); anything else is
+// refused at once and left as it is.
+void SettingsFileTest::fileKinds()
+{
+    QFETCH(int, kind);
+    const auto k = FileKinds::Kind(kind);
+    const QString file = path("kinds/lift.kvr");
+    QVERIFY(QDir(m_dir.path()).mkpath("kinds"));
+    MAKE_FILE_KIND(k, file, fixture());
+    const bool regular = FileKinds::isRegular(k);
+
+    MemoryRecord r;
+    const QStringList before = snapshot(r);
+    QCOMPARE(SettingsFile::load(file, r).value_or(QString()), regular ? QString() : "File access denied");
+    QCOMPARE(snapshot(r) == before, !regular);
+
+    fillVaried(r, QLatin1Char(','));
+    QCOMPARE(SettingsFile::write(file, r).value_or(QString()), regular ? QString() : "File access denied");
+    QVERIFY(FileKinds::stillThere(k, file));
+    if (regular)
+        QCOMPARE(readFile(file), SettingsFile::encode(r));
+    QCOMPARE(QDir(path("kinds")).entryList({".*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(QDir(path("kinds")).removeRecursively());
 }
 
 QTEST_APPLESS_MAIN(SettingsFileTest)
