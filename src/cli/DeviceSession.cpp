@@ -59,10 +59,20 @@ DeviceSession::~DeviceSession()
     m_port.reset();
     if (!m_transport.devicePath.isEmpty())
         PortPaths::setDeviceOverride(m_transport.comNumber, {});
-    if (m_trace.isOpen()) {
-        m_trace.note(QStringLiteral("end of run"));
-        m_trace.flush();
-    }
+    QString ignored;
+    closeTrace(&ignored);
+}
+
+bool DeviceSession::closeTrace(QString *error)
+{
+    if (!m_trace.isOpen())
+        return true;
+    m_service.setTrace(nullptr);
+    m_trace.note(QStringLiteral("end of run"));
+    if (m_trace.close())
+        return true;
+    *error = m_trace.error();
+    return false;
 }
 
 bool DeviceSession::openTrace(const QString &path, QString *error)

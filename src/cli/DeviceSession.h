@@ -32,6 +32,10 @@ class DeviceSession
     bool openTrace(const QString &path, QString *error);
     // A line of its own in the trace (the outcome of the run).
     void noteInTrace(const QString &text) { m_trace.note(text); }
+    // Ends the trace with its last line, written out and closed. False, with
+    // *error naming the file and the reason, when any of it did not reach
+    // the file; true when there is no trace.
+    bool closeTrace(QString *error);
     // A progress bar on this stream (a terminal); none when null.
     void setProgressStream(QTextStream *stream) { m_progressStream = stream; }
 

@@ -1,13 +1,12 @@
 #include "cli/SettingsListing.h"
 
+#include "cli/TerminalText.h"
+
 #include "lang/LanguageTable.h"
 #include "lang/LanguageTexts.h"
 #include "settings/LanguageCaptions.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace SettingsListing
 {
@@ -140,9 +139,12 @@ QString show(const SettingsRecord &record)
             if (!page.isEmpty())
                 text += QLatin1Char('\n');
             page = line.page;
-            text += page + QLatin1Char('\n');
+            text += TerminalText::printable(page) + QLatin1Char('\n');
         }
-        text += QStringLiteral("  %1  %2: %3\n").arg(line.key, line.label, line.value);
+        // Labels and values come from files: nothing in them reaches the
+        // terminal as a control character.
+        text += QStringLiteral("  %1  %2: %3\n")
+                    .arg(line.key, TerminalText::printable(line.label), TerminalText::printable(line.value));
     }
     return text;
 }
@@ -155,21 +157,20 @@ QStringList differences(const SettingsRecord &a, const SettingsRecord &b)
     for (qsizetype i = 0; i < left.size(); ++i)
         if (left[i].stored != right[i].stored)
             out << QStringLiteral("%1  %2: %3 -> %4")
-                       .arg(left[i].key, left[i].label, left[i].value, right[i].value);
+                       .arg(left[i].key, TerminalText::printable(left[i].label),
+                            TerminalText::printable(left[i].value), TerminalText::printable(right[i].value));
     return out;
 }
 
 bool loadLanguageFile(const QString &path, QString *error)
 {
-    // The loader takes a file it cannot read as one without keys; a file
-    // named on the command line must be there.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    // The program takes a file it cannot read as one without keys; a file
+    // named on the command line must be there and be a language file.
+    const SafeFile::Status status = LanguageTexts::loadFile(path);
+    if (!status.ok()) {
+        *error = QStringLiteral("%1: %2").arg(path, status.reason());
         return false;
     }
-    file.close();
-    LanguageTexts::loadFile(path);
     return true;
 }
 

@@ -8,8 +8,10 @@
 #include "cli/SettingsListing.h"
 
 #include "lang/ProgramConfig.h"
+#include "platform/SafeFile.h"
 #include "settings/LanguageCaptions.h"
 #include "settings/MemoryRecord.h"
+#include "settings/PdfFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsPrintout.h"
 
@@ -108,16 +110,25 @@ struct Run {
         MemoryRecord record;
         if (!applyLanguage(&code) || !load(args.files[0], record, &code))
             return code;
-        QPdfWriter pdf(args.output);
-        pdf.setResolution(600);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setTitle(QLatin1String(SettingsPrintout::JobName));
-        pdf.setCreator(QStringLiteral("tessaro-cli"));
-        const LanguageCaptions captions;
-        SettingsPrintout printout(record, captions);
-        if (!printout.print(pdf))
-            return fail(ExitBadFile,
-                        QStringLiteral("%1: the PDF file could not be written").arg(args.output));
+        // Written whole or not at all: a full disk or a device in the way
+        // leaves whatever stood there as it was.
+        PdfFile out(args.output);
+        if (out.writePath().isEmpty())
+            return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.output, out.error()));
+        {
+            QPdfWriter pdf(out.writePath());
+            pdf.setResolution(600);
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setTitle(QLatin1String(SettingsPrintout::JobName));
+            pdf.setCreator(QStringLiteral("tessaro-cli"));
+            const LanguageCaptions captions;
+            SettingsPrintout printout(record, captions);
+            if (!printout.print(pdf))
+                return fail(ExitBadFile,
+                            QStringLiteral("%1: the PDF file could not be written").arg(args.output));
+        }
+        if (!out.commit())
+            return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.output, out.error()));
         return ExitOk;
     }
 
@@ -133,25 +144,30 @@ struct Run {
 
     int importJson()
     {
-        QFile file(args.files[0]);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.files[0], file.errorString()));
+        // A file or a pipe, read to its end; never a device without end.
+        const SafeFile::Contents input = SafeFile::readInput(args.files[0], SafeFile::JsonLimit);
+        if (!input.ok())
+            return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.files[0], input.reason()));
         QString error;
-        if (!KvrJson::importJson(file.readAll(), args.output, &error))
+        if (!KvrJson::importJson(input.bytes, args.output, &error))
             return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.files[0], error));
         return ExitOk;
     }
 
     // "PwOn=12" and "SvHr=72" lines; blank lines and # or ; comments pass.
+    // The input may be a file or a pipe ("--counters <(...)", /dev/stdin):
+    // it is read to its end. Input that cannot be read or gives no counter
+    // is refused: the device's own counters are never written in its place.
     int readCounters(DeviceSession::Counters *counters)
     {
-        QFile file(args.counters);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.counters, file.errorString()));
+        const SafeFile::Contents input = SafeFile::readInput(args.counters, SafeFile::CountersLimit);
+        if (!input.ok())
+            return fail(ExitRefused, QStringLiteral("%1: %2").arg(args.counters, input.reason()));
+        const QStringList lines = QString::fromUtf8(input.bytes).split(QLatin1Char('\n'));
         int lineNo = 0;
-        while (!file.atEnd()) {
+        for (const QString &raw : lines) {
             ++lineNo;
-            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            const QString line = raw.trimmed();
             if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
                 continue;
             const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
@@ -180,6 +196,8 @@ struct Run {
                     QStringLiteral("%1:%2: expected PwOn=N or SvHr=N").arg(args.counters).arg(lineNo));
             }
         }
+        if (!counters->powerOnCount && !counters->serviceHours)
+            return fail(ExitRefused, QStringLiteral("%1: no PwOn=N or SvHr=N line").arg(args.counters));
         return ExitOk;
     }
 
@@ -198,7 +216,16 @@ struct Run {
         }
         if (progressBar)
             session.setProgressStream(&err);
+        const int code = exchangeCommand(session, transport);
+        // A trace asked for and not written whole is a failure of the run.
+        QString traceError;
+        if (!session.closeTrace(&traceError) && code == ExitOk)
+            return fail(ExitBadFile, QStringLiteral("trace %1").arg(traceError));
+        return code;
+    }
 
+    int exchangeCommand(DeviceSession &session, const CliTransport &transport)
+    {
         MemoryRecord record;
         if (args.command == QLatin1String("status")) {
             const DeviceSession::Outcome o = session.status(record);

@@ -1,12 +1,17 @@
 #include "sim/SimulatedCable.h"
 
+// Bytes cross between the host's thread and the simulator's as copies: a
+// shared QByteArray would be freed on one thread while the other still looks
+// at its count, and Qt's own reference counting is invisible to the thread
+// checker.
+
 bool SimulatedCable::write(const QByteArray &bytes)
 {
     {
         std::lock_guard lock(m_mutex);
         if (m_hungUp)
             return false;
-        m_hostToDevice.append(bytes);
+        m_hostToDevice.append(bytes.constData(), bytes.size());
     }
     m_toDevice.notify_all();
     return true;
@@ -16,7 +21,7 @@ QByteArray SimulatedCable::read(int maxBytes)
 {
     std::lock_guard lock(m_mutex);
     const int n = maxBytes < 0 ? int(m_deviceToHost.size()) : std::min<int>(maxBytes, m_deviceToHost.size());
-    QByteArray out = m_deviceToHost.left(n);
+    QByteArray out(m_deviceToHost.constData(), n);
     m_deviceToHost.remove(0, n);
     return out;
 }
@@ -60,7 +65,7 @@ SimLine::Wait SimulatedCable::waitForInput(Clock::time_point deadline, QByteArra
     m_interrupted = false;
     if (!m_hostToDevice.isEmpty()) {
         // Bytes the host sent before pulling the cable still count.
-        in.append(m_hostToDevice);
+        in.append(m_hostToDevice.constData(), m_hostToDevice.size());
         m_hostToDevice.clear();
         return Wait::Input;
     }
@@ -73,7 +78,7 @@ bool SimulatedCable::deliver(const QByteArray &bytes)
         std::lock_guard lock(m_mutex);
         if (m_hungUp)
             return false;
-        m_deviceToHost.append(bytes);
+        m_deviceToHost.append(bytes.constData(), bytes.size());
     }
     m_toHost.notify_all();
     return true;

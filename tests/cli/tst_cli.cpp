@@ -8,6 +8,7 @@
 #include "cli/SettingsListing.h"
 #include "cli/TessaroCli.h"
 
+#include "FileKinds.h"
 #include "app/KAVR10.h"
 #include "app/MessageBoxes.h"
 #include "app/ProgramWindows.h"
@@ -21,6 +22,7 @@
 #include "sim/KavrSimulator.h"
 #include "sim/SimulatedD2xx.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -69,7 +71,7 @@ KavrSimOptions fixtureDevice()
 }
 
 // How the simulated device misbehaves.
-enum Fault { NoFault, Silent, WrongMarker };
+enum Fault { NoFault, Silent, WrongMarker, Garbled };
 
 struct Result {
     int code;
@@ -199,6 +201,7 @@ class TestCli : public QObject
             "/nonexistent/tty");
         row("silent", {"read", "-o", "out.kvr"}, ExitNoAnswer, "COM1", Silent);
         row("wrong marker", {"read", "-o", "out.kvr"}, ExitWrongMarker, "0xaa", WrongMarker);
+        row("garbled status", {"status"}, ExitNoAnswer, "COM1", Garbled);
         row("refused", {"write", "refused.kvr"}, ExitRefused, "TTon (Edit152) holds '990'");
         row("no cable", {"status", "--usb"}, ExitPortNotOpened, "ZARP-USB");
     }
@@ -211,6 +214,9 @@ class TestCli : public QObject
         KavrSimOptions o = fixtureDevice();
         o.faults.silent = fault == Silent;
         o.faults.wrongMarker = fault == WrongMarker;
+        if (fault == Garbled)
+            o.faults.noiseEvery = 3; // stray bytes shift the answer's letters
+
         startDevice(false, o);
         // A cable backend with nothing plugged in.
         auto unplugged = std::make_shared<SimulatedD2xx>();
@@ -225,6 +231,186 @@ class TestCli : public QObject
             QVERIFY2(!QFile::exists(path(QLatin1String(name))), name);
         if (fault == NoFault)
             QCOMPARE(sim->bytesReceived(), 0);
+    }
+
+    // What stands under a name the tool reads or writes: every reader and
+    // writer, against every kind of entry. Only regular files (or links to
+    // them) are used; nothing else hangs the tool, feeds it bytes without
+    // end, or is replaced by a file.
+    void fileKindsForEveryReaderAndWriter_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::addColumn<int>("kind");
+        const struct {
+            FileKinds::Kind kind;
+            const char *name;
+        } kinds[] = {{FileKinds::Kind::Regular, "regular file"},
+                     {FileKinds::Kind::LinkToRegular, "link to a regular file"},
+                     {FileKinds::Kind::NamedPipe, "named pipe"},
+                     {FileKinds::Kind::CharacterDevice, "character device"},
+                     {FileKinds::Kind::Folder, "folder"},
+                     {FileKinds::Kind::Socket, "socket"},
+                     {FileKinds::Kind::LinkToDevZero, "link to /dev/zero"}};
+        for (const char *use : {"import input", "language file", "counters", "print -o", "read -o", "trace"})
+            for (const auto &k : kinds)
+                QTest::addRow("%s: %s", use, k.name) << QString::fromLatin1(use) << int(k.kind);
+    }
+    void fileKindsForEveryReaderAndWriter()
+    {
+        QFETCH(QString, use);
+        QFETCH(int, kind);
+        const auto k = FileKinds::Kind(kind);
+        const QString entry = path("entry");
+        FileKinds::remove(entry);
+        QByteArray contents = "regular";
+        if (use == "import input")
+            contents = cli({"export", Fixture}).out.toUtf8();
+        else if (use == "language file")
+            contents = "[TAB1]\n1=Basic settings\n";
+        else if (use == "counters")
+            contents = "PwOn=7\nSvHr=100\n";
+        MAKE_FILE_KIND(k, entry, contents);
+        const bool device = use == "counters" || use == "read -o" || use == "trace";
+        if (device)
+            startDevice(false, fixtureDevice());
+
+        QStringList args;
+        if (use == "import input")
+            args = {"import", entry, "-o", path("imported.kvr")};
+        else if (use == "language file")
+            args = {"show", Fixture, "--lang", entry};
+        else if (use == "counters")
+            args = {"write", Fixture, "--counters", entry};
+        else if (use == "print -o")
+            args = {"print", Fixture, "-o", entry};
+        else if (use == "read -o")
+            args = {"read", "-o", entry};
+        else
+            args = {"status", "--trace", entry};
+        QElapsedTimer t;
+        t.start();
+        const Result r = cli(args);
+        QVERIFY2(t.elapsed() < 10000, "the tool waited on the entry");
+        const int refused = use == "counters" ? ExitRefused : ExitBadFile;
+        if (FileKinds::isRegular(k)) {
+            QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        } else {
+            QCOMPARE(r.code, refused);
+            QVERIFY2(r.err.contains(entry), qPrintable(r.err));
+            // Readers refuse before a byte goes to the device; writers leave
+            // the entry as it was.
+            if (use == "counters")
+                QCOMPARE(sim->bytesReceived(), 0);
+            QVERIFY(FileKinds::stillThere(k, entry));
+        }
+        if (use == "print -o" && FileKinds::isRegular(k)) {
+            QVERIFY(FileKinds::stillThere(k, entry)); // a link stays a link
+            QVERIFY(fileBytes(entry).startsWith("%PDF-"));
+        }
+        if (use == "read -o" && FileKinds::isRegular(k))
+            QCOMPARE(fileBytes(entry).size(), SettingsFile::FileSize);
+        if (use == "counters" && FileKinds::isRegular(k))
+            QCOMPARE(sim->state().powerOnCount, 7);
+        QFile::remove(path("imported.kvr"));
+        FileKinds::remove(entry);
+    }
+
+    // Counters given through a pipe are read to their end; an empty input
+    // gives none and the write is refused, nothing sent.
+    void countersFromAPipe_data()
+    {
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<int>("code");
+        QTest::newRow("process substitution")
+            << "\"$TOOL\" write \"$KVR\" --counters <(printf 'PwOn=7\\nSvHr=100\\n')" << int(ExitOk);
+        QTest::newRow("standard input")
+            << "printf 'PwOn=7\\nSvHr=100\\n' | \"$TOOL\" write \"$KVR\" --counters /dev/stdin"
+            << int(ExitOk);
+        QTest::newRow("empty input") << "\"$TOOL\" write \"$KVR\" --counters <(true)" << int(ExitRefused);
+        QTest::newRow("comments only")
+            << "\"$TOOL\" write \"$KVR\" --counters <(printf '# none\\n')" << int(ExitRefused);
+    }
+    void countersFromAPipe()
+    {
+        QFETCH(QString, shell);
+        QFETCH(int, code);
+        startDevice(false, fixtureDevice());
+        QProcess bash;
+        bash.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TOOL", QStringLiteral(TESSARO_PROGRAM_DIR "/tessaro-cli"));
+        env.insert("KVR", Fixture);
+        bash.setProcessEnvironment(env);
+        bash.start("bash", {"-c", shell});
+        QVERIFY(bash.waitForFinished(20000));
+        QVERIFY2(bash.exitCode() == code, bash.readAllStandardError().constData());
+        if (code == ExitOk) {
+            QCOMPARE(sim->state().powerOnCount, 7);
+            QCOMPARE(sim->state().serviceHours, 100);
+        } else {
+            QCOMPARE(sim->bytesReceived(), 0);
+        }
+    }
+
+    // Values and labels from files reach the terminal with their control
+    // characters escaped: show, diff and the write's refusal.
+    void controlCharactersAreEscaped()
+    {
+        const QString hostile = QStringLiteral("\x1b]0;owned\x07\x1b[2J");
+        MemoryRecord record;
+        SettingsFile::load(Fixture, record);
+        record.setStoredText("M004", hostile);
+        QVERIFY(!SettingsFile::write(path("hostile.kvr"), record));
+        writeBytes(path("Hostile.LNG"), "[TAB1]\n1=Basic\x1b[31m settings\n");
+        const Result shown = cli({"show", path("hostile.kvr"), "--lang", path("Hostile.LNG")});
+        const Result diff = cli({"diff", Fixture, path("hostile.kvr")});
+        startDevice(false, fixtureDevice());
+        const Result write = cli({"write", path("hostile.kvr")});
+        QCOMPARE(write.code, int(ExitRefused));
+        for (const Result &r : {shown, diff, write}) {
+            const QString text = r.out + r.err;
+            QVERIFY2(!text.contains(QChar(0x1b)) && !text.contains(QChar(0x07)),
+                     qPrintable(text.toUtf8().toHex()));
+        }
+        QVERIFY2(shown.out.contains("\\x1B]0;owned\\x07\\x1B[2J"), qPrintable(shown.out));
+        QVERIFY2(shown.out.contains("Basic\\x1B[31m settings"), qPrintable(shown.out));
+        QVERIFY2(diff.out.contains("\\x1B[2J"), qPrintable(diff.out));
+        QVERIFY2(write.err.contains("\\x1B[2J"), qPrintable(write.err));
+        QCOMPARE(sim->bytesReceived(), 0);
+    }
+
+    // A trace or a PDF that does not reach the disk whole is a failure (here
+    // the disk is full: the process may write no byte to a file).
+    void fullDiskIsAFailure_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("trace") << "\"$TOOL\" status --trace full.trace"
+                               << "full.trace";
+        QTest::newRow("pdf") << "\"$TOOL\" print \"$KVR\" -o full.pdf"
+                             << "full.pdf";
+    }
+    void fullDiskIsAFailure()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, file);
+        startDevice(false, fixtureDevice());
+        QFile::remove(path(file));
+        QProcess bash;
+        bash.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TOOL", QStringLiteral(TESSARO_PROGRAM_DIR "/tessaro-cli"));
+        env.insert("KVR", Fixture);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        bash.setProcessEnvironment(env);
+        // A write past the limit fails with EFBIG instead of raising the signal.
+        bash.start("bash", {"-c", "trap '' XFSZ; ulimit -f 0; " + command});
+        QVERIFY(bash.waitForFinished(20000));
+        const QString err = QString::fromUtf8(bash.readAllStandardError());
+        QCOMPARE(bash.exitCode(), int(ExitBadFile));
+        QVERIFY2(err.contains(file), qPrintable(err));
+        if (file.endsWith(".pdf"))
+            QVERIFY(!QFile::exists(path(file))); // nothing half-written left behind
     }
 
     void helpListsEveryExitCode()

@@ -272,6 +272,28 @@ class TestExchangeService : public QObject
         QCOMPARE(record.deviceValue(DeviceValue::FirmwareVersion), QStringLiteral("9.99"));
     }
 
+    // A status answer of the right length without its letters in their
+    // places is no answer: nothing of it is taken.
+    void garbledStatusIsNoAnswer_data() { transports(); }
+    void garbledStatusIsNoAnswer()
+    {
+        QFETCH(bool, usb);
+        world(usb);
+        w->device.mangle = [](int, const QByteArray &a) {
+            return a.size() == 10 ? QByteArray("V\x14X\x07N\x01\x02S\x05\x01", 10) : a;
+        };
+        record.setDeviceValue(DeviceValue::SerN, "77");
+        record.setDeviceValue(DeviceValue::FirmwareVersion, "9.99");
+        QCOMPARE(w->service.versionQuery(record), ExchangeResult::NoAnswer);
+        QCOMPARE(w->messages, QStringList{CommunicationError + "V<14>X<07>N<01><02>S<05><01>"});
+        QVERIFY(state().ExchangeAborted);
+        QCOMPARE(record.deviceValue(DeviceValue::SerN), QStringLiteral("77"));
+        QCOMPARE(record.deviceValue(DeviceValue::FirmwareVersion), QStringLiteral("9.99"));
+        // A write stops after such a query, its counters unknown.
+        QCOMPARE(w->service.write(record), ExchangeResult::NoAnswer);
+        QCOMPARE(w->device.model().writesCompleted(), 0);
+    }
+
     // The serial port announces counts; an answer is taken only when the
     // count is exactly its length and what is read is exactly that much.
     void answerTakenOnlyWhole_data()
