@@ -9,11 +9,12 @@ namespace
 {
 
 struct CommandRule {
-    int files;      // positional arguments required
-    bool output;    // -o required
-    bool transport; // --port/--device/--usb/--trace allowed
-    bool counters;  // --counters allowed
-    bool lang;      // --lang allowed
+    int files;           // positional arguments required
+    bool output;         // -o required
+    bool transport;      // --port/--device/--usb/--trace allowed
+    bool counters;       // --counters, --no-verify, --no-backup allowed (write)
+    bool lang;           // --lang allowed
+    bool serial = false; // --serial allowed
 };
 
 const QHash<QString, CommandRule> &rules()
@@ -27,6 +28,8 @@ const QHash<QString, CommandRule> &rules()
         {QStringLiteral("print"), {1, true, false, false, true}},
         {QStringLiteral("export"), {1, false, false, false, false}},
         {QStringLiteral("import"), {1, true, false, false, false}},
+        {QStringLiteral("compare"), {1, false, true, false, true}},
+        {QStringLiteral("history"), {0, false, false, false, false, true}},
     };
     return r;
 }
@@ -47,6 +50,7 @@ const TextOption textOptions[] = {
     {"--trace", &CommandRule::transport, &CliArgs::trace, "a file name"},
     {"--counters", &CommandRule::counters, &CliArgs::counters, "a file name"},
     {"--lang", &CommandRule::lang, &CliArgs::lang, "a language file"},
+    {"--serial", &CommandRule::serial, &CliArgs::serial, "a serial number"},
 };
 
 } // namespace
@@ -122,6 +126,12 @@ std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
         } else if (arg == QLatin1String("--usb") && !hasValue) {
             refused = needs(rule->transport);
             a.usb = true;
+        } else if (arg == QLatin1String("--no-verify") && !hasValue) {
+            refused = needs(rule->counters);
+            a.noVerify = true;
+        } else if (arg == QLatin1String("--no-backup") && !hasValue) {
+            refused = needs(rule->counters);
+            a.noBackup = true;
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
             return fail(QStringLiteral("unknown option '%1'").arg(arg));
         } else {

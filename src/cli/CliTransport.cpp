@@ -22,6 +22,7 @@ QString CliTransport::describe() const
 CliTransport CliTransport::choose(const CliArgs &args, const QString &programFolder)
 {
     CliTransport t;
+    t.programFolder = programFolder;
     const QString file = ProgramConfig::path(programFolder);
     if (QFileInfo::exists(file)) {
         const ProgramConfig::Values v = ProgramConfig::read(file);
@@ -29,6 +30,8 @@ CliTransport CliTransport::choose(const CliArgs &args, const QString &programFol
         t.comNumber = v.com;
         t.timeOutRS = v.timeOutRS;
         t.writeOnTick = v.writeOnTick == 1;
+        t.history = v.history != 0;
+        t.verifyWrite = v.verifyWrite != 0;
         if (!v.trace.isEmpty())
             t.configTrace = QDir(programFolder).absoluteFilePath(v.trace);
     }

@@ -14,6 +14,9 @@ struct CliTransport {
     int timeOutRS = 10;       // serial poll interval from Config.ini
     bool writeOnTick = false; // [Setup] WriteOnTick=1: a write paced by the poll tick
     QString configTrace;      // [Setup] Trace of Config.ini, made absolute
+    QString programFolder;    // where Config.ini and History/ are
+    bool history = true;      // [Setup] History: blocks kept in History/
+    bool verifyWrite = true;  // [Setup] VerifyWrite: a write reads before and after
 
     // "COM3 (/dev/ttyUSB0)", "/dev/ttyUSB0" or "USB cable ZARP-USB".
     QString describe() const;

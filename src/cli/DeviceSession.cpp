@@ -28,6 +28,10 @@ DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transp
     options.WriteOnTick = transport.writeOnTick;
     m_service.setOptions(options);
     m_service.setUsbSelected(transport.usb);
+    if (transport.history) {
+        m_history = std::make_unique<DeviceHistory>(transport.programFolder);
+        m_service.setHistory(m_history.get());
+    }
     if (!transport.usb) {
         if (!transport.devicePath.isEmpty())
             PortPaths::setDeviceOverride(transport.comNumber, transport.devicePath);
@@ -165,7 +169,14 @@ DeviceSession::Outcome DeviceSession::outcome(ExchangeResult result) const
     case ExchangeResult::Refused:
         return {ExitRefused, describeRefusal(*m_service.refusal())};
     case ExchangeResult::Cancelled:
-        return {ExitRefused, m_cancelReason};
+        return {m_cancelCode, m_cancelReason};
+    case ExchangeResult::Unverified:
+        return {ExitNoAnswer,
+                QStringLiteral("%1: the write ended, but reading it back failed: it could not be checked%2")
+                    .arg(port, got)};
+    case ExchangeResult::Mismatch:
+        return {ExitMismatch,
+                QStringLiteral("%1: the communicator did not store the block as it was sent").arg(port)};
     }
     return {};
 }
@@ -182,9 +193,11 @@ DeviceSession::Outcome DeviceSession::read(SettingsRecord &record)
     return outcome(m_service.read(record));
 }
 
-DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given)
+DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given,
+                                            const CliWriteChoice &choice)
 {
     m_cancelReason.clear();
+    m_cancelCode = ExitRefused;
     const auto confirm = [this, &given](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
         // A counter the answer did not carry is never guessed: writing a
         // made-up value would overwrite the device's own.
@@ -200,5 +213,17 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
         rec.setDeviceValue(DeviceValue::SvHr, given.serviceHours.value_or(device.serviceHours));
         return true;
     };
-    return outcome(m_service.write(record, confirm));
+    ExchangeService::WriteSteps steps;
+    steps.confirm = confirm;
+    steps.verify = choice.verify && m_transport.verifyWrite;
+    steps.writeWithoutBackup = [this, &choice](const QString &error) {
+        if (choice.withoutBackup)
+            return true;
+        m_cancelCode = ExitBadFile;
+        m_cancelReason = QStringLiteral("the settings before the write could not be kept (%1); nothing was "
+                                        "written (--no-backup writes without them)")
+                             .arg(error);
+        return false;
+    };
+    return outcome(m_service.write(record, steps));
 }

@@ -3,6 +3,7 @@
 #include "cli/CliExitCode.h"
 #include "cli/CliTransport.h"
 
+#include "device/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/ExchangeTrace.h"
 
@@ -16,6 +17,14 @@ class QTextStream;
 class SerialTransport;
 class SettingsRecord;
 class TAfComPort;
+
+// How tessaro-cli writes: a verified write (unless --no-verify or
+// VerifyWrite=0) keeps the block it finds in the history first (refused when
+// that cannot be done, unless --no-backup) and reads the block back after it.
+struct CliWriteChoice {
+    bool verify = true;
+    bool withoutBackup = false;
+};
 
 // The program's own commands (the exchange service over the serial port
 // component or the USB cable) run without a window, one command-line run at
@@ -57,7 +66,8 @@ class DeviceSession
         std::optional<QString> powerOnCount; // PwOn
         std::optional<QString> serviceHours; // SvHr
     };
-    Outcome write(SettingsRecord &record, const Counters &given = {});
+    Outcome write(SettingsRecord &record, const Counters &given = {},
+                  const CliWriteChoice &choice = CliWriteChoice());
 
     ExchangeService &service() { return m_service; }
     // The serial port component; null on the USB cable.
@@ -71,11 +81,13 @@ class DeviceSession
 
     CliTransport m_transport;
     ExchangeTrace m_trace;
+    std::unique_ptr<DeviceHistory> m_history;
     ExchangeService m_service;
     std::unique_ptr<TAfComPort> m_port;
     std::unique_ptr<SerialTransport> m_serial;
     QTextStream *m_progressStream = nullptr;
     QString m_cancelReason;
+    CliExitCode m_cancelCode = ExitRefused;
     QString m_step;
     int m_answerBytes = 0;
     QElapsedTimer m_stepClock;

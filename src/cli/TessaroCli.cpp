@@ -7,8 +7,11 @@
 #include "cli/KvrJson.h"
 #include "cli/SettingsListing.h"
 
+#include "device/DeviceCodec.h"
+#include "device/DeviceHistory.h"
 #include "lang/ProgramConfig.h"
 #include "platform/SafeFile.h"
+#include "settings/FirmwareOptions.h"
 #include "settings/LanguageCaptions.h"
 #include "settings/MemoryRecord.h"
 #include "settings/PdfFile.h"
@@ -246,6 +249,27 @@ struct Run {
                 return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.output, *error));
             return ExitOk;
         }
+        if (args.command == QLatin1String("compare")) {
+            // The file's values against the communicator's, as diff lists two
+            // files: exit 1 when any differ.
+            int code = ExitOk;
+            MemoryRecord file;
+            if (!applyLanguage(&code) || !load(args.files[0], file, &code))
+                return code;
+            const DeviceSession::Outcome o = session.read(record);
+            if (o.code != ExitOk)
+                return failed(session, o);
+            // The options this firmware does not offer are held at their fixed
+            // values on both sides, as a write of the file would send them,
+            // and the file's values count as the communicator would hold them.
+            FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), file);
+            MemoryRecord held;
+            DeviceCodec::asHeld(file, held, ExchangeService::decimalSeparator());
+            const QStringList lines = SettingsListing::differences(held, record);
+            for (const QString &line : lines)
+                out << line << '\n';
+            return lines.isEmpty() ? ExitOk : ExitDifferences;
+        }
         // write
         DeviceSession::Counters counters;
         if (!args.counters.isEmpty())
@@ -254,10 +278,47 @@ struct Run {
         int code = ExitOk;
         if (!load(args.files[0], record, &code))
             return code;
-        const DeviceSession::Outcome o = session.write(record, counters);
+        const DeviceSession::Outcome o = session.write(record, counters, {!args.noVerify, args.noBackup});
+        if (o.code == ExitMismatch)
+            return mismatch(session, o);
         if (o.code != ExitOk)
             return failed(session, o);
-        session.noteInTrace(QStringLiteral("written"));
+        session.noteInTrace(session.service().outcome().readBack.isEmpty()
+                                ? QStringLiteral("written")
+                                : QStringLiteral("written and verified"));
+        return ExitOk;
+    }
+
+    // The write went out whole, but the communicator gives back other
+    // values: every parameter that differs, as sent and as read, and where
+    // the settings from before the write are kept.
+    int mismatch(DeviceSession &session, const DeviceSession::Outcome &o)
+    {
+        int code = ExitOk;
+        if (!applyLanguage(&code))
+            return code;
+        const ExchangeService::Outcome &written = session.service().outcome();
+        MemoryRecord sent;
+        DeviceCodec::decodeBlock(written.sentBlock, sent, ExchangeService::decimalSeparator());
+        QString text = o.message + QStringLiteral(" (sent -> read back):");
+        for (const QString &line : SettingsListing::differences(sent, *session.service().readBackRecord()))
+            text += QStringLiteral("\n  ") + line;
+        text +=
+            written.backupPath.isEmpty()
+                ? QStringLiteral("\nThe settings from before the write were not kept.")
+                : QStringLiteral("\nThe settings from before the write are in %1").arg(written.backupPath);
+        session.noteInTrace(QStringLiteral("written, but read back different"));
+        return fail(ExitMismatch, text);
+    }
+
+    // Every entry of the history in the program folder: serial number, date
+    // and time, what happened, the file.
+    int history()
+    {
+        const DeviceHistory history(QDir::currentPath());
+        for (const DeviceHistory::Entry &e : history.entries(args.serial))
+            out << e.serialNumber << "  " << e.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
+                << DeviceHistory::eventName(e.event).leftJustified(12) << "  " << e.path << '\n';
         return ExitOk;
     }
 };
@@ -272,8 +333,14 @@ QString helpText()
         "Commands:\n"
         "  read -o FILE.kvr        read the settings from the communicator into a settings file\n"
         "  write FILE.kvr          write a settings file to the communicator; its counters are\n"
-        "                          kept unless --counters FILE gives others (lines PwOn=N, SvHr=N)\n"
+        "                          kept unless --counters FILE gives others (lines PwOn=N, SvHr=N).\n"
+        "                          The communicator's settings are read and kept in History/ first,\n"
+        "                          and read back after the write to check it\n"
         "  status                  firmware version, serial number and counters of the communicator\n"
+        "  compare FILE.kvr        the parameters whose values differ between the file and the\n"
+        "                          communicator (exit code 1 when any do)\n"
+        "  history [--serial N]    the settings kept in History/: serial number, date and time,\n"
+        "                          what happened (read, before write, written), file\n"
         "  show FILE.kvr           every parameter with its label and value, by page\n"
         "  diff A.kvr B.kvr        only the parameters that differ\n"
         "  print FILE.kvr -o FILE.pdf\n"
@@ -282,7 +349,7 @@ QString helpText()
         "  import FILE.json -o FILE.kvr\n"
         "                          a settings file from that JSON (all 45 keys, no others)\n"
         "\n"
-        "Options of read, write and status:\n"
+        "Options of read, write, status and compare:\n"
         "  --port N                serial port COMN, mapped as the program maps it ([Ports] of\n"
         "                          Config.ini, else COM1-8 /dev/ttyS0-7, COM9-12 /dev/ttyUSB0-3,\n"
         "                          COM13-16 /dev/ttyACM0-3)\n"
@@ -291,22 +358,28 @@ QString helpText()
         "                          Without these: the COM and USB choice of Config.ini.\n"
         "  --trace FILE            append a hex trace of every byte each way to FILE\n"
         "                          (default: [Setup] Trace of Config.ini, if set)\n"
-        "Options of show, diff and print:\n"
+        "Options of write:\n"
+        "  --no-verify             neither read the settings before the write nor read them back\n"
+        "                          (also [Setup] VerifyWrite=0 of Config.ini)\n"
+        "  --no-backup             write even when the settings before the write cannot be kept\n"
+        "Options of show, diff, print and compare:\n"
         "  --lang FILE.LNG         labels from this language file (default: the Lang of\n"
         "                          Config.ini, else the built-in Czech texts)\n"
         "\n"
-        "Config.ini and language files are looked up in the current directory, as the\n"
-        "program does. A progress bar goes to standard error when that is a terminal.\n"
+        "Config.ini, the language files and History/ are in the current directory, as in\n"
+        "the program ([Setup] History=0 keeps no history). A progress bar goes to standard\n"
+        "error when that is a terminal.\n"
         "\n"
         "Exit codes:\n"
         "  0  success\n"
-        "  1  diff: the files differ\n"
+        "  1  diff, compare: the settings differ\n"
         "  2  usage: unknown command or option, missing argument\n"
         "  3  the serial port or the USB cable could not be opened\n"
         "  4  no answer from the communicator, or an incomplete one, within the time limit\n"
         "  5  the block read does not start with the marker byte (device memory not valid)\n"
         "  6  a file could not be read, understood or written\n"
-        "  7  write refused: values the communicator cannot take; nothing was sent\n");
+        "  7  write refused: values the communicator cannot take; nothing was sent\n"
+        "  8  write: the settings read back differ from those written\n");
 }
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar)
@@ -333,6 +406,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progre
         code = r.exportJson();
     } else if (c == QLatin1String("import")) {
         code = r.importJson();
+    } else if (c == QLatin1String("history")) {
+        code = r.history();
     } else {
         code = r.exchange();
     }

@@ -366,4 +366,9 @@ bool decodeStatus(const QByteArray &answer, SettingsRecord &r, DeviceCounters *c
     return true;
 }
 
+void asHeld(const SettingsRecord &record, SettingsRecord &into, QChar decimalSeparator)
+{
+    decodeBlock(buildBlock(record), into, decimalSeparator);
+}
+
 } // namespace DeviceCodec

@@ -69,6 +69,12 @@ void buildWriteBuffer(const SettingsRecord &record, WriteBuffer &buffer);
 // 1..127 (entries without a value are 0xFF).
 QByteArray buildBlock(const SettingsRecord &record);
 
+// The record as the communicator would hold it once written: its block,
+// decoded again into into. Texts that mean the same value the same way (an
+// empty switch time and 0, either decimal separator) come out alike, so two
+// records compare by what the communicator would do with them.
+void asHeld(const SettingsRecord &record, SettingsRecord &into, QChar decimalSeparator);
+
 // The counters of a status answer when it belongs to a write: they go here
 // instead of into the record, so the values about to be written stay the
 // ones the user sees.

@@ -1,11 +1,14 @@
 #include "device/ExchangeService.h"
 
+#include "device/DeviceHistory.h"
 #include "device/ExchangeClock.h"
 #include "device/ExchangeTrace.h"
 #include "device/UsbLink.h"
 #include "device/UsbTransport.h"
 #include "lang/LanguageTexts.h"
 #include "settings/FirmwareOptions.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsDiff.h"
 #include "settings/SettingsRecord.h"
 
 #include <QLocale>
@@ -98,6 +101,7 @@ bool ExchangeService::refuse(const SettingsRecord &record)
 
 ExchangeResult ExchangeService::read(SettingsRecord &record)
 {
+    m_outcome = Outcome();
     if (!cableForCommand())
         return ExchangeResult::NotOpenable;
     // The block is read even when the version query got no answer; a port
@@ -107,11 +111,37 @@ ExchangeResult ExchangeService::read(SettingsRecord &record)
     const ExchangeResult result = readBlock(record);
     if (result == ExchangeResult::Done || result == ExchangeResult::WrongMarker)
         FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), record);
+    if (result == ExchangeResult::Done)
+        keep(record, int(DeviceHistory::Event::Read), &m_outcome.historyPath);
     return result;
+}
+
+void ExchangeService::keep(const SettingsRecord &record, int event, QString *path)
+{
+    if (!m_history)
+        return;
+    const DeviceHistory::Stored stored =
+        m_history->store(record, m_outcome.serialNumber, m_firmware, DeviceHistory::Event(event));
+    *path = stored.path;
+    if (!stored.ok())
+        m_outcome.historyError = stored.error;
+}
+
+const SettingsRecord *ExchangeService::readBackRecord() const
+{
+    return m_readBack.get();
 }
 
 ExchangeResult ExchangeService::write(SettingsRecord &record, const CounterConfirmation &confirm)
 {
+    WriteSteps steps;
+    steps.confirm = confirm;
+    return write(record, steps);
+}
+
+ExchangeResult ExchangeService::write(SettingsRecord &record, const WriteSteps &steps)
+{
+    m_outcome = Outcome();
     m_refusal.reset();
     if (!cableForCommand())
         return ExchangeResult::NotOpenable;
@@ -123,14 +153,63 @@ ExchangeResult ExchangeService::write(SettingsRecord &record, const CounterConfi
         return query;
     // Someone may have used the communicator since its counters were read:
     // whoever runs the write decides which ones to send.
-    if (confirm && !confirm({m_state.DevicePowerOnCount, m_state.DeviceServiceHours}, record))
+    if (steps.confirm && !steps.confirm({m_state.DevicePowerOnCount, m_state.DeviceServiceHours}, record))
         return ExchangeResult::Cancelled;
     // The firmware rule holds the tone and polarity options at fixed values
     // once the version is known; the counters may have changed: check again.
     FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), record);
     if (refuse(record))
         return ExchangeResult::Refused;
-    return writeBlock(record);
+    if (steps.verify)
+        return verifiedWrite(record, steps);
+    const ExchangeResult result = writeBlock(record);
+    m_outcome.sentBlock = sentBlock();
+    return result;
+}
+
+ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const WriteSteps &steps)
+{
+    // What the communicator holds now, kept before anything is sent: the
+    // way back should the new settings turn out wrong.
+    MemoryRecord before;
+    const ExchangeResult old = readBlock(before);
+    if (old != ExchangeResult::Done && old != ExchangeResult::WrongMarker)
+        return old;
+    if (m_history) {
+        keep(before, int(DeviceHistory::Event::BeforeWrite), &m_outcome.backupPath);
+        if (m_outcome.backupPath.isEmpty() &&
+            !(steps.writeWithoutBackup && steps.writeWithoutBackup(m_outcome.historyError)))
+            return ExchangeResult::Cancelled;
+    }
+    const ExchangeResult written = writeBlock(record);
+    m_outcome.sentBlock = sentBlock();
+    if (written != ExchangeResult::Done)
+        return written;
+    // "D" and "Z" say only that the bytes arrived: what the communicator
+    // stored is what it gives back.
+    m_readBack = std::make_unique<MemoryRecord>();
+    m_readBack->setDeviceValue(DeviceValue::FirmwareVersion,
+                               record.deviceValue(DeviceValue::FirmwareVersion));
+    m_readBack->setDeviceValue(DeviceValue::SerN, record.deviceValue(DeviceValue::SerN));
+    if (readBlock(*m_readBack) != ExchangeResult::Done)
+        return ExchangeResult::Unverified;
+    m_outcome.readBack = m_state.ReceivedData;
+    if (m_outcome.readBack == m_outcome.sentBlock) {
+        keep(*m_readBack, int(DeviceHistory::Event::Written), &m_outcome.historyPath);
+        return ExchangeResult::Done;
+    }
+    MemoryRecord sent;
+    DeviceCodec::decodeBlock(m_outcome.sentBlock, sent, decimalSeparator());
+    m_outcome.differences = SettingsDiff::differingKeys(sent, *m_readBack);
+    return ExchangeResult::Mismatch;
+}
+
+QByteArray ExchangeService::sentBlock() const
+{
+    QByteArray block(1, char(DeviceCodec::Marker));
+    for (int k = 1; k < DeviceCodec::BlockSize; ++k)
+        block.append(char(m_state.WriteBuffer[size_t(k)] & 0xFF));
+    return block;
 }
 
 ExchangeResult ExchangeService::versionQuery(SettingsRecord &record)
@@ -465,13 +544,19 @@ bool ExchangeService::decodeStatusAnswer()
 {
     // An answer without every field in its place is no answer: nothing of it
     // is taken, as after a time-out.
-    if (m_kind != Kind::WriteVersion)
-        return DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into);
-    DeviceCodec::DeviceCounters counters{m_state.DevicePowerOnCount, m_state.DeviceServiceHours};
-    if (!DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into, &counters))
-        return false;
-    m_state.DevicePowerOnCount = counters.powerOnCount;
-    m_state.DeviceServiceHours = counters.serviceHours;
+    if (m_kind != Kind::WriteVersion) {
+        if (!DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into))
+            return false;
+    } else {
+        DeviceCodec::DeviceCounters counters{m_state.DevicePowerOnCount, m_state.DeviceServiceHours};
+        if (!DeviceCodec::decodeStatus(m_state.ReceivedData, *m_into, &counters))
+            return false;
+        m_state.DevicePowerOnCount = counters.powerOnCount;
+        m_state.DeviceServiceHours = counters.serviceHours;
+    }
+    // The identity the history files this command's blocks under.
+    m_outcome.serialNumber = m_into->deviceValue(DeviceValue::SerN);
+    m_firmware = m_into->deviceValue(DeviceValue::FirmwareVersion);
     return true;
 }
 

@@ -8,12 +8,15 @@
 
 #include <QColor>
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
+class DeviceHistory;
 class ExchangeClock;
+class MemoryRecord;
 class SettingsRecord;
 class UsbLink;
 class UsbTransport;
@@ -27,7 +30,9 @@ enum class ExchangeResult {
     Aborted,     // a transfer failed or the device vanished
     NotOpenable, // the serial port or the USB cable could not be opened
     Refused,     // a write's values the communicator cannot take; nothing sent
-    Cancelled,   // the counter confirmation was closed; nothing sent
+    Cancelled,   // the counter confirmation was closed, or the backup question answered No; nothing sent
+    Unverified,  // a verified write went out whole, but its read-back failed
+    Mismatch,    // a verified write's read-back differs from the block sent
 };
 
 // The conversations with the communicator, for the window and the tool alike:
@@ -57,6 +62,9 @@ class ExchangeService : public QObject
     ExchangeTransport *serialTransport() const { return m_serial; }
     // The USB cable: its state is shown in the status bar.
     UsbLink &usb();
+    // Where the blocks read and written are kept (not owned; none: no history).
+    void setHistory(const DeviceHistory *history) { m_history = history; }
+    const DeviceHistory *history() const { return m_history; }
     // Whether the "USB cable" box is ticked: the transport of the next exchange.
     void setUsbSelected(bool selected) { m_usbSelected = selected; }
     bool usbSelected() const { return m_usbSelected; }
@@ -88,18 +96,46 @@ class ExchangeService : public QObject
     // The commands. Read: the cable opened (when selected), the version
     // query, then the block, which is read whatever the query brought. The
     // firmware rule for the tone and polarity options is applied to record
-    // afterwards.
+    // afterwards, and a block read whole goes into the history.
     ExchangeResult read(SettingsRecord &record);
     // Write: the cable opened, every field checked (nothing is sent when one
     // would be refused: refusal()), the write's version query, the counters
-    // confirmed, the fields checked again, then the block. The confirmation
-    // gets the communicator's counters (empty when its answer lacked them)
-    // and may change record's; false ends the write with nothing sent.
+    // confirmed, the fields checked again, then the block.
+    //
+    // A verified write reads the communicator's block before anything is
+    // sent and keeps it in the history ("before write"; a read that fails
+    // ends the write there), writes, then reads the block back and compares
+    // it byte for byte with the block sent: Done (kept as "written"),
+    // Mismatch (outcome().differences) or Unverified (the read-back failed).
     using CounterConfirmation =
         std::function<bool(const DeviceCodec::DeviceCounters &device, SettingsRecord &record)>;
+    struct WriteSteps {
+        // Gets the communicator's counters (empty when its answer lacked
+        // them) and may change record's; false ends the write, nothing sent.
+        CounterConfirmation confirm;
+        bool verify = false;
+        // The block before the write could not be kept (the error says why):
+        // true writes all the same. None: the write ends, nothing sent.
+        std::function<bool(const QString &error)> writeWithoutBackup;
+    };
+    ExchangeResult write(SettingsRecord &record, const WriteSteps &steps);
     ExchangeResult write(SettingsRecord &record, const CounterConfirmation &confirm = {});
     // The field that stopped the last write.
     const std::optional<WriteCheck::Refusal> &refusal() const { return m_refusal; }
+
+    // What the last command learned beside its result.
+    struct Outcome {
+        QString serialNumber;    // from the command's version query; empty when it got no answer
+        QString backupPath;      // the "before write" file of a verified write; empty when none was kept
+        QString historyPath;     // the file the command added to the history ("read", "written")
+        QString historyError;    // why a file could not be kept
+        QByteArray sentBlock;    // the block a write sent (128 bytes)
+        QByteArray readBack;     // the block a verified write read back
+        QStringList differences; // keys of the parameters whose read-back differs
+    };
+    const Outcome &outcome() const { return m_outcome; }
+    // The values the communicator gave back after a verified write.
+    const SettingsRecord *readBackRecord() const;
 
     // The decimal separator the field checks and the block's half values use.
     static QChar decimalSeparator();
@@ -131,6 +167,10 @@ class ExchangeService : public QObject
     ExchangeResult run(Kind kind, SettingsRecord *into, const SettingsRecord *from);
     bool cableForCommand();
     bool refuse(const SettingsRecord &record);
+    ExchangeResult verifiedWrite(SettingsRecord &record, const WriteSteps &steps);
+    void keep(const SettingsRecord &record, int event, QString *path);
+    // The marker and the write buffer's entries, as they went out.
+    QByteArray sentBlock() const;
 
     void begin();
     void sendCommands();
@@ -168,4 +208,8 @@ class ExchangeService : public QObject
     SettingsRecord *m_into = nullptr;
     const SettingsRecord *m_from = nullptr;
     std::optional<WriteCheck::Refusal> m_refusal;
+    const DeviceHistory *m_history = nullptr;
+    Outcome m_outcome;
+    QString m_firmware; // of the command's version query
+    std::unique_ptr<MemoryRecord> m_readBack;
 };

@@ -36,6 +36,8 @@ Values read(const QString &file)
     v.timeOutRS = PrivateProfile::readInt(file, setup, QStringLiteral("TimeOutRS"), defaults.timeOutRS);
     v.writeOnTick = PrivateProfile::readInt(file, setup, QStringLiteral("WriteOnTick"), defaults.writeOnTick);
     v.trace = PrivateProfile::readString(file, setup, QStringLiteral("Trace"), {});
+    v.history = PrivateProfile::readInt(file, setup, QStringLiteral("History"), defaults.history);
+    v.verifyWrite = PrivateProfile::readInt(file, setup, QStringLiteral("VerifyWrite"), defaults.verifyWrite);
     return v;
 }
 

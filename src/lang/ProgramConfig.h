@@ -18,6 +18,11 @@ struct Values {
     int writeOnTick = 0;
     // A file that gets a hex trace of every exchange (set by hand; empty: none).
     QString trace;
+    // 0: no blocks kept in History/ of the program folder (set by hand).
+    int history = 1;
+    // 0: a write neither reads the block before it nor reads it back to
+    // check it (set by hand).
+    int verifyWrite = 1;
 };
 
 // The two help texts kept in section Info for whoever edits the file.

@@ -87,6 +87,10 @@ QByteArray KavrDeviceModel::writeData(std::uint8_t byte)
     m_lastWritten = m_incoming;
     m_incoming.clear();
     std::copy(m_lastWritten.cbegin(), m_lastWritten.cend(), m_state.block.begin());
+    // A memory cell that does not keep what it was given: confirmed all the
+    // same, and read back as it was stored.
+    if (m_faults.corruptWriteAt >= 1 && m_faults.corruptWriteAt <= BlockSize)
+        m_state.block[size_t(m_faults.corruptWriteAt - 1)] ^= 0x01;
     m_state.serviceHours = std::min<int>(m_state.block[HoursPos] + 24 * m_state.block[DaysPos],
                                          KavrDeviceState::MaxServiceHours);
     m_state.powerOnCount = m_state.block[PowerOnPos];

@@ -29,6 +29,7 @@ struct KavrDeviceFaults {
     bool noZ = false;            // stores a written block but never confirms it with "Z"
     int dropHandshakeAt = 0;     // 1..128: gives up the write at this data byte (no "D"/"Z", nothing stored)
     int earlyZAt = 0;            // 1..127: answers "Z" after this data byte instead of "D", nothing stored
+    int corruptWriteAt = 0;      // 1..128: a written block is stored with this position's byte changed
 };
 
 // The communicator's side of the link protocol as a pure state machine: one

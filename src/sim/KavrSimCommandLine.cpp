@@ -95,6 +95,10 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
         "k");
     add("early-z-at", "Fault: answer \"Z\" instead of \"D\" after data byte <k> (1-127), nothing stored.",
         "k");
+    add("corrupt-write-at",
+        "Fault: store a written block with the byte at block position <k> (1-128) changed; the write is "
+        "confirmed all the same.",
+        "k");
     add("hang-up-after", "Fault: drop the line once <n> bytes have been sent.", "n");
     add("slow", "Fault: send answers <factor> times slower than the baud rate (e.g. 1.5).", "factor");
 
@@ -132,6 +136,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     long long abandon = o.line.abandonAfterMs, cut = o.faults.cutAfter, noise = o.faults.noiseEvery;
     long long seed = o.faults.noiseSeed, drop = o.faults.dropHandshakeAt, hangUp = o.line.hangUpAfter;
     long long handshake = o.line.handshakeDelayMs, earlyZ = o.faults.earlyZAt;
+    long long corrupt = o.faults.corruptWriteAt;
     if (!readInt(p, {"firmware", 0, 255}, firmware, error) ||
         !readInt(p, {"serial", 0, 65535}, serial, error) ||
         !readInt(p, {"power-on", 0, 255}, powerOn, error) ||
@@ -146,6 +151,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
         !readInt(p, {"noise-every", 1, noLimit}, noise, error) ||
         !readInt(p, {"noise-seed", 1, 0xFFFFFFFFLL}, seed, error) ||
         !readInt(p, {"drop-handshake-at", 1, 128}, drop, error) ||
+        !readInt(p, {"corrupt-write-at", 1, 128}, corrupt, error) ||
         !readInt(p, {"hang-up-after", 0, std::numeric_limits<long long>::max()}, hangUp, error))
         return false;
 
@@ -190,6 +196,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     o.faults.noZ = p.isSet(QStringLiteral("no-z"));
     o.faults.dropHandshakeAt = int(drop);
     o.faults.earlyZAt = int(earlyZ);
+    o.faults.corruptWriteAt = int(corrupt);
     o.traceFile = p.value(QStringLiteral("trace"));
     o.saveBlockFile = p.value(QStringLiteral("save-block"));
     return true;

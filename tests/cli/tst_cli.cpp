@@ -413,11 +413,116 @@ class TestCli : public QObject
             QVERIFY(!QFile::exists(path(file))); // nothing half-written left behind
     }
 
+    // The write reads the communicator's settings first (kept in History/),
+    // writes, and reads them back: every way it can end, with its exit code.
+    void verifiedWriteOutcomes_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<int>("corruptAt");
+        QTest::addColumn<long long>("hangUpAfter");
+        QTest::addColumn<bool>("historyBlocked");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("stored as sent") << QStringList() << 0 << -1LL << false << int(ExitOk) << "" << 1;
+        QTest::newRow("position 40 stored differently")
+            << QStringList() << 40 << -1LL << false << int(ExitMismatch) << "CaPo  " << 1;
+        // Status, the old block and the handshakes go out before the read-back.
+        QTest::newRow("read-back cut off") << QStringList() << 0 << 10LL + 128 + 128 + 20 << false
+                                           << int(ExitNoAnswer) << "could not be checked" << 1;
+        QTest::newRow("history not writable")
+            << QStringList() << 0 << -1LL << true << int(ExitBadFile) << "--no-backup" << 0;
+        QTest::newRow("history not writable, --no-backup")
+            << QStringList{"--no-backup"} << 0 << -1LL << true << int(ExitOk) << "" << 1;
+    }
+    void verifiedWriteOutcomes()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(int, corruptAt);
+        QFETCH(long long, hangUpAfter);
+        QFETCH(bool, historyBlocked);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        QFETCH(int, writes);
+        KavrSimOptions o = fixtureDevice();
+        o.faults.corruptWriteAt = corruptAt;
+        o.line.hangUpAfter = hangUpAfter;
+        startDevice(false, o);
+        QDir(path("History")).removeRecursively();
+        QFile::remove(path("History"));
+        if (historyBlocked)
+            writeBytes(path("History"), "a file where the folder should be");
+        const Result r = cli(QStringList{"write", Fixture} + extra);
+        QFile::remove(path("History"));
+        QVERIFY2(r.code == code, qPrintable(r.err));
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QCOMPARE(sim->writesCompleted(), writes);
+        const QDir history(path("History/4711"));
+        if (code == ExitMismatch) {
+            // Both values, and the file to restore from.
+            QVERIFY2(r.err.contains(": 0 -> 1"), qPrintable(r.err));
+            const QStringList before = history.entryList({"* before write.kvr"});
+            QCOMPARE(before.size(), 1);
+            QVERIFY2(r.err.contains(history.filePath(before[0])), qPrintable(r.err));
+        }
+        if (code == ExitOk && !historyBlocked) {
+            QCOMPARE(history.entryList({"*.kvr"}).size(), 2);
+            const Result h = cli({"history", "--serial", "4711"});
+            QCOMPARE(h.code, int(ExitOk));
+            QCOMPARE(h.out.count('\n'), 2);
+            QVERIFY2(h.out.startsWith("4711  ") && h.out.contains("  written ") &&
+                         h.out.contains("before write"),
+                     qPrintable(h.out));
+        }
+    }
+
+    // --no-verify and VerifyWrite=0 send what the write always sent: the
+    // version query, then the block; nothing is kept.
+    void unverifiedWriteSendsTheSameBytes_data()
+    {
+        QTest::addColumn<bool>("option");
+        QTest::newRow("--no-verify") << true;
+        QTest::newRow("VerifyWrite=0") << false;
+    }
+    void unverifiedWriteSendsTheSameBytes()
+    {
+        QFETCH(bool, option);
+        startDevice(false, fixtureDevice());
+        QDir(path("History")).removeRecursively();
+        if (!option)
+            QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "VerifyWrite", "0"));
+        const Result r =
+            cli(option ? QStringList{"write", Fixture, "--no-verify"} : QStringList{"write", Fixture});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
+        QVERIFY(!QDir(path("History")).exists());
+    }
+
+    // compare: the file against the communicator, as diff lists two files.
+    void compareWithTheCommunicator()
+    {
+        startDevice(false, fixtureDevice());
+        const Result same = cli({"compare", Fixture});
+        QVERIFY2(same.code == ExitOk, qPrintable(same.out + same.err));
+        QVERIFY(same.out.isEmpty());
+        MemoryRecord changed;
+        QVERIFY(!SettingsFile::load(Fixture, changed));
+        changed.setStoredText("M003", "0602999");
+        QVERIFY(!SettingsFile::write(path("changed.kvr"), changed));
+        const Result differ = cli({"compare", path("changed.kvr")});
+        QCOMPARE(differ.code, int(ExitDifferences));
+        QCOMPARE(differ.out.count('\n'), 1);
+        QVERIFY2(differ.out.startsWith("M003  ") && differ.out.contains("0602999 -> "),
+                 qPrintable(differ.out));
+        QCOMPARE(sim->writesCompleted(), 0);
+        QCOMPARE(cli({"compare", Fixture, "--device", "/nonexistent/tty"}).code, int(ExitPortNotOpened));
+    }
+
     void helpListsEveryExitCode()
     {
         const Result r = cli({"--help"});
         QCOMPARE(r.code, int(ExitOk));
-        for (int code = ExitOk; code <= ExitRefused; ++code)
+        for (int code = ExitOk; code <= ExitMismatch; ++code)
             QVERIFY2(r.out.contains(QStringLiteral("\n  %1  ").arg(code)), qPrintable(QString::number(code)));
     }
 

@@ -4,15 +4,18 @@
 // converter. Time limits, pacing, faults and the commands' sequences, with no
 // real-time waiting.
 #include "device/DeviceCodec.h"
+#include "device/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "exchange_helper.h"
 #include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace
@@ -723,6 +726,174 @@ class TestExchangeService : public QObject
         QCOMPARE(w->sentByHost(), QByteArray("VRP"));
         QCOMPARE(other.deviceValue(DeviceValue::SerN), QStringLiteral("00000"));
         QVERIFY(!w->service.busy());
+    }
+
+    // ---- the history and the verified write ----------------------------------
+
+    // A Read keeps the block it read as the settings file Save would write,
+    // under the serial number its version query learnt ("unknown" without).
+    void readIsKeptInTheHistory_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<bool>("queryAnswered");
+        QTest::newRow("serial") << false << true;
+        QTest::newRow("usb") << true << true;
+        QTest::newRow("serial, query unanswered") << false << false;
+    }
+    void readIsKeptInTheHistory()
+    {
+        QFETCH(bool, usb);
+        QFETCH(bool, queryAnswered);
+        KavrSimOptions o;
+        o.state.serialNumber = 4711;
+        o.state.firmware = 121;
+        o.state.block = handBlock();
+        world(usb, o);
+        QTemporaryDir folder;
+        DeviceHistory history(folder.path());
+        history.clock = [] { return QDateTime(QDate(2026, 12, 8), QTime(10, 15, 2)); };
+        w->service.setHistory(&history);
+        if (!queryAnswered)
+            w->device.mangle = [](int, const QByteArray &a) { return a.size() == 10 ? QByteArray() : a; };
+        QCOMPARE(w->service.read(record), ExchangeResult::Done);
+        const QString serial = queryAnswered ? QStringLiteral("4711") : QStringLiteral("unknown");
+        const QString expected = folder.filePath("History/" + serial + "/2026-12-08 10-15-02 read.kvr");
+        QCOMPARE(w->service.outcome().historyPath, expected);
+        QFile kept(expected);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), SettingsFile::encode(record));
+        const QList<DeviceHistory::Entry> entries = history.entries();
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].serialNumber, serial);
+        QCOMPARE(entries[0].firmware, queryAnswered ? QStringLiteral("1.21") : QString());
+        // A second read in the same second is kept beside the first.
+        QCOMPARE(w->service.read(record), ExchangeResult::Done);
+        QVERIFY(w->service.outcome().historyPath.endsWith("/2026-12-08 10-15-02 read (2).kvr"));
+        // Without a history nothing is kept.
+        w->service.setHistory(nullptr);
+        QCOMPARE(w->service.read(record), ExchangeResult::Done);
+        QVERIFY(w->service.outcome().historyPath.isEmpty());
+        QCOMPARE(history.entries().size(), 2);
+    }
+
+    // A verified write: the block found first (kept as "before write", equal
+    // to the communicator's old settings), the write, the block read back
+    // (kept as "written"); a cell that does not keep its byte is named.
+    void verifiedWrite_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<int>("corruptAt");
+        QTest::addColumn<QStringList>("differences");
+        for (const bool usb : {false, true}) {
+            const char *t = usb ? "usb" : "serial";
+            QTest::addRow("%s: stored as sent", t) << usb << 0 << QStringList();
+            QTest::addRow("%s: position 40 changed", t) << usb << 40 << QStringList{"CaPo"};
+            QTest::addRow("%s: the power-on count changed", t) << usb << 48 << QStringList{"PwOn"};
+        }
+    }
+    void verifiedWrite()
+    {
+        QFETCH(bool, usb);
+        QFETCH(int, corruptAt);
+        QFETCH(QStringList, differences);
+        KavrSimOptions o;
+        o.state.block = handBlock();
+        o.faults.corruptWriteAt = corruptAt;
+        world(usb, o);
+        const QByteArray old = w->device.model().blockForRead();
+        QTemporaryDir folder;
+        DeviceHistory history(folder.path());
+        w->service.setHistory(&history);
+        record.setStoredText("CaPo", "6");
+        record.setStoredText("M001", "0602");
+        ExchangeService::WriteSteps steps;
+        steps.verify = true;
+        const ExchangeResult r = w->service.write(record, steps);
+        QCOMPARE(r, differences.isEmpty() ? ExchangeResult::Done : ExchangeResult::Mismatch);
+        const ExchangeService::Outcome &out = w->service.outcome();
+        QCOMPARE(out.differences, differences);
+        QCOMPARE(out.sentBlock, w->device.model().lastWrittenBlock());
+        QCOMPARE(w->sentByHost(), QByteArray("VRPWP") + out.sentBlock + "RP");
+        // The file kept first holds what the communicator held.
+        MemoryRecord before;
+        QVERIFY(!SettingsFile::load(out.backupPath, before));
+        MemoryRecord oldSettings;
+        DeviceCodec::decodeBlock(old, oldSettings, ExchangeService::decimalSeparator());
+        QCOMPARE(SettingsFile::encode(before), SettingsFile::encode(oldSettings));
+        QVERIFY(out.backupPath.contains("before write"));
+        const QList<DeviceHistory::Entry> entries = history.entries();
+        QCOMPARE(entries.size(), differences.isEmpty() ? 2 : 1);
+        if (differences.isEmpty()) {
+            QCOMPARE(entries[0].event, DeviceHistory::Event::Written);
+            QCOMPARE(out.readBack, out.sentBlock);
+        } else {
+            QVERIFY(out.historyPath.isEmpty()); // nothing is kept as written
+        }
+        QVERIFY(w->messages.isEmpty());
+    }
+
+    // Steps that fail around a verified write: the old block cannot be read
+    // (nothing written), cannot be kept (written only when the caller says
+    // so), or the read-back fails (written, not checked).
+    void verifiedWriteWhenAStepFails_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("old block unanswered") << "before" << int(ExchangeResult::NoAnswer) << false;
+        QTest::newRow("history not writable, stop")
+            << "unwritable" << int(ExchangeResult::Cancelled) << false;
+        QTest::newRow("history not writable, write anyway") << "anyway" << int(ExchangeResult::Done) << true;
+        QTest::newRow("read-back unanswered") << "after" << int(ExchangeResult::Unverified) << true;
+    }
+    void verifiedWriteWhenAStepFails()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, result);
+        QFETCH(bool, written);
+        world(false);
+        QTemporaryDir folder;
+        DeviceHistory history(folder.path());
+        w->service.setHistory(&history);
+        if (fault == "unwritable" || fault == "anyway") {
+            // A file where the history's folder should be.
+            QFile blocker(folder.filePath("History"));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        int blocks = 0;
+        w->device.mangle = [&](int, const QByteArray &a) {
+            if (a.size() != 128)
+                return a;
+            ++blocks;
+            return (fault == "before" && blocks == 1) || (fault == "after" && blocks == 2) ? QByteArray() : a;
+        };
+        QString askedWith;
+        ExchangeService::WriteSteps steps;
+        steps.verify = true;
+        steps.writeWithoutBackup = [&](const QString &error) {
+            askedWith = error;
+            return fault == "anyway";
+        };
+        QCOMPARE(int(w->service.write(record, steps)), result);
+        QCOMPARE(w->device.model().writesCompleted(), written ? 1 : 0);
+        QCOMPARE(askedWith.isEmpty(), !(fault == "unwritable" || fault == "anyway"));
+        if (!askedWith.isEmpty())
+            QVERIFY2(askedWith.contains("History"), qPrintable(askedWith));
+        if (!written)
+            QVERIFY(!w->sentByHost().contains("WP"));
+    }
+
+    // Without verification the write sends what it always has: the query,
+    // then the block.
+    void unverifiedWriteSendsTheSameBytes()
+    {
+        world(false);
+        QTemporaryDir folder;
+        DeviceHistory history(folder.path());
+        w->service.setHistory(&history);
+        QCOMPARE(w->service.write(record), ExchangeResult::Done);
+        QCOMPARE(w->sentByHost(), QByteArray("VWP") + w->device.model().lastWrittenBlock());
+        QVERIFY(history.entries().isEmpty());
     }
 
     // The real clock: ticks at their interval, none during a pause, run()

@@ -59,6 +59,7 @@ class TestKavrDeviceModel : public QObject
     void abandonedWriteStoresNothing();
     void faults_data();
     void faults();
+    void corruptedCellReadsBackChanged();
     void noiseIsMixedIntoAnswers();
 };
 
@@ -240,6 +241,23 @@ void TestKavrDeviceModel::faults()
     QCOMPARE(m.writesCompleted(), writes);
     if (writes == 0) // nothing written: the device still holds its factory block
         QCOMPARE(KavrDeviceModel(m.state()).blockForRead(), hexBytes(FactoryBlockHex));
+}
+
+// A cell that does not keep its byte: the write is confirmed, the block read
+// back differs at that position alone, and the write as received is kept.
+void TestKavrDeviceModel::corruptedCellReadsBackChanged()
+{
+    KavrDeviceFaults f;
+    f.corruptWriteAt = 40;
+    KavrDeviceModel m(KavrDeviceModel::initialState(), f);
+    const QByteArray written = sampleWriteBlock();
+    QCOMPARE(feedAll(m, QByteArray("WP") + written), QByteArray(127, 'D') + "Z");
+    QCOMPARE(m.lastWrittenBlock(), written);
+    const QByteArray read = m.blockForRead();
+    for (int i = 0; i < 128; ++i)
+        if (i != 39 && (i < 45 || i > 47)) // the counters come from the state
+            QVERIFY2(read[i] == written[i], qPrintable(QString::number(i + 1)));
+    QCOMPARE(quint8(read[39]), quint8(quint8(written[39]) ^ 0x01));
 }
 
 void TestKavrDeviceModel::noiseIsMixedIntoAnswers()

@@ -65,12 +65,18 @@ void TestKavrSimExe::helpListsEveryOption()
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray out = p.readAllStandardOutput();
-    for (const char *o :
-         {"--link",          "--device",          "--firmware",    "--serial",       "--power-on",
-          "--service-hours", "--block",           "--kvr",         "--save-block",   "--trace",
-          "--turnaround",    "--handshake-delay", "--baud",        "--ftdi-latency", "--silent",
-          "--cut-after",     "--wrong-marker",    "--noise-every", "--no-z",         "--drop-handshake-at",
-          "--early-z-at",    "--hang-up-after",   "--slow"})
+    for (const char *o : {"--link",          "--device",
+                          "--firmware",      "--serial",
+                          "--power-on",      "--service-hours",
+                          "--block",         "--kvr",
+                          "--save-block",    "--trace",
+                          "--turnaround",    "--handshake-delay",
+                          "--baud",          "--ftdi-latency",
+                          "--silent",        "--cut-after",
+                          "--wrong-marker",  "--noise-every",
+                          "--no-z",          "--drop-handshake-at",
+                          "--early-z-at",    "--corrupt-write-at",
+                          "--hang-up-after", "--slow"})
         QVERIFY2(out.contains(o), o);
 }
 
@@ -85,6 +91,8 @@ void TestKavrSimExe::refusesBadArguments_data()
     QTest::newRow("drop beyond the block")
         << QStringList{"--drop-handshake-at", "129"} << "--drop-handshake-at";
     QTest::newRow("early Z at the last byte") << QStringList{"--early-z-at", "128"} << "--early-z-at";
+    QTest::newRow("corrupt beyond the block")
+        << QStringList{"--corrupt-write-at", "129"} << "--corrupt-write-at";
     QTest::newRow("negative handshake delay")
         << QStringList{"--handshake-delay", "-1"} << "--handshake-delay";
     QTest::newRow("faster than the line") << QStringList{"--slow", "0.5"} << "--slow";

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+class SettingsRecord;
+
+// Where two records differ: the keys of the parameters whose stored texts
+// differ, in the order of the settings file, then the counters "SvHr" and
+// "PwOn" when theirs do.
+namespace SettingsDiff
+{
+QStringList differingKeys(const SettingsRecord &a, const SettingsRecord &b);
+}
