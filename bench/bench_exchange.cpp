@@ -34,8 +34,9 @@ int TurnaroundMs = 5;
 void printUsage()
 {
     std::printf("usage: bench_exchange [--write-on-tick] [runs] [turnaround-ms]\n"
-                "Times the Read command (version query, then the block) and the Write command (version\n"
-                "query, then the block with its handshakes) against the communicator simulator, over a\n"
+                "Times the Read command (version query, then the block), the Write command (version\n"
+                "query, then the block with its handshakes) and the verified Write (the block read before\n"
+                "and read back after it) against the communicator simulator, over a\n"
                 "pseudo-terminal and over the simulated USB cable, and sets each median against the line\n"
                 "time of the bytes the timed exchanges move, alone and with the simulator's turnaround\n"
                 "before each answer.\n"
@@ -151,16 +152,20 @@ int main(int argc, char **argv)
             rig.service->setSerialTransport(rig.serial.get());
         }
         CommandTiming commands(*rig.service, rig.record);
-        std::vector<double> reads, writes;
+        std::vector<double> reads, writes, verified;
         for (int i = 0; i < runs; ++i) {
             reads.push_back(commands.read());
             writes.push_back(commands.write());
+            verified.push_back(commands.write(true));
         }
         const char *name = usbCase ? "usb" : "serial";
         report(name, "read", reads, readLine, 2 * TurnaroundMs);
         // The version query's answer and each of the 128 handshakes wait for
         // the device's turnaround.
         report(name, "write", writes, writeLine, 129 * TurnaroundMs);
+        // The verified write reads the block before and after it: two more
+        // "R" "P" and 128-byte answers, each after a turnaround.
+        report(name, "verify", verified, writeLine + 2 * (2 + 128) * ByteMs, 131 * TurnaroundMs);
         if (writeOnTick) {
             // One data byte per poll tick at most: the best such a write can
             // do is the whole number of ticks each handshake cycle spans.
@@ -172,7 +177,7 @@ int main(int argc, char **argv)
                 "%.3f\n",
                 name, tick, std::ceil(cycle / tick), ticked, median(writes) / ticked);
         }
-        if (commands.failed || rig.sim->writesCompleted() != runs) {
+        if (commands.failed || rig.sim->writesCompleted() != 2 * runs) {
             std::fprintf(stderr, "%s: an exchange failed (%d writes completed)\n", name,
                          rig.sim->writesCompleted());
             ++failures;

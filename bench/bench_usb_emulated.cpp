@@ -94,23 +94,27 @@ int main(int argc, char **argv)
         // power-up value, as if the program never set it.
         EmulatedFtdi::fixLatency(id, latency);
         Rig rig;
-        std::vector<double> reads, writes;
+        std::vector<double> reads, writes, verified;
         for (int i = 0; i < runs; ++i) {
             reads.push_back(rig.commands.read());
             writes.push_back(rig.commands.write());
+            verified.push_back(rig.commands.write(true));
         }
+        // The verified write reads the block before and after it.
+        const double verifyLine = writeLine + 2 * (2 + 128) * ByteMs;
         for (const auto &[what, times, line, turnaround] :
              {std::tuple{"read", reads, readLine, readTurnaround},
-              std::tuple{"write", writes, writeLine, writeTurnaround}}) {
+              std::tuple{"write", writes, writeLine, writeTurnaround},
+              std::tuple{"verify", verified, verifyLine, writeTurnaround + 2 * TurnaroundMs}}) {
             const double m = median(times);
             std::printf(
-                "latency %2d ms %-5s median %7.1f ms  min %7.1f  max %7.1f | line %7.1f ms  ratio %.2f | "
+                "latency %2d ms %-6s median %7.1f ms  min %7.1f  max %7.1f | line %7.1f ms  ratio %.2f | "
                 "line+turnaround %7.1f ms  ratio %.2f\n",
                 latency, what, m, *std::min_element(times.begin(), times.end()),
                 *std::max_element(times.begin(), times.end()), line, m / line, line + turnaround,
                 m / (line + turnaround));
         }
-        if (rig.commands.failed || device->model.writesCompleted() != runs) {
+        if (rig.commands.failed || device->model.writesCompleted() != 2 * runs) {
             std::fprintf(stderr, "latency %d ms: an exchange failed (%d writes completed)\n", latency,
                          device->model.writesCompleted());
             ++failures;

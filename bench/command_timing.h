@@ -33,12 +33,15 @@ struct CommandTiming {
     }
     // Milliseconds the Read command took.
     double read() { return timed(&ExchangeService::read); }
-    // Milliseconds the Write command took (the device's counters kept).
-    double write()
+    // Milliseconds the Write command took (the device's counters kept);
+    // verified: the block read before and read back after it.
+    double write(bool verify = false)
     {
         QElapsedTimer t;
         t.start();
-        if (service.write(record) != ExchangeResult::Done)
+        ExchangeService::WriteSteps steps;
+        steps.verify = verify;
+        if (service.write(record, steps) != ExchangeResult::Done)
             failed = true;
         return t.nsecsElapsed() / 1e6;
     }
