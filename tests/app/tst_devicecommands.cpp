@@ -635,6 +635,27 @@ class DeviceCommandsTest : public QObject
         QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:OK"));
     }
 
+    // The cable pulled out in the middle of a write: the communication
+    // error, nothing stored; the next command finds no cable.
+    void cablePulledOutMidWrite()
+    {
+        startVirtual(handOptions(), true);
+        line->device.mangle = [this](int dataByte, const QByteArray &answer) {
+            if (dataByte == 60)
+                line->cable->setPlugged(false);
+            return answer;
+        };
+        form->BitBtn7->click();
+        QCOMPARE(messages().size(), 1);
+        QVERIFY2(messages()[0].startsWith(QStringLiteral("Chyba komunikace  ")), qPrintable(messages()[0]));
+        QCOMPARE(device().writesCompleted(), 0);
+        QVERIFY(!windows->Form6->isVisible());
+        form->BitBtn4->click();
+        QCOMPARE(messages().last(), QStringLiteral("Chyba komunikace"));
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:--"));
+    }
+
     void absentCableReportsCommunicationError()
     {
         startVirtual(handOptions(), true);
