@@ -4,7 +4,7 @@
 
 #include <QHash>
 
-// A plain in-memory record with the same semantics as the main window's
+// A plain in-memory record under the same record rule as the main window's
 // controls; starts with every parameter at its default.
 class MemoryRecord : public SettingsRecord
 {

@@ -9,14 +9,11 @@
 // over its controls (so the controls stay the one copy of the values);
 // MemoryRecord serves tests and command-line tools.
 //
-// Semantics of setStoredText, by kind:
-//  - Edit: the text is taken unchanged, whatever it is;
-//  - Options: the button whose stored text equals the value is selected; a
-//    value that matches no button changes nothing;
-//  - Check: "1" checks, "0" unchecks, anything else changes nothing;
-//  - Tone: "0".."3" sets the two boxes (bit 0 the first, bit 1 the second),
-//    anything else changes nothing.
-// storedText of an option group with no button selected is empty.
+// setStoredText follows the record rule of the parameter's row
+// (Parameter::takes): an edit field takes any text unchanged; an option
+// group, a check box and the tone boxes take one of their choices, and a text
+// that is none of them changes nothing. storedText of an option group with no
+// button selected is empty.
 class SettingsRecord
 {
   public:
