@@ -45,6 +45,13 @@ QList<Line> lines(const SettingsRecord &record)
         const QString key = QLatin1String(p->key);
         const QString stored = record.storedText(key);
         Line line{caption(p->shown.page), key, caption(p->shown.label), stored, stored};
+        // A value the window cannot show: the line shows what the window
+        // does, and says what the file holds.
+        if (const std::optional<QString> unshown = record.unshownText(key)) {
+            line.stored = *unshown;
+            line.mark =
+                QStringLiteral(" [the file holds '%1', not one of %2]").arg(*unshown, p->choiceList());
+        }
         switch (p->kind) {
         case ParamKind::Edit:
             break;
@@ -57,15 +64,17 @@ QList<Line> lines(const SettingsRecord &record)
             line.value = yesNo(stored == QLatin1String("1"));
             break;
         case ParamKind::Tone: {
-            // A line a box.
+            // A line a box; a value the file holds stands behind both.
             const int bits = stored.toInt();
             Line second = line;
             line.label = caption(p->control);
             line.value = yesNo(bits & 1);
-            line.stored = QString::number(bits & 1);
             second.label = caption(p->control2);
             second.value = yesNo(bits & 2);
-            second.stored = QString::number(bits & 2);
+            if (line.mark.isEmpty()) {
+                line.stored = QString::number(bits & 1);
+                second.stored = QString::number(bits & 2);
+            }
             out << line;
             line = second;
             break;
@@ -87,7 +96,7 @@ QString show(const SettingsRecord &record)
             page = line.page;
             text += page + QLatin1Char('\n');
         }
-        text += QStringLiteral("  %1  %2: %3\n").arg(line.key, line.label, line.value);
+        text += QStringLiteral("  %1  %2: %3%4\n").arg(line.key, line.label, line.value, line.mark);
     }
     return text;
 }
@@ -100,7 +109,8 @@ QStringList differences(const SettingsRecord &a, const SettingsRecord &b)
     for (qsizetype i = 0; i < left.size(); ++i)
         if (left[i].stored != right[i].stored)
             out << QStringLiteral("%1  %2: %3 -> %4")
-                       .arg(left[i].key, left[i].label, left[i].value, right[i].value);
+                       .arg(left[i].key, left[i].label, left[i].value + left[i].mark,
+                            right[i].value + right[i].mark);
     return out;
 }
 

@@ -158,8 +158,14 @@ const std::vector<Field> &blockOrder()
 std::optional<Refusal> refusalOf(const Parameter &param, const SettingsRecord &record, QChar sep)
 {
     const QString key = QLatin1String(param.key);
-    if (param.kind != ParamKind::Edit)
-        return std::nullopt;
+    if (param.kind != ParamKind::Edit) {
+        // What the window cannot show, the communicator cannot take either.
+        const std::optional<QString> unshown = record.unshownText(key);
+        if (!unshown)
+            return std::nullopt;
+        const char *control = param.control ? param.control : param.shown.label;
+        return Refusal{key, QLatin1String(control), *unshown, allowedValues(param.choiceList())};
+    }
     const QString text = record.storedText(key);
     if (checkAccepts(param, text, sep) && fits(param, text))
         return std::nullopt;

@@ -20,8 +20,18 @@ void MemoryRecord::setStoredText(const QString &key, const QString &text)
     const Parameter *p = ParameterTable::byKey(key);
     if (!p)
         return;
-    if (p->takes(text))
+    if (p->takes(text)) {
         m_values[key] = text;
+        m_unshown.remove(key);
+    } else {
+        m_unshown[key] = text;
+    }
+}
+
+std::optional<QString> MemoryRecord::unshownText(const QString &key) const
+{
+    const auto it = m_unshown.constFind(key);
+    return it == m_unshown.constEnd() ? std::nullopt : std::optional<QString>(*it);
 }
 
 QString MemoryRecord::deviceValue(DeviceValue which) const

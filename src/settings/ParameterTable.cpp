@@ -1,5 +1,7 @@
 #include "settings/ParameterTable.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace
@@ -211,6 +213,15 @@ const Choice *Parameter::choiceForDevice(int device) const
 bool Parameter::takes(const QString &text) const
 {
     return kind == ParamKind::Edit || choice(text);
+}
+
+QString Parameter::choiceList() const
+{
+    QStringList list;
+    for (const Choice &c : choices)
+        if (c.stored)
+            list << QLatin1String(c.stored);
+    return list.join(QStringLiteral(", "));
 }
 
 namespace ParameterTable

@@ -132,6 +132,8 @@ struct Parameter {
     // The choice the block value stands for; nullptr when none does.
     const Choice *choiceForDevice(int device) const;
     int choiceCount() const;
+    // The choices' stored texts, ", " between them.
+    QString choiceList() const;
 };
 
 // The values only the communicator supplies.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The record interface: what the settings file, the device codec and the
 // printout see of the parameter set. The main window implements it directly
 // over its controls (so the controls stay the one copy of the values);
@@ -21,6 +23,16 @@ class SettingsRecord
 
     virtual QString storedText(const QString &key) const = 0;
     virtual void setStoredText(const QString &key, const QString &text) = 0;
+
+    // The last text given to a parameter that it did not take (an option
+    // value no button stands for), while no text it takes has followed. A
+    // record may keep it to say that its source held more than it shows; the
+    // main window's controls keep none.
+    virtual std::optional<QString> unshownText(const QString &key) const
+    {
+        Q_UNUSED(key);
+        return std::nullopt;
+    }
 
     // Firmware-dependent options: the two tone boxes and the two polarity
     // buttons are enabled or disabled as pairs.
