@@ -18,6 +18,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
+#include "settings/ParameterTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,21 +30,6 @@
 
 namespace
 {
-
-// The label that names each field on its page.
-const char *labelOf(const QString &control)
-{
-    static const QHash<QString, const char *> labels{
-        {"Edit146", "Label150"}, {"Edit145", "Label149"}, {"Edit147", "Label151"}, {"Edit148", "Label152"},
-        {"Edit149", "Label159"}, {"Edit150", "Label160"}, {"Edit152", "Label162"}, {"Edit153", "Label163"},
-        {"Edit154", "Label164"}, {"Edit155", "Label165"}, {"Edit13", "Label14"},   {"Edit11", "Label13"},
-        {"Edit10", "Label12"},   {"Edit17", "Label20"},   {"Edit116", "Label19"},  {"Edit15", "Label18"},
-        {"Edit14", "Label15"},   {"Edit157", "Label2"},   {"Edit140", "Label154"}, {"Edit9", "Label9"},
-        {"Edit144", "Label158"}, {"Edit8", "Label8"},     {"Edit1", "Label4"},     {"Edit2", "Label5"},
-        {"Edit3", "Label6"},     {"Edit4", "Label7"},     {"Edit5", "Label11"},    {"Edit6", "Label10"},
-        {"Edit12", "Label1"},    {"Edit7", "Label3"}};
-    return labels.value(control, nullptr);
-}
 
 QString withoutColon(QString text)
 {
@@ -154,7 +140,7 @@ void DeviceCommands::showRefusal()
     if (!bad)
         return;
     QString name = bad->key;
-    if (const char *label = labelOf(bad->control))
+    if (const char *label = ParameterTable::labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
             name = withoutColon(l->text());
     MessageBoxes::showMessage(

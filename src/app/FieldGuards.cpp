@@ -270,8 +270,7 @@ class FieldGuard : public QObject
         if (pending && pending != m_field)
             return;
 
-        const FieldCheckResult r =
-            FieldChecks::run(m_param->check, m_field->text(), systemDecimalSeparator());
+        const FieldCheckResult r = FieldChecks::run(*m_param, m_field->text(), systemDecimalSeparator());
         if (r.text != m_field->text())
             m_field->setText(r.text);
         if (!r.failed())
@@ -319,7 +318,7 @@ void installFieldGuards(QWidget *root)
     for (QLineEdit *field : root->findChildren<QLineEdit *>()) {
         const QString name = field->objectName();
         const Parameter *param = ParameterTable::byControl(name);
-        const bool counter = name == QLatin1String("Edit14") || name == QLatin1String("Edit157");
+        const bool counter = ParameterTable::counterByControl(name) != nullptr;
         if (!counter && !(param && param->kind == ParamKind::Edit))
             continue;
         if (field->property(guardedProperty).toBool())

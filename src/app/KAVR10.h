@@ -175,6 +175,8 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void showStartupMessagesWhenMapped();
 
     QWidget *control(const char *name) const { return m_controls.value(QLatin1String(name)); }
+    QList<QWidget *> gatedControls(FirmwareGate gate) const; // KAVR10Record.cpp
+    bool optionsEnabled(FirmwareGate gate) const;
 
     std::unique_ptr<ExchangeService> m_exchange;
     Companions m_forms;

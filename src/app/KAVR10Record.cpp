@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -29,10 +31,9 @@ QString TForm1::storedText(const QString &key) const
             return e->text();
         return QString();
     case ParamKind::Options:
-        for (int i = 0; i < param->optionCount; ++i)
-            if (auto *r = qobject_cast<QRadioButton *>(control(param->options[i].control));
-                r && r->isChecked())
-                return latin(param->options[i].stored);
+        for (const Choice &choice : param->choices)
+            if (auto *r = qobject_cast<QRadioButton *>(control(choice.control)); r && r->isChecked())
+                return latin(choice.stored);
         return QString();
     case ParamKind::Check: {
         auto *c = qobject_cast<QCheckBox *>(control(param->control));
@@ -51,7 +52,7 @@ QString TForm1::storedText(const QString &key) const
 void TForm1::setStoredText(const QString &key, const QString &text)
 {
     const Parameter *param = ParameterTable::byKey(key);
-    if (!param)
+    if (!param || !param->takes(text))
         return;
     switch (param->kind) {
     case ParamKind::Edit:
@@ -64,23 +65,15 @@ void TForm1::setStoredText(const QString &key, const QString &text)
         }
         return;
     case ParamKind::Options:
-        for (int i = 0; i < param->optionCount; ++i)
-            if (text == latin(param->options[i].stored))
-                if (auto *r = qobject_cast<QRadioButton *>(control(param->options[i].control)))
-                    r->setChecked(true);
+        if (auto *r = qobject_cast<QRadioButton *>(control(param->choice(text)->control)))
+            r->setChecked(true);
         return;
     case ParamKind::Check:
-        if (auto *c = qobject_cast<QCheckBox *>(control(param->control))) {
-            if (text == QLatin1String("1"))
-                c->setChecked(true);
-            else if (text == QLatin1String("0"))
-                c->setChecked(false);
-        }
+        if (auto *c = qobject_cast<QCheckBox *>(control(param->control)))
+            c->setChecked(text == QLatin1String("1"));
         return;
     case ParamKind::Tone: {
-        if (text.length() != 1 || text[0] < QLatin1Char('0') || text[0] > QLatin1Char('3'))
-            return;
-        const int sum = text[0].unicode() - '0';
+        const int sum = param->choice(text)->device;
         if (auto *first = qobject_cast<QCheckBox *>(control(param->control)))
             first->setChecked(sum & 1);
         if (auto *second = qobject_cast<QCheckBox *>(control(param->control2)))
@@ -90,32 +83,49 @@ void TForm1::setStoredText(const QString &key, const QString &text)
     }
 }
 
+// The controls of a firmware-dependent option: its boxes or its buttons.
+QList<QWidget *> TForm1::gatedControls(FirmwareGate gate) const
+{
+    QList<QWidget *> controls;
+    const Parameter *param = ParameterTable::gated(gate);
+    if (!param)
+        return controls;
+    for (const char *name : {param->control, param->control2})
+        if (QWidget *w = control(name))
+            controls << w;
+    for (const Choice &choice : param->choices)
+        if (QWidget *w = control(choice.control))
+            controls << w;
+    return controls;
+}
+
 bool TForm1::toneOptionsEnabled() const
 {
-    const QWidget *first = control("CheckBox11");
-    const QWidget *second = control("CheckBox12");
-    return first && second && first->isEnabledTo(this) && second->isEnabledTo(this);
+    return optionsEnabled(FirmwareGate::ToneOptions);
 }
 
 void TForm1::setToneOptionsEnabled(bool enabled)
 {
-    for (const char *name : {"CheckBox11", "CheckBox12"})
-        if (QWidget *w = control(name))
-            w->setEnabled(enabled);
+    for (QWidget *w : gatedControls(FirmwareGate::ToneOptions))
+        w->setEnabled(enabled);
 }
 
 bool TForm1::polarityOptionsEnabled() const
 {
-    const QWidget *first = control("RadioButton12");
-    const QWidget *second = control("RadioButton13");
-    return first && second && first->isEnabledTo(this) && second->isEnabledTo(this);
+    return optionsEnabled(FirmwareGate::PolarityOptions);
 }
 
 void TForm1::setPolarityOptionsEnabled(bool enabled)
 {
-    for (const char *name : {"RadioButton12", "RadioButton13"})
-        if (QWidget *w = control(name))
-            w->setEnabled(enabled);
+    for (QWidget *w : gatedControls(FirmwareGate::PolarityOptions))
+        w->setEnabled(enabled);
+}
+
+bool TForm1::optionsEnabled(FirmwareGate gate) const
+{
+    const QList<QWidget *> controls = gatedControls(gate);
+    return !controls.isEmpty() &&
+           std::all_of(controls.begin(), controls.end(), [this](QWidget *w) { return w->isEnabledTo(this); });
 }
 
 QString TForm1::deviceValue(DeviceValue which) const

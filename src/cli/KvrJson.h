@@ -7,7 +7,7 @@
 
 // A settings file as JSON, for keeping settings in version control and
 // editing them in scripts: one member per record, in file order, named by
-// its key ("Dial") and holding the value text exactly as stored (no blanks
+// its key (Dial) and holding the value text exactly as stored (no blanks
 // dropped, nothing normalised). Importing the export gives the same file
 // byte for byte.
 namespace KvrJson

@@ -17,13 +17,15 @@ struct Line {
     QString key;    // four-character key; TONE gives two lines, one per box
     QString label;  // on one line, blanks of the caption's padding dropped
     QString value;  // as shown
-    QString stored; // the stored text the value stands for
+    QString stored; // the stored text the value stands for, or the one the file holds
+    QString mark{}; // when the file holds a value the window cannot show: what it holds
 };
 
 // Every parameter in the order of the tab pages and their fields.
 QList<Line> lines(const SettingsRecord &record);
 
-// Page captions as headings and one "  KEY  label: value" line per parameter.
+// Page captions as headings and one "  KEY  label: value" line per parameter,
+// the value followed by its mark.
 QString show(const SettingsRecord &record);
 
 // "KEY  label: valueA -> valueB" for each line whose stored texts differ.

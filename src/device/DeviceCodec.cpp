@@ -10,98 +10,43 @@ namespace DeviceCodec
 namespace
 {
 
-// Block positions (1-based, as the communicator counts them).
-enum Pos {
-    PosNoRi = 2,
-    PosMaSp = 3,
-    PosTBtn = 4,
-    PosTHng = 5,
-    PosTDia = 6,
-    PosTRep = 7,
-    PosToneGap = 8,
-    PosFlashPause = 9,
-    PosPotZ = 11,
-    PosHgUp = 17,
-    PosTPtn = 19,
-    PosTVtn = 20,
-    PosPasw = 21,
-    PosDial = 25,
-    PosEndS = 26,
-    PosSwSt = 27,
-    PosSwTi = 29,
-    PosPoBt = 31,
-    PosTone = 32,
-    PosSeVo = 33,
-    PosNou1 = 34,
-    PosNou2 = 35,
-    PosInPo = 36,
-    PosBlPo = 37,
-    PosOpSe = 38,
-    PosOpNo = 39,
-    PosCaPo = 40,
-    PosFlags = 45,
-    PosHours = 46,
-    PosDays = 47,
-    PosPwOn = 48
-};
-
-struct Plain {
-    int pos;
-    const char *key;
-};
-// One byte holding the field's decimal value.
-constexpr Plain plainFields[] = {
-    {PosNoRi, "NoRi"}, {PosTHng, "THng"}, {PosTDia, "TDia"}, {PosTRep, "TRep"}, {PosTPtn, "TPtn"},
-    {PosTVtn, "TVtn"}, {PosSwTi, "SwTi"}, {PosOpSe, "OpSe"}, {PosOpNo, "OpNo"}, {PosCaPo, "CaPo"},
-};
-
-struct Code {
-    int pos;
-    int length;
-    const char *key;
-};
-constexpr Code codeFields[] = {
-    {PosPotZ, 6, "PotZ"}, {PosHgUp, 2, "HgUp"}, {PosPasw, 4, "Pasw"}, {PosSwSt, 2, "SwSt"}};
-
-struct Number {
-    int pos;
-    const char *key;
-};
-// The report numbers come before the six emergency numbers.
-constexpr Number numberFields[] = {{49, "M007"}, {65, "M008"},  {81, "M001"},  {89, "M002"},
-                                   {97, "M003"}, {105, "M004"}, {113, "M005"}, {121, "M006"}};
-
-// Option groups whose byte is their stored text read as a number.
-constexpr Plain optionFields[] = {{PosPoBt, "PoBt"}, {PosTone, "TONE"}, {PosSeVo, "SeVo"}, {PosNou1, "Nou1"},
-                                  {PosNou2, "Nou2"}, {PosInPo, "InPo"}, {PosBlPo, "BlPo"}};
-
-// Confirmation flag bits: Chk7 and Chk8 are swapped against the number order.
-constexpr const char *flagKeys[8] = {"Chk1", "Chk2", "Chk3", "Chk4", "Chk5", "Chk6", "Chk8", "Chk7"};
-
-constexpr int reservedPositions[] = {10, 30, 41, 42, 43, 44};
-
-QString key(const char *k)
+QString key(const Parameter &p)
 {
-    return QString::fromLatin1(k);
+    return QLatin1String(p.key);
 }
 
-QString text(const SettingsRecord &r, const char *k)
+QString text(const SettingsRecord &r, const Parameter &p)
 {
-    return r.storedText(key(k));
+    return r.storedText(key(p));
 }
 
-void setText(SettingsRecord &r, const char *k, const QString &value)
+// A numeric field as the block takes it; an empty one stands for what its
+// rule says (no switch time is 0), or for nothing.
+std::optional<int> fieldNumber(const SettingsRecord &r, const Parameter &p)
 {
-    r.setStoredText(key(k), value);
-}
-
-// Texts of numeric fields for the device; an empty SwTi means no switch time.
-std::optional<int> fieldNumber(const SettingsRecord &r, const char *k)
-{
-    const QString t = text(r, k);
-    if (qstrcmp(k, "SwTi") == 0 && t.trimmed().isEmpty())
-        return 0;
+    const QString t = text(r, p);
+    if (t.trimmed().isEmpty() && p.rule.empty)
+        return NumberText::toInt(QLatin1String(p.rule.empty));
     return NumberText::toInt(t);
+}
+
+// Whether a block position belongs to a parameter or a counter; the others
+// are reserved and always 0xFF.
+bool claimed(int pos)
+{
+    const auto within = [pos](const BlockPlace &b) { return pos >= b.pos && pos < b.pos + b.length(); };
+    for (const Parameter &p : ParameterTable::all())
+        if (within(p.block))
+            return true;
+    for (const Counter &c : ParameterTable::counters())
+        if (within(c.block))
+            return true;
+    return false;
+}
+
+QString counterText(const SettingsRecord &r, const Counter &c)
+{
+    return r.deviceValue(c.which);
 }
 
 } // namespace
@@ -217,51 +162,63 @@ QString halfSecondsText(int code, QChar sep)
 
 bool decodeBlock(const QByteArray &block, SettingsRecord &r, QChar sep)
 {
-    auto has = [&](int pos, int length = 1) { return pos - 1 + length <= block.size(); };
+    auto has = [&](const BlockPlace &b) { return b.pos - 1 + b.length() <= block.size(); };
     auto at = [&](int pos) { return int(quint8(block[pos - 1])); };
+    auto bytes = [&](const BlockPlace &b) { return block.mid(b.pos - 1, b.length()); };
 
-    const bool markerOk = has(1) && at(1) == Marker;
+    const bool markerOk = !block.isEmpty() && at(1) == Marker;
 
-    for (const Plain &f : plainFields)
-        if (has(f.pos))
-            setText(r, f.key, QString::number(at(f.pos)));
-    if (has(PosMaSp))
-        if (const std::optional<QString> t = halfMinutesText(at(PosMaSp), sep))
-            setText(r, "MaSp", *t);
-    if (has(PosTBtn))
-        setText(r, "TBtn", halfSecondsText(at(PosTBtn), sep));
-    if (has(PosToneGap)) {
-        setText(r, "TTon", QString::number(at(PosToneGap) / 16 * 10));
-        setText(r, "TSpc", QString::number(at(PosToneGap) % 16 * 10));
+    for (const Parameter &p : ParameterTable::all()) {
+        const BlockPlace &b = p.block;
+        if (!has(b))
+            continue;
+        const int v = at(b.pos);
+        std::optional<QString> value;
+        switch (b.form) {
+        case BlockForm::Byte:
+            value = QString::number(v);
+            break;
+        case BlockForm::HalfMinutes:
+            value = halfMinutesText(v, sep);
+            break;
+        case BlockForm::HalfSeconds:
+            value = halfSecondsText(v, sep);
+            break;
+        case BlockForm::HighHalf:
+            value = QString::number(v / 16 * b.size);
+            break;
+        case BlockForm::LowHalf:
+            value = QString::number(v % 16 * b.size);
+            break;
+        case BlockForm::Code:
+            value = decodeCode(bytes(b));
+            break;
+        case BlockForm::Number:
+            value = unpackNumber(bytes(b));
+            break;
+        case BlockForm::Choice:
+            // A value no choice stands for leaves the parameter as it was.
+            if (const Choice *c = p.choiceForDevice(v))
+                value = QLatin1String(c->stored);
+            break;
+        case BlockForm::Bit:
+            value = (v >> b.size) & 1 ? QStringLiteral("1") : QStringLiteral("0");
+            break;
+        case BlockForm::HoursDays:
+            break;
+        }
+        if (value)
+            r.setStoredText(key(p), *value);
     }
-    if (has(PosFlashPause)) {
-        setText(r, "TFls", QString::number(at(PosFlashPause) / 16 * 100));
-        setText(r, "TPas", QString::number(at(PosFlashPause) % 16 * 100));
+    for (const Counter &c : ParameterTable::counters()) {
+        if (!has(c.block))
+            continue;
+        const int v = at(c.block.pos);
+        if (c.block.form == BlockForm::HoursDays)
+            r.setDeviceValue(c.which, QString::number(v + 24 * at(c.block.pos + 1)));
+        else
+            r.setDeviceValue(c.which, QString::number(v));
     }
-    for (const Code &f : codeFields)
-        if (has(f.pos, f.length))
-            setText(r, f.key, decodeCode(block.mid(f.pos - 1, f.length)));
-
-    // The communicator stores tone dialling as 0, the file and the record as "1".
-    if (has(PosDial) && (at(PosDial) == 0 || at(PosDial) == 1))
-        setText(r, "Dial", at(PosDial) == 0 ? QStringLiteral("1") : QStringLiteral("0"));
-    if (has(PosEndS) && (at(PosEndS) == 11 || at(PosEndS) == 12))
-        setText(r, "EndS", digitText(at(PosEndS)));
-    // The record ignores values that match no button or box state.
-    for (const Plain &f : optionFields)
-        if (has(f.pos))
-            setText(r, f.key, QString::number(at(f.pos)));
-
-    if (has(PosFlags))
-        for (int bit = 0; bit < 8; ++bit)
-            setText(r, flagKeys[bit], (at(PosFlags) >> bit) & 1 ? QStringLiteral("1") : QStringLiteral("0"));
-    if (has(PosDays))
-        r.setDeviceValue(DeviceValue::SvHr, QString::number(at(PosHours) + 24 * at(PosDays)));
-    if (has(PosPwOn))
-        r.setDeviceValue(DeviceValue::PwOn, QString::number(at(PosPwOn)));
-    for (const Number &f : numberFields)
-        if (has(f.pos, 8))
-            setText(r, f.key, unpackNumber(block.mid(f.pos - 1, 8)));
     return markerOk;
 }
 
@@ -274,60 +231,79 @@ void buildWriteBuffer(const SettingsRecord &r, WriteBuffer &buffer)
         if (value)
             positions[pos - 1] = *value;
     };
+    auto putBytes = [&](const BlockPlace &b, const QByteArray &bytes) {
+        for (int i = 0; i < b.length(); ++i)
+            positions[b.pos - 1 + i] = quint8(bytes[i]);
+    };
 
-    for (const Plain &f : plainFields)
-        put(f.pos, fieldNumber(r, f.key));
-    put(PosMaSp, halfCode(text(r, "MaSp")));
-    put(PosTBtn, halfCode(text(r, "TBtn")));
+    // Two half bytes share a byte; it is computed in floating point like the
+    // field values it comes from, and with the values the field checks allow
+    // it is exactly the two half bytes. A byte with a half that is not a
+    // number keeps its entry.
+    struct Halves {
+        double sum = 0;
+        bool complete = true;
+    };
+    std::array<Halves, BlockSize + 1> halves{};
+    // Flag bytes are built whole from their bits.
+    std::array<std::optional<int>, BlockSize + 1> flags{};
 
-    // Computed in floating point like the field values it comes from; with the
-    // values the field checks allow this is exactly two half bytes.
-    const std::optional<int> ton = fieldNumber(r, "TTon"), spc = fieldNumber(r, "TSpc");
-    if (ton && spc)
-        put(PosToneGap, int(*ton / 10.0 * 16 + *spc / 10.0));
-    const std::optional<int> fls = fieldNumber(r, "TFls"), pas = fieldNumber(r, "TPas");
-    if (fls && pas)
-        put(PosFlashPause, int(*fls / 100.0 * 16 + *pas / 100.0));
-
-    for (const Code &f : codeFields) {
-        const QByteArray bytes = encodeCode(text(r, f.key), f.length);
-        for (int i = 0; i < f.length; ++i)
-            positions[f.pos - 1 + i] = quint8(bytes[i]);
+    for (const Parameter &p : ParameterTable::all()) {
+        const BlockPlace &b = p.block;
+        switch (b.form) {
+        case BlockForm::Byte:
+            put(b.pos, fieldNumber(r, p));
+            break;
+        case BlockForm::HalfMinutes:
+        case BlockForm::HalfSeconds:
+            put(b.pos, halfCode(text(r, p)));
+            break;
+        case BlockForm::HighHalf:
+        case BlockForm::LowHalf:
+            if (const std::optional<int> v = fieldNumber(r, p))
+                halves[b.pos].sum += *v / double(b.size) * (b.form == BlockForm::HighHalf ? 16 : 1);
+            else
+                halves[b.pos].complete = false;
+            break;
+        case BlockForm::Code:
+            putBytes(b, encodeCode(text(r, p), b.size));
+            break;
+        case BlockForm::Number:
+            putBytes(b, packNumber(text(r, p)));
+            break;
+        case BlockForm::Choice:
+            // An option group with no button selected keeps its entry.
+            if (const Choice *c = p.choice(text(r, p)))
+                put(b.pos, c->device);
+            break;
+        case BlockForm::Bit:
+            flags[b.pos] = flags[b.pos].value_or(0) | (text(r, p) == QLatin1String("1") ? 1 << b.size : 0);
+            break;
+        case BlockForm::HoursDays:
+            break;
+        }
+    }
+    for (const Parameter &p : ParameterTable::all()) {
+        const int pos = p.block.pos;
+        if ((p.block.form == BlockForm::HighHalf || p.block.form == BlockForm::LowHalf) &&
+            halves[pos].complete)
+            put(pos, int(halves[pos].sum));
+        put(pos, flags[pos]);
     }
 
-    const QString dial = text(r, "Dial");
-    if (dial == QLatin1String("1") || dial == QLatin1String("0"))
-        put(PosDial, dial == QLatin1String("1") ? 0 : 1);
-    const QString ends = text(r, "EndS");
-    if (ends == QLatin1String("*") || ends == QLatin1String("#"))
-        put(PosEndS, digitCode(ends[0]));
-    for (const Plain &f : optionFields)
-        put(f.pos, NumberText::toInt(text(r, f.key)));
-
-    int flags = 0;
-    for (int bit = 0; bit < 8; ++bit)
-        if (text(r, flagKeys[bit]) == QLatin1String("1"))
-            flags |= 1 << bit;
-    put(PosFlags, flags);
-
-    if (const std::optional<int> hours = NumberText::toInt(r.deviceValue(DeviceValue::SvHr))) {
-        put(PosHours, *hours % 24);
-        put(PosDays, *hours / 24);
-    }
-    put(PosPwOn, NumberText::toInt(r.deviceValue(DeviceValue::PwOn)));
-
-    for (const Number &f : numberFields) {
-        const QByteArray bytes = packNumber(text(r, f.key));
-        for (int i = 0; i < 8; ++i)
-            positions[f.pos - 1 + i] = quint8(bytes[i]);
+    for (const Counter &c : ParameterTable::counters()) {
+        const std::optional<int> v = NumberText::toInt(counterText(r, c));
+        if (c.block.form == BlockForm::HoursDays) {
+            put(c.block.pos, v ? std::optional<int>(*v % 24) : std::nullopt);
+            put(c.block.pos + 1, v ? std::optional<int>(*v / 24) : std::nullopt);
+        } else {
+            put(c.block.pos, v);
+        }
     }
 
-    for (const int pos : reservedPositions)
-        positions[pos - 1] = 0xFF;
-    for (int pos = 57; pos <= 64; ++pos)
-        positions[pos - 1] = 0xFF;
-    for (int pos = 73; pos <= 80; ++pos)
-        positions[pos - 1] = 0xFF;
+    for (int pos = 2; pos <= BlockSize; ++pos)
+        if (!claimed(pos))
+            positions[pos - 1] = 0xFF;
 }
 
 QByteArray buildBlock(const SettingsRecord &record)

@@ -60,9 +60,11 @@ QString halfSecondsText(int code, QChar decimalSeparator);
 // short block leave their parameters as they were.
 bool decodeBlock(const QByteArray &block, SettingsRecord &record, QChar decimalSeparator);
 
-// Fills entries 1..127 from the record. A numeric field that is not a number
-// keeps the entry's previous value (the write check refuses such a record
-// before anything is built); an empty SwTi gives 0.
+// Fills entries 1..127 from the record, each parameter at the place its row
+// gives; positions no row claims are reserved (0xFF). A numeric field that
+// is not a number keeps the entry's previous value (the write check refuses
+// such a record before anything is built); an empty one gives what its rule
+// says it stands for (no switch time is 0).
 void buildWriteBuffer(const SettingsRecord &record, WriteBuffer &buffer);
 
 // The whole block as the communicator holds it: the marker and entries

@@ -7,40 +7,16 @@
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
+#include <QStringList>
+
+#include <algorithm>
+#include <vector>
+
 namespace WriteCheck
 {
 
 namespace
 {
-
-enum class Room {
-    Byte,     // one byte, 0..255
-    HalfCode, // MaSp, TBtn: the half-value code table
-    HalfByte, // value / step in one half byte, 0..15
-    Code,     // one byte per character, `size` bytes
-    Number,   // a telephone number: two characters a byte, 16 at most
-    Counter   // the device-only counters, up to `size`
-};
-
-struct Rule {
-    const char *key;
-    Room room;
-    int size = 0; // Code: bytes; HalfByte: the step; Counter: the largest value
-};
-
-// Block order.
-constexpr Rule rules[] = {
-    {"NoRi", Room::Byte},          {"MaSp", Room::HalfCode},     {"TBtn", Room::HalfCode},
-    {"THng", Room::Byte},          {"TDia", Room::Byte},         {"TRep", Room::Byte},
-    {"TTon", Room::HalfByte, 10},  {"TSpc", Room::HalfByte, 10}, {"TFls", Room::HalfByte, 100},
-    {"TPas", Room::HalfByte, 100}, {"PotZ", Room::Code, 6},      {"HgUp", Room::Code, 2},
-    {"TPtn", Room::Byte},          {"TVtn", Room::Byte},         {"Pasw", Room::Code, 4},
-    {"SwSt", Room::Code, 2},       {"SwTi", Room::Byte},         {"OpSe", Room::Byte},
-    {"OpNo", Room::Byte},          {"CaPo", Room::Byte},         {"SvHr", Room::Counter, 255 * 24 + 23},
-    {"PwOn", Room::Counter, 255},  {"M007", Room::Number},       {"M008", Room::Number},
-    {"M001", Room::Number},        {"M002", Room::Number},       {"M003", Room::Number},
-    {"M004", Room::Number},        {"M005", Room::Number},       {"M006", Room::Number},
-};
 
 QString message(int key)
 {
@@ -62,44 +38,40 @@ QString steppedRange(int lo, int hi, int step)
     return message(64).arg(lo).arg(hi).arg(step);
 }
 
-// What a field may hold, as the refusal names it.
-QString allowedFor(const Rule &rule, const Parameter *param, QChar sep)
+// What an edit field may hold, as the refusal names it.
+QString allowedFor(const Parameter &param, QChar sep)
 {
-    const QString half = NumberText::halfValue(sep);
-    switch (rule.room) {
-    case Room::Counter:
-        return allowedValues(range(0, rule.size));
-    case Room::Number:
+    const ValueRule &rule = param.rule;
+    switch (param.block.form) {
+    case BlockForm::Number:
         return allowedValues(QStringLiteral("0–9 * # P F D, ≤ 16"));
-    case Room::HalfCode:
-        return allowedValues(param->check == FieldCheck::HalfMinutes
-                                 ? QStringLiteral("%1; %2; 15; 30").arg(half, range(1, 9))
-                                 : QStringLiteral("%1; %2").arg(half, range(1, 9)));
-    case Room::Code:
+    case BlockForm::HalfMinutes:
+    case BlockForm::HalfSeconds: {
+        QStringList values{NumberText::halfValue(sep), range(rule.lo, rule.hi)};
+        for (const LongerValue &longer : rule.longer)
+            if (longer.value)
+                values << QString::number(longer.value);
+        return allowedValues(values.join(QStringLiteral("; ")));
+    }
+    case BlockForm::Code:
         // The field check's own message says how many digits the code takes.
-        switch (param->check) {
-        case FieldCheck::TwoDigitCode:
+        switch (param.check) {
+        case FieldCheck::CancellableCode:
             return message(12);
         case FieldCheck::Password:
             return message(14);
         default:
             return message(11);
         }
-    case Room::HalfByte:
-    case Room::Byte:
+    default:
         break;
     }
-    switch (param->check) {
-    case FieldCheck::ToneLength:
-        return allowedValues(steppedRange(60, 150, 10));
-    case FieldCheck::FlashLength:
-        return allowedValues(steppedRange(100, 600, 100));
-    case FieldCheck::PauseLength:
-        return allowedValues(steppedRange(500, 1000, 100));
-    case FieldCheck::ConfirmWait:
-        return allowedValues(steppedRange(5, 50, 5));
-    case FieldCheck::RingbackTime:
-        return allowedValues(range(1, 10));
+    switch (param.check) {
+    case FieldCheck::RangeAndRound:
+    case FieldCheck::SteppedDown:
+        return allowedValues(steppedRange(rule.lo, rule.hi, rule.step));
+    case FieldCheck::Bounded:
+        return allowedValues(range(rule.lo, rule.hi));
     default:
         return allowedValues(range(0, 255));
     }
@@ -110,7 +82,7 @@ QString allowedFor(const Rule &rule, const Parameter *param, QChar sep)
 // the separator of the half value (the encoding takes either).
 bool checkAccepts(const Parameter &param, const QString &text, QChar sep)
 {
-    const FieldCheckResult r = FieldChecks::run(param.check, text, sep);
+    const FieldCheckResult r = FieldChecks::run(param, text, sep);
     if (r.failed())
         return false;
     const QString before = text.trimmed(), after = r.text.trimmed();
@@ -125,58 +97,99 @@ bool hasDigitCodes(const QString &text)
     return true;
 }
 
-bool fits(const Rule &rule, const QString &text)
+bool inRange(const QString &text, int max)
 {
-    switch (rule.room) {
-    case Room::Byte:
-    case Room::Counter: {
-        // No switch time is 0.
-        if (qstrcmp(rule.key, "SwTi") == 0 && text.trimmed().isEmpty())
-            return true;
+    const std::optional<int> v = NumberText::toInt(text);
+    return v && *v >= 0 && *v <= max;
+}
+
+// The value fits the room its block place gives it.
+bool fits(const Parameter &param, const QString &text)
+{
+    const BlockPlace &b = param.block;
+    switch (b.form) {
+    case BlockForm::Byte:
+        if (text.trimmed().isEmpty() && param.rule.empty)
+            return true; // stands for its rule's value
+        return inRange(text, 255);
+    case BlockForm::HighHalf:
+    case BlockForm::LowHalf: {
         const std::optional<int> v = NumberText::toInt(text);
-        return v && *v >= 0 && *v <= (rule.room == Room::Byte ? 255 : rule.size);
+        return v && *v >= 0 && *v % b.size == 0 && *v / b.size <= 15;
     }
-    case Room::HalfByte: {
-        const std::optional<int> v = NumberText::toInt(text);
-        return v && *v >= 0 && *v % rule.size == 0 && *v / rule.size <= 15;
-    }
-    case Room::HalfCode:
-        // Every text has a code; the check has already kept it to the table.
-        return true;
-    case Room::Code:
+    case BlockForm::Code:
         // Encoded as it stands, character by character: a blank would go out
         // as an end byte in the middle of the code.
-        return text.size() <= rule.size && hasDigitCodes(text);
-    case Room::Number: {
+        return text.size() <= b.size && hasDigitCodes(text);
+    case BlockForm::Number: {
         const QString t = text.trimmed();
         return t.size() <= 16 && hasDigitCodes(t);
     }
+    default:
+        // Every text has a half-value code; the check has already kept it to
+        // the table.
+        return true;
     }
-    return false;
+}
+
+// One field the write looks at: a parameter or a counter.
+struct Field {
+    int pos;
+    const Parameter *param;
+    const Counter *counter;
+};
+
+// Every field in block order; fields sharing a byte in file order.
+const std::vector<Field> &blockOrder()
+{
+    static const std::vector<Field> fields = [] {
+        std::vector<Field> out;
+        for (const Parameter &p : ParameterTable::all())
+            out.push_back({p.block.pos, &p, nullptr});
+        for (const Counter &c : ParameterTable::counters())
+            out.push_back({c.block.pos, nullptr, &c});
+        std::stable_sort(out.begin(), out.end(),
+                         [](const Field &a, const Field &b) { return a.pos < b.pos; });
+        return out;
+    }();
+    return fields;
+}
+
+std::optional<Refusal> refusalOf(const Parameter &param, const SettingsRecord &record, QChar sep)
+{
+    const QString key = QLatin1String(param.key);
+    if (param.kind != ParamKind::Edit) {
+        // What the window cannot show, the communicator cannot take either.
+        const std::optional<QString> unshown = record.unshownText(key);
+        if (!unshown)
+            return std::nullopt;
+        const char *control = param.control ? param.control : param.shown.label;
+        return Refusal{key, QLatin1String(control), *unshown, allowedValues(param.choiceList())};
+    }
+    const QString text = record.storedText(key);
+    if (checkAccepts(param, text, sep) && fits(param, text))
+        return std::nullopt;
+    return Refusal{key, QLatin1String(param.control), text, allowedFor(param, sep)};
+}
+
+std::optional<Refusal> refusalOf(const Counter &counter, const SettingsRecord &record)
+{
+    const QString text = record.deviceValue(counter.which);
+    if (inRange(text, counter.max))
+        return std::nullopt;
+    return Refusal{QLatin1String(counter.name), QLatin1String(counter.control), text,
+                   allowedValues(range(0, counter.max))};
 }
 
 } // namespace
 
 std::optional<Refusal> firstRefusal(const SettingsRecord &record, QChar sep)
 {
-    for (const Rule &rule : rules) {
-        const QString key = QString::fromLatin1(rule.key);
-        QString text, control;
-        const Parameter *param = nullptr;
-        if (rule.room == Room::Counter) {
-            const bool hours = key == QLatin1String("SvHr");
-            text = record.deviceValue(hours ? DeviceValue::SvHr : DeviceValue::PwOn);
-            control = hours ? QStringLiteral("Edit14") : QStringLiteral("Edit157");
-        } else {
-            param = ParameterTable::byKey(key);
-            if (!param)
-                continue;
-            text = record.storedText(key);
-            control = QString::fromLatin1(param->control);
-        }
-        const bool accepted = (!param || checkAccepts(*param, text, sep)) && fits(rule, text);
-        if (!accepted)
-            return Refusal{key, control, text, allowedFor(rule, param, sep)};
+    for (const Field &field : blockOrder()) {
+        const std::optional<Refusal> refusal =
+            field.param ? refusalOf(*field.param, record, sep) : refusalOf(*field.counter, record);
+        if (refusal)
+            return refusal;
     }
     return std::nullopt;
 }

@@ -19,20 +19,24 @@ namespace WriteCheck
 
 // The first field that stops a write.
 struct Refusal {
-    QString key;     // settings-file key ("TTon"), or "SvHr"/"PwOn" for the counters
-    QString control; // object name of the control holding it ("Edit152")
-    QString text;    // its text as it stands
+    QString key;     // settings-file key (TTon), or the counter's name (SvHr, PwOn)
+    QString control; // object name of the control holding it (Edit152; an option group's box)
+    QString text;    // its text as it stands, or the option value it was given
     QString allowed; // what it may hold, in the language in force ("60 až 150 po 10")
 };
 
 // Runs the checks over the whole record, in the order of the configuration
-// block: the plain and half-value numbers, the tone and flash lengths, the
-// codes, the counters, then the eight telephone numbers. A field is refused
-// when its check would reject its text or change it (blanks at both ends
-// aside, and the half value counts with either separator), or when its value
-// does not fit its byte or half byte, or when a code or telephone number holds
-// a character without a digit code or more characters than its bytes take.
-// An empty switch time counts as 0. decimalSeparator is the system's, as the
+// block (fields that share a byte in file order): every parameter and the
+// counters at their places. An edit field is refused when its check would
+// reject its text or change it (blanks at both ends aside, and the half value
+// counts with either separator), or when its value does not fit its byte or
+// half byte, or when a code or telephone number holds a character without a
+// digit code or more characters than its bytes take; an empty field whose
+// rule says what it stands for (no switch time is 0) counts as that. An
+// option group, check box or tone pair is refused when the record was given
+// a value that is none of its choices (MemoryRecord::unshownText): the tool
+// sends nothing rather than the value it shows instead. A counter is refused
+// outside 0 to its largest value. decimalSeparator is the system's, as the
 // field checks use it. Nothing when the record can be written as it is.
 std::optional<Refusal> firstRefusal(const SettingsRecord &record, QChar decimalSeparator);
 

@@ -23,101 +23,92 @@ FieldCheckResult fail(const QString &text, int messageKey)
     return {text, messageKey};
 }
 
-// MaSp and TBtn: one half, the whole minutes or seconds 1 to 9, and for MaSp
-// the two long settings 15 and 30.
-FieldCheckResult halfValueCheck(const QString &text, QChar sep, bool minutes)
+// One half, the whole units lo to hi, and above hi the rule's longer
+// settings: a call length of 13 minutes becomes 15.
+FieldCheckResult halfValueCheck(const QString &text, QChar sep, const ValueRule &rule)
 {
     const QString t = text.trimmed();
     const QString half = NumberText::halfValue(sep);
     if (t.isEmpty() || t.startsWith(sep) || t.endsWith(sep))
         return set(half);
     const std::optional<double> v = NumberText::toDouble(t);
-    if (!v || *v < 1)
+    if (!v || *v < rule.lo)
         return set(half);
-    if (*v <= 9)
+    if (*v <= rule.hi)
         return set(QString::number(int(*v)));
-    if (!minutes)
-        return set(QStringLiteral("9"));
-    if (*v > 22)
-        return set(QStringLiteral("30"));
-    if (*v > 12)
-        return set(QStringLiteral("15"));
-    return set(QStringLiteral("9"));
+    int value = rule.hi;
+    for (const LongerValue &longer : rule.longer)
+        if (longer.value && *v > longer.above)
+            value = longer.value;
+    return set(QString::number(value));
 }
 
-// TTon, TSpc, TFls, TPas: clamp to lo..hi, then round to a multiple of the
-// step with halves away from zero ("65" -> "70").
-FieldCheckResult rangeAndRound(const QString &text, int lo, int hi, int step)
+// Clamp to lo..hi, then round to a multiple of the step with halves away
+// from zero ("65" -> "70" in tens).
+FieldCheckResult rangeAndRound(const QString &text, const ValueRule &rule)
 {
-    double v = NumberText::toDouble(text).value_or(lo);
-    if (v < lo)
-        v = lo;
-    if (v > hi)
-        v = hi;
-    const double steps = std::round(v / step);
-    return set(QString::number(qint64(steps) * step));
+    double v = NumberText::toDouble(text).value_or(rule.lo);
+    if (v < rule.lo)
+        v = rule.lo;
+    if (v > rule.hi)
+        v = rule.hi;
+    const double steps = std::round(v / rule.step);
+    return set(QString::number(qint64(steps) * rule.step));
 }
 
-// TPtn: 5..50 in fives; a value below 5 means the longest wait.
-FieldCheckResult confirmWait(const QString &text)
+// Whole multiples of the step; a value below lo means the longest.
+FieldCheckResult steppedDown(const QString &text, const ValueRule &rule)
 {
     const std::optional<int> read = NumberText::toInt(text);
     if (!read)
-        return set(QStringLiteral("25"));
+        return set(QLatin1String(rule.empty));
     int v = *read;
-    if (v < 5)
-        return set(QStringLiteral("50"));
-    v = v / 5 * 5;
-    if (v > 50)
-        v = 50;
+    if (v < rule.lo)
+        return set(QString::number(rule.hi));
+    v = v / rule.step * rule.step;
+    if (v > rule.hi)
+        v = rule.hi;
     return set(QString::number(v));
 }
 
-// TVtn: 1..10 seconds, no rounding.
-FieldCheckResult ringbackTime(const QString &text)
+// lo..hi, no rounding.
+FieldCheckResult bounded(const QString &text, const ValueRule &rule)
 {
     const std::optional<double> v = NumberText::toDouble(text);
-    if (!v || *v < 1)
-        return set(QStringLiteral("5"));
-    if (*v > 10)
-        return set(QStringLiteral("10"));
+    if (!v || *v < rule.lo)
+        return set(QLatin1String(rule.empty));
+    if (*v > rule.hi)
+        return set(QString::number(rule.hi));
     return keep(text);
 }
 
 } // namespace
 
-FieldCheckResult run(FieldCheck check, const QString &text, QChar sep)
+FieldCheckResult run(const Parameter &param, const QString &text, QChar sep)
 {
-    const QString trimmed = text.trimmed();
-    switch (check) {
+    const ValueRule &rule = param.rule;
+    const qsizetype length = text.trimmed().size();
+    switch (param.check) {
     case FieldCheck::None:
         return keep(text);
-    case FieldCheck::TwoDigitCode:
-        return trimmed.size() == 1 ? fail(text, 12) : keep(text);
+    case FieldCheck::CancellableCode:
+        return length > 0 && length < rule.lo ? fail(text, 12) : keep(text);
     case FieldCheck::Password:
-        return trimmed.size() != 4 ? fail(text, 14) : keep(text);
+        return length < rule.lo || length > rule.hi ? fail(text, 14) : keep(text);
     case FieldCheck::ConfirmCode:
-        if (trimmed.isEmpty())
+        if (length == 0)
             return fail(text, 13);
-        return trimmed.size() == 1 ? fail(text, 11) : keep(text);
-    case FieldCheck::EmptyGivesOne:
-        return trimmed.isEmpty() ? set(QStringLiteral("1")) : keep(text);
-    case FieldCheck::EmptyGivesZero:
-        return trimmed.isEmpty() ? set(QStringLiteral("0")) : keep(text);
-    case FieldCheck::HalfMinutes:
-        return halfValueCheck(text, sep, true);
-    case FieldCheck::HalfSeconds:
-        return halfValueCheck(text, sep, false);
-    case FieldCheck::ToneLength:
-        return rangeAndRound(text, 60, 150, 10);
-    case FieldCheck::FlashLength:
-        return rangeAndRound(text, 100, 600, 100);
-    case FieldCheck::PauseLength:
-        return rangeAndRound(text, 500, 1000, 100);
-    case FieldCheck::RingbackTime:
-        return ringbackTime(text);
-    case FieldCheck::ConfirmWait:
-        return confirmWait(text);
+        return length < rule.lo ? fail(text, 11) : keep(text);
+    case FieldCheck::Count:
+        return length == 0 ? set(QLatin1String(rule.empty)) : keep(text);
+    case FieldCheck::HalfValue:
+        return halfValueCheck(text, sep, rule);
+    case FieldCheck::RangeAndRound:
+        return rangeAndRound(text, rule);
+    case FieldCheck::Bounded:
+        return bounded(text, rule);
+    case FieldCheck::SteppedDown:
+        return steppedDown(text, rule);
     }
     return keep(text);
 }

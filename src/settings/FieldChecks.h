@@ -15,6 +15,7 @@
 // loaded file) is treated as an empty field, so it gets the value the check
 // gives an empty field. Numbers are read with either "," or "." as the
 // decimal separator; the half value is always written with the system's.
+// The bounds, steps and fill-in values are the parameter's value rule.
 struct FieldCheckResult {
     QString text;       // the field's text after the check
     int messageKey = 0; // 11..14: show MESSAGE/messageKey and put the focus back
@@ -24,6 +25,7 @@ struct FieldCheckResult {
 namespace FieldChecks
 {
 
-FieldCheckResult run(FieldCheck check, const QString &text, QChar decimalSeparator);
+// The check of the parameter's field on a text.
+FieldCheckResult run(const Parameter &param, const QString &text, QChar decimalSeparator);
 
 } // namespace FieldChecks

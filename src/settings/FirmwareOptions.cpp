@@ -41,12 +41,15 @@ void apply(const QString &version, SettingsRecord &record)
     const std::optional<Offer> offer = offered(version);
     if (!offer)
         return;
+    // An option not offered is held at the value the communicator works with.
+    const auto hold = [&record](FirmwareGate gate, bool offered) {
+        if (const Parameter *param = ParameterTable::gated(gate); param && !offered)
+            record.setStoredText(QLatin1String(param->key), QLatin1String(param->fixedText));
+    };
     record.setToneOptionsEnabled(offer->tone);
-    if (!offer->tone)
-        record.setStoredText(QStringLiteral("TONE"), QStringLiteral("3"));
+    hold(FirmwareGate::ToneOptions, offer->tone);
     record.setPolarityOptionsEnabled(offer->polarity);
-    if (!offer->polarity)
-        record.setStoredText(QStringLiteral("PoBt"), QStringLiteral("1"));
+    hold(FirmwareGate::PolarityOptions, offer->polarity);
 }
 
 } // namespace FirmwareOptions

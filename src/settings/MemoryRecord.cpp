@@ -20,24 +20,18 @@ void MemoryRecord::setStoredText(const QString &key, const QString &text)
     const Parameter *p = ParameterTable::byKey(key);
     if (!p)
         return;
-    switch (p->kind) {
-    case ParamKind::Edit:
+    if (p->takes(text)) {
         m_values[key] = text;
-        return;
-    case ParamKind::Options:
-        for (int i = 0; i < p->optionCount; ++i)
-            if (text == QLatin1String(p->options[i].stored))
-                m_values[key] = text;
-        return;
-    case ParamKind::Check:
-        if (text == QLatin1String("1") || text == QLatin1String("0"))
-            m_values[key] = text;
-        return;
-    case ParamKind::Tone:
-        if (text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('3'))
-            m_values[key] = text;
-        return;
+        m_unshown.remove(key);
+    } else {
+        m_unshown[key] = text;
     }
+}
+
+std::optional<QString> MemoryRecord::unshownText(const QString &key) const
+{
+    const auto it = m_unshown.constFind(key);
+    return it == m_unshown.constEnd() ? std::nullopt : std::optional<QString>(*it);
 }
 
 QString MemoryRecord::deviceValue(DeviceValue which) const

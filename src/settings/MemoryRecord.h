@@ -4,8 +4,10 @@
 
 #include <QHash>
 
-// A plain in-memory record with the same semantics as the main window's
-// controls; starts with every parameter at its default.
+// A plain in-memory record under the same record rule as the main window's
+// controls; starts with every parameter at its default. A text a parameter
+// does not take is kept beside it (unshownText), so a tool can tell that a
+// file held a value the window would not show.
 class MemoryRecord : public SettingsRecord
 {
   public:
@@ -13,6 +15,7 @@ class MemoryRecord : public SettingsRecord
 
     QString storedText(const QString &key) const override;
     void setStoredText(const QString &key, const QString &text) override;
+    std::optional<QString> unshownText(const QString &key) const override;
 
     bool toneOptionsEnabled() const override { return m_toneEnabled; }
     void setToneOptionsEnabled(bool enabled) override { m_toneEnabled = enabled; }
@@ -24,6 +27,7 @@ class MemoryRecord : public SettingsRecord
 
   private:
     QHash<QString, QString> m_values;
+    QHash<QString, QString> m_unshown;
     QHash<int, QString> m_device;
     bool m_toneEnabled = true;
     bool m_polarityEnabled = false;

@@ -135,17 +135,19 @@ std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
     for (int i = 0; i < MinimumRecords; ++i)
         record.setStoredText(QLatin1String(table[i].key), valueAt(contents, i));
 
-    const QString tone = QStringLiteral("TONE");
+    // The records after Nou2 hold the firmware-dependent options.
+    const Parameter &tone = table[MinimumRecords];
     if (records > MinimumRecords) {
         record.setToneOptionsEnabled(true);
-        record.setStoredText(tone, valueAt(contents, MinimumRecords));
+        record.setStoredText(QLatin1String(tone.key), valueAt(contents, MinimumRecords));
     } else {
         // A file from before the tone options: the communicator plays them all.
         record.setToneOptionsEnabled(false);
-        record.setStoredText(tone, QStringLiteral("3"));
+        record.setStoredText(QLatin1String(tone.key), QLatin1String(tone.fixedText));
     }
     if (records > MinimumRecords + 1)
-        record.setStoredText(QStringLiteral("PoBt"), valueAt(contents, MinimumRecords + 1));
+        record.setStoredText(QLatin1String(table[MinimumRecords + 1].key),
+                             valueAt(contents, MinimumRecords + 1));
     return std::nullopt;
 }
 

@@ -12,94 +12,19 @@
 namespace
 {
 
-enum class LineKind {
-    Value,  // label and the parameter's value
-    Tone,   // label and the yes/no word of one tone box
-    Group,  // a group caption alone, in bold
-    Blank,  // an empty line
-    Heading // the caption of a tab page
+// A telephone number of the telephone page with the boxes that follow it
+// there: its confirm box and, for a report number, the box that adds the
+// emergency numbers.
+struct NumberEntry {
+    const Parameter *number;
+    const Parameter *confirm = nullptr;
+    const Parameter *also = nullptr;
 };
 
-struct Line {
-    LineKind kind;
-    const char *caption; // control whose caption is printed
-    const char *key = nullptr;
-    bool cut = false; // long labels are cut to the label length
-    int toneBit = 0;
-};
-
-// The parameter lines in the order of the tab pages, below the first page's
-// heading; the telephone numbers follow in their own section.
-const Line lines[] = {
-    {LineKind::Value, "GroupBox13", "Dial"},
-    {LineKind::Value, "GroupBox15", "EndS"},
-    {LineKind::Group, "GroupBox16"},
-    {LineKind::Value, "Label154", "HgUp"},
-    {LineKind::Group, "GroupBox6"},
-    {LineKind::Value, "Label9", "SwSt"},
-    {LineKind::Value, "Label12", "SwTi"},
-    {LineKind::Group, "GroupBox23"},
-    {LineKind::Value, "Label158", "Pasw", true},
-    {LineKind::Group, "GroupBox5"},
-    {LineKind::Value, "Label8", "PotZ", true},
-    {LineKind::Blank, nullptr},
-    {LineKind::Heading, "TabSheet4"},
-    {LineKind::Value, "GroupBox14", "BlPo"},
-    {LineKind::Value, "GroupBox12", "InPo"},
-    {LineKind::Value, "GroupBox11", "SeVo"},
-    {LineKind::Group, "GroupBox8"},
-    {LineKind::Value, "Label19", "OpNo", true},
-    {LineKind::Group, "GroupBox3"},
-    {LineKind::Value, "Label18", "CaPo", true},
-    {LineKind::Group, "GroupBox9"},
-    {LineKind::Value, "Label20", "OpSe", true},
-    {LineKind::Value, "GroupBox10", "PoBt"},
-    {LineKind::Blank, nullptr},
-    {LineKind::Heading, "TabSheet5"},
-    {LineKind::Group, "GroupBox22"},
-    {LineKind::Value, "Label149", "MaSp", true},
-    {LineKind::Value, "Label150", "NoRi", true},
-    {LineKind::Value, "Label151", "TBtn", true},
-    {LineKind::Value, "Label152", "THng", true},
-    {LineKind::Value, "Label159", "TDia", true},
-    {LineKind::Value, "Label160", "TRep", true},
-    {LineKind::Group, "GroupBox21"},
-    {LineKind::Value, "Label162", "TTon", true},
-    {LineKind::Value, "Label163", "TSpc", true},
-    {LineKind::Value, "Label164", "TFls", true},
-    {LineKind::Value, "Label165", "TPas", true},
-    {LineKind::Group, "GroupBox7"},
-    {LineKind::Value, "Label13", "TVtn", true},
-    {LineKind::Value, "Label14", "TPtn", true},
-    {LineKind::Tone, "CheckBox11", "TONE", true, 1},
-    {LineKind::Tone, "CheckBox12", "TONE", true, 2},
-};
-
-struct NumberRow {
-    const char *label;
-    const char *number; // parameter key
-    const char *confirm;
-};
-
-const NumberRow emergencyRows[] = {
-    {"Label4", "M001", "Chk1"}, {"Label5", "M002", "Chk2"},  {"Label6", "M003", "Chk3"},
-    {"Label7", "M004", "Chk4"}, {"Label11", "M005", "Chk5"}, {"Label10", "M006", "Chk6"},
-};
-
-// A report group of the telephone page: its caption, its one number with
-// the confirm box, and the box that adds the emergency numbers.
-struct ReportGroup {
-    const char *group;
-    const char *confirmBox;
-    NumberRow row;
-    const char *alsoBox;
-    const char *alsoKey;
-};
-
-const ReportGroup reportGroups[] = {
-    {"GroupBox2", "CheckBox7", {"Label1", "M007", "Chk7"}, "CheckBox9", "Nou1"},
-    {"GroupBox4", "CheckBox8", {"Label3", "M008", "Chk8"}, "CheckBox10", "Nou2"},
-};
+bool sameName(const char *a, const char *b)
+{
+    return a && b && qstrcmp(a, b) == 0;
+}
 
 const QString unchecked = QStringLiteral(" - - - ");
 const QString question = QStringLiteral(" ?");
@@ -132,11 +57,33 @@ class PrintRun
         header();
         m_y += m_g.gap;
         advance();
-        heading(latin("TabSheet3"));
-        advance();
-        for (const Line &line : lines)
-            print(line);
-        telephoneSection();
+        // The parameter pages in the window's order, each under its heading;
+        // the page of the telephone numbers has a section of its own.
+        const Parameter *previous = nullptr;
+        QList<NumberEntry> numbers;
+        for (const Parameter *param : ParameterTable::shown()) {
+            if (param->filter == KeyFilter::DialString) {
+                numbers.append({param});
+                continue;
+            }
+            if (!numbers.isEmpty() && sameName(param->shown.page, numbers.last().number->shown.page)) {
+                NumberEntry &entry = numbers.last();
+                (entry.confirm ? entry.also : entry.confirm) = param;
+                continue;
+            }
+            if (!previous || !sameName(param->shown.page, previous->shown.page)) {
+                if (previous)
+                    advance(); // a blank line
+                heading(latin(param->shown.page));
+                advance();
+            }
+            if (param->shown.group &&
+                !sameName(param->shown.group, previous ? previous->shown.group : nullptr))
+                groupCaption(param->shown.group);
+            print(*param);
+            previous = param;
+        }
+        telephoneSection(numbers);
         m_y = SettingsPrintout::EndMark;
         advance(); // the last page's frame
     }
@@ -174,20 +121,20 @@ class PrintRun
         return cut ? s.left(m_g.labelLength) : s;
     }
 
-    bool checked(const char *key) const { return m_record.storedText(latin(key)) == QLatin1String("1"); }
+    bool checked(const Parameter *box) const
+    {
+        return box && m_record.storedText(latin(box->key)) == QLatin1String("1");
+    }
 
     // The value as the window shows it: an option group by the caption of
     // its selected button, an edit field by its text.
-    QString value(const char *key) const
+    QString value(const Parameter &param) const
     {
-        const QString stored = m_record.storedText(latin(key));
-        const Parameter *param = ParameterTable::byKey(latin(key));
-        if (!param || param->kind != ParamKind::Options)
+        const QString stored = m_record.storedText(latin(param.key));
+        if (param.kind != ParamKind::Options)
             return stored;
-        for (int i = 0; i < param->optionCount; ++i)
-            if (stored == latin(param->options[i].stored))
-                return caption(param->options[i].control);
-        return QString();
+        const Choice *choice = param.choice(stored);
+        return choice ? caption(choice->control) : QString();
     }
 
     void advance()
@@ -236,33 +183,33 @@ class PrintRun
         setFont(9);
     }
 
-    void print(const Line &line)
+    // A group caption alone on its line, in bold.
+    void groupCaption(const char *group)
     {
-        switch (line.kind) {
-        case LineKind::Value:
-            setFont(9);
-            text(m_g.labelColumn, label(line.caption, line.cut));
-            text(m_g.valueColumn, value(line.key));
-            break;
-        case LineKind::Tone: {
-            const int tone = m_record.storedText(latin(line.key)).toInt();
-            setFont(9);
-            text(m_g.labelColumn, label(line.caption, line.cut));
-            text(m_g.valueColumn, m_captions.yesNo(tone & line.toneBit));
-            break;
-        }
-        case LineKind::Group:
-            setFont(9, true);
-            text(m_g.labelColumn, caption(line.caption));
-            setFont(9);
-            break;
-        case LineKind::Blank:
-            break;
-        case LineKind::Heading:
-            heading(latin(line.caption));
-            break;
-        }
+        setFont(9, true);
+        text(m_g.labelColumn, caption(group));
+        setFont(9);
         advance();
+    }
+
+    // A parameter's line, or the tone boxes' two lines: the label and the
+    // value as the window shows it, a box by the yes or no word.
+    void print(const Parameter &param)
+    {
+        setFont(9);
+        if (param.kind != ParamKind::Tone) {
+            text(m_g.labelColumn, label(param.shown.label, param.shown.cut));
+            text(m_g.valueColumn, value(param));
+            advance();
+            return;
+        }
+        const int tone = m_record.storedText(latin(param.key)).toInt();
+        const std::pair<const char *, int> boxes[] = {{param.control, 1}, {param.control2, 2}};
+        for (const auto &[box, bit] : boxes) {
+            text(m_g.labelColumn, label(box, param.shown.cut));
+            text(m_g.valueColumn, m_captions.yesNo(tone & bit));
+            advance();
+        }
     }
 
     void groupLine(const char *group, const char *confirmBox)
@@ -275,34 +222,40 @@ class PrintRun
     }
 
     // A number row; true when it was printed (a number is set).
-    bool numberRow(const NumberRow &row, const char *confirmBox)
+    bool numberRow(const NumberEntry &entry)
     {
-        const QString number = m_record.storedText(latin(row.number));
+        const QString number = m_record.storedText(latin(entry.number->key));
         if (number.isEmpty())
             return false;
-        text(m_g.labelColumn, caption(row.label));
+        const char *confirmBox = entry.confirm ? entry.confirm->control : nullptr;
+        text(m_g.labelColumn, caption(entry.number->shown.label));
         text(m_g.numberColumn, number);
-        text(m_g.confirmColumn, checked(row.confirm) ? caption(confirmBox) : unchecked);
+        text(m_g.confirmColumn, checked(entry.confirm) ? caption(confirmBox) : unchecked);
         advance();
         return true;
     }
 
-    void telephoneSection()
+    // The numbers under their group captions, each group line naming the
+    // confirm box of its first number; empty numbers leave no line, and
+    // neither does the box of a report number that is empty.
+    void telephoneSection(const QList<NumberEntry> &numbers)
     {
-        heading(latin("TabSheet1"));
+        if (numbers.isEmpty())
+            return;
+        heading(latin(numbers.first().number->shown.page));
         setFont(9, false, false, true);
         advance();
-        groupLine("GroupBox1", "CheckBox1");
-        static const char *const confirmBoxes[] = {"CheckBox1", "CheckBox2", "CheckBox3",
-                                                   "CheckBox4", "CheckBox5", "CheckBox6"};
-        for (int i = 0; i < 6; ++i)
-            numberRow(emergencyRows[i], confirmBoxes[i]);
-        for (const ReportGroup &g : reportGroups) {
-            groupLine(g.group, g.confirmBox);
-            if (!numberRow(g.row, g.confirmBox))
+        const char *group = nullptr;
+        for (const NumberEntry &entry : numbers) {
+            if (!sameName(entry.number->shown.group, group)) {
+                group = entry.number->shown.group;
+                groupLine(group, entry.confirm ? entry.confirm->control : nullptr);
+            }
+            if (!numberRow(entry) || !entry.also)
                 continue;
-            text(m_g.labelColumn, caption(g.alsoBox) + question);
-            text(m_g.numberColumn, checked(g.alsoKey) ? caption(g.alsoBox) : unchecked);
+            const char *alsoBox = entry.also->control;
+            text(m_g.labelColumn, caption(alsoBox) + question);
+            text(m_g.numberColumn, checked(entry.also) ? caption(alsoBox) : unchecked);
             advance();
         }
     }

@@ -159,8 +159,9 @@ class PrintCommandTest : public QObject
                                 QStringLiteral("TabSheet1"),    QStringLiteral("GroupBox10"),
                                 QStringLiteral("Label158"),     QStringLiteral("Label10")};
         for (const Parameter &param : ParameterTable::all())
-            for (int i = 0; i < param.optionCount; ++i)
-                controls << QLatin1String(param.options[i].control);
+            for (const Choice &choice : param.choices)
+                if (choice.control)
+                    controls << QLatin1String(choice.control);
         for (const QString &control : controls) {
             QVERIFY2(!window.caption(control).isEmpty(), qPrintable(control));
             QCOMPARE(window.caption(control), language.caption(control));

@@ -13,10 +13,12 @@
 #include "app/MessageBoxes.h"
 #include "app/ProgramWindows.h"
 #include "device/DeviceCodec.h"
+#include "lang/LanguageTexts.h"
 #include "platform/D2xx.h"
 #include "platform/PrivateProfile.h"
 #include "serial/AfComPort.h"
 #include "settings/MemoryRecord.h"
+#include "settings/ParameterTable.h"
 #include "settings/SettingsFile.h"
 
 #include "sim/KavrSimulator.h"
@@ -46,6 +48,16 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The fixture with one record's value replaced by a one-character text.
+QByteArray fixtureWith(const char *key, char value)
+{
+    QByteArray bytes = fileBytes(Fixture);
+    const int at = SettingsFile::RecordSize * ParameterTable::indexOf(QLatin1String(key));
+    bytes[at + 17] = 1;
+    bytes[at + 18] = value;
+    return bytes;
 }
 
 // The fixture's settings as the communicator would hold them, on firmware
@@ -150,6 +162,9 @@ class TestCli : public QObject
         bad.setStoredText("TTon", "990");
         QVERIFY(!SettingsFile::write(path("refused.kvr"), bad));
         writeBytes(path("short.kvr"), fileBytes(Fixture).left(42 * SettingsFile::RecordSize));
+        // Option values the window cannot show: it opens them at its defaults.
+        writeBytes(path("dial7.kvr"), fixtureWith("Dial", '7'));
+        writeBytes(path("tone9.kvr"), fixtureWith("TONE", '9'));
         writeBytes(path("unknown.json"), "{\"Xxxx\": \"1\"}");
         writeBytes(path("broken.json"), "{\"Dial\": ");
     }
@@ -203,6 +218,10 @@ class TestCli : public QObject
         row("wrong marker", {"read", "-o", "out.kvr"}, ExitWrongMarker, "0xaa", WrongMarker);
         row("garbled status", {"status"}, ExitNoAnswer, "COM1", Garbled);
         row("refused", {"write", "refused.kvr"}, ExitRefused, "TTon (Edit152) holds '990'");
+        row("dialling mode 7", {"write", "dial7.kvr"}, ExitRefused,
+            "Dial (GroupBox13) holds '7'; allowed: Povolené hodnoty: 1, 0");
+        row("tone sum 9", {"write", "tone9.kvr"}, ExitRefused,
+            "TONE (CheckBox11) holds '9'; allowed: Povolené hodnoty: 0, 1, 2, 3");
         row("no cable", {"status", "--usb"}, ExitPortNotOpened, "ZARP-USB");
     }
     void outcomes()
@@ -613,6 +632,46 @@ class TestCli : public QObject
         QVERIFY2(r.out.contains("  EndS  Znak prodloužení hovoru: # - křížek\n"), qPrintable(r.out));
         QVERIFY2(r.out.contains("  Chk1  Pořadí 1 - Potvrzovat: Yes\n"), qPrintable(r.out));
         QCOMPARE(r.out.count(QRegularExpression("^  \\S{4}  ", QRegularExpression::MultilineOption)), 46);
+    }
+
+    // A value the window cannot show is listed as the window shows it, with
+    // what the file holds; the tone sum stands behind both its lines.
+    void showMarksWhatTheWindowCannotShow_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("shownAs"); // the stored text the window shows instead
+        QTest::addColumn<QStringList>("lines");
+        const QString mark = QStringLiteral(" [the file holds '%1', not one of %2]\n");
+        QTest::newRow("Dial 7") << "Dial"
+                                << "dial7.kvr"
+                                << "1"
+                                << QStringList{"  Dial  Druh volby: Tónová (DTMF)" + mark.arg("7", "1, 0")};
+        QTest::newRow("TONE 9") << "TONE"
+                                << "tone9.kvr"
+                                << "3"
+                                << QStringList{"  TONE  Signalizace - vyzvednutí a zavěšení linky: Ano" +
+                                                   mark.arg("9", "0, 1, 2, 3"),
+                                               "  TONE  Signalizace - ostatní tóny: Ano" +
+                                                   mark.arg("9", "0, 1, 2, 3")};
+    }
+    void showMarksWhatTheWindowCannotShow()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, file);
+        QFETCH(QString, shownAs);
+        QFETCH(QStringList, lines);
+        LanguageTexts::resetToDefaults(); // the built-in texts, whatever ran before
+        const Result r = cli({"show", path(file)});
+        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+        for (const QString &line : lines)
+            QVERIFY2(r.out.contains(line), qPrintable(r.out));
+        QCOMPARE(r.out.count(QStringLiteral("[the file holds")), lines.size());
+        // diff tells it from a file holding what the window shows instead.
+        writeBytes(path("shown.kvr"), fixtureWith(qPrintable(key), shownAs.at(0).toLatin1()));
+        const Result d = cli({"diff", path("shown.kvr"), path(file)});
+        QCOMPARE(d.code, int(ExitDifferences));
+        QCOMPARE(d.out.count(QStringLiteral("[the file holds")), lines.size());
     }
 
     // The printout as a PDF: pdftotext finds every page caption, label and

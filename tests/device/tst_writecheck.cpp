@@ -59,6 +59,12 @@ class WriteCheckTest : public QObject
         QTest::newRow("hours 6144") << QStringList{"SvHr", "6144"} << "SvHr";
         QTest::newRow("block order, not file order") << QStringList{"OpNo", "300", "TTon", "990"} << "TTon";
         QTest::newRow("counters before numbers") << QStringList{"M007", "x", "PwOn", "x"} << "PwOn";
+        // A value the window would show as its default is not sent as one.
+        QTest::newRow("dialling mode 7") << QStringList{"Dial", "7"} << "Dial";
+        QTest::newRow("tone sum 9") << QStringList{"TONE", "9"} << "TONE";
+        QTest::newRow("confirm flag 2") << QStringList{"Chk8", "2"} << "Chk8";
+        QTest::newRow("dialling mode 7, then pulse") << QStringList{"Dial", "7", "Dial", "0"} << "";
+        QTest::newRow("option in block order") << QStringList{"CaPo", "300", "SeVo", "5"} << "SeVo";
     }
     void firstRefusal()
     {
@@ -71,16 +77,36 @@ class WriteCheckTest : public QObject
         }
     }
 
+    void refusalNamesWhatTheFieldMayHold_data()
+    {
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("allowed");
+        QTest::newRow("tone") << QStringList{"TTon", "990"} << "Edit152"
+                              << "990"
+                              << "Povolené hodnoty: 60 až 150 po 10";
+        QTest::newRow("password") << QStringList{"Pasw", "12"} << "Edit144"
+                                  << "12"
+                                  << "Heslo musí obsahovat 4 číslice";
+        QTest::newRow("call length") << QStringList{"MaSp", "12"} << "Edit145"
+                                     << "12"
+                                     << "Povolené hodnoty: 0,5; 1 až 9; 15; 30";
+        QTest::newRow("dialling mode") << QStringList{"Dial", "7"} << "GroupBox13"
+                                       << "7"
+                                       << "Povolené hodnoty: 1, 0";
+    }
     void refusalNamesWhatTheFieldMayHold()
     {
-        std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(recordWith({"TTon", "990"}), u',');
+        QFETCH(QStringList, changes);
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QFETCH(QString, allowed);
+        const std::optional<WriteCheck::Refusal> r = WriteCheck::firstRefusal(recordWith(changes), u',');
         QVERIFY(r);
-        QCOMPARE(r->control, QStringLiteral("Edit152"));
-        QCOMPARE(r->text, QStringLiteral("990"));
-        QCOMPARE(r->allowed, QStringLiteral("Povolené hodnoty: 60 až 150 po 10"));
-        r = WriteCheck::firstRefusal(recordWith({"Pasw", "12"}), u',');
-        QVERIFY(r);
-        QCOMPARE(r->allowed, QStringLiteral("Heslo musí obsahovat 4 číslice"));
+        QCOMPARE(r->control, control);
+        QCOMPARE(r->text, text);
+        QCOMPARE(r->allowed, allowed);
     }
 };
 

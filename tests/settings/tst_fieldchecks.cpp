@@ -155,7 +155,7 @@ void FieldChecksTest::checks()
 
     const Parameter *p = ParameterTable::byKey(key);
     QVERIFY(p);
-    const FieldCheckResult r = FieldChecks::run(p->check, input, separator);
+    const FieldCheckResult r = FieldChecks::run(*p, input, separator);
     QCOMPARE(r.text, expected);
     QCOMPARE(r.messageKey, message);
     QCOMPARE(r.failed(), message != 0);
@@ -188,7 +188,7 @@ void FieldChecksTest::otherSeparatorReadBack()
     QFETCH(QChar, separator);
     QFETCH(QString, input);
     QFETCH(QString, expected);
-    const FieldCheckResult r = FieldChecks::run(ParameterTable::byKey(key)->check, input, separator);
+    const FieldCheckResult r = FieldChecks::run(*ParameterTable::byKey(key), input, separator);
     QCOMPARE(r.text, expected);
     QVERIFY(!r.failed());
 }
@@ -202,7 +202,7 @@ void FieldChecksTest::tableAssignsChecks()
             continue;
         for (QChar sep : separators) {
             const QString def = QString::fromLatin1(p.defaultText);
-            const FieldCheckResult r = FieldChecks::run(p.check, def, sep);
+            const FieldCheckResult r = FieldChecks::run(p, def, sep);
             QVERIFY2(!r.failed() && r.text == def, p.key);
         }
     }

@@ -229,27 +229,39 @@ void SettingsFileTest::recordCounts()
     QCOMPARE(r.storedText("Dial"), QString("0"));
 }
 
-// Values the controls do not take leave them as they were; edit fields take
-// anything.
+// Values the controls do not take leave them as they were, and the record
+// keeps what the file held beside them; edit fields take anything.
 void SettingsFileTest::oddValues_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<int>("lengthByte"); // -1: the value's length
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("unshown"); // "-": none
 
-    QTest::newRow("Dial 7") << "Dial" << QByteArray("7") << -1 << "1";
-    QTest::newRow("SeVo 3") << "SeVo" << QByteArray("3") << -1 << "0";
-    QTest::newRow("Chk1 2") << "Chk1" << QByteArray("2") << -1 << "0";
-    QTest::newRow("TONE 9") << "TONE" << QByteArray("9") << -1 << "3";
-    QTest::newRow("PoBt x") << "PoBt" << QByteArray("x") << -1 << "1";
-    QTest::newRow("TTon 999") << "TTon" << QByteArray("999") << -1 << "999";
-    QTest::newRow("NoRi letters") << "NoRi" << QByteArray("abc") << -1 << "abc";
-    QTest::newRow("blanks trimmed") << "M001" << QByteArray("  0602  ") << -1 << "0602";
-    QTest::newRow("Dial padded") << "Dial" << QByteArray(" 0 ") << -1 << "0";
-    QTest::newRow("length 200") << "M002" << QByteArray(32, '5') << 200 << QString(32, '5');
-    QTest::newRow("length 0") << "M002" << QByteArray("123") << 0 << "";
-    QTest::newRow("high bytes") << "M003" << QByteArray("\xe8\x9a") << -1 << QString::fromLatin1("\xe8\x9a");
+    QTest::newRow("Dial 7") << "Dial" << QByteArray("7") << -1 << "1"
+                            << "7";
+    QTest::newRow("SeVo 3") << "SeVo" << QByteArray("3") << -1 << "0"
+                            << "3";
+    QTest::newRow("Chk1 2") << "Chk1" << QByteArray("2") << -1 << "0"
+                            << "2";
+    QTest::newRow("TONE 9") << "TONE" << QByteArray("9") << -1 << "3"
+                            << "9";
+    QTest::newRow("PoBt x") << "PoBt" << QByteArray("x") << -1 << "1"
+                            << "x";
+    QTest::newRow("TTon 999") << "TTon" << QByteArray("999") << -1 << "999"
+                              << "-";
+    QTest::newRow("NoRi letters") << "NoRi" << QByteArray("abc") << -1 << "abc"
+                                  << "-";
+    QTest::newRow("blanks trimmed") << "M001" << QByteArray("  0602  ") << -1 << "0602"
+                                    << "-";
+    QTest::newRow("Dial padded") << "Dial" << QByteArray(" 0 ") << -1 << "0"
+                                 << "-";
+    QTest::newRow("length 200") << "M002" << QByteArray(32, '5') << 200 << QString(32, '5') << "-";
+    QTest::newRow("length 0") << "M002" << QByteArray("123") << 0 << ""
+                              << "-";
+    QTest::newRow("high bytes") << "M003" << QByteArray("\xe8\x9a") << -1 << QString::fromLatin1("\xe8\x9a")
+                                << "-";
 }
 
 void SettingsFileTest::oddValues()
@@ -258,6 +270,7 @@ void SettingsFileTest::oddValues()
     QFETCH(QByteArray, value);
     QFETCH(int, lengthByte);
     QFETCH(QString, expected);
+    QFETCH(QString, unshown);
 
     MemoryRecord r;
     QByteArray bytes = SettingsFile::encode(r);
@@ -266,6 +279,7 @@ void SettingsFileTest::oddValues()
     bytes.replace(at + 18, value.size(), value);
     QVERIFY(!SettingsFile::apply(bytes, r));
     QCOMPARE(r.storedText(key), expected);
+    QCOMPARE(r.unshownText(key).value_or("-"), unshown);
 }
 
 void SettingsFileTest::garbageKeyFieldsLoad()
