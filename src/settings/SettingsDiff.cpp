@@ -14,10 +14,9 @@ QStringList differingKeys(const SettingsRecord &a, const SettingsRecord &b)
         if (a.storedText(key) != b.storedText(key))
             keys << key;
     }
-    if (a.deviceValue(DeviceValue::SvHr) != b.deviceValue(DeviceValue::SvHr))
-        keys << QStringLiteral("SvHr");
-    if (a.deviceValue(DeviceValue::PwOn) != b.deviceValue(DeviceValue::PwOn))
-        keys << QStringLiteral("PwOn");
+    for (const Counter &c : ParameterTable::counters())
+        if (a.deviceValue(c.which) != b.deviceValue(c.which))
+            keys << QLatin1String(c.name);
     return keys;
 }
 
