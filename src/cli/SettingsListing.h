@@ -1,25 +1,18 @@
 #pragma once
 
+#include "settings/ParameterListing.h"
+
 #include <QList>
 #include <QString>
 
 class SettingsRecord;
 
-// The parameters as the main window shows them: under the caption of their
-// tab page, each with the label the window puts beside it and its value in
-// words (the caption of the chosen option, "Ano"/"Ne" for a box), all in the
-// language in force.
+// The parameters as the tool lists them, in the language in force: the
+// window's listing (ParameterListing) for a terminal.
 namespace SettingsListing
 {
 
-struct Line {
-    QString page;   // caption of the tab page
-    QString key;    // four-character key; TONE gives two lines, one per box
-    QString label;  // on one line, blanks of the caption's padding dropped
-    QString value;  // as shown
-    QString stored; // the stored text the value stands for, or the one the file holds
-    QString mark{}; // when the file holds a value the window cannot show: what it holds
-};
+using Line = ParameterListing::Line;
 
 // Every parameter in the order of the tab pages and their fields.
 QList<Line> lines(const SettingsRecord &record);
@@ -28,8 +21,9 @@ QList<Line> lines(const SettingsRecord &record);
 // the value followed by its mark.
 QString show(const SettingsRecord &record);
 
-// "KEY  label: valueA -> valueB" for each line whose stored texts differ.
-QStringList differences(const SettingsRecord &a, const SettingsRecord &b);
+// "KEY  label: valueA -> valueB" for each line whose stored texts differ
+// (with the counters' when counters is set).
+QStringList differences(const SettingsRecord &a, const SettingsRecord &b, bool counters = false);
 
 // Puts the texts of a language file in force; keys it lacks keep their
 // built-in defaults. False with *error set when the file cannot be read.

@@ -301,7 +301,8 @@ struct Run {
         MemoryRecord sent;
         DeviceCodec::decodeBlock(written.sentBlock, sent, ExchangeService::decimalSeparator());
         QString text = o.message + QStringLiteral(" (sent -> read back):");
-        for (const QString &line : SettingsListing::differences(sent, *session.service().readBackRecord()))
+        for (const QString &line :
+             SettingsListing::differences(sent, *session.service().readBackRecord(), true))
             text += QStringLiteral("\n  ") + line;
         text +=
             written.backupPath.isEmpty()

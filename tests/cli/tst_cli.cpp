@@ -446,6 +446,8 @@ class TestCli : public QObject
         QTest::newRow("stored as sent") << QStringList() << 0 << -1LL << false << int(ExitOk) << "" << 1;
         QTest::newRow("position 40 stored differently")
             << QStringList() << 40 << -1LL << false << int(ExitMismatch) << "CaPo  " << 1;
+        QTest::newRow("the power-on count stored differently")
+            << QStringList() << 48 << -1LL << false << int(ExitMismatch) << "PwOn  " << 1;
         // Status, the old block and the handshakes go out before the read-back.
         QTest::newRow("read-back cut off") << QStringList() << 0 << 10LL + 128 + 128 + 20 << false
                                            << int(ExitNoAnswer) << "could not be checked" << 1;
@@ -479,7 +481,7 @@ class TestCli : public QObject
         const QDir history(path("History/4711"));
         if (code == ExitMismatch) {
             // Both values, and the file to restore from.
-            QVERIFY2(r.err.contains(": 0 -> 1"), qPrintable(r.err));
+            QVERIFY2(r.err.contains(corruptAt == 40 ? ": 0 -> 1" : ": 17 -> 16"), qPrintable(r.err));
             const QStringList before = history.entryList({"* before write.kvr"});
             QCOMPARE(before.size(), 1);
             QVERIFY2(r.err.contains(history.filePath(before[0])), qPrintable(r.err));
