@@ -141,6 +141,13 @@ void FileCommands::open()
         load();
 }
 
+void FileCommands::openPath(const QString &path)
+{
+    m_state.CurrentFile = path;
+    if (acceptName())
+        load();
+}
+
 void FileCommands::save()
 {
     if (m_state.CurrentFile.size() >= ShortestName)

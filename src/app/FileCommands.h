@@ -18,6 +18,9 @@ class FileCommands
 
     // Open: choose a .kvr file and load it into the record.
     void open();
+    // Open without the dialog (an entry of the history): path becomes the
+    // current file and is loaded, as a name chosen in Open would be.
+    void openPath(const QString &path);
     // Save: write to CurrentFile when it names a file (more than 7
     // characters), otherwise Save as.
     void save();

@@ -1,0 +1,106 @@
+#include "app/CompareWindow.h"
+
+#include "app/FormFont.h"
+#include "device/DeviceCodec.h"
+#include "device/ExchangeService.h"
+#include "lang/LanguageTexts.h"
+#include "settings/MemoryRecord.h"
+#include "settings/ParameterListing.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace
+{
+QString other(int key)
+{
+    return LanguageTexts::text(QStringLiteral("OTHER"), key);
+}
+
+QTableWidgetItem *cell(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+} // namespace
+
+CompareWindow::CompareWindow(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("CompareWindow"));
+    setFont(formFont());
+    setModal(true);
+
+    Heading = new QLabel(this);
+    Heading->setObjectName(QStringLiteral("Heading"));
+    Heading->setWordWrap(true);
+
+    Table = new QTableWidget(0, 3, this);
+    Table->setObjectName(QStringLiteral("Table"));
+    Table->verticalHeader()->hide();
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table->setWordWrap(true);
+    Table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    Table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    Table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+
+    TakeButton = new QPushButton(this);
+    TakeButton->setObjectName(QStringLiteral("TakeButton"));
+    CloseButton = new QPushButton(this);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    // Enter closes: taking the other values is a deliberate click.
+    CloseButton->setDefault(true);
+    connect(TakeButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(TakeButton);
+    buttons->addWidget(CloseButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Heading);
+    layout->addWidget(Table);
+    layout->addLayout(buttons);
+    resize(720, 420);
+}
+
+int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &otherRecord, Source source)
+{
+    const bool device = source == Source::Communicator;
+    setWindowTitle(other(device ? 80 : 88));
+    Heading->setText(other(device ? 80 : 88));
+    Table->setHorizontalHeaderLabels({other(81), other(82), other(device ? 83 : 84)});
+    TakeButton->setText(other(device ? 85 : 86));
+    CloseButton->setText(other(87));
+
+    // Both sides as the communicator would hold them decide what differs;
+    // each side is shown as it stands.
+    const QChar point = ExchangeService::decimalSeparator();
+    MemoryRecord heldWindow;
+    MemoryRecord heldOther;
+    DeviceCodec::asHeld(window, heldWindow, point);
+    DeviceCodec::asHeld(otherRecord, heldOther, point);
+    const QList<ParameterListing::Line> mine = ParameterListing::lines(window);
+    const QList<ParameterListing::Line> theirs = ParameterListing::lines(otherRecord);
+    const QList<ParameterListing::Line> a = ParameterListing::lines(heldWindow);
+    const QList<ParameterListing::Line> b = ParameterListing::lines(heldOther);
+    Table->setRowCount(0);
+    for (qsizetype i = 0; i < a.size() && i < b.size() && i < mine.size() && i < theirs.size(); ++i) {
+        // A value a file holds that the window cannot show differs too.
+        if (a[i].stored == b[i].stored && theirs[i].mark.isEmpty())
+            continue;
+        const int row = Table->rowCount();
+        Table->insertRow(row);
+        Table->setItem(row, 0, cell(mine[i].label));
+        Table->setItem(row, 1, cell(mine[i].value));
+        Table->setItem(row, 2, cell(theirs[i].value + theirs[i].mark));
+    }
+    Table->resizeRowsToContents();
+    return Table->rowCount();
+}
