@@ -121,6 +121,22 @@ class PrintRun
         return cut ? s.left(m_g.labelLength) : s;
     }
 
+    // A text that another follows on its line at column next, cut without a
+    // mark where it would come closer to it than one blank: the number of
+    // characters alone cannot keep them apart, whatever face the printer's
+    // default is.
+    QString before(int column, const QString &s, int next) const
+    {
+        const int room = next - column - width(QStringLiteral(" "));
+        QString fitted = s;
+        while (!fitted.isEmpty() && width(fitted) > room) {
+            fitted.chop(1);
+            if (!fitted.isEmpty() && fitted.back().isHighSurrogate())
+                fitted.chop(1);
+        }
+        return fitted;
+    }
+
     bool checked(const Parameter *box) const
     {
         return box && m_record.storedText(latin(box->key)) == QLatin1String("1");
@@ -198,7 +214,8 @@ class PrintRun
     {
         setFont(9);
         if (param.kind != ParamKind::Tone) {
-            text(m_g.labelColumn, label(param.shown.label, param.shown.cut));
+            text(m_g.labelColumn,
+                 before(m_g.labelColumn, label(param.shown.label, param.shown.cut), m_g.valueColumn));
             text(m_g.valueColumn, value(param));
             advance();
             return;
@@ -206,7 +223,7 @@ class PrintRun
         const int tone = m_record.storedText(latin(param.key)).toInt();
         const std::pair<const char *, int> boxes[] = {{param.control, 1}, {param.control2, 2}};
         for (const auto &[box, bit] : boxes) {
-            text(m_g.labelColumn, label(box, param.shown.cut));
+            text(m_g.labelColumn, before(m_g.labelColumn, label(box, param.shown.cut), m_g.valueColumn));
             text(m_g.valueColumn, m_captions.yesNo(tone & bit));
             advance();
         }
@@ -215,7 +232,7 @@ class PrintRun
     void groupLine(const char *group, const char *confirmBox)
     {
         setFont(9, false, false, true);
-        text(m_g.labelColumn, caption(group));
+        text(m_g.labelColumn, before(m_g.labelColumn, caption(group), m_g.confirmColumn));
         text(m_g.confirmColumn, caption(confirmBox) + question);
         setFont(9);
         advance();
@@ -228,8 +245,8 @@ class PrintRun
         if (number.isEmpty())
             return false;
         const char *confirmBox = entry.confirm ? entry.confirm->control : nullptr;
-        text(m_g.labelColumn, caption(entry.number->shown.label));
-        text(m_g.numberColumn, number);
+        text(m_g.labelColumn, before(m_g.labelColumn, caption(entry.number->shown.label), m_g.numberColumn));
+        text(m_g.numberColumn, before(m_g.numberColumn, number, m_g.confirmColumn));
         text(m_g.confirmColumn, checked(entry.confirm) ? caption(confirmBox) : unchecked);
         advance();
         return true;
@@ -254,7 +271,7 @@ class PrintRun
             if (!numberRow(entry) || !entry.also)
                 continue;
             const char *alsoBox = entry.also->control;
-            text(m_g.labelColumn, caption(alsoBox) + question);
+            text(m_g.labelColumn, before(m_g.labelColumn, caption(alsoBox) + question, m_g.numberColumn));
             text(m_g.numberColumn, checked(entry.also) ? caption(alsoBox) : unchecked);
             advance();
         }

@@ -21,7 +21,9 @@ class SettingsRecord;
 // the caption of the print menu item without its hotkey marker) and
 // "   Pg.- n -" ending 15 mm before the right edge (10 pt bold); a blue frame
 // one pixel wide on every page; lines 5 mm apart, a new page when a line
-// would start at or below the page limit. Fonts keep the device's default
+// would start at or below the page limit. A label (or a number) that another
+// text follows on its line is cut, without a mark, to end at least one blank's
+// width before it, measured in the printer's font. Fonts keep the device's default
 // family and set only size and style. Text positions are the top left of
 // the text (the baseline lies one font ascent lower).
 //

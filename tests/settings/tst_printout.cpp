@@ -6,6 +6,7 @@
 #include "settings/PdfFile.h"
 #include "settings/SettingsPrintout.h"
 
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -239,6 +240,8 @@ class PrintoutTest : public QObject
     void fullRecord();
     void telephoneSection_data();
     void telephoneSection();
+    void labelsEndBeforeTheirValues_data();
+    void labelsEndBeforeTheirValues();
     void followsLanguageTexts();
     void failedPageStopsDrawing();
     void pdfWriterOutput();
@@ -254,17 +257,19 @@ void PrintoutTest::fullRecord_data()
     // 14 telephone lines. A4 holds 51 places a page ((6543 - 542) / 118
     // rounded up), the short page 12 ((979 - 271) / 59).
     QTest::newRow("A4 600 dpi") << a4 << 2 << fullRecordLines;
-    // Labels cut to 21 characters; the short labels and the group captions
-    // used as labels stay whole.
+    // Long labels cut to 21 characters, any label to the room the value
+    // column leaves (a blank before the value): here that cuts short labels
+    // and the group captions used as labels too.
     QTest::newRow("short page 300 dpi")
         << shortPage << 5
         << QStringList{"P l:Kód pro zavěšení:|v:12",
-                       "P l:Kód sepnutí z telefonu:|v:34",
-                       "P l:Doba sepnutí spínače [sec]:|v:7",
+                       "P l:Kód sepnutí z telefonu|v:34",
+                       "P l:Doba sepnutí spínače |v:7",
                        "P l:Servisní heslo pro př|v:2468",
-                       "P l: Vstup pro blokování volby - BLK |v:Blokováno odpojením napětí",
+                       "P l: Vstup pro blokování v|v:Blokováno odpojením napětí",
                        "P l:Počet opakování cyklů|v:3",
-                       "P l:Signalizace - ostatní|v:Ne"};
+                       "P l:Signalizace - ostatní|v:Ne",
+                       "P l:Hlášení podl|n:607777777|c:Potvrzovat"};
 }
 
 void PrintoutTest::fullRecord()
@@ -374,6 +379,73 @@ void PrintoutTest::telephoneSection()
     const qsizetype heading = lines.indexOf(QStringLiteral("H h:Telefonní čísla"));
     QVERIFY(heading > 0);
     QCOMPARE(lines.mid(heading + 1), expected);
+}
+
+// In every shipped language and at a printer's usual resolutions, each text
+// ends at least a blank's width before the next one on its line, in the
+// printer font's own metrics; a label is cut just where it must be, never
+// below the room it has.
+void PrintoutTest::labelsEndBeforeTheirValues_data()
+{
+    QTest::addColumn<QString>("languageFile");
+    QTest::addColumn<int>("dpi");
+    for (const char *name : {"Cesky.lng", "English.lng", "Deutsch.lng"})
+        for (const int dpi : {300, 600})
+            QTest::addRow("%s %d dpi", name, dpi)
+                << QStringLiteral(TESSARO_FIXTURES "/../../assets/program/") + QLatin1String(name) << dpi;
+}
+
+void PrintoutTest::labelsEndBeforeTheirValues()
+{
+    QFETCH(QString, languageFile);
+    QFETCH(int, dpi);
+    QVERIFY(QFileInfo(languageFile).isFile());
+    LanguageTexts::loadFile(languageFile);
+    // A4, the whole sheet printable.
+    RecordingDevice device(dpi, qRound(210 / 25.4 * dpi), qRound(297 / 25.4 * dpi));
+    QVERIFY(printOn(device, filledRecord()));
+
+    // The body's lines: texts of one page at one height, left to right.
+    QMap<std::pair<int, int>, QList<RecordedText>> lines;
+    for (int page = 1; page <= device.pages(); ++page) {
+        QList<RecordedText> texts;
+        for (const RecordedText &t : device.record().texts)
+            if (t.page == page)
+                texts << t;
+        for (const RecordedText &t : texts.mid(3)) // after the header
+            lines[{page, int(t.baseline.y()) - QFontMetrics(t.font, &device).ascent()}] << t;
+    }
+    QVERIFY(lines.size() > 50);
+    const auto end = [&device](const RecordedText &t, const QString &text) {
+        const QFontMetrics metrics(t.font, &device);
+        return int(t.baseline.x()) + metrics.horizontalAdvance(text) +
+               metrics.horizontalAdvance(QLatin1Char(' '));
+    };
+    QStringList crowded;
+    for (QList<RecordedText> &line : lines) {
+        std::sort(line.begin(), line.end(), [](const RecordedText &a, const RecordedText &b) {
+            return a.baseline.x() < b.baseline.x();
+        });
+        for (qsizetype i = 0; i + 1 < line.size(); ++i)
+            if (end(line[i], line[i].text) > line[i + 1].baseline.x())
+                crowded << line[i].text + QLatin1Char('|') + line[i + 1].text;
+    }
+    QVERIFY2(crowded.isEmpty(), qPrintable(crowded.join(QLatin1String(" / "))));
+
+    // The service password's label, the longest of all: its first 55
+    // characters, or as many as fit.
+    QString full = LanguageCaptions().caption(QStringLiteral("Label158"));
+    full = full.replace(QLatin1Char('\n'), QLatin1Char(' ')).left(55);
+    const RecordedText *label = nullptr;
+    const RecordedText *value = nullptr;
+    for (const QList<RecordedText> &line : lines)
+        if (line.size() == 2 && line[1].text == QLatin1String("2468"))
+            label = &line[0], value = &line[1];
+    QVERIFY(label && value);
+    QVERIFY2(full.startsWith(label->text), qPrintable(label->text));
+    if (label->text != full)
+        QVERIFY2(end(*label, full.left(label->text.size() + 1)) > value->baseline.x(),
+                 qPrintable(label->text));
 }
 
 void PrintoutTest::followsLanguageTexts()
