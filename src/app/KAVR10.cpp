@@ -5,6 +5,7 @@
 #include "app/FieldGuards.h"
 #include "app/FileCommands.h"
 #include "app/Hlaseni.h"
+#include "app/MenuHotkeys.h"
 #include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/PrintCommand.h"
@@ -31,6 +32,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
@@ -247,6 +249,7 @@ void TForm1::fillLanguageMenu()
         languageEntries[k]->setVisible(true);
         LanguageFiles.append(ProgramFolder + QLatin1Char('/') + names[k]);
     }
+    MenuHotkeys::assign(menuBar());
 }
 
 void TForm1::readOrCreateConfig()

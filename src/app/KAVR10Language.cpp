@@ -6,6 +6,7 @@
 #include "app/Dotaz.h"
 #include "app/Hlaseni.h"
 #include "app/LanguageApply.h"
+#include "app/MenuHotkeys.h"
 #include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/SerPort.h"
@@ -18,6 +19,7 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPixmap>
 
 void TForm1::applyLanguage()
@@ -33,6 +35,7 @@ void TForm1::applyLanguage()
     if (m_forms.Form7)
         m_forms.Form7->setCaptions();
     StandardTranslation::install(LanguageTexts::standardTranslation());
+    MenuHotkeys::assign(menuBar());
 }
 
 void TForm1::LoadLanguage()

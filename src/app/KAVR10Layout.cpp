@@ -382,19 +382,23 @@ void TForm1::buildMenu()
         return a;
     };
 
+    // The shortcuts a desktop user expects; none for Write, which changes a
+    // lift and stays a deliberate click.
     QMenu *file = menu("Soubor1");
-    item(file, "Otevt1", &TForm1::openRequested);
-    item(file, "Uloit1", &TForm1::saveRequested);
-    item(file, "Uloitjako1", &TForm1::saveAsRequested);
+    item(file, "Otevt1", &TForm1::openRequested)->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    item(file, "Uloit1", &TForm1::saveRequested)->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    item(file, "Uloitjako1", &TForm1::saveAsRequested)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     file->addSeparator();
-    item(file, "isknastaven1", &TForm1::printRequested);
+    item(file, "isknastaven1", &TForm1::printRequested)->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
     file->addSeparator();
     QAction *exit = file->addAction(QString());
     exit->setObjectName(QStringLiteral("Konec1"));
+    exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *device = menu("ZARPvrtn1");
-    item(device, "Nastnastaven1", &TForm1::readRequested);
+    item(device, "Nastnastaven1", &TForm1::readRequested)->setShortcut(QKeySequence(Qt::Key_F5));
     device->addSeparator();
     item(device, "Ulotnastaven1", &TForm1::writeRequested);
 
@@ -404,7 +408,7 @@ void TForm1::buildMenu()
     item(tools, "Nastavenportu1", &TForm1::portChoiceRequested);
 
     QMenu *help = menu("Pomoc1");
-    item(help, "Npovda1", &TForm1::helpRequested);
+    item(help, "Npovda1", &TForm1::helpRequested)->setShortcut(QKeySequence(Qt::Key_F1));
     // The user manual's item takes its caption but is never offered.
     QAction *manual = help->addAction(QString());
     manual->setObjectName(QStringLiteral("Uivatelskpruka1"));

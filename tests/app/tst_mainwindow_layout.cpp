@@ -6,6 +6,7 @@
 #include "app/FileCommands.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
+#include "app/MenuHotkeys.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
 #include "app/SerPort.h"
@@ -16,9 +17,11 @@
 #include "app_helper.h"
 #include "lang/LanguageTexts.h"
 #include "settings/ParameterTable.h"
+#include "settings/SettingsPrintout.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -290,14 +293,16 @@ class MainWindowLayoutTest : public QObject
         for (const QString &name : items)
             QVERIFY2(form->findChild<QAction *>(name), qPrintable(name));
         QVERIFY(!form->findChild<QAction *>("Uivatelskpruka1")->isVisible());
-        QCOMPARE(form->findChild<QMenu *>("ZARPvrtn1")->title(), QStringLiteral(" KAVR - Vigilor "));
-        QCOMPARE(form->findChild<QAction *>("isknastaven1")->text(), QStringLiteral("Tisk nastavení"));
+        // Captions as shown, apart from the hotkey markers the menu adds.
+        const auto shown = [](const QString &caption) { return SettingsPrintout::withoutHotkey(caption); };
+        QCOMPARE(shown(form->findChild<QMenu *>("ZARPvrtn1")->title()), QStringLiteral(" KAVR - Vigilor "));
+        QCOMPARE(shown(form->findChild<QAction *>("isknastaven1")->text()), QStringLiteral("Tisk nastavení"));
 
         // Menus in order, the blank spacer before the language menu.
         const QList<QAction *> bar = form->menuBar()->actions();
         QStringList titles;
         for (QAction *a : bar)
-            titles << a->text();
+            titles << shown(a->text());
         QCOMPARE(titles,
                  (QStringList{"Soubor", " KAVR - Vigilor ", "Nástroje", "Pomoc", QString(10, ' '), "Jazyk"}));
         QVERIFY(!bar[4]->isEnabled());
@@ -310,7 +315,107 @@ class MainWindowLayoutTest : public QObject
             QCOMPARE(language[i]->objectName(), entries[i]);
             QCOMPARE(language[i]->isVisible(), i == 0);
         }
-        QCOMPARE(language[0]->text(), QStringLiteral("Cesky")); // the folder's one language file
+        QCOMPARE(shown(language[0]->text()), QStringLiteral("Cesky")); // the folder's one language file
+    }
+
+    // One menu level's captions and the markers they get.
+    void hotkeyMarkers_data()
+    {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("first letters free") << QStringList{"Soubor", " KAVR - Vigilor ", "Nástroje"}
+                                            << QStringList{"&Soubor", " &KAVR - Vigilor ", "&Nástroje"};
+        QTest::newRow("first letter taken: the next")
+            << QStringList{"Uložit", "Uložit jako", "Ukázky tónů"}
+            << QStringList{"&Uložit", "U&ložit jako", "U&kázky tónů"};
+        QTest::newRow("letter case does not count")
+            << QStringList{"open", "Options"} << QStringList{"&open", "O&ptions"};
+        QTest::newRow("marker of the language file kept")
+            << QStringList{"Print", "E&xit", "Edit"} << QStringList{"&Print", "E&xit", "&Edit"};
+        QTest::newRow("marker on a taken letter moved")
+            << QStringList{"&Save", "&Settings"} << QStringList{"&Save", "S&ettings"};
+        QTest::newRow("a second marker dropped") << QStringList{"&A&B"} << QStringList{"&AB"};
+        QTest::newRow("ampersand is no marker")
+            << QStringList{"&&Co", "C&&A"} << QStringList{"&&&Co", "C&&&A"};
+        QTest::newRow("no letter left")
+            << QStringList{"ab", "ba", "a", "- -"} << QStringList{"&ab", "&ba", "a", "- -"};
+        QTest::newRow("marked again: the same")
+            << QStringList{"&Uložit", "U&ložit jako"} << QStringList{"&Uložit", "U&ložit jako"};
+    }
+    void hotkeyMarkers()
+    {
+        QFETCH(QStringList, captions);
+        QFETCH(QStringList, marked);
+        QCOMPARE(MenuHotkeys::marked(captions), marked);
+    }
+
+    // In every shipped language each menu and item carries a hotkey, unique
+    // on its level, and Alt with the menu's letter opens it.
+    void hotkeysInEveryLanguage_data() { noCaptionIsClipped_data(); }
+    void hotkeysInEveryLanguage()
+    {
+        QFETCH(QString, languageFile);
+        loadLanguage(languageFile);
+        QStringList faults;
+        std::function<void(const QList<QAction *> &, const QString &)> level =
+            [&](const QList<QAction *> &actions, const QString &where) {
+                QSet<QChar> taken;
+                for (QAction *a : actions) {
+                    if (a->isSeparator() || !a->isVisible() || a->text().trimmed().isEmpty())
+                        continue;
+                    const QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+                    const QChar key = mnemonic.isEmpty() ? QChar() : QChar(mnemonic[0].key());
+                    if (key.isNull() || taken.contains(key))
+                        faults << where + QLatin1Char('/') + a->text();
+                    taken.insert(key);
+                    if (a->menu())
+                        level(a->menu()->actions(), where + QLatin1Char('/') + a->text());
+                }
+            };
+        level(form->menuBar()->actions(), QString());
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String(", "))));
+
+        form->setEnabled(true);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QMenu *file = find<QMenu>("Soubor1");
+        const QKeySequence open = QKeySequence::mnemonic(file->title());
+        QTest::keyClick(form, open[0].key(), Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), file);
+        file->close();
+    }
+
+    // The shortcuts a desktop user expects, shown in the menus; Write has
+    // none.
+    void standardShortcuts_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("Open") << "Otevt1" << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("Save") << "Uloit1" << QKeySequence(Qt::CTRL | Qt::Key_S);
+        QTest::newRow("Save as") << "Uloitjako1" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QTest::newRow("Print") << "isknastaven1" << QKeySequence(Qt::CTRL | Qt::Key_P);
+        QTest::newRow("Exit") << "Konec1" << QKeySequence(Qt::CTRL | Qt::Key_Q);
+        QTest::newRow("Read") << "Nastnastaven1" << QKeySequence(Qt::Key_F5);
+        QTest::newRow("Help") << "Npovda1" << QKeySequence(Qt::Key_F1);
+    }
+    void standardShortcuts()
+    {
+        QFETCH(QString, item);
+        QFETCH(QKeySequence, keys);
+        form->setEnabled(true);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QAction *action = form->findChild<QAction *>(item);
+        QCOMPARE(action->shortcut(), keys);
+        // Only whether the key reaches the item counts here, not its command.
+        QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+        QSignalSpy triggered(action, &QAction::triggered);
+        // From a field of the page as from anywhere in the window.
+        find<QLineEdit>("Edit140")->setFocus();
+        QTest::keySequence(form, keys);
+        QCOMPARE(triggered.size(), 1);
+        QVERIFY(find<QAction>("Ulotnastaven1")->shortcut().isEmpty());
     }
 
     void menuCommandsReachTheirHandlers()

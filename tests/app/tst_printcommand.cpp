@@ -162,9 +162,12 @@ class PrintCommandTest : public QObject
             for (const Choice &choice : param.choices)
                 if (choice.control)
                     controls << QLatin1String(choice.control);
+        // The menu puts its hotkey marker into the print item's caption; the
+        // printout leaves it out.
         for (const QString &control : controls) {
             QVERIFY2(!window.caption(control).isEmpty(), qPrintable(control));
-            QCOMPARE(window.caption(control), language.caption(control));
+            QCOMPARE(SettingsPrintout::withoutHotkey(window.caption(control)),
+                     SettingsPrintout::withoutHotkey(language.caption(control)));
         }
         QCOMPARE(window.yesNo(true), language.yesNo(true));
         QCOMPARE(window.yesNo(false), language.yesNo(false));

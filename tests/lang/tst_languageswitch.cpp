@@ -15,6 +15,7 @@
 #include "device/ExchangeService.h"
 #include "lang/LanguageTexts.h"
 #include "platform/TextEncoding.h"
+#include "settings/SettingsPrintout.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -246,7 +247,8 @@ class TestLanguageSwitch : public QObject
         config(QStringLiteral("ClosePort=1\nTimeOutRS=20\nCOM=3\nLang=Gone.lng\n"));
         start();
         if (!czechFile) { // the menu offers "None", which changes nothing
-            QCOMPARE(form->languageEntries[0]->text(), QStringLiteral("None"));
+            QCOMPARE(SettingsPrintout::withoutHotkey(form->languageEntries[0]->text()),
+                     QStringLiteral("None"));
             form->languageEntries[0]->trigger();
         }
         QCOMPARE(form->LanguageFile, file(QStringLiteral("Cesky.lng")));
