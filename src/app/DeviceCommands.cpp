@@ -1,7 +1,9 @@
 #include "app/DeviceCommands.h"
 
+#include "app/AddressOpener.h"
 #include "app/AfPortControls.h"
 #include "app/Dotaz.h"
+#include "app/HelpWindow.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/MessageBoxes.h"
@@ -21,7 +23,6 @@
 #include "settings/ParameterTable.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -210,18 +211,24 @@ void DeviceCommands::counterAction(const QString &target)
 
 void DeviceCommands::help()
 {
+    // Only a plain page of the program folder is shown; a name the language
+    // gives that is none counts as a missing file.
     const QString file =
-        m_form1.refreshProgramFolder() + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 37);
-    // An empty name would leave the folder itself, which is no help file.
-    if (QFileInfo(file).isFile())
-        ShellOpen::open(file);
-    else
+        ShellOpen::helpFile(m_form1.refreshProgramFolder(), LanguageTexts::text(QStringLiteral("OTHER"), 37));
+    if (file.isEmpty()) {
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
+        return;
+    }
+    // The program's own window: it needs no browser.
+    if (!m_help)
+        m_help = new HelpWindow(&m_form1);
+    m_help->showFile(file);
 }
 
 void DeviceCommands::news()
 {
-    ShellOpen::open(LanguageTexts::text(QStringLiteral("OTHER"), 53));
+    // A text that is no web address opens nothing.
+    AddressOpener::open(&m_form1, ShellOpen::webAddress(LanguageTexts::text(QStringLiteral("OTHER"), 53)));
 }
 
 void DeviceCommands::about()

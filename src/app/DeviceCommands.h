@@ -8,6 +8,7 @@
 #include <memory>
 
 class ExchangeService;
+class HelpWindow;
 class SerialTransport;
 class SettingsRecord;
 class TForm1;
@@ -37,8 +38,10 @@ class DeviceCommands : public QObject
     // The version query the main timer asks for.
     void runVersionQuery();
 
+    // The help page of the language in use, in the program's help window.
     void help();
     void news();
+    HelpWindow *helpWindow() const { return m_help; }
     void about();
     void toneSamples();
     void portChoice();
@@ -61,4 +64,5 @@ class DeviceCommands : public QObject
     ExchangeTrace m_trace;
     bool m_traceLookedUp = false;
     std::unique_ptr<SerialTransport> m_serial;
+    HelpWindow *m_help = nullptr; // made at the first Help, owned by the main window
 };

@@ -28,14 +28,31 @@ void setResponder(std::function<bool(const Shown &)> r)
     responder() = std::move(r);
 }
 
-void showMessage(QWidget *parent, const QString &text)
+namespace
+{
+
+void show(QWidget *parent, const Shown &shown)
 {
     if (responder()) {
-        responder()({text, QString(), false, false});
+        responder()(shown);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), shown.text, QMessageBox::Ok, parent);
+    if (shown.copyable)
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
+}
+
+} // namespace
+
+void showMessage(QWidget *parent, const QString &text)
+{
+    show(parent, {text, QString(), false, false});
+}
+
+void showCopyable(QWidget *parent, const QString &text)
+{
+    show(parent, {text, QString(), false, false, true});
 }
 
 bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool defaultYes)

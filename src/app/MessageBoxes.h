@@ -14,6 +14,10 @@ namespace MessageBoxes
 
 void showMessage(QWidget *parent, const QString &text);
 
+// A message whose text the user can select and copy (an address that
+// nothing could open).
+void showCopyable(QWidget *parent, const QString &text);
+
 // True for Yes. defaultYes picks the button that Enter presses.
 bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool defaultYes);
 
@@ -25,6 +29,7 @@ struct Shown {
     QString title;
     bool question = false;
     bool defaultYes = false;
+    bool copyable = false;
 };
 void setResponder(std::function<bool(const Shown &)> responder);
 

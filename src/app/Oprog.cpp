@@ -1,5 +1,6 @@
 #include "app/Oprog.h"
 
+#include "app/AddressOpener.h"
 #include "app/FormLayout.h"
 #include "lang/LanguageTexts.h"
 #include "platform/ProgramVersion.h"
@@ -102,9 +103,8 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event)
         else if (watched == Label7)
             link = authorMailLink();
         // An address the language gives that is no web or mail address opens
-        // nothing, as when there is no browser.
-        if (!link.isEmpty())
-            ShellOpen::open(link);
+        // nothing; one that nothing on the computer opens is shown for copying.
+        AddressOpener::open(this, link);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -158,6 +158,9 @@ const LanguageRow table[] = {
     // a print job failed, %1 the printer or the file.
     {"MESSAGE", 65, "Není nainstalována žádná tiskárna. Nastavení lze vytisknout do souboru PDF.", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 66, "Tisk se nezdařil: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // An address nothing on the computer opens, shown after this text for
+    // copying.
+    {"MESSAGE", 70, "Adresu se nepodařilo otevřít, v počítači chybí program, který by ji otevřel. Adresu můžete označit a zkopírovat:", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 51, "Upozornění", "TForm9", "TForm9", TextUse::Caption, TextForm::Plain},
     {"OTHER", 11, "Výběr sériového portu", "TForm5", "TForm5", TextUse::Caption, TextForm::Plain},
     {"OTHER", 12, "Výběr dostupného portu", "TForm5", "AfPortRadioGroup1", TextUse::Caption, TextForm::Plain},
@@ -182,7 +185,7 @@ const LanguageRow table[] = {
     {"OTHER", 31, "Verze:", "TForm2", "Label10", TextUse::Caption, TextForm::Plain},
     {"OTHER", 35, "Na tomto počítači není nainstalován program \"ACROBAT READER\",", "TForm1", "", TextUse::Role, TextForm::Plain},  // first line of the message when no PDF reader is installed
     {"OTHER", 36, "Program lze zdarma stáhnout na adrese https://www.pdfreader.example/cs/", "TForm1", "", TextUse::Role, TextForm::Plain},  // second line of that message
-    {"OTHER", 37, "Tessaro-CZ.HLP", "TForm1", "", TextUse::Role, TextForm::Plain},  // help file name
+    {"OTHER", 37, "Tessaro-CZ.html", "TForm1", "", TextUse::Role, TextForm::Plain},  // help file name
     {"OTHER", 38, "Nenalezl soubor nápovědy", "TForm1", "", TextUse::Role, TextForm::Plain},  // message when the help file is missing
     {"OTHER", 39, "Zavěšení linky", "TForm3", "Button2", TextUse::Caption, TextForm::Plain},
     {"OTHER", 40, "Potvrzení", "TForm3", "Button3", TextUse::Caption, TextForm::Plain},
@@ -196,6 +199,12 @@ const LanguageRow table[] = {
     {"OTHER", 51, "Chybové volání", "TForm3", "Button10", TextUse::Caption, TextForm::Plain},
     {"OTHER", 52, "Systémové volání", "TForm3", "Button11", TextUse::Caption, TextForm::Plain},
     {"OTHER", 53, "https://www.kavrotech.example/kavr/novinky", "TForm1", "", TextUse::Role, TextForm::Plain},  // web page opened by the news command
+    // The help window: back, forward, the find field, find next, nothing found.
+    {"OTHER", 70, "Zpět", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 71, "Vpřed", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 72, "Hledat:", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 73, "Hledat další", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 74, "Text nebyl nalezen", "TForm1", "", TextUse::Role, TextForm::Plain},
     // The language of Qt's own texts (buttons, standard dialogs) as a locale name.
     {"OTHER", 90, "cs", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"HINT", 1, "Stav seriového portu", "TForm1", "Label166", TextUse::Hint, TextForm::Plain},

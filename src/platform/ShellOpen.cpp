@@ -2,10 +2,13 @@
 
 #include "platform/SafeFile.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 
 namespace ShellOpen
@@ -37,6 +40,47 @@ void open(const QString &target)
     const QUrl url(shortWeb ? QStringLiteral("https://") + target : target);
     const bool isAddress = url.isValid() && url.scheme().size() > 1;
     QDesktopServices::openUrl(isAddress ? url : QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()));
+}
+
+void open(const QString &target, std::function<void()> failed)
+{
+    if (hook()) {
+        hook()(target);
+        return;
+    }
+    const bool shortWeb = target.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+    // The desktop's own services say only whether an opener was started,
+    // not whether it found a program; the opener's exit status does.
+    auto *opener = new QProcess(QCoreApplication::instance());
+    opener->setProgram(QStringLiteral("xdg-open"));
+    opener->setArguments({shortWeb ? QStringLiteral("https://") + target : target});
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    auto reported = std::make_shared<bool>(false);
+    auto report = [failed, reported] {
+        if (*reported)
+            return;
+        *reported = true;
+        // Never from inside start(): the caller's own call has ended first.
+        if (failed)
+            QTimer::singleShot(0, QCoreApplication::instance(), failed);
+    };
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, report](QProcess::ProcessError error) {
+                         // A crash or a lost pipe still ends in finished().
+                         if (error == QProcess::FailedToStart) {
+                             report();
+                             opener->deleteLater();
+                         }
+                     });
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, report](int exitCode, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             report();
+                         opener->deleteLater();
+                     });
+    opener->start();
 }
 
 namespace

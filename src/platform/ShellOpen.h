@@ -12,6 +12,14 @@ namespace ShellOpen
 
 void open(const QString &target);
 
+// As open() for a web address or mail link, but tells when nothing opened
+// it: failed runs (once, from the event loop, perhaps after this returned)
+// when the desktop's opener (xdg-open) is not installed, cannot be started
+// or ends with a failure, as it does when no browser or mail program is
+// installed behind it. With a hook set, the hook takes the target and
+// nothing fails.
+void open(const QString &target, std::function<void()> failed);
+
 // Tests take the place of the desktop: the hook gets every target instead.
 void setHook(std::function<void(const QString &)> hook);
 

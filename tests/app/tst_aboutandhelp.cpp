@@ -1,12 +1,24 @@
-// The About box's links and logo, and the shipped help documents.
+// The About box's links, logo and version line; the help window and the
+// shipped help documents; what the user sees when nothing opens an address.
 
+#include "app/DeviceCommands.h"
+#include "app/HelpWindow.h"
+#include "app/KAVR10.h"
 #include "app/Oprog.h"
+#include "app/ProgramWindows.h"
 #include "app_helper.h"
 #include "lang/LanguageTexts.h"
 #include "platform/ShellOpen.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
 
 namespace
 {
@@ -19,7 +31,57 @@ class AboutAndHelpTest : public QObject
 
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<MessageLog> log;
+    std::unique_ptr<ProgramWindows> windows;
     QStringList opened;
+    QTemporaryDir emptyPath;
+    QByteArray path;
+
+    // The program with the shipped language files and help pages, on a
+    // desktop without any opener: no hook, nothing on the PATH.
+    void startWithoutOpener(const char *language)
+    {
+        for (const char *name : {"Cesky.lng", "English.lng", "Deutsch.lng", "Tessaro-CZ.html",
+                                 "Tessaro-EN.html", "Tessaro-DE.html"}) {
+            QFile::remove(folder->file(QLatin1String(name)));
+            QVERIFY(QFile::copy(shipped + QLatin1Char('/') + QLatin1String(name),
+                                folder->file(QLatin1String(name))));
+        }
+        folder->writeConfig(QStringLiteral("[Setup]\nLang=%1\n").arg(QLatin1String(language)));
+        ShellOpen::setHook(nullptr);
+        qputenv("PATH", emptyPath.path().toUtf8());
+        windows = std::make_unique<ProgramWindows>();
+        windows->Form1->Timer1->stop();
+        windows->Form1->show();
+        QCOMPARE(windows->Form1->LanguageFile, folder->file(QLatin1String(language)));
+    }
+    void useLanguage(const char *language)
+    {
+        windows->Form1->LanguageFile = folder->file(QLatin1String(language));
+        windows->Form1->LoadLanguage();
+    }
+    HelpWindow *help() const { return windows->Commands->helpWindow(); }
+
+    // Clicks the link of the help page that leads to href, as a reader would.
+    bool clickLink(const QString &href)
+    {
+        QTextBrowser *browser = help()->Browser;
+        for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.charFormat().anchorHref() != href)
+                    continue;
+                QTextCursor cursor(browser->document());
+                cursor.setPosition(fragment.position() + 1);
+                browser->ensureCursorVisible();
+                browser->setTextCursor(cursor);
+                browser->ensureCursorVisible();
+                const QPoint at = browser->cursorRect(cursor).center();
+                QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, at);
+                return true;
+            }
+        }
+        return false;
+    }
 
   private slots:
     void init()
@@ -28,9 +90,12 @@ class AboutAndHelpTest : public QObject
         log = std::make_unique<MessageLog>();
         opened.clear();
         ShellOpen::setHook([this](const QString &t) { opened << t; });
+        path = qgetenv("PATH");
     }
     void cleanup()
     {
+        windows.reset();
+        qputenv("PATH", path);
         ShellOpen::setHook(nullptr);
         LanguageTexts::resetToDefaults();
         log.reset();
@@ -86,6 +151,177 @@ class AboutAndHelpTest : public QObject
         QTest::mouseClick(about.Label7, Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].startsWith(QLatin1String("mailto:vyvoj@kavrotech.example?SUBJECT=")));
+    }
+
+    // Help shows the page of the language in use in the program's own
+    // window, with that language's texts, on a desktop with no opener.
+    void helpWindowShowsThePageOfTheLanguage()
+    {
+        startWithoutOpener("Cesky.lng");
+        const struct {
+            const char *language, *page, *heading, *back;
+        } languages[] = {
+            {"Cesky.lng", "Tessaro-CZ.html", "nastavení nouzového komunikátoru KAVR", "Zpět"},
+            {"English.lng", "Tessaro-EN.html", "configuring the KAVR lift emergency communicator", "Back"},
+            {"Deutsch.lng", "Tessaro-DE.html", "Einstellung des Aufzugsnotrufgeräts KAVR", "Zurück"},
+        };
+        for (const auto &l : languages) {
+            useLanguage(l.language);
+            windows->Form1->findChild<QAction *>(QStringLiteral("Npovda1"))->trigger();
+            QVERIFY(help() && help()->isVisible());
+            QCOMPARE(help()->Browser->source(), QUrl::fromLocalFile(folder->file(QLatin1String(l.page))));
+            QVERIFY2(help()->Browser->toPlainText().contains(QString::fromUtf8(l.heading)), l.page);
+            QCOMPARE(help()->BackButton->text(), QString::fromUtf8(l.back));
+            QVERIFY(!help()->BackButton->isEnabled()); // a new page, a new history
+        }
+        QCOMPARE(windows->Form1->findChild<QAction *>(QStringLiteral("Npovda1"))->shortcut(),
+                 QKeySequence(Qt::Key_F1));
+        QVERIFY(log->shown.isEmpty());
+    }
+
+    // The help page's links: places and pages of the program folder are
+    // shown in the window; web and mail addresses go to the desktop, and
+    // with no opener there the address is shown for copying; nothing else
+    // is followed.
+    void helpWindowLinks_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("shown");   // page#place shown afterwards; empty: unchanged
+        QTest::addColumn<QString>("address"); // shown in a message; empty: no message
+        QTest::newRow("place in the page") << "#writing"
+                                           << "Tessaro-EN.html#writing"
+                                           << "";
+        QTest::newRow("another page of the folder") << "Tessaro-DE.html"
+                                                    << "Tessaro-DE.html"
+                                                    << "";
+        QTest::newRow("web address") << "https://www.kavrotech.example/"
+                                     << ""
+                                     << "https://www.kavrotech.example/";
+        QTest::newRow("mail link") << "mailto:info@kavrotech.example"
+                                   << ""
+                                   << "info@kavrotech.example";
+        QTest::newRow("page outside the folder") << "../outside.html"
+                                                 << ""
+                                                 << "";
+        QTest::newRow("file of the system") << "file:///etc/hosts"
+                                            << ""
+                                            << "";
+        QTest::newRow("other scheme") << "ftp://kavrotech.example/"
+                                      << ""
+                                      << "";
+    }
+    void helpWindowLinks()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, shown);
+        QFETCH(QString, address);
+        startWithoutOpener("English.lng");
+        QFile outside(QFileInfo(folder->path()).absolutePath() + QStringLiteral("/outside.html"));
+        windows->Commands->help();
+        QTextBrowser *browser = help()->Browser;
+        const QUrl start = browser->source();
+        if (!clickLink(link))
+            help()->followLink(QUrl(link));
+        QUrl expected = start;
+        if (!shown.isEmpty()) {
+            expected = QUrl::fromLocalFile(folder->file(shown.section(QLatin1Char('#'), 0, 0)));
+            expected.setFragment(shown.section(QLatin1Char('#'), 1), QUrl::DecodedMode);
+            if (expected.fragment().isEmpty())
+                expected.setFragment(QString());
+        }
+        QCOMPARE(browser->source(), expected);
+        if (link.startsWith(QLatin1Char('#')))
+            QVERIFY(browser->verticalScrollBar()->value() > 0);
+        if (!address.isEmpty())
+            QTRY_COMPARE(log->shown.size(), 1);
+        QTest::qWait(20);
+        QCOMPARE(log->shown.size(), address.isEmpty() ? 0 : 1);
+        if (!address.isEmpty()) {
+            QVERIFY(log->shown[0].copyable);
+            QCOMPARE(log->shown[0].text,
+                     LanguageTexts::text(QStringLiteral("MESSAGE"), 70) + QStringLiteral("\n\n") + address);
+        }
+        // Back returns to where the reader came from.
+        QCOMPARE(help()->BackButton->isEnabled(), !shown.isEmpty());
+        if (!shown.isEmpty()) {
+            QTest::mouseClick(help()->BackButton, Qt::LeftButton);
+            QCOMPARE(browser->source(), start);
+            QVERIFY(help()->ForwardButton->isEnabled());
+        }
+    }
+
+    // The find field: Enter finds the next place, going round the page;
+    // text the page does not hold says so and leaves the selection.
+    void findInThePage_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("fromEnd");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("after the cursor") << "dialout" << false << true;
+        QTest::newRow("round the page") << "Config.ini" << true << true;
+        QTest::newRow("not in the page") << "no such words" << false << false;
+    }
+    void findInThePage()
+    {
+        QFETCH(QString, what);
+        QFETCH(bool, fromEnd);
+        QFETCH(bool, found);
+        startWithoutOpener("English.lng");
+        windows->Commands->help();
+        QTextBrowser *browser = help()->Browser;
+        QTextCursor cursor(browser->document());
+        cursor.movePosition(fromEnd ? QTextCursor::End : QTextCursor::Start);
+        browser->setTextCursor(cursor);
+        const int before = browser->textCursor().position();
+        QScrollBar *scroll = browser->verticalScrollBar();
+        scroll->setValue(scroll->maximum() / 2); // the reader is half way down
+        const int reading = scroll->value();
+        QTest::keyClicks(help()->FindEdit, what);
+        QTest::keyClick(help()->FindEdit, Qt::Key_Return);
+        QCOMPARE(browser->textCursor().selectedText(), found ? what : QString());
+        QCOMPARE(help()->NotFoundLabel->isVisibleTo(help()), !found);
+        if (!found) {
+            QCOMPARE(browser->textCursor().position(), before);
+            QCOMPARE(scroll->value(), reading);
+        }
+        if (fromEnd) // the first place of the page
+            QCOMPARE(browser->textCursor().selectionStart(),
+                     browser->document()->find(what).selectionStart());
+    }
+
+    // News and the About box's links on a desktop where nothing opens them:
+    // the address is shown in a message the user can copy it from.
+    void addressShownWhenNothingOpensIt_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("news") << "news"
+                              << "https://www.kavrotech.example/kavr/novinky";
+        QTest::newRow("maker's web") << "Label8"
+                                     << "https://www.kavrotech.example";
+        QTest::newRow("maker's mail") << "Label9"
+                                      << "info@kavrotech.example";
+        QTest::newRow("author's mail") << "Label7"
+                                       << "vyvoj@kavrotech.example";
+    }
+    void addressShownWhenNothingOpensIt()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, address);
+        startWithoutOpener("Deutsch.lng");
+        if (link == QLatin1String("news")) {
+            windows->Commands->news();
+        } else {
+            windows->Form2->show();
+            QTest::mouseClick(windows->Form2->findChild<QLabel *>(link), Qt::LeftButton);
+        }
+        QTRY_COMPARE(log->shown.size(), 1);
+        QVERIFY(log->shown[0].copyable);
+        QCOMPARE(log->shown[0].text,
+                 QStringLiteral("Die Adresse konnte nicht geöffnet werden: Auf diesem Computer ist "
+                                "kein Programm dafür vorhanden. Sie können die Adresse markieren "
+                                "und kopieren:\n\n") +
+                     address);
     }
 
     // Each help document is in its language and covers what technicians

@@ -7,6 +7,7 @@
 #include "app/DeviceCommands.h"
 #include "app/Dotaz.h"
 #include "app/FileCommands.h"
+#include "app/HelpWindow.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
@@ -39,6 +40,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 
 #include <QTimer>
 #include <QToolButton>
@@ -669,25 +671,37 @@ class DeviceCommandsTest : public QObject
         QVERIFY(!form->VersionQueryRequested);
     }
 
+    // Help shows a plain page of the program folder in the program's own
+    // window, the shipped Czech page by default; any other name, or none,
+    // is a missing help file. News hands its web address to the desktop.
     void helpAndNews()
     {
         startVirtual(handOptions());
         windows->Commands->help();
-        QCOMPARE(messages(), QStringList{QStringLiteral("Nenalezl soubor nápovědy")});
         folder->touch(QStringLiteral("Tessaro-CZ.HLP"));
+        LanguageTexts::setText(QStringLiteral("OTHER"), 37, QStringLiteral("Tessaro-CZ.HLP"));
         windows->Commands->help();
-        QCOMPARE(opened, QStringList{folder->file(QStringLiteral("Tessaro-CZ.HLP"))});
-        windows->Commands->news();
-        QCOMPARE(opened.size(), 2);
-        QVERIFY(opened[1].startsWith(QStringLiteral("https://")));
-        // A language that names no help file gets the message, not the
-        // program folder opened.
         LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
         windows->Commands->help();
         LanguageTexts::resetToDefaults();
-        QCOMPARE(opened.size(), 2);
-        QCOMPARE(messages().size(), 2);
-        QCOMPARE(messages().last(), QStringLiteral("Nenalezl soubor nápovědy"));
+        QCOMPARE(messages(), QStringList(3, QStringLiteral("Nenalezl soubor nápovědy")));
+        QVERIFY(!windows->Commands->helpWindow());
+
+        QVERIFY(QFile::copy(QStringLiteral(TESSARO_FIXTURES "/../../assets/program/Tessaro-CZ.html"),
+                            folder->file(QStringLiteral("Tessaro-CZ.html"))));
+        windows->Commands->help();
+        QCOMPARE(messages().size(), 3);
+        HelpWindow *help = windows->Commands->helpWindow();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->Browser->source(),
+                 QUrl::fromLocalFile(folder->file(QStringLiteral("Tessaro-CZ.html"))));
+
+        windows->Commands->news();
+        LanguageTexts::setText(QStringLiteral("OTHER"), 53, QStringLiteral("file:///etc/passwd"));
+        windows->Commands->news();
+        LanguageTexts::resetToDefaults();
+        QCOMPARE(opened, QStringList{QStringLiteral("https://www.kavrotech.example/kavr/novinky")});
+        QCOMPARE(messages().size(), 3);
     }
 };
 

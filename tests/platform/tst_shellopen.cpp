@@ -56,6 +56,52 @@ class TestShellOpen : public QObject
         QCOMPARE(browser.opened, QList<QUrl>{url});
     }
 
+    // The desktop's opener on the PATH: missing, ending with a failure (no
+    // browser behind it), or opening the address. Only a target that was
+    // opened goes unreported, and the report comes after the call.
+    void openerOutcome_data()
+    {
+        QTest::addColumn<int>("exitCode"); // -1: no opener on the PATH
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("no opener") << -1 << true;
+        QTest::newRow("no browser behind it") << 3 << true;
+        QTest::newRow("opened") << 0 << false;
+    }
+    void openerOutcome()
+    {
+        QFETCH(int, exitCode);
+        QFETCH(bool, failed);
+        QTemporaryDir path;
+        const QString record = path.filePath("opened.txt");
+        if (exitCode >= 0) {
+            QFile opener(path.filePath("xdg-open"));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                             .arg(record)
+                             .arg(exitCode)
+                             .toUtf8());
+            opener.close();
+            QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", path.path().toUtf8());
+        int reports = 0;
+        ShellOpen::open(QStringLiteral("www.kavrotech.example/kavr"), [&reports] { ++reports; });
+        qputenv("PATH", oldPath);
+        QCOMPARE(reports, 0);
+        if (exitCode >= 0)
+            QTRY_VERIFY(QFileInfo::exists(record));
+        if (failed)
+            QTRY_COMPARE(reports, 1);
+        QTest::qWait(50);
+        QCOMPARE(reports, failed ? 1 : 0);
+        if (exitCode >= 0) {
+            QFile opened(record);
+            QVERIFY(opened.open(QIODevice::ReadOnly));
+            QCOMPARE(opened.readAll(), QByteArray("https://www.kavrotech.example/kavr"));
+        }
+    }
+
     // What a language file may name for Help: a plain .html/.htm file name
     // of a regular file in the program folder, nothing else.
     void helpFiles_data()

@@ -1,0 +1,203 @@
+#include "app/HelpWindow.h"
+
+#include "app/AddressOpener.h"
+#include "app/FormFont.h"
+#include "app/Glyphs.h"
+#include "lang/LanguageTexts.h"
+#include "platform/ShellOpen.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace
+{
+
+// Shows what the program folder holds and nothing else: a page could name
+// any file of the computer as a picture or a link.
+class FolderBrowser : public QTextBrowser
+{
+  public:
+    FolderBrowser(QWidget *parent, const QString &folder) : QTextBrowser(parent), m_folder(folder) {}
+
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        const QFileInfo file(name.toLocalFile());
+        if (!name.isLocalFile() || file.canonicalPath() != QFileInfo(m_folder).canonicalFilePath())
+            return QVariant();
+        if (type == QTextDocument::HtmlResource && ShellOpen::helpFile(m_folder, file.fileName()).isEmpty())
+            return QVariant();
+        return QTextBrowser::loadResource(type, name);
+    }
+
+  private:
+    const QString &m_folder;
+};
+
+QString text(const char *section, int key)
+{
+    return LanguageTexts::text(QLatin1String(section), key);
+}
+
+} // namespace
+
+HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setFont(formFont());
+    setWindowIcon(Glyphs::program());
+    resize(680, 560);
+
+    auto tool = [this](const char *name, QStyle::StandardPixmap icon) {
+        auto *b = new QToolButton(this);
+        b->setObjectName(QLatin1String(name));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        if (icon != QStyle::SP_CustomBase)
+            b->setIcon(style()->standardIcon(icon));
+        return b;
+    };
+    BackButton = tool("BackButton", QStyle::SP_ArrowBack);
+    ForwardButton = tool("ForwardButton", QStyle::SP_ArrowForward);
+    FindLabel = new QLabel(this);
+    FindEdit = new QLineEdit(this);
+    FindEdit->setObjectName(QStringLiteral("FindEdit"));
+    FindEdit->setClearButtonEnabled(true);
+    FindEdit->setMinimumWidth(160);
+    FindLabel->setBuddy(FindEdit);
+    FindNextButton = tool("FindNextButton", QStyle::SP_ArrowDown);
+    NotFoundLabel = new QLabel(this);
+    QPalette red = NotFoundLabel->palette();
+    red.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+    NotFoundLabel->setPalette(red);
+    NotFoundLabel->hide();
+
+    auto *browser = new FolderBrowser(this, m_folder);
+    Browser = browser;
+    Browser->setObjectName(QStringLiteral("Browser"));
+    // Every link is looked at first (followLink).
+    Browser->setOpenLinks(false);
+    QFont page = font();
+    page.setPixelSize(13);
+    Browser->setFont(page);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(BackButton);
+    bar->addWidget(ForwardButton);
+    bar->addStretch(1);
+    bar->addWidget(NotFoundLabel);
+    bar->addWidget(FindLabel);
+    bar->addWidget(FindEdit);
+    bar->addWidget(FindNextButton);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(6, 6, 6, 6);
+    column->addLayout(bar);
+    column->addWidget(Browser, 1);
+
+    BackButton->setEnabled(false);
+    ForwardButton->setEnabled(false);
+    connect(Browser, &QTextBrowser::backwardAvailable, BackButton, &QWidget::setEnabled);
+    connect(Browser, &QTextBrowser::forwardAvailable, ForwardButton, &QWidget::setEnabled);
+    connect(BackButton, &QToolButton::clicked, Browser, &QTextBrowser::backward);
+    connect(ForwardButton, &QToolButton::clicked, Browser, &QTextBrowser::forward);
+    connect(Browser, &QTextBrowser::anchorClicked, this, &HelpWindow::followLink);
+    connect(Browser, &QTextBrowser::sourceChanged, this, [this] {
+        const QString title = Browser->documentTitle();
+        setWindowTitle(title.isEmpty() ? text("Menu", 41) : title);
+    });
+
+    connect(FindEdit, &QLineEdit::returnPressed, this, [this] { find(FindEdit->text()); });
+    connect(FindEdit, &QLineEdit::textEdited, NotFoundLabel, &QWidget::hide);
+    connect(FindNextButton, &QToolButton::clicked, this, [this] { find(FindEdit->text()); });
+    auto key = [this](const QKeySequence &sequence, auto action) {
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, action);
+    };
+    key(QKeySequence::Find, [this] {
+        FindEdit->setFocus(Qt::ShortcutFocusReason);
+        FindEdit->selectAll();
+    });
+    key(QKeySequence::FindNext, [this] { find(FindEdit->text()); });
+    key(QKeySequence::FindPrevious, [this] { find(FindEdit->text(), true); });
+    key(QKeySequence(Qt::SHIFT | Qt::Key_Return), [this] { find(FindEdit->text(), true); });
+    key(QKeySequence::Back, [this] { Browser->backward(); });
+    key(QKeySequence::Forward, [this] { Browser->forward(); });
+    key(QKeySequence(Qt::Key_Escape), [this] { close(); });
+}
+
+void HelpWindow::setTexts()
+{
+    BackButton->setText(text("OTHER", 70));
+    ForwardButton->setText(text("OTHER", 71));
+    FindLabel->setText(text("OTHER", 72));
+    FindNextButton->setText(text("OTHER", 73));
+    NotFoundLabel->setText(text("OTHER", 74));
+}
+
+void HelpWindow::showFile(const QString &path)
+{
+    setTexts();
+    const QFileInfo file(path);
+    m_folder = file.absolutePath();
+    if (Browser->source().toLocalFile() != file.absoluteFilePath()) {
+        Browser->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+        Browser->clearHistory();
+    }
+    show();
+    raise();
+    activateWindow();
+    Browser->setFocus(Qt::OtherFocusReason); // the page scrolls with the keys at once
+}
+
+void HelpWindow::followLink(const QUrl &link)
+{
+    const QUrl target = Browser->source().resolved(link);
+    const QString scheme = target.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+        AddressOpener::open(this, ShellOpen::webAddress(target.toString()));
+    } else if (scheme == QLatin1String("mailto")) {
+        AddressOpener::open(this, ShellOpen::mailLink(target.path(), text("MESSAGE", 19)));
+    } else if (target.isLocalFile()) {
+        const QFileInfo file(target.toLocalFile());
+        if (file.absolutePath() != m_folder)
+            return;
+        const QString page = ShellOpen::helpFile(m_folder, file.fileName());
+        if (page.isEmpty())
+            return;
+        QUrl shown = QUrl::fromLocalFile(page);
+        shown.setFragment(target.fragment());
+        Browser->setSource(shown);
+    }
+}
+
+bool HelpWindow::find(const QString &what, bool backward)
+{
+    if (what.isEmpty())
+        return false;
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    const QTextCursor before = Browser->textCursor();
+    const QPoint scrolled(Browser->horizontalScrollBar()->value(), Browser->verticalScrollBar()->value());
+    bool found = Browser->find(what, flags);
+    if (!found) {
+        QTextCursor round = before;
+        round.movePosition(backward ? QTextCursor::End : QTextCursor::Start);
+        Browser->setTextCursor(round);
+        found = Browser->find(what, flags);
+        if (!found) {
+            // The reader stays where he was reading.
+            Browser->setTextCursor(before);
+            Browser->horizontalScrollBar()->setValue(scrolled.x());
+            Browser->verticalScrollBar()->setValue(scrolled.y());
+        }
+    }
+    NotFoundLabel->setVisible(!found);
+    return found;
+}
