@@ -188,6 +188,10 @@ void DeviceCommands::write()
     m_form1.VersionQueryRequested = false;
     if (result == ExchangeResult::Refused)
         showRefusal();
+    // A confirmation closed with Esc or its close box ends the write before
+    // any byte of the block: say so, or it passes for a write.
+    if (result == ExchangeResult::Cancelled)
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 71));
 }
 
 void DeviceCommands::counterAction(const QString &target)

@@ -159,8 +159,9 @@ const LanguageRow table[] = {
     {"MESSAGE", 65, "Není nainstalována žádná tiskárna. Nastavení lze vytisknout do souboru PDF.", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 66, "Tisk se nezdařil: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
     // An address nothing on the computer opens, shown after this text for
-    // copying.
+    // copying; a write ended from the counter confirmation.
     {"MESSAGE", 70, "Adresu se nepodařilo otevřít, v počítači chybí program, který by ji otevřel. Adresu můžete označit a zkopírovat:", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 71, "Zápis byl zrušen: do komunikátoru nebylo nic zapsáno.", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 51, "Upozornění", "TForm9", "TForm9", TextUse::Caption, TextForm::Plain},
     {"OTHER", 11, "Výběr sériového portu", "TForm5", "TForm5", TextUse::Caption, TextForm::Plain},
     {"OTHER", 12, "Výběr dostupného portu", "TForm5", "AfPortRadioGroup1", TextUse::Caption, TextForm::Plain},
