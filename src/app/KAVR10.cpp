@@ -186,9 +186,12 @@ void TForm1::FormShow()
     // 6-7
     readOrCreateConfig();
 
-    // 8-9
+    // 8-9: a language file error waits, as every start-up message, for the
+    // window to be on screen.
+    m_starting = true;
     if (LanguageFile.length() > 8)
         LoadLanguage();
+    m_starting = false;
     updateCaption();
 
     // 10-11: a file named on the command line is checked and loaded; a name
@@ -216,21 +219,15 @@ void TForm1::showStartupMessagesWhenMapped()
         QTimer::singleShot(10, this, [this] { showStartupMessagesWhenMapped(); });
         return;
     }
-    // No tick may ask its start-up question behind the message; and the
-    // window, still disabled until that tick, owns the box only when enabled.
+    // No tick may ask its start-up question behind the message. The window
+    // stays disabled and the reminder on top until that tick; the message
+    // stands above both, over a status bar that already says where the
+    // program stands.
     const bool ticking = Timer1->isActive();
     Timer1->stop();
-    const bool wasEnabled = isEnabled();
-    setEnabled(true);
-    // The reminder stays on top of every window, the box included.
-    const bool reminder = m_forms.Form8 && m_forms.Form8->isVisible();
-    if (reminder)
-        m_forms.Form8->hide();
+    refreshStatusBar();
     while (!m_startupMessages.isEmpty())
-        MessageBoxes::showMessage(this, m_startupMessages.takeFirst());
-    if (reminder)
-        m_forms.Form8->show();
-    setEnabled(wasEnabled);
+        MessageBoxes::showOnTop(this, m_startupMessages.takeFirst());
     if (ticking)
         Timer1->start();
 }
@@ -285,16 +282,7 @@ void TForm1::Timer1Timer()
     // next tick after the sound does what this one would have done.
     if (m_forms.Form3 && m_forms.Form3->playing())
         return;
-    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
-    StatusBar1->setPanelText(0, usbSelected() ? m_exchange->usb().statusText()
-                                              : QStringLiteral("COM:") + QString::number(comNumber()));
-    StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
-    const QDateTime now = clock();
-    StatusBar1->setPanelText(
-        5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
-    StatusBar1->setPanelText(
-        6,
-        QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
+    refreshStatusBar();
     QPalette pal = Label166->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     Label166->setPalette(pal);
@@ -314,6 +302,20 @@ void TForm1::Timer1Timer()
     }
     if (VersionQueryRequested && runVersionQuery && !m_exchange->busy())
         runVersionQuery();
+}
+
+void TForm1::refreshStatusBar()
+{
+    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
+    StatusBar1->setPanelText(0, usbSelected() ? m_exchange->usb().statusText()
+                                              : QStringLiteral("COM:") + QString::number(comNumber()));
+    StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
+    const QDateTime now = clock();
+    StatusBar1->setPanelText(
+        5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
+    StatusBar1->setPanelText(
+        6,
+        QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
 }
 
 void TForm1::StatusBar1Click()

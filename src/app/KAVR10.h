@@ -83,6 +83,8 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void FormShow();
     // One tick of the main timer; the Read command runs it directly too.
     void Timer1Timer();
+    // The status bar's connection, file, firmware, date and time panels.
+    void refreshStatusBar();
     // Status bar and serial number panel clicks.
     void StatusBar1Click();
     void Panel3Click() { StatusBar1Click(); }
@@ -186,5 +188,6 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     bool m_shownOnce = false;
     bool m_closing = false;
     QStringList m_startupMessages;
+    bool m_starting = false; // the start-up sequence runs: messages wait
     int m_mapWaits = 0;
 };

@@ -53,8 +53,11 @@ void TForm1::LoadLanguage()
         // and the close writes the language used instead.
         LanguageFile = ProgramFolder + QStringLiteral("/Cesky.lng");
         if (!QFileInfo(LanguageFile).isFile()) {
-            MessageBoxes::showMessage(messageParent(),
-                                      QStringLiteral("Language file error / chybí jazykový soubor"));
+            const QString error = QStringLiteral("Language file error / chybí jazykový soubor");
+            if (m_starting)
+                m_startupMessages.append(error);
+            else
+                MessageBoxes::showMessage(messageParent(), error);
             // The texts in force stay; at start-up those are the built-in
             // ones, which then give the caption and status bar their words.
             if (!LanguageTexts::fromFile()) {

@@ -38,8 +38,13 @@ void show(QWidget *parent, const Shown &shown)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), shown.text, QMessageBox::Ok, parent);
+    // A box takes its owner's disabled state; the start-up messages come
+    // while the main window is still disabled, and must take the OK.
+    box.setEnabled(true);
     if (shown.copyable)
         box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (shown.onTop)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
 }
 
@@ -52,7 +57,12 @@ void showMessage(QWidget *parent, const QString &text)
 
 void showCopyable(QWidget *parent, const QString &text)
 {
-    show(parent, {text, QString(), false, false, true});
+    show(parent, {text, QString(), false, false, true, false});
+}
+
+void showOnTop(QWidget *parent, const QString &text)
+{
+    show(parent, {text, QString(), false, false, false, true});
 }
 
 bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool defaultYes)

@@ -18,6 +18,10 @@ void showMessage(QWidget *parent, const QString &text);
 // nothing could open).
 void showCopyable(QWidget *parent, const QString &text);
 
+// A message of the start-up: it stands above the reminder window, which
+// stays on top of every other window until the first timer tick.
+void showOnTop(QWidget *parent, const QString &text);
+
 // True for Yes. defaultYes picks the button that Enter presses.
 bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool defaultYes);
 
@@ -30,6 +34,7 @@ struct Shown {
     bool question = false;
     bool defaultYes = false;
     bool copyable = false;
+    bool onTop = false;
 };
 void setResponder(std::function<bool(const Shown &)> responder);
 

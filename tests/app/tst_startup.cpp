@@ -12,6 +12,7 @@
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "device/UsbTransport.h"
+#include "lang/LanguageTexts.h"
 #include "lang/ProgramConfig.h"
 #include "platform/D2xx.h"
 #include "platform/ProgramVersion.h"
@@ -23,9 +24,12 @@
 #include "sim/SimulatedD2xx.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -83,6 +87,7 @@ class StartupTest : public QObject
     {
         FileCommands::setDialogPlayer(nullptr);
         windows.reset();
+        LanguageTexts::resetToDefaults(); // a fresh program has loaded no file
         log.reset();
         folder.reset();
     }
@@ -356,6 +361,64 @@ class StartupTest : public QObject
         QCOMPARE(form->PageControl1->currentIndex(), page);
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(1), filePanel);
+    }
+
+    // A start-up message stands over the window as the start-up leaves it:
+    // on screen, still disabled, its status bar filled, the reminder on top;
+    // the real box is above the reminder and takes the OK all the same.
+    void startupMessageOverTheDisabledWindow_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<std::optional<QString>>("argument");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a settings file")
+            << "" << std::optional<QString>("notes.txt") << "Vybraný soubor není soubor pro nastavení KAVR";
+        QTest::newRow("no language file at all")
+            << "Lang=Gone.lng\n"
+            << std::optional<QString>() << "Language file error / chybí jazykový soubor";
+    }
+    void startupMessageOverTheDisabledWindow()
+    {
+        QFETCH(QString, setup);
+        QFETCH(std::optional<QString>, argument);
+        QFETCH(QString, message);
+        folder->writeConfig(QStringLiteral("[Setup]\nCOM=2\n") + setup);
+        if (!setup.isEmpty())
+            QVERIFY(QFile::remove(folder->file("Cesky.lng")));
+        log.reset(); // the real boxes
+        struct Seen {
+            QString text;
+            bool boxEnabled = false, onTop = false, mapped = false, windowEnabled = true, reminder = false;
+            QStringList panels;
+        } seen;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            answer.stop();
+            seen.text = box->text();
+            seen.boxEnabled = box->isEnabled();
+            seen.onTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            seen.mapped = form->isVisible() && form->testAttribute(Qt::WA_Mapped);
+            seen.windowEnabled = form->isEnabled();
+            seen.reminder = windows->Form8->isVisible();
+            for (int i : {0, 1, 3, 5, 6})
+                seen.panels << form->StatusBar1->panelText(i);
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        answer.start(5);
+        start(argument);
+        QTRY_COMPARE(seen.text, message);
+        QVERIFY(seen.mapped);
+        QVERIFY(!seen.windowEnabled);
+        QVERIFY(seen.reminder);
+        QCOMPARE(seen.panels, (QStringList{"COM:2", "Soubor: ", "Firmware.: ", "6.12.2026", "9:5:7"}));
+        QVERIFY(seen.boxEnabled);
+        QVERIFY(seen.onTop);
+        // Until the first tick nothing changes.
+        QVERIFY(!form->isEnabled());
+        QVERIFY(windows->Form8->isVisible());
     }
 
     void captionAndTexts()
