@@ -1,6 +1,7 @@
 #include "app/HelpWindow.h"
 
 #include "app/AddressOpener.h"
+#include "app/DialogPlacement.h"
 #include "app/FormFont.h"
 #include "app/Glyphs.h"
 #include "lang/LanguageTexts.h"
@@ -56,6 +57,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     setFont(formFont());
     setWindowIcon(Glyphs::program());
     resize(680, 560);
+    DialogPlacement::centreAtEveryShowing(this);
 
     auto tool = [this](const char *name, QStyle::StandardPixmap icon) {
         auto *b = new QToolButton(this);

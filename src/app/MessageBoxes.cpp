@@ -1,5 +1,6 @@
 #include "app/MessageBoxes.h"
 
+#include "app/DialogPlacement.h"
 #include "serial/AfUtils.h"
 
 #include <QApplication>
@@ -31,13 +32,28 @@ void setResponder(std::function<bool(const Shown &)> r)
 namespace
 {
 
+// A box centred on its owner's window, as the program's dialogs are. It
+// takes its size only as it is shown, so it is placed after that.
+class CentredBox : public QMessageBox
+{
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        DialogPlacement::centre(this);
+    }
+};
+
 void show(QWidget *parent, const Shown &shown)
 {
     if (responder()) {
         responder()(shown);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), shown.text, QMessageBox::Ok, parent);
+    CentredBox box(QMessageBox::NoIcon, applicationTitle(), shown.text, QMessageBox::Ok, parent);
     // A box takes its owner's disabled state; the start-up messages come
     // while the main window is still disabled, and must take the OK.
     box.setEnabled(true);
@@ -69,7 +85,7 @@ bool askYesNo(QWidget *parent, const QString &text, const QString &title, bool d
 {
     if (responder())
         return responder()({text, title, true, defaultYes});
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    CentredBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

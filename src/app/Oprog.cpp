@@ -40,8 +40,9 @@ TForm2::TForm2(QWidget *parent)
 
     QFont link = bold;
     link.setUnderline(true);
-    // The mail line may reach the author label; the web line ends at the version panel.
-    for (const auto &[name, y, w] : {std::tuple{"Label8", 124, 193}, std::tuple{"Label9", 144, 199}}) {
+    // The mail line may reach the author label; the web line ends a few
+    // pixels before the version panel.
+    for (const auto &[name, y, w] : {std::tuple{"Label8", 124, 192}, std::tuple{"Label9", 144, 199}}) {
         QLabel *l = FormLayout::label(this, name, 0, y, w, 17);
         l->setAlignment(Qt::AlignCenter);
         l->setFont(link);
@@ -54,10 +55,11 @@ TForm2::TForm2(QWidget *parent)
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setGeometry(192, 112, 89, 25);
+    panel->setGeometry(196, 112, 87, 25);
     QPalette maroon = palette();
     maroon.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
-    FormLayout::label(panel, "Label10", 4, 4, 44, 17)->setPalette(maroon);
+    Label10 = FormLayout::label(panel, "Label10", 4, 4, 44, 17);
+    Label10->setPalette(maroon);
     Label11 = FormLayout::label(panel, "Label11", 48, 4, 38, 17);
     Label11->setPalette(maroon);
     Label11->setFont(bold);
@@ -112,5 +114,10 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event)
 void TForm2::showEvent(QShowEvent *event)
 {
     Label11->setText(ProgramVersion::text().left(4));
+    // The version follows "Verze:" in any language, one blank after it.
+    const int gap = Label10->fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    Label10->setFixedWidth(Label10->fontMetrics().horizontalAdvance(Label10->text()));
+    const int x = Label10->x() + Label10->width() + gap;
+    Label11->setGeometry(x, Label11->y(), Label11->parentWidget()->width() - x - 2, Label11->height());
     QDialog::showEvent(event);
 }

@@ -17,6 +17,7 @@ class TForm2 : public QDialog
     QLabel *Label7 = nullptr;  // the author's notice, a mail link to the author
     QLabel *Label8 = nullptr;  // web link
     QLabel *Label9 = nullptr;  // mail link to the maker
+    QLabel *Label10 = nullptr; // "Verze:"
     QLabel *Label11 = nullptr; // version
 
     // The author of the program, reached from the notice under the version.

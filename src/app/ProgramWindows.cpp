@@ -2,6 +2,7 @@
 
 #include "app/AfLineSettingsDialog.h"
 #include "app/DeviceCommands.h"
+#include "app/DialogPlacement.h"
 #include "app/Dotaz.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
@@ -31,6 +32,10 @@ ProgramWindows::ProgramWindows()
     Form8->show(); // visible from its creation
     Form9 = new TForm9(Form1);
     Form1->setCompanions({Form2, Form3, Form5, Form6, Form7, Form8, Form9});
+    for (QWidget *dialog :
+         {static_cast<QWidget *>(Form2), static_cast<QWidget *>(Form3), static_cast<QWidget *>(Form5),
+          static_cast<QWidget *>(Form6), static_cast<QWidget *>(Form7), static_cast<QWidget *>(Form9)})
+        DialogPlacement::centreAtEveryShowing(dialog);
     Commands = new DeviceCommands(*Form1);
     // The design texts: every window starts with the built-in Czech texts.
     Form1->applyLanguage();

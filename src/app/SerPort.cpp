@@ -1,6 +1,7 @@
 #include "app/SerPort.h"
 
 #include "app/AfPortControls.h"
+#include "app/DialogPlacement.h"
 #include "app/FormFont.h"
 
 #include <QCheckBox>
@@ -39,6 +40,7 @@ void TForm5::setUsbChecked(bool checked)
 void TForm5::showEvent(QShowEvent *event)
 {
     fitToChoice();
+    DialogPlacement::centre(this); // at its size for this showing
     // An adapter plugged in since the last showing, or a port another
     // program has let go, is offered now.
     if (!CheckBox1->isChecked())

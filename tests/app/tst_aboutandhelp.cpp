@@ -4,6 +4,7 @@
 #include "app/DeviceCommands.h"
 #include "app/HelpWindow.h"
 #include "app/KAVR10.h"
+#include "app/LanguageApply.h"
 #include "app/Oprog.h"
 #include "app/ProgramWindows.h"
 #include "app_helper.h"
@@ -151,6 +152,33 @@ class AboutAndHelpTest : public QObject
         QTest::mouseClick(about.Label7, Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].startsWith(QLatin1String("mailto:vyvoj@kavrotech.example?SUBJECT=")));
+    }
+
+    // "Verze:" and the version stand one blank apart in every language; the
+    // web line ends before the version panel.
+    void aboutVersionAndWebLine_data()
+    {
+        QTest::addColumn<QString>("language");
+        for (const char *name : {"Cesky.lng", "English.lng", "Deutsch.lng"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void aboutVersionAndWebLine()
+    {
+        QFETCH(QString, language);
+        LanguageTexts::loadFile(shipped + QLatin1Char('/') + language);
+        TForm2 about;
+        applyLanguageTexts({&about}, nullptr);
+        about.show();
+        const QFontMetrics metrics(about.Label10->font());
+        const int textEnd = about.Label10->x() + metrics.horizontalAdvance(about.Label10->text());
+        QVERIFY2(about.Label11->x() >= textEnd + metrics.horizontalAdvance(QLatin1Char(' ')),
+                 qPrintable(QStringLiteral("%1 < %2").arg(about.Label11->x()).arg(textEnd)));
+        QVERIFY(about.Label11->x() +
+                    QFontMetrics(about.Label11->font()).horizontalAdvance(about.Label11->text()) <=
+                about.Label11->parentWidget()->width());
+        const QWidget *panel = about.Label11->parentWidget();
+        QVERIFY2(about.Label8->geometry().right() < panel->x() - 2,
+                 qPrintable(QStringLiteral("%1 / %2").arg(about.Label8->geometry().right()).arg(panel->x())));
     }
 
     // Help shows the page of the language in use in the program's own

@@ -418,6 +418,34 @@ class MainWindowLayoutTest : public QObject
         QVERIFY(find<QAction>("Ulotnastaven1")->shortcut().isEmpty());
     }
 
+    // Every dialog stands centred on the main window at each showing, also
+    // after the main window has moved.
+    void dialogsCentredOnTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        for (const char *name : {"TForm2", "TForm3", "TForm5", "TForm6", "TForm7", "TForm9"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void dialogsCentredOnTheMainWindow()
+    {
+        QFETCH(QString, dialog);
+        QWidget *window = nullptr;
+        for (QWidget *w : QList<QWidget *>{windows->Form2, windows->Form3, windows->Form5, windows->Form6,
+                                           windows->Form7, windows->Form9})
+            if (w->objectName() == dialog)
+                window = w;
+        QVERIFY(window);
+        for (const QPoint shift : {QPoint(0, 0), QPoint(-70, -40), QPoint(90, 50)}) {
+            form->move(form->pos() + shift);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QPoint offset = window->geometry().center() - form->geometry().center();
+            QVERIFY2(offset.manhattanLength() <= 2,
+                     qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+            window->hide();
+        }
+    }
+
     void menuCommandsReachTheirHandlers()
     {
         form->setEnabled(true);
