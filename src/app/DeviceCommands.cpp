@@ -5,18 +5,28 @@
 #include "app/Dotaz.h"
 #include "app/HelpWindow.h"
 #include "app/Hlaseni.h"
+#include "app/CompareWindow.h"
+#include "app/DialogPlacement.h"
+#include "app/FileCommands.h"
+#include "app/HistoryWindow.h"
 #include "app/KAVR10.h"
+#include "app/StatusPanels.h"
 #include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/SerPort.h"
 #include "app/Tony.h"
 #include "app/Zobraz.h"
+#include "device/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/SerialTransport.h"
 #include "device/UsbLink.h"
 #include "device/WriteCheck.h"
 #include "lang/LanguageTexts.h"
 #include "lang/ProgramConfig.h"
+#include "settings/MemoryRecord.h"
+#include "settings/ParameterListing.h"
+#include "settings/SettingsDiff.h"
+#include "settings/SettingsFile.h"
 #include "platform/ShellOpen.h"
 #include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
@@ -31,6 +41,14 @@
 
 namespace
 {
+
+QString message(int key)
+{
+    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
+}
+
+// The status bar panel that says a write was read back and found as sent.
+constexpr int VerifiedPanel = 2;
 
 QString withoutColon(QString text)
 {
@@ -67,6 +85,8 @@ DeviceCommands::DeviceCommands(TForm1 &form1) : QObject(&form1), m_form1(form1)
     m_form1.runVersionQuery = [this] { runVersionQuery(); };
     connect(&m_form1, &TForm1::readRequested, this, &DeviceCommands::read);
     connect(&m_form1, &TForm1::writeRequested, this, &DeviceCommands::write);
+    connect(&m_form1, &TForm1::compareRequested, this, &DeviceCommands::compare);
+    connect(&m_form1, &TForm1::historyRequested, this, &DeviceCommands::history);
     connect(&m_form1, &TForm1::helpRequested, this, &DeviceCommands::help);
     connect(&m_form1, &TForm1::newsRequested, this, &DeviceCommands::news);
     connect(&m_form1, &TForm1::aboutRequested, this, &DeviceCommands::about);
@@ -113,7 +133,17 @@ void DeviceCommands::openTraceOnce()
 void DeviceCommands::prepare()
 {
     openTraceOnce();
-    service().setUsbSelected(m_form1.usbSelected());
+    ExchangeService &exchange = service();
+    exchange.setUsbSelected(m_form1.usbSelected());
+    // The history and the verified write as Config.ini says at this moment
+    // (set by hand); the history goes into the program folder.
+    const QString folder = m_form1.refreshProgramFolder();
+    const ProgramConfig::Values config = ProgramConfig::read(ProgramConfig::path(folder));
+    m_verify = config.verifyWrite != 0;
+    m_history = config.history != 0 ? std::make_unique<DeviceHistory>(folder) : nullptr;
+    exchange.setHistory(m_history.get());
+    // "Written and verified" belongs to the write that said it.
+    m_form1.StatusBar1->setPanelText(VerifiedPanel, QStringLiteral(" "));
 }
 
 void DeviceCommands::runVersionQuery()
@@ -181,17 +211,105 @@ void DeviceCommands::write()
     prepare();
     // The write's version query answers a pending one too.
     m_form1.VersionQueryRequested = false;
-    const ExchangeResult result =
-        service().write(m_form1, [this](const DeviceCodec::DeviceCounters &device, SettingsRecord &) {
-            return confirmCounters(device);
-        });
+    ExchangeService::WriteSteps steps;
+    steps.confirm = [this](const DeviceCodec::DeviceCounters &device, SettingsRecord &) {
+        return confirmCounters(device);
+    };
+    steps.verify = m_verify;
+    // The old settings could not be kept: the technician decides, No first.
+    steps.writeWithoutBackup = [this](const QString &error) {
+        return MessageBoxes::askYesNo(&m_form1, message(86).arg(error), message(87), false);
+    };
+    const ExchangeResult result = service().write(m_form1, steps);
     m_form1.VersionQueryRequested = false;
-    if (result == ExchangeResult::Refused)
+    switch (result) {
+    case ExchangeResult::Refused:
         showRefusal();
-    // A confirmation closed with Esc or its close box ends the write before
-    // any byte of the block: say so, or it passes for a write.
-    if (result == ExchangeResult::Cancelled)
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 71));
+        break;
+    case ExchangeResult::Cancelled:
+        // A confirmation closed with Esc or its close box, or a write without
+        // a backup declined, ends the write before any byte of the block: say
+        // so, or it passes for a write.
+        MessageBoxes::showMessage(&m_form1, message(71));
+        break;
+    case ExchangeResult::Done:
+        if (!service().outcome().readBack.isEmpty())
+            m_form1.StatusBar1->setPanelText(VerifiedPanel, message(80));
+        break;
+    case ExchangeResult::Mismatch:
+        showMismatch();
+        break;
+    case ExchangeResult::Unverified:
+        MessageBoxes::showMessage(&m_form1, message(85));
+        break;
+    default:
+        break; // the exchange has said what went wrong
+    }
+}
+
+void DeviceCommands::showMismatch()
+{
+    const ExchangeService::Outcome &outcome = service().outcome();
+    MemoryRecord sent;
+    DeviceCodec::decodeBlock(outcome.sentBlock, sent, ExchangeService::decimalSeparator());
+    QString text = message(81);
+    for (const auto &[written, read] : ParameterListing::differing(sent, *service().readBackRecord(), true))
+        text += QLatin1Char('\n') + message(82).arg(written.label, written.value, read.value);
+    text += QStringLiteral("\n\n") +
+            (outcome.backupPath.isEmpty() ? message(84) : message(83).arg(QDir::toNativeSeparators(outcome.backupPath)));
+    MessageBoxes::showMessage(&m_form1, text);
+}
+
+void DeviceCommands::compare()
+{
+    if (service().busy())
+        return;
+    prepare();
+    m_form1.VersionQueryRequested = false;
+    // Read into a record of its own: nothing of the window changes.
+    MemoryRecord device;
+    if (service().read(device) != ExchangeResult::Done)
+        return; // the exchange has said what went wrong
+    CompareWindow window(&m_form1);
+    DialogPlacement::centreAtEveryShowing(&window);
+    if (window.prepare(m_form1, device, CompareWindow::Source::Communicator) == 0) {
+        MessageBoxes::showMessage(&m_form1, message(88));
+        return;
+    }
+    // Taken, the communicator's values are in the window as after a Read.
+    if (window.exec() == QDialog::Accepted)
+        SettingsDiff::copy(device, m_form1);
+}
+
+void DeviceCommands::history()
+{
+    const DeviceHistory kept(m_form1.refreshProgramFolder());
+    HistoryWindow window(&m_form1);
+    DialogPlacement::centreAtEveryShowing(&window);
+    window.fill(kept.entries());
+    if (window.exec() != QDialog::Accepted || !window.chosen())
+        return;
+    const QString path = window.chosen()->path;
+    if (window.action() == HistoryWindow::Action::Open) {
+        m_form1.Files->openPath(path);
+        return;
+    }
+    MemoryRecord file;
+    if (const std::optional<QString> error = SettingsFile::load(path, file)) {
+        MessageBoxes::showMessage(&m_form1, *error);
+        return;
+    }
+    CompareWindow compare(&m_form1);
+    DialogPlacement::centreAtEveryShowing(&compare);
+    if (compare.prepare(m_form1, file, CompareWindow::Source::File) == 0) {
+        MessageBoxes::showMessage(&m_form1, message(89));
+        return;
+    }
+    // Taken, the file's values are in the window as an Open would put them;
+    // the current file stays.
+    if (compare.exec() == QDialog::Accepted)
+        if (const std::optional<QString> error = SettingsFile::load(path, m_form1))
+            MessageBoxes::showMessage(&m_form1, *error);
 }
 
 void DeviceCommands::counterAction(const QString &target)

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class DeviceHistory;
 class ExchangeService;
 class HelpWindow;
 class SerialTransport;
@@ -37,6 +38,12 @@ class DeviceCommands : public QObject
     void counterAction(const QString &target);
     // The version query the main timer asks for.
     void runVersionQuery();
+    // "Porovnat s komunikátorem": the communicator's settings read into a
+    // record of their own and listed where they differ from the window's.
+    void compare();
+    // "Historie": the settings kept from the communicators, to open one or
+    // compare it with the window.
+    void history();
 
     // The help page of the language in use, in the program's help window.
     void help();
@@ -54,6 +61,9 @@ class DeviceCommands : public QObject
     // The field that stopped a write, reported with its page in front and
     // the focus in it.
     void showRefusal();
+    // Every parameter a verified write found stored otherwise than sent,
+    // as sent and as read back, and the file to restore from.
+    void showMismatch();
     // TForm9 over the communicator's counters when they differ from the
     // window's; false when the technician closed it.
     bool confirmCounters(const DeviceCodec::DeviceCounters &device);
@@ -64,5 +74,7 @@ class DeviceCommands : public QObject
     ExchangeTrace m_trace;
     bool m_traceLookedUp = false;
     std::unique_ptr<SerialTransport> m_serial;
+    std::unique_ptr<DeviceHistory> m_history;
+    bool m_verify = true; // [Setup] VerifyWrite
     HelpWindow *m_help = nullptr; // made at the first Help, owned by the main window
 };

@@ -142,6 +142,8 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void printRequested();
     void readRequested();
     void writeRequested();
+    void compareRequested();
+    void historyRequested();
     void toneSamplesRequested();
     void portChoiceRequested();
     void helpRequested();

@@ -392,6 +392,8 @@ void TForm1::buildMenu()
     file->addSeparator();
     item(file, "isknastaven1", &TForm1::printRequested)->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
     file->addSeparator();
+    item(file, "Historie1", &TForm1::historyRequested);
+    file->addSeparator();
     QAction *exit = file->addAction(QString());
     exit->setObjectName(QStringLiteral("Konec1"));
     exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
@@ -401,6 +403,8 @@ void TForm1::buildMenu()
     item(device, "Nastnastaven1", &TForm1::readRequested)->setShortcut(QKeySequence(Qt::Key_F5));
     device->addSeparator();
     item(device, "Ulotnastaven1", &TForm1::writeRequested);
+    device->addSeparator();
+    item(device, "Porovnat1", &TForm1::compareRequested);
 
     QMenu *tools = menu("est1");
     item(tools, "Ukzkytn1", &TForm1::toneSamplesRequested);

@@ -20,4 +20,15 @@ QStringList differingKeys(const SettingsRecord &a, const SettingsRecord &b)
     return keys;
 }
 
+void copy(const SettingsRecord &from, SettingsRecord &to)
+{
+    for (const Parameter &p : ParameterTable::all()) {
+        const QString key = QLatin1String(p.key);
+        to.setStoredText(key, from.storedText(key));
+    }
+    for (const DeviceValue which :
+         {DeviceValue::FirmwareVersion, DeviceValue::SerN, DeviceValue::PwOn, DeviceValue::SvHr})
+        to.setDeviceValue(which, from.deviceValue(which));
+}
+
 } // namespace SettingsDiff

@@ -1,0 +1,309 @@
+// The window's end of the history, the verified write and the comparison
+// with the communicator: what it keeps, asks and says, against the
+// communicator on a virtual line. The sequences themselves are the exchange
+// service's tests.
+
+#include "app/CompareWindow.h"
+#include "app/DeviceCommands.h"
+#include "app/HistoryWindow.h"
+#include "app/KAVR10.h"
+#include "app/ProgramWindows.h"
+#include "app/StatusPanels.h"
+#include "app_helper.h"
+#include "device/DeviceHistory.h"
+#include "device/ExchangeService.h"
+#include "device/exchange_helper.h"
+#include "device/DeviceCodec.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace
+{
+// A communicator with something of its own in most places.
+KavrSimOptions device()
+{
+    KavrSimOptions o;
+    o.state.serialNumber = 4711;
+    o.state.firmware = 121;
+    o.state.powerOnCount = 17;
+    o.state.serviceHours = 53;
+    auto &b = o.state.block;
+    b[1] = 4;                         // NoRi
+    b[39] = 6;                        // CaPo, block position 40
+    b[96] = 0xC1;                     // M003 "1#"
+    b[45] = 5, b[46] = 2, b[47] = 17; // the counters
+    return o;
+}
+} // namespace
+
+class SafeWriteTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<MessageLog> log;
+    std::unique_ptr<VirtualLine> line;
+    std::unique_ptr<ProgramWindows> windows;
+    TForm1 *form = nullptr;
+
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const auto &s : log->shown)
+            if (!s.question)
+                out << s.text;
+        return out;
+    }
+    void start(const KavrSimOptions &options, const QString &setup = QString())
+    {
+        line = std::make_unique<VirtualLine>(false, options);
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n") + setup);
+        windows = std::make_unique<ProgramWindows>();
+        form = windows->Form1;
+        line->attach(form->exchange());
+        form->Timer1->stop();
+        form->show();
+        form->Timer1Timer(); // the first tick: the question, the quiet query
+        form->Timer1->stop();
+        log->shown.clear();
+    }
+    void useEnglish()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(TESSARO_PROGRAM_DIR "/English.lng"), folder->file("English.lng")));
+        form->LanguageFile = folder->file("English.lng");
+        form->LoadLanguage();
+    }
+    // Runs action on the modal window of type T once it shows.
+    template <class T> QTimer *whenModal(std::function<void(T *)> action)
+    {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, action] {
+            if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
+                poll->stop();
+                action(w);
+            }
+        });
+        poll->start(10);
+        return poll;
+    }
+    const KavrDeviceModel &model() const { return line->device.model(); }
+    QList<DeviceHistory::Entry> history() const { return DeviceHistory(folder->path()).entries(); }
+
+  private slots:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        log = std::make_unique<MessageLog>();
+    }
+    void cleanup()
+    {
+        if (line && windows)
+            line->detach(windows->Form1->exchange());
+        windows.reset();
+        line.reset();
+        log.reset();
+        folder.reset();
+    }
+
+    // Read keeps what it read as the file Save would write; Write keeps the
+    // communicator's old settings first, reads the new ones back and says
+    // so in the status bar.
+    void readAndWriteAreKept()
+    {
+        start(device());
+        form->BitBtn4->click();
+        QList<DeviceHistory::Entry> kept = history();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].serialNumber, QStringLiteral("4711"));
+        QCOMPARE(kept[0].event, DeviceHistory::Event::Read);
+        QCOMPARE(kept[0].firmware, QStringLiteral("1.21"));
+        QFile read(kept[0].path);
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        QCOMPARE(read.readAll(), SettingsFile::encode(*form));
+
+        const QByteArray old = model().blockForRead();
+        form->setStoredText("M003", "0602");
+        form->BitBtn7->click();
+        QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
+        kept = history();
+        QCOMPARE(kept.size(), 3);
+        QCOMPARE(kept[0].event, DeviceHistory::Event::Written);
+        QCOMPARE(kept[1].event, DeviceHistory::Event::BeforeWrite);
+        // The file kept before the write holds the old settings, the one kept
+        // after it the new.
+        QCOMPARE(SettingsFile::encode(*form), [&] {
+            QFile f(kept[0].path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }());
+        MemoryRecord before;
+        QVERIFY(!SettingsFile::load(kept[1].path, before));
+        QCOMPARE(DeviceCodec::buildBlock(before).mid(1, 44), old.mid(1, 44));
+        QCOMPARE(before.storedText("M003"), QStringLiteral("1#"));
+        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral("Zapsáno a ověřeno"));
+        // The next command takes the word back.
+        form->BitBtn4->click();
+        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+    }
+
+    // A cell that does not keep its byte: the message names the parameter at
+    // block position 40 in the language in force, with both values, and the
+    // file to restore from.
+    void mismatchNamesTheParameter_data()
+    {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("Czech") << false << "Čas trvání poruchy, než se vyvolá volání [sec]: zapsáno 6, přečteno 7";
+        QTest::newRow("English") << true << ": written 6, read back 7";
+    }
+    void mismatchNamesTheParameter()
+    {
+        QFETCH(bool, english);
+        QFETCH(QString, says);
+        KavrSimOptions o = device();
+        o.faults.corruptWriteAt = 40;
+        start(o);
+        if (english)
+            useEnglish();
+        form->BitBtn4->click();
+        form->BitBtn7->click();
+        QCOMPARE(messages().size(), 1);
+        const QString text = messages()[0];
+        QVERIFY2(text.contains(says), qPrintable(text));
+        QCOMPARE(text.count(QLatin1Char('\n')), 3); // the heading, one parameter, a blank line, the file
+        const QList<DeviceHistory::Entry> kept = history();
+        QCOMPARE(kept[0].event, DeviceHistory::Event::BeforeWrite);
+        QVERIFY2(text.contains(kept[0].path), qPrintable(text));
+        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+    }
+
+    // The old settings cannot be kept (a file stands where the history's
+    // folder should be): the question, No first; No writes nothing.
+    void writeWithoutABackupIsAsked_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void writeWithoutABackupIsAsked()
+    {
+        QFETCH(bool, answer);
+        start(device());
+        QFile blocker(folder->file("History"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        log->answers = {answer};
+        form->BitBtn7->click();
+        QCOMPARE(log->shown.size(), answer ? 1 : 2);
+        QVERIFY(log->shown[0].question);
+        QVERIFY(!log->shown[0].defaultYes);
+        QVERIFY2(log->shown[0].text.contains(folder->file("History")), qPrintable(log->shown[0].text));
+        QCOMPARE(model().writesCompleted(), answer ? 1 : 0);
+        if (!answer)
+            QCOMPARE(messages(), QStringList{QStringLiteral("Zápis byl zrušen: do komunikátoru nebylo nic zapsáno.")});
+    }
+
+    // The read-back fails: the communication error, then that the write
+    // went through unchecked.
+    void failedReadBackIsSaid()
+    {
+        start(device());
+        int blocks = 0;
+        line->device.mangle = [&](int, const QByteArray &a) {
+            return a.size() == 128 && ++blocks == 2 ? QByteArray() : a;
+        };
+        form->BitBtn7->click();
+        QCOMPARE(model().writesCompleted(), 1);
+        QCOMPARE(messages().size(), 2);
+        QVERIFY(messages()[0].startsWith(QStringLiteral("Chyba komunikace")));
+        QCOMPARE(messages()[1], QStringLiteral("Zápis proběhl, ale zpětné čtení se nezdařilo: zápis nelze ověřit."));
+    }
+
+    // VerifyWrite=0 and History=0: the write sends what it always sent, and
+    // nothing is kept.
+    void verificationAndHistoryTurnedOff()
+    {
+        start(device(), QStringLiteral("VerifyWrite=0\nHistory=0\n"));
+        const qsizetype before = line->sentByHost().size();
+        form->BitBtn7->click();
+        QCOMPARE(line->sentByHost().mid(before), QByteArray("VWP") + model().lastWrittenBlock());
+        form->BitBtn4->click();
+        QVERIFY(!QFileInfo::exists(folder->file("History")));
+        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+    }
+
+    // Compare: the differing parameters with both values; taken, the window
+    // holds the communicator's; nothing is written. Without differences a
+    // message says so.
+    void compareWithTheCommunicator()
+    {
+        start(device());
+        form->BitBtn4->click();
+        form->setStoredText("M003", "0602999");
+        form->setStoredText("NoRi", "2");
+        QStringList rows;
+        QTimer *poll = whenModal<CompareWindow>([&](CompareWindow *w) {
+            for (int r = 0; r < w->Table->rowCount(); ++r)
+                rows << w->Table->item(r, 0)->text() + "|" + w->Table->item(r, 1)->text() + "|" +
+                            w->Table->item(r, 2)->text();
+            w->TakeButton->click();
+        });
+        form->findChild<QAction *>("Porovnat1")->trigger();
+        delete poll;
+        QCOMPARE(rows.size(), 2);
+        QVERIFY2(rows.join('\n').contains("|2|4"), qPrintable(rows.join('\n')));
+        QVERIFY2(rows.join('\n').contains("|0602999|1#"), qPrintable(rows.join('\n')));
+        QCOMPARE(form->storedText("M003"), QStringLiteral("1#"));
+        QCOMPARE(form->storedText("NoRi"), QStringLiteral("4"));
+        QCOMPARE(model().writesCompleted(), 0);
+        form->findChild<QAction *>("Porovnat1")->trigger();
+        QCOMPARE(messages(), QStringList{QStringLiteral("Nastavení v okně a v komunikátoru se neliší.")});
+    }
+
+    // The history window lists what was kept; an entry opens as a file, or
+    // is compared with the window.
+    void historyWindowOpensAndCompares()
+    {
+        start(device());
+        form->BitBtn4->click();
+        const QString kept = history().value(0).path;
+        form->setStoredText("NoRi", "2");
+        int listed = 0;
+        QTimer *poll = whenModal<HistoryWindow>([&](HistoryWindow *w) {
+            listed = w->Tree->topLevelItem(0)->childCount();
+            w->OpenButton->click();
+        });
+        form->findChild<QAction *>("Historie1")->trigger();
+        delete poll;
+        QCOMPARE(listed, 1);
+        QCOMPARE(form->CurrentFile, kept);
+        QCOMPARE(form->storedText("NoRi"), QStringLiteral("4"));
+
+        form->setStoredText("NoRi", "3");
+        QStringList rows;
+        poll = whenModal<HistoryWindow>([&](HistoryWindow *w) {
+            QTimer *compare = whenModal<CompareWindow>([&](CompareWindow *c) {
+                for (int r = 0; r < c->Table->rowCount(); ++r)
+                    rows << c->Table->item(r, 2)->text();
+                c->CloseButton->click();
+            });
+            Q_UNUSED(compare);
+            w->CompareButton->click();
+        });
+        form->findChild<QAction *>("Historie1")->trigger();
+        QCOMPARE(rows, QStringList{QStringLiteral("4")});
+        QCOMPARE(form->storedText("NoRi"), QStringLiteral("3")); // closed: nothing taken
+    }
+};
+
+QTEST_MAIN(SafeWriteTest)
+#include "tst_safewrite.moc"
