@@ -9,7 +9,6 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -36,10 +35,6 @@ CompareWindow::CompareWindow(QWidget *parent)
     setFont(formFont());
     setModal(true);
 
-    Heading = new QLabel(this);
-    Heading->setObjectName(QStringLiteral("Heading"));
-    Heading->setWordWrap(true);
-
     Table = new QTableWidget(0, 3, this);
     Table->setObjectName(QStringLiteral("Table"));
     Table->verticalHeader()->hide();
@@ -64,17 +59,15 @@ CompareWindow::CompareWindow(QWidget *parent)
     buttons->addWidget(TakeButton);
     buttons->addWidget(CloseButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Heading);
     layout->addWidget(Table);
     layout->addLayout(buttons);
-    resize(720, 420);
+    resize(600, 340);
 }
 
 int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &otherRecord, Source source)
 {
     const bool device = source == Source::Communicator;
     setWindowTitle(other(device ? 80 : 88));
-    Heading->setText(other(device ? 80 : 88));
     Table->setHorizontalHeaderLabels({other(81), other(82), other(device ? 83 : 84)});
     TakeButton->setText(other(device ? 85 : 86));
     CloseButton->setText(other(87));

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 
-class QLabel;
 class QPushButton;
 class QTableWidget;
 class SettingsRecord;
@@ -26,7 +25,6 @@ class CompareWindow : public QDialog
     // them (an empty switch time is 0, either decimal separator).
     int prepare(const SettingsRecord &window, const SettingsRecord &other, Source source);
 
-    QLabel *Heading = nullptr;
     QTableWidget *Table = nullptr;
     QPushButton *TakeButton = nullptr;
     QPushButton *CloseButton = nullptr;

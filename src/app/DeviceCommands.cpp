@@ -2,15 +2,14 @@
 
 #include "app/AddressOpener.h"
 #include "app/AfPortControls.h"
-#include "app/Dotaz.h"
-#include "app/HelpWindow.h"
-#include "app/Hlaseni.h"
 #include "app/CompareWindow.h"
 #include "app/DialogPlacement.h"
+#include "app/Dotaz.h"
 #include "app/FileCommands.h"
+#include "app/HelpWindow.h"
 #include "app/HistoryWindow.h"
+#include "app/Hlaseni.h"
 #include "app/KAVR10.h"
-#include "app/StatusPanels.h"
 #include "app/MessageBoxes.h"
 #include "app/Oprog.h"
 #include "app/SerPort.h"
@@ -23,14 +22,14 @@
 #include "device/WriteCheck.h"
 #include "lang/LanguageTexts.h"
 #include "lang/ProgramConfig.h"
-#include "settings/MemoryRecord.h"
-#include "settings/ParameterListing.h"
-#include "settings/SettingsDiff.h"
-#include "settings/SettingsFile.h"
 #include "platform/ShellOpen.h"
 #include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+#include "settings/ParameterListing.h"
 #include "settings/ParameterTable.h"
+#include "settings/SettingsDiff.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QLabel>
@@ -46,9 +45,6 @@ QString message(int key)
 {
     return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
 }
-
-// The status bar panel that says a write was read back and found as sent.
-constexpr int VerifiedPanel = 2;
 
 QString withoutColon(QString text)
 {
@@ -143,7 +139,7 @@ void DeviceCommands::prepare()
     m_history = config.history != 0 ? std::make_unique<DeviceHistory>(folder) : nullptr;
     exchange.setHistory(m_history.get());
     // "Written and verified" belongs to the write that said it.
-    m_form1.StatusBar1->setPanelText(VerifiedPanel, QStringLiteral(" "));
+    m_form1.setStatusNote(QString());
 }
 
 void DeviceCommands::runVersionQuery()
@@ -234,7 +230,7 @@ void DeviceCommands::write()
         break;
     case ExchangeResult::Done:
         if (!service().outcome().readBack.isEmpty())
-            m_form1.StatusBar1->setPanelText(VerifiedPanel, message(80));
+            m_form1.setStatusNote(message(80));
         break;
     case ExchangeResult::Mismatch:
         showMismatch();
@@ -255,8 +251,9 @@ void DeviceCommands::showMismatch()
     QString text = message(81);
     for (const auto &[written, read] : ParameterListing::differing(sent, *service().readBackRecord(), true))
         text += QLatin1Char('\n') + message(82).arg(written.label, written.value, read.value);
-    text += QStringLiteral("\n\n") +
-            (outcome.backupPath.isEmpty() ? message(84) : message(83).arg(QDir::toNativeSeparators(outcome.backupPath)));
+    text += QStringLiteral("\n\n") + (outcome.backupPath.isEmpty()
+                                          ? message(84)
+                                          : message(83).arg(QDir::toNativeSeparators(outcome.backupPath)));
     MessageBoxes::showMessage(&m_form1, text);
 }
 

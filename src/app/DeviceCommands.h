@@ -75,6 +75,6 @@ class DeviceCommands : public QObject
     bool m_traceLookedUp = false;
     std::unique_ptr<SerialTransport> m_serial;
     std::unique_ptr<DeviceHistory> m_history;
-    bool m_verify = true; // [Setup] VerifyWrite
+    bool m_verify = true;         // [Setup] VerifyWrite
     HelpWindow *m_help = nullptr; // made at the first Help, owned by the main window
 };

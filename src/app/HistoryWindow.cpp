@@ -4,7 +4,6 @@
 #include "lang/LanguageTexts.h"
 
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -72,7 +71,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Tree);
     layout->addLayout(buttons);
-    resize(560, 420);
+    resize(520, 360);
 }
 
 void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
@@ -98,7 +97,8 @@ void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
             group->setExpanded(true);
         }
         auto *item = new QTreeWidgetItem(group);
-        item->setText(0, QLocale().toString(e.when, QLocale::ShortFormat));
+        // Day, month and year as the status bar writes them, then the time.
+        item->setText(0, e.when.toString(QStringLiteral("d.M.yyyy  H:mm:ss")));
         item->setText(1, eventText(e.event));
         item->setText(2, e.firmware);
         item->setToolTip(0, e.path);

@@ -304,9 +304,18 @@ void TForm1::Timer1Timer()
         runVersionQuery();
 }
 
+void TForm1::setStatusNote(const QString &text)
+{
+    m_statusNote = text;
+    m_statusNoteShown.start();
+    StatusBar1->setPanelText(1, text.isEmpty() ? FilePrefix + namePart(CurrentFile) : text);
+}
+
 void TForm1::refreshStatusBar()
 {
-    StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
+    // A note stands in the file's panel, the widest, for a while.
+    const bool note = !m_statusNote.isEmpty() && m_statusNoteShown.elapsed() < StatusNoteMs;
+    StatusBar1->setPanelText(1, note ? m_statusNote : FilePrefix + namePart(CurrentFile));
     StatusBar1->setPanelText(0, usbSelected() ? m_exchange->usb().statusText()
                                               : QStringLiteral("COM:") + QString::number(comNumber()));
     StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);

@@ -4,6 +4,7 @@
 #include "settings/SettingsRecord.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 
@@ -60,6 +61,11 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
 
     // The settings file named on the command line, if any (program entry).
     void setCommandLineArgument(std::optional<QString> argument) { m_commandLine = std::move(argument); }
+
+    // A word in the status bar (where the file's name stands) for
+    // StatusNoteMs, or until the next note; empty takes it back at once.
+    void setStatusNote(const QString &text);
+    static constexpr int StatusNoteMs = 15000;
 
     // The clock the status bar shows; tests put a fixed time here.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -184,6 +190,8 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
 
     std::unique_ptr<ExchangeService> m_exchange;
     Companions m_forms;
+    QString m_statusNote;
+    QElapsedTimer m_statusNoteShown;
     std::optional<QString> m_commandLine;
     QHash<QString, QWidget *> m_controls;
     int m_comNumber = 1;

@@ -14,4 +14,4 @@ QStringList differingKeys(const SettingsRecord &a, const SettingsRecord &b);
 // Puts every parameter and the communicator's own values (firmware version,
 // serial number, counters) of from into to.
 void copy(const SettingsRecord &from, SettingsRecord &to);
-}
+} // namespace SettingsDiff

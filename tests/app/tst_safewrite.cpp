@@ -10,10 +10,10 @@
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
 #include "app_helper.h"
+#include "device/DeviceCodec.h"
 #include "device/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/exchange_helper.h"
-#include "device/DeviceCodec.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
@@ -149,10 +149,12 @@ class SafeWriteTest : public QObject
         QVERIFY(!SettingsFile::load(kept[1].path, before));
         QCOMPARE(DeviceCodec::buildBlock(before).mid(1, 44), old.mid(1, 44));
         QCOMPARE(before.storedText("M003"), QStringLiteral("1#"));
-        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral("Zapsáno a ověřeno"));
+        QCOMPARE(form->StatusBar1->panelText(1), QStringLiteral("Zapsáno a ověřeno"));
+        form->Timer1Timer();
+        QCOMPARE(form->StatusBar1->panelText(1), QStringLiteral("Zapsáno a ověřeno"));
         // The next command takes the word back.
         form->BitBtn4->click();
-        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+        QCOMPARE(form->StatusBar1->panelText(1), QStringLiteral("Soubor: "));
     }
 
     // A cell that does not keep its byte: the message names the parameter at
@@ -162,7 +164,8 @@ class SafeWriteTest : public QObject
     {
         QTest::addColumn<bool>("english");
         QTest::addColumn<QString>("says");
-        QTest::newRow("Czech") << false << "Čas trvání poruchy, než se vyvolá volání [sec]: zapsáno 6, přečteno 7";
+        QTest::newRow("Czech") << false
+                               << "Čas trvání poruchy, než se vyvolá volání [sec]: zapsáno 6, přečteno 7";
         QTest::newRow("English") << true << ": written 6, read back 7";
     }
     void mismatchNamesTheParameter()
@@ -183,7 +186,7 @@ class SafeWriteTest : public QObject
         const QList<DeviceHistory::Entry> kept = history();
         QCOMPARE(kept[0].event, DeviceHistory::Event::BeforeWrite);
         QVERIFY2(text.contains(kept[0].path), qPrintable(text));
-        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+        QCOMPARE(form->StatusBar1->panelText(1), form->FilePrefix); // not verified
     }
 
     // The old settings cannot be kept (a file stands where the history's
@@ -209,7 +212,8 @@ class SafeWriteTest : public QObject
         QVERIFY2(log->shown[0].text.contains(folder->file("History")), qPrintable(log->shown[0].text));
         QCOMPARE(model().writesCompleted(), answer ? 1 : 0);
         if (!answer)
-            QCOMPARE(messages(), QStringList{QStringLiteral("Zápis byl zrušen: do komunikátoru nebylo nic zapsáno.")});
+            QCOMPARE(messages(),
+                     QStringList{QStringLiteral("Zápis byl zrušen: do komunikátoru nebylo nic zapsáno.")});
     }
 
     // The read-back fails: the communication error, then that the write
@@ -225,7 +229,8 @@ class SafeWriteTest : public QObject
         QCOMPARE(model().writesCompleted(), 1);
         QCOMPARE(messages().size(), 2);
         QVERIFY(messages()[0].startsWith(QStringLiteral("Chyba komunikace")));
-        QCOMPARE(messages()[1], QStringLiteral("Zápis proběhl, ale zpětné čtení se nezdařilo: zápis nelze ověřit."));
+        QCOMPARE(messages()[1],
+                 QStringLiteral("Zápis proběhl, ale zpětné čtení se nezdařilo: zápis nelze ověřit."));
     }
 
     // VerifyWrite=0 and History=0: the write sends what it always sent, and
@@ -238,7 +243,7 @@ class SafeWriteTest : public QObject
         QCOMPARE(line->sentByHost().mid(before), QByteArray("VWP") + model().lastWrittenBlock());
         form->BitBtn4->click();
         QVERIFY(!QFileInfo::exists(folder->file("History")));
-        QCOMPARE(form->StatusBar1->panelText(2), QStringLiteral(" "));
+        QCOMPARE(form->StatusBar1->panelText(1), QStringLiteral("Soubor: "));
     }
 
     // Compare: the differing parameters with both values; taken, the window
