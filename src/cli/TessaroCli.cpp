@@ -245,6 +245,7 @@ struct Run {
             const DeviceSession::Outcome o = session.read(record);
             if (o.code != ExitOk)
                 return failed(session, o);
+            warnIfNotKept(session);
             if (const auto error = SettingsFile::write(args.output, record))
                 return fail(ExitBadFile, QStringLiteral("%1: %2").arg(args.output, *error));
             return ExitOk;
@@ -259,6 +260,7 @@ struct Run {
             const DeviceSession::Outcome o = session.read(record);
             if (o.code != ExitOk)
                 return failed(session, o);
+            warnIfNotKept(session);
             // The options this firmware does not offer are held at their fixed
             // values on both sides, as a write of the file would send them,
             // and the file's values count as the communicator would hold them.
@@ -287,6 +289,17 @@ struct Run {
                                 ? QStringLiteral("written")
                                 : QStringLiteral("written and verified"));
         return ExitOk;
+    }
+
+    // A read is done all the same when its history file cannot be written;
+    // the user hears of it.
+    void warnIfNotKept(DeviceSession &session)
+    {
+        const QString error = session.service().outcome().historyError;
+        if (!error.isEmpty()) {
+            err << "tessaro-cli: not kept in the history: " << error << '\n';
+            err.flush();
+        }
     }
 
     // The write went out whole, but the communicator gives back other

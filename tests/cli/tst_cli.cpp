@@ -537,6 +537,13 @@ class TestCli : public QObject
                  qPrintable(differ.out));
         QCOMPARE(sim->writesCompleted(), 0);
         QCOMPARE(cli({"compare", Fixture, "--device", "/nonexistent/tty"}).code, int(ExitPortNotOpened));
+        // A history that cannot be written does not fail the read; it is said.
+        QDir(path("History")).removeRecursively();
+        writeBytes(path("History"), "a file where the folder should be");
+        const Result unkept = cli({"read", "-o", path("unkept.kvr")});
+        QFile::remove(path("History"));
+        QVERIFY2(unkept.code == ExitOk, qPrintable(unkept.err));
+        QVERIFY2(unkept.err.contains("not kept in the history"), qPrintable(unkept.err));
     }
 
     void helpListsEveryExitCode()
