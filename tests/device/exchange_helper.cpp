@@ -203,7 +203,6 @@ bool VirtualSerialPort::send(const QByteArray &bytes)
 {
     if (!m_open || m_vanished || sendFails)
         return false;
-    written += bytes;
     m_device.hostSends(bytes);
     return true;
 }

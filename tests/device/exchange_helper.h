@@ -120,7 +120,6 @@ class VirtualSerialPort : public ExchangeTransport
     bool failOpen = false;  // the port cannot be opened
     bool sendFails = false; // the output ring refuses bytes
     int opens = 0, closes = 0;
-    QByteArray written;
     // The device vanished under the open port (as a hang-up does).
     void vanish();
     // Bytes reach the port: they wait, and the data event tells how many.
