@@ -246,10 +246,9 @@ void DeviceCommands::write()
 void DeviceCommands::showMismatch()
 {
     const ExchangeService::Outcome &outcome = service().outcome();
-    MemoryRecord sent;
-    DeviceCodec::decodeBlock(outcome.sentBlock, sent, ExchangeService::decimalSeparator());
     QString text = message(81);
-    for (const auto &[written, read] : ParameterListing::differing(sent, *service().readBackRecord(), true))
+    for (const auto &[written, read] :
+         ParameterListing::differing(*service().sentRecord(), *service().readBackRecord(), true))
         text += QLatin1Char('\n') + message(82).arg(written.label, written.value, read.value);
     text += QStringLiteral("\n\n") + (outcome.backupPath.isEmpty()
                                           ? message(84)

@@ -310,12 +310,11 @@ struct Run {
         int code = ExitOk;
         if (!applyLanguage(&code))
             return code;
-        const ExchangeService::Outcome &written = session.service().outcome();
-        MemoryRecord sent;
-        DeviceCodec::decodeBlock(written.sentBlock, sent, ExchangeService::decimalSeparator());
+        const ExchangeService &service = session.service();
+        const ExchangeService::Outcome &written = service.outcome();
         QString text = o.message + QStringLiteral(" (sent -> read back):");
         for (const QString &line :
-             SettingsListing::differences(sent, *session.service().readBackRecord(), true))
+             SettingsListing::differences(*service.sentRecord(), *service.readBackRecord(), true))
             text += QStringLiteral("\n  ") + line;
         text +=
             written.backupPath.isEmpty()

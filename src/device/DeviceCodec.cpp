@@ -306,16 +306,20 @@ void buildWriteBuffer(const SettingsRecord &r, WriteBuffer &buffer)
             positions[pos - 1] = 0xFF;
 }
 
+QByteArray blockOf(const WriteBuffer &buffer)
+{
+    QByteArray block(BlockSize, char(Marker));
+    for (int k = 1; k < BlockSize; ++k)
+        block[k] = char(buffer[k] & 0xFF);
+    return block;
+}
+
 QByteArray buildBlock(const SettingsRecord &record)
 {
     WriteBuffer buffer;
     buffer.fill(0xFF);
     buildWriteBuffer(record, buffer);
-    QByteArray block(BlockSize, char(0xFF));
-    block[0] = char(Marker);
-    for (int k = 1; k < BlockSize; ++k)
-        block[k] = char(buffer[k] & 0xFF);
-    return block;
+    return blockOf(buffer);
 }
 
 bool decodeStatus(const QByteArray &answer, SettingsRecord &r, DeviceCounters *counters)

@@ -67,6 +67,10 @@ bool decodeBlock(const QByteArray &block, SettingsRecord &record, QChar decimalS
 // says it stands for (no switch time is 0).
 void buildWriteBuffer(const SettingsRecord &record, WriteBuffer &buffer);
 
+// The block a buffer's entries make on the line: the marker and the low 8
+// bits of entries 1..127.
+QByteArray blockOf(const WriteBuffer &buffer);
+
 // The whole block as the communicator holds it: the marker and entries
 // 1..127 (entries without a value are 0xFF).
 QByteArray buildBlock(const SettingsRecord &record);

@@ -132,6 +132,11 @@ const SettingsRecord *ExchangeService::readBackRecord() const
     return m_readBack.get();
 }
 
+const SettingsRecord *ExchangeService::sentRecord() const
+{
+    return m_sent.get();
+}
+
 ExchangeResult ExchangeService::write(SettingsRecord &record, const CounterConfirmation &confirm)
 {
     WriteSteps steps;
@@ -163,7 +168,7 @@ ExchangeResult ExchangeService::write(SettingsRecord &record, const WriteSteps &
     if (steps.verify)
         return verifiedWrite(record, steps);
     const ExchangeResult result = writeBlock(record);
-    m_outcome.sentBlock = sentBlock();
+    m_outcome.sentBlock = DeviceCodec::blockOf(m_state.WriteBuffer);
     return result;
 }
 
@@ -182,7 +187,7 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
             return ExchangeResult::Cancelled;
     }
     const ExchangeResult written = writeBlock(record);
-    m_outcome.sentBlock = sentBlock();
+    m_outcome.sentBlock = DeviceCodec::blockOf(m_state.WriteBuffer);
     if (written != ExchangeResult::Done)
         return written;
     // "D" and "Z" say only that the bytes arrived: what the communicator
@@ -198,18 +203,10 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
         keep(*m_readBack, int(DeviceHistory::Event::Written), &m_outcome.historyPath);
         return ExchangeResult::Done;
     }
-    MemoryRecord sent;
-    DeviceCodec::decodeBlock(m_outcome.sentBlock, sent, decimalSeparator());
-    m_outcome.differences = SettingsDiff::differingKeys(sent, *m_readBack);
+    m_sent = std::make_unique<MemoryRecord>();
+    DeviceCodec::decodeBlock(m_outcome.sentBlock, *m_sent, decimalSeparator());
+    m_outcome.differences = SettingsDiff::differingKeys(*m_sent, *m_readBack);
     return ExchangeResult::Mismatch;
-}
-
-QByteArray ExchangeService::sentBlock() const
-{
-    QByteArray block(1, char(DeviceCodec::Marker));
-    for (int k = 1; k < DeviceCodec::BlockSize; ++k)
-        block.append(char(m_state.WriteBuffer[size_t(k)] & 0xFF));
-    return block;
 }
 
 ExchangeResult ExchangeService::versionQuery(SettingsRecord &record)

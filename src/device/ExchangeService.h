@@ -134,8 +134,10 @@ class ExchangeService : public QObject
         QStringList differences; // keys of the parameters whose read-back differs
     };
     const Outcome &outcome() const { return m_outcome; }
-    // The values the communicator gave back after a verified write.
+    // After a verified write: the values the communicator gave back, and
+    // those of the block sent, side by side.
     const SettingsRecord *readBackRecord() const;
+    const SettingsRecord *sentRecord() const;
 
     // The decimal separator the field checks and the block's half values use.
     static QChar decimalSeparator();
@@ -169,8 +171,6 @@ class ExchangeService : public QObject
     bool refuse(const SettingsRecord &record);
     ExchangeResult verifiedWrite(SettingsRecord &record, const WriteSteps &steps);
     void keep(const SettingsRecord &record, int event, QString *path);
-    // The marker and the write buffer's entries, as they went out.
-    QByteArray sentBlock() const;
 
     void begin();
     void sendCommands();
@@ -212,4 +212,5 @@ class ExchangeService : public QObject
     Outcome m_outcome;
     QString m_firmware; // of the command's version query
     std::unique_ptr<MemoryRecord> m_readBack;
+    std::unique_ptr<MemoryRecord> m_sent;
 };
