@@ -18,6 +18,7 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace FileKinds
 {
@@ -30,17 +31,21 @@ inline bool isRegular(Kind kind)
     return kind == Kind::Regular || kind == Kind::LinkToRegular;
 }
 
+// Every kind with the name of its row.
+inline constexpr std::pair<Kind, const char *> All[] = {{Kind::Regular, "regular file"},
+                                                        {Kind::LinkToRegular, "link to a regular file"},
+                                                        {Kind::NamedPipe, "named pipe"},
+                                                        {Kind::CharacterDevice, "character device"},
+                                                        {Kind::Folder, "folder"},
+                                                        {Kind::Socket, "socket"},
+                                                        {Kind::LinkToDevZero, "link to /dev/zero"}};
+
 // The table's rows in one int column named "kind".
 inline void addRows()
 {
     QTest::addColumn<int>("kind");
-    QTest::newRow("regular file") << int(Kind::Regular);
-    QTest::newRow("link to a regular file") << int(Kind::LinkToRegular);
-    QTest::newRow("named pipe") << int(Kind::NamedPipe);
-    QTest::newRow("character device") << int(Kind::CharacterDevice);
-    QTest::newRow("folder") << int(Kind::Folder);
-    QTest::newRow("socket") << int(Kind::Socket);
-    QTest::newRow("link to /dev/zero") << int(Kind::LinkToDevZero);
+    for (const auto &[kind, name] : All)
+        QTest::newRow(name) << int(kind);
 }
 
 // The regular file a LinkToRegular entry names.

@@ -32,6 +32,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -252,121 +254,119 @@ class TestCli : public QObject
             QCOMPARE(sim->bytesReceived(), 0);
     }
 
-    // What stands under a name the tool reads or writes: every reader and
-    // writer, against every kind of entry. Only regular files (or links to
-    // them) are used; nothing else hangs the tool, feeds it bytes without
-    // end, or is replaced by a file.
+    // What stands under a name the tool reads or writes ("@" in the
+    // arguments): every reader and writer, against every kind of entry. Only
+    // regular files (or links to them) are used; nothing else hangs the
+    // tool, feeds it bytes without end, or is replaced by a file.
     void fileKindsForEveryReaderAndWriter_data()
     {
-        QTest::addColumn<QString>("use");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("kind");
         const struct {
-            FileKinds::Kind kind;
-            const char *name;
-        } kinds[] = {{FileKinds::Kind::Regular, "regular file"},
-                     {FileKinds::Kind::LinkToRegular, "link to a regular file"},
-                     {FileKinds::Kind::NamedPipe, "named pipe"},
-                     {FileKinds::Kind::CharacterDevice, "character device"},
-                     {FileKinds::Kind::Folder, "folder"},
-                     {FileKinds::Kind::Socket, "socket"},
-                     {FileKinds::Kind::LinkToDevZero, "link to /dev/zero"}};
-        for (const char *use : {"import input", "language file", "counters", "print -o", "read -o", "trace"})
-            for (const auto &k : kinds)
-                QTest::addRow("%s: %s", use, k.name) << QString::fromLatin1(use) << int(k.kind);
+            const char *use;
+            QStringList args;
+            QByteArray contents;
+        } uses[] = {{"import input",
+                     {"import", "@", "-o", path("imported.kvr")},
+                     cli({"export", Fixture}).out.toUtf8()},
+                    {"language file", {"show", Fixture, "--lang", "@"}, "[TAB1]\n1=Basic settings\n"},
+                    {"counters", {"write", Fixture, "--counters", "@"}, "PwOn=7\nSvHr=100\n"},
+                    {"print -o", {"print", Fixture, "-o", "@"}, "regular"},
+                    {"read -o", {"read", "-o", "@"}, "regular"},
+                    {"trace", {"status", "--trace", "@"}, "regular"}};
+        for (const auto &u : uses)
+            for (const auto &[kind, name] : FileKinds::All)
+                QTest::addRow("%s: %s", u.use, name) << u.args << u.contents << int(kind);
     }
     void fileKindsForEveryReaderAndWriter()
     {
-        QFETCH(QString, use);
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, contents);
         QFETCH(int, kind);
         const auto k = FileKinds::Kind(kind);
         const QString entry = path("entry");
         FileKinds::remove(entry);
-        QByteArray contents = "regular";
-        if (use == "import input")
-            contents = cli({"export", Fixture}).out.toUtf8();
-        else if (use == "language file")
-            contents = "[TAB1]\n1=Basic settings\n";
-        else if (use == "counters")
-            contents = "PwOn=7\nSvHr=100\n";
         MAKE_FILE_KIND(k, entry, contents);
-        const bool device = use == "counters" || use == "read -o" || use == "trace";
-        if (device)
+        const QString command = args[0];
+        if (command == "write" || command == "read" || command == "status")
             startDevice(false, fixtureDevice());
-
-        QStringList args;
-        if (use == "import input")
-            args = {"import", entry, "-o", path("imported.kvr")};
-        else if (use == "language file")
-            args = {"show", Fixture, "--lang", entry};
-        else if (use == "counters")
-            args = {"write", Fixture, "--counters", entry};
-        else if (use == "print -o")
-            args = {"print", Fixture, "-o", entry};
-        else if (use == "read -o")
-            args = {"read", "-o", entry};
-        else
-            args = {"status", "--trace", entry};
+        std::replace(args.begin(), args.end(), QStringLiteral("@"), entry);
         QElapsedTimer t;
         t.start();
         const Result r = cli(args);
         QVERIFY2(t.elapsed() < 10000, "the tool waited on the entry");
-        const int refused = use == "counters" ? ExitRefused : ExitBadFile;
+        // Whatever the entry is, it is still that (a link stays a link).
+        QVERIFY(FileKinds::stillThere(k, entry));
         if (FileKinds::isRegular(k)) {
             QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+            if (command == "print")
+                QVERIFY(fileBytes(entry).startsWith("%PDF-"));
+            if (command == "read")
+                QCOMPARE(fileBytes(entry).size(), SettingsFile::FileSize);
+            if (command == "write")
+                QCOMPARE(sim->state().powerOnCount, 7);
         } else {
-            QCOMPARE(r.code, refused);
+            // Unreadable counters refuse the write before a byte goes out.
+            QCOMPARE(r.code, int(command == "write" ? ExitRefused : ExitBadFile));
             QVERIFY2(r.err.contains(entry), qPrintable(r.err));
-            // Readers refuse before a byte goes to the device; writers leave
-            // the entry as it was.
-            if (use == "counters")
+            if (command == "write")
                 QCOMPARE(sim->bytesReceived(), 0);
-            QVERIFY(FileKinds::stillThere(k, entry));
         }
-        if (use == "print -o" && FileKinds::isRegular(k)) {
-            QVERIFY(FileKinds::stillThere(k, entry)); // a link stays a link
-            QVERIFY(fileBytes(entry).startsWith("%PDF-"));
-        }
-        if (use == "read -o" && FileKinds::isRegular(k))
-            QCOMPARE(fileBytes(entry).size(), SettingsFile::FileSize);
-        if (use == "counters" && FileKinds::isRegular(k))
-            QCOMPARE(sim->state().powerOnCount, 7);
         QFile::remove(path("imported.kvr"));
         FileKinds::remove(entry);
     }
 
-    // Counters given through a pipe are read to their end; an empty input
-    // gives none and the write is refused, nothing sent.
-    void countersFromAPipe_data()
+    // The tool as a shell runs it. Counters given through a pipe are read to
+    // their end; an empty input gives none and the write is refused, nothing
+    // sent. A trace or a PDF that does not reach the disk whole is a failure
+    // (on a full disk, where the process may write no byte to a file), and
+    // no half-written PDF is left behind.
+    void runFromAShell_data()
     {
         QTest::addColumn<QString>("shell");
         QTest::addColumn<int>("code");
-        QTest::newRow("process substitution")
-            << "\"$TOOL\" write \"$KVR\" --counters <(printf 'PwOn=7\\nSvHr=100\\n')" << int(ExitOk);
-        QTest::newRow("standard input")
-            << "printf 'PwOn=7\\nSvHr=100\\n' | \"$TOOL\" write \"$KVR\" --counters /dev/stdin"
-            << int(ExitOk);
-        QTest::newRow("empty input") << "\"$TOOL\" write \"$KVR\" --counters <(true)" << int(ExitRefused);
-        QTest::newRow("comments only")
-            << "\"$TOOL\" write \"$KVR\" --counters <(printf '# none\\n')" << int(ExitRefused);
+        QTest::addColumn<QString>("says");
+        const QString counters = "printf 'PwOn=7\\nSvHr=100\\n'";
+        const QString write = "\"$TOOL\" write \"$KVR\" --counters ";
+        // A write past the limit fails with EFBIG instead of raising the signal.
+        const QString fullDisk = "trap '' XFSZ; ulimit -f 0; \"$TOOL\" ";
+        QTest::newRow("counters, process substitution") << write + "<(" + counters + ")" << int(ExitOk) << "";
+        QTest::newRow("counters, standard input")
+            << counters + " | " + write + "/dev/stdin" << int(ExitOk) << "";
+        const QString none = "no PwOn=N or SvHr=N line";
+        QTest::newRow("counters, empty input") << write + "<(true)" << int(ExitRefused) << none;
+        QTest::newRow("counters, comments only")
+            << write + "<(printf '# none\\n')" << int(ExitRefused) << none;
+        QTest::newRow("trace, full disk")
+            << fullDisk + "status --trace full.trace" << int(ExitBadFile) << "full.trace";
+        QTest::newRow("pdf, full disk")
+            << fullDisk + "print \"$KVR\" -o full.pdf" << int(ExitBadFile) << "full.pdf";
     }
-    void countersFromAPipe()
+    void runFromAShell()
     {
         QFETCH(QString, shell);
         QFETCH(int, code);
+        QFETCH(QString, says);
         startDevice(false, fixtureDevice());
+        QFile::remove(path("full.trace"));
         QProcess bash;
         bash.setWorkingDirectory(dir.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TOOL", QStringLiteral(TESSARO_PROGRAM_DIR "/tessaro-cli"));
         env.insert("KVR", Fixture);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         bash.setProcessEnvironment(env);
         bash.start("bash", {"-c", shell});
         QVERIFY(bash.waitForFinished(20000));
-        QVERIFY2(bash.exitCode() == code, bash.readAllStandardError().constData());
+        const QString err = QString::fromUtf8(bash.readAllStandardError());
+        QVERIFY2(bash.exitCode() == code, qPrintable(err));
+        QVERIFY2(err.contains(says), qPrintable(err));
+        QVERIFY(!QFile::exists(path("full.pdf")));
         if (code == ExitOk) {
             QCOMPARE(sim->state().powerOnCount, 7);
             QCOMPARE(sim->state().serviceHours, 100);
-        } else {
+        } else if (code == ExitRefused) {
             QCOMPARE(sim->bytesReceived(), 0);
         }
     }
@@ -396,40 +396,6 @@ class TestCli : public QObject
         QVERIFY2(diff.out.contains("\\x1B[2J"), qPrintable(diff.out));
         QVERIFY2(write.err.contains("\\x1B[2J"), qPrintable(write.err));
         QCOMPARE(sim->bytesReceived(), 0);
-    }
-
-    // A trace or a PDF that does not reach the disk whole is a failure (here
-    // the disk is full: the process may write no byte to a file).
-    void fullDiskIsAFailure_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("trace") << "\"$TOOL\" status --trace full.trace"
-                               << "full.trace";
-        QTest::newRow("pdf") << "\"$TOOL\" print \"$KVR\" -o full.pdf"
-                             << "full.pdf";
-    }
-    void fullDiskIsAFailure()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, file);
-        startDevice(false, fixtureDevice());
-        QFile::remove(path(file));
-        QProcess bash;
-        bash.setWorkingDirectory(dir.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TOOL", QStringLiteral(TESSARO_PROGRAM_DIR "/tessaro-cli"));
-        env.insert("KVR", Fixture);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        bash.setProcessEnvironment(env);
-        // A write past the limit fails with EFBIG instead of raising the signal.
-        bash.start("bash", {"-c", "trap '' XFSZ; ulimit -f 0; " + command});
-        QVERIFY(bash.waitForFinished(20000));
-        const QString err = QString::fromUtf8(bash.readAllStandardError());
-        QCOMPARE(bash.exitCode(), int(ExitBadFile));
-        QVERIFY2(err.contains(file), qPrintable(err));
-        if (file.endsWith(".pdf"))
-            QVERIFY(!QFile::exists(path(file))); // nothing half-written left behind
     }
 
     // The write reads the communicator's settings first (kept in History/),
@@ -499,24 +465,19 @@ class TestCli : public QObject
 
     // --no-verify and VerifyWrite=0 send what the write always sent: the
     // version query, then the block; nothing is kept.
-    void unverifiedWriteSendsTheSameBytes_data()
-    {
-        QTest::addColumn<bool>("option");
-        QTest::newRow("--no-verify") << true;
-        QTest::newRow("VerifyWrite=0") << false;
-    }
     void unverifiedWriteSendsTheSameBytes()
     {
-        QFETCH(bool, option);
-        startDevice(false, fixtureDevice());
-        QDir(path("History")).removeRecursively();
-        if (!option)
-            QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "VerifyWrite", "0"));
-        const Result r =
-            cli(option ? QStringList{"write", Fixture, "--no-verify"} : QStringList{"write", Fixture});
-        QVERIFY2(r.code == ExitOk, qPrintable(r.err));
-        QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
-        QVERIFY(!QDir(path("History")).exists());
+        for (const bool option : {true, false}) {
+            startDevice(false, fixtureDevice());
+            QDir(path("History")).removeRecursively();
+            if (!option)
+                QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "VerifyWrite", "0"));
+            const Result r =
+                cli(QStringList{"write", Fixture} + (option ? QStringList{"--no-verify"} : QStringList()));
+            QVERIFY2(r.code == ExitOk, qPrintable(r.err));
+            QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
+            QVERIFY(!QDir(path("History")).exists());
+        }
     }
 
     // compare: the file against the communicator, as diff lists two files.

@@ -9,6 +9,7 @@
 #include <QTest>
 
 using FileKinds::Kind;
+using SafeFile::Failure;
 
 class SafeFileTest : public QObject
 {
@@ -31,71 +32,63 @@ class SafeFileTest : public QObject
         QVERIFY(QDir().mkpath(dir.path()));
     }
 
-    void readsOnlyRegularFiles_data() { FileKinds::addRows(); }
-    void readsOnlyRegularFiles()
+    // Every kind under the name: read() takes only a regular file (or what a
+    // link names); readInput() also reads a named pipe (empty at once when no
+    // one writes to it) and stops an endless device at the limit; replace()
+    // replaces only a regular file, and a link keeps naming the file it named.
+    void everyKind_data() { FileKinds::addRows(); }
+    void everyKind()
     {
         QFETCH(int, kind);
+        const Kind k = Kind(kind);
+        const bool regular = FileKinds::isRegular(k);
         const QString file = path("entry");
-        MAKE_FILE_KIND(Kind(kind), file, "[Setup]\nCOM=2\n");
+        const QByteArray text("PwOn=7\nSvHr=100\n");
+        MAKE_FILE_KIND(k, file, text);
+
         const SafeFile::Contents read = SafeFile::read(file, SafeFile::IniLimit);
-        if (FileKinds::isRegular(Kind(kind))) {
-            QVERIFY(read.ok());
-            QCOMPARE(read.bytes, QByteArray("[Setup]\nCOM=2\n"));
-        } else {
-            QCOMPARE(read.failure, SafeFile::Failure::NotRegular);
-            QVERIFY(read.bytes.isEmpty());
+        QCOMPARE(read.failure, regular ? Failure::None : Failure::NotRegular);
+        QCOMPARE(read.bytes, regular ? text : QByteArray());
+        if (!regular) {
             QVERIFY2(read.reason().endsWith(QLatin1String(", not a regular file")),
                      qPrintable(read.reason()));
-            QCOMPARE(SafeFile::check(file).failure, SafeFile::Failure::NotRegular);
+            QCOMPARE(SafeFile::check(file).failure, Failure::NotRegular);
         }
-        QVERIFY(FileKinds::stillThere(Kind(kind), file));
+
+        const bool endless = k == Kind::CharacterDevice || k == Kind::LinkToDevZero;
+        const SafeFile::Contents input = SafeFile::readInput(file, SafeFile::CountersLimit);
+        QCOMPARE(input.failure, regular || k == Kind::NamedPipe ? Failure::None
+                                : endless                       ? Failure::TooLarge
+                                                                : Failure::NotRegular);
+        QCOMPARE(input.bytes, regular ? text : QByteArray());
+        if (endless)
+            QCOMPARE(input.reason(), QStringLiteral("larger than 64 KiB"));
+
+        const SafeFile::Status written = SafeFile::replace(file, "new");
+        QCOMPARE(written.failure, regular ? Failure::None : Failure::NotRegular);
+        QVERIFY(FileKinds::stillThere(k, file));
+        if (regular)
+            QCOMPARE(contents(file), QByteArray("new"));
+        // Nothing is left beside it.
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                     .filter(QStringLiteral(".tmp")),
+                 QStringList());
     }
 
-    // Input for a tool: pipes are read to their end as well, a named pipe
-    // without a writer reads as empty at once, an endless device stops at
-    // the limit.
-    void readsInputToItsEnd_data()
+    // A pipe with a writer (as "<(printf ...)" hands one over) is read to its end.
+    void readsAPipeToItsEnd()
     {
-        FileKinds::addRows();
-        QTest::newRow("pipe with a writer") << -1;
-    }
-    void readsInputToItsEnd()
-    {
-        QFETCH(int, kind);
         const QByteArray text("PwOn=7\nSvHr=100\n");
-        QString file = path("entry");
         int fds[2] = {-1, -1};
-        if (kind < 0) {
-            QCOMPARE(::pipe(fds), 0);
-            QCOMPARE(::write(fds[1], text.constData(), size_t(text.size())), ssize_t(text.size()));
-            ::close(fds[1]);
-            file = QStringLiteral("/dev/fd/%1").arg(fds[0]);
-        } else {
-            MAKE_FILE_KIND(Kind(kind), file, text);
-        }
-        const SafeFile::Contents read = SafeFile::readInput(file, SafeFile::CountersLimit);
-        if (fds[0] >= 0)
-            ::close(fds[0]);
-        switch (kind < 0 ? Kind::Regular : Kind(kind)) {
-        case Kind::Regular:
-        case Kind::LinkToRegular:
-            QVERIFY(read.ok());
-            QCOMPARE(read.bytes, text);
-            break;
-        case Kind::NamedPipe:
-            QVERIFY(read.ok());
-            QVERIFY(read.bytes.isEmpty());
-            break;
-        case Kind::CharacterDevice:
-        case Kind::LinkToDevZero:
-            QCOMPARE(read.failure, SafeFile::Failure::TooLarge);
-            QCOMPARE(read.reason(), QStringLiteral("larger than 64 KiB"));
-            break;
-        case Kind::Folder:
-        case Kind::Socket:
-            QCOMPARE(read.failure, SafeFile::Failure::NotRegular);
-            break;
-        }
+        QCOMPARE(::pipe(fds), 0);
+        QCOMPARE(::write(fds[1], text.constData(), size_t(text.size())), ssize_t(text.size()));
+        ::close(fds[1]);
+        const SafeFile::Contents read =
+            SafeFile::readInput(QStringLiteral("/dev/fd/%1").arg(fds[0]), SafeFile::CountersLimit);
+        ::close(fds[0]);
+        QVERIFY(read.ok());
+        QCOMPARE(read.bytes, text);
     }
 
     void limits_data()
@@ -126,36 +119,14 @@ class SafeFileTest : public QObject
             QCOMPARE(read.reason(), QStringLiteral("larger than %1 bytes").arg(limit));
     }
 
-    // Only a regular file is replaced; a link keeps naming the file it
-    // named, which now holds the new bytes.
-    void replacesOnlyRegularFiles_data() { FileKinds::addRows(); }
-    void replacesOnlyRegularFiles()
-    {
-        QFETCH(int, kind);
-        const QString file = path("entry");
-        MAKE_FILE_KIND(Kind(kind), file, "old");
-        const SafeFile::Status written = SafeFile::replace(file, "new");
-        QCOMPARE(written.ok(), FileKinds::isRegular(Kind(kind)));
-        QVERIFY(FileKinds::stillThere(Kind(kind), file));
-        if (written.ok())
-            QCOMPARE(contents(file), QByteArray("new"));
-        else
-            QCOMPARE(written.failure, SafeFile::Failure::NotRegular);
-        // Nothing is left beside it.
-        QCOMPARE(QDir(dir.path())
-                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-                     .filter(QStringLiteral(".tmp")),
-                 QStringList());
-    }
-
     void newFilesAndLinksToNothing()
     {
         QVERIFY(SafeFile::replace(path("new"), "made").ok());
         QCOMPARE(contents(path("new")), QByteArray("made"));
-        QCOMPARE(SafeFile::replace(path("missing/new"), "x").failure, SafeFile::Failure::Missing);
+        QCOMPARE(SafeFile::replace(path("missing/new"), "x").failure, Failure::Missing);
         // A link to nothing is not followed to make a file somewhere else.
         QVERIFY(QFile::link(path("elsewhere"), path("dangling")));
-        QCOMPARE(SafeFile::replace(path("dangling"), "x").failure, SafeFile::Failure::NotRegular);
+        QCOMPARE(SafeFile::replace(path("dangling"), "x").failure, Failure::NotRegular);
         QVERIFY(!QFile::exists(path("elsewhere")));
         QCOMPARE(SafeFile::check(path("dangling")).reason(),
                  QStringLiteral("a symbolic link to nothing, not a regular file"));

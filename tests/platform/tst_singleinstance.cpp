@@ -96,10 +96,8 @@ class SingleInstanceTest : public QObject
     void staleLocksAreTakenOver()
     {
         QFETCH(QByteArray, contents);
-        QFile lock(runtime.filePath("Tessaro.lock"));
-        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        lock.write(contents);
-        lock.close();
+        QString why;
+        QVERIFY(FileKinds::make(FileKinds::Kind::Regular, runtime.filePath("Tessaro.lock"), contents, &why));
         SingleInstance next;
         QVERIFY(next.acquire());
         QVERIFY(next.held());

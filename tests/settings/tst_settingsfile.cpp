@@ -239,29 +239,22 @@ void SettingsFileTest::oddValues_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("unshown"); // "-": none
 
-    QTest::newRow("Dial 7") << "Dial" << QByteArray("7") << -1 << "1"
-                            << "7";
-    QTest::newRow("SeVo 3") << "SeVo" << QByteArray("3") << -1 << "0"
-                            << "3";
-    QTest::newRow("Chk1 2") << "Chk1" << QByteArray("2") << -1 << "0"
-                            << "2";
-    QTest::newRow("TONE 9") << "TONE" << QByteArray("9") << -1 << "3"
-                            << "9";
-    QTest::newRow("PoBt x") << "PoBt" << QByteArray("x") << -1 << "1"
-                            << "x";
-    QTest::newRow("TTon 999") << "TTon" << QByteArray("999") << -1 << "999"
-                              << "-";
-    QTest::newRow("NoRi letters") << "NoRi" << QByteArray("abc") << -1 << "abc"
-                                  << "-";
-    QTest::newRow("blanks trimmed") << "M001" << QByteArray("  0602  ") << -1 << "0602"
-                                    << "-";
-    QTest::newRow("Dial padded") << "Dial" << QByteArray(" 0 ") << -1 << "0"
-                                 << "-";
-    QTest::newRow("length 200") << "M002" << QByteArray(32, '5') << 200 << QString(32, '5') << "-";
-    QTest::newRow("length 0") << "M002" << QByteArray("123") << 0 << ""
-                              << "-";
-    QTest::newRow("high bytes") << "M003" << QByteArray("\xe8\x9a") << -1 << QString::fromLatin1("\xe8\x9a")
-                                << "-";
+    const auto row = [](const char *name, const char *key, const QByteArray &value, int lengthByte,
+                        const QString &expected, const char *unshown = "-") {
+        QTest::newRow(name) << QString(key) << value << lengthByte << expected << QString(unshown);
+    };
+    row("Dial 7", "Dial", "7", -1, "1", "7");
+    row("SeVo 3", "SeVo", "3", -1, "0", "3");
+    row("Chk1 2", "Chk1", "2", -1, "0", "2");
+    row("TONE 9", "TONE", "9", -1, "3", "9");
+    row("PoBt x", "PoBt", "x", -1, "1", "x");
+    row("TTon 999", "TTon", "999", -1, "999");
+    row("NoRi letters", "NoRi", "abc", -1, "abc");
+    row("blanks trimmed", "M001", "  0602  ", -1, "0602");
+    row("Dial padded", "Dial", " 0 ", -1, "0");
+    row("length 200", "M002", QByteArray(32, '5'), 200, QString(32, '5'));
+    row("length 0", "M002", "123", 0, "");
+    row("high bytes", "M003", "\xe8\x9a", -1, QString::fromLatin1("\xe8\x9a"));
 }
 
 void SettingsFileTest::oddValues()
