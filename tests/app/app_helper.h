@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
+
+class ProgramWindows;
+struct VirtualLine;
 
 // A program folder for one test: a fresh temporary directory made the current
 // directory, restored afterwards. It holds a Cesky.lng that keeps the built-in
@@ -24,6 +28,9 @@ class ProgramFolder
     QString configPath() const { return file(QStringLiteral("Config.ini")); }
     // Writes Config.ini: the given text, then a [Ports] section.
     void writeConfig(const QString &text) const;
+    // Writes Config.ini with the communicator on COM1, or on the cable with
+    // usb, and the rest of [Setup] as given.
+    void writeSetup(bool usb, const QString &setup = QString()) const;
     QString readConfig() const;
     void touch(const QString &name) const;
 
@@ -44,3 +51,10 @@ class MessageLog
     // Called as each box is shown, to look at the program at that moment.
     std::function<void(const MessageBoxes::Shown &)> observer;
 };
+
+// The program as it starts, its exchanges on line when one is given (they
+// then run on the line's clock, without waiting): the windows are made and
+// shown, the first tick runs (its question, then the quiet version query),
+// and the tick timer is stopped; further ticks are the test's to run. The
+// line must outlive the windows.
+std::unique_ptr<ProgramWindows> startProgramWindows(VirtualLine *line = nullptr);

@@ -67,14 +67,9 @@ class SafeWriteTest : public QObject
     void start(const KavrSimOptions &options, const QString &setup = QString())
     {
         line = std::make_unique<VirtualLine>(false, options);
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n") + setup);
-        windows = std::make_unique<ProgramWindows>();
+        folder->writeSetup(false, setup);
+        windows = startProgramWindows(line.get());
         form = windows->Form1;
-        line->attach(form->exchange());
-        form->Timer1->stop();
-        form->show();
-        form->Timer1Timer(); // the first tick: the question, the quiet query
-        form->Timer1->stop();
         log->shown.clear();
     }
     void useEnglish()
@@ -107,9 +102,7 @@ class SafeWriteTest : public QObject
     }
     void cleanup()
     {
-        if (line && windows)
-            line->detach(windows->Form1->exchange());
-        windows.reset();
+        windows.reset(); // before the line it runs on
         line.reset();
         log.reset();
         folder.reset();
