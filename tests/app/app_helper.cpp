@@ -67,6 +67,15 @@ MessageLog::~MessageLog()
     MessageBoxes::setResponder(nullptr);
 }
 
+QStringList MessageLog::messages() const
+{
+    QStringList out;
+    for (const auto &s : shown)
+        if (!s.question)
+            out << s.text;
+    return out;
+}
+
 std::unique_ptr<ProgramWindows> startProgramWindows(VirtualLine *line)
 {
     auto windows = std::make_unique<ProgramWindows>();

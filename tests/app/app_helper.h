@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -48,6 +49,8 @@ class MessageLog
     ~MessageLog();
     QList<MessageBoxes::Shown> shown;
     QList<bool> answers;
+    // The texts of the boxes shown that asked nothing, in order.
+    QStringList messages() const;
     // Called as each box is shown, to look at the program at that moment.
     std::function<void(const MessageBoxes::Shown &)> observer;
 };

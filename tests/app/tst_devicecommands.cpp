@@ -133,14 +133,7 @@ class DeviceCommandsTest : public QObject
     TForm1 *form = nullptr;
     QStringList opened;
 
-    QStringList messages() const
-    {
-        QStringList out;
-        for (const auto &s : log->shown)
-            if (!s.question)
-                out << s.text;
-        return out;
-    }
+    QStringList messages() const { return log->messages(); }
 
     KavrSimOptions handOptions()
     {

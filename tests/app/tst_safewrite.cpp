@@ -50,14 +50,7 @@ class SafeWriteTest : public QObject
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
 
-    QStringList messages() const
-    {
-        QStringList out;
-        for (const auto &s : log->shown)
-            if (!s.question)
-                out << s.text;
-        return out;
-    }
+    QStringList messages() const { return log->messages(); }
     void start(const KavrSimOptions &options, const QString &setup = QString())
     {
         line = std::make_unique<VirtualLine>(false, options);
