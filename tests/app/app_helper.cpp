@@ -1,7 +1,12 @@
 #include "app_helper.h"
 
+#include "app/KAVR10.h"
+#include "app/ProgramWindows.h"
+#include "device/exchange_helper.h"
+
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 ProgramFolder::ProgramFolder() : m_previous(QDir::currentPath())
 {
@@ -27,6 +32,11 @@ void ProgramFolder::writeConfig(const QString &text) const
     QFile f(configPath());
     if (f.open(QIODevice::WriteOnly))
         f.write(all.toUtf8());
+}
+
+void ProgramFolder::writeSetup(bool usb, const QString &setup) const
+{
+    writeConfig(QStringLiteral("[Setup]\nUSB=%1\nCOM=1\n").arg(usb ? 1 : 0) + setup);
 }
 
 QString ProgramFolder::readConfig() const
@@ -55,4 +65,26 @@ MessageLog::MessageLog()
 MessageLog::~MessageLog()
 {
     MessageBoxes::setResponder(nullptr);
+}
+
+QStringList MessageLog::messages() const
+{
+    QStringList out;
+    for (const auto &s : shown)
+        if (!s.question)
+            out << s.text;
+    return out;
+}
+
+std::unique_ptr<ProgramWindows> startProgramWindows(VirtualLine *line)
+{
+    auto windows = std::make_unique<ProgramWindows>();
+    TForm1 *form = windows->Form1;
+    if (line)
+        line->attach(form->exchange());
+    form->Timer1->stop();
+    form->show();
+    form->Timer1Timer();
+    form->Timer1->stop();
+    return windows;
 }

@@ -133,14 +133,7 @@ class DeviceCommandsTest : public QObject
     TForm1 *form = nullptr;
     QStringList opened;
 
-    QStringList messages() const
-    {
-        QStringList out;
-        for (const auto &s : log->shown)
-            if (!s.question)
-                out << s.text;
-        return out;
-    }
+    QStringList messages() const { return log->messages(); }
 
     KavrSimOptions handOptions()
     {
@@ -189,7 +182,7 @@ class DeviceCommandsTest : public QObject
     void startVirtual(const KavrSimOptions &options, bool usb = false, const QString &setup = QString())
     {
         line = std::make_unique<VirtualLine>(usb, options);
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=%1\nCOM=1\n").arg(usb ? 1 : 0) + setup);
+        folder->writeSetup(usb, setup);
         startProgram();
     }
     const KavrDeviceModel &device() const { return line->device.model(); }
@@ -197,14 +190,8 @@ class DeviceCommandsTest : public QObject
 
     void startProgram()
     {
-        windows = std::make_unique<ProgramWindows>();
+        windows = startProgramWindows(line.get());
         form = windows->Form1;
-        if (line)
-            line->attach(form->exchange());
-        form->Timer1->stop(); // ticks are run by hand
-        form->show();
-        form->Timer1Timer(); // the first tick: question, then the quiet version query
-        form->Timer1->stop();
         QVERIFY(form->isEnabled());
     }
 
@@ -255,9 +242,7 @@ class DeviceCommandsTest : public QObject
     void cleanup()
     {
         FileCommands::setDialogPlayer(nullptr);
-        if (line && windows)
-            line->detach(windows->Form1->exchange());
-        windows.reset();
+        windows.reset(); // before the line it runs on
         line.reset();
         D2xx::setBackend(nullptr);
         cable.reset();
