@@ -25,6 +25,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
+#include "settings/FirmwareOptions.h"
 #include "settings/MemoryRecord.h"
 #include "settings/ParameterListing.h"
 #include "settings/ParameterTable.h"
@@ -272,9 +273,12 @@ void DeviceCommands::compare()
         MessageBoxes::showMessage(&m_form1, message(88));
         return;
     }
-    // Taken, the communicator's values are in the window as after a Read.
-    if (window.exec() == QDialog::Accepted)
+    // Taken, the communicator's values are in the window as after a Read,
+    // the options its firmware does not offer held and disabled.
+    if (window.exec() == QDialog::Accepted) {
         SettingsDiff::copy(device, m_form1);
+        FirmwareOptions::apply(device.deviceValue(DeviceValue::FirmwareVersion), m_form1);
+    }
 }
 
 void DeviceCommands::history()

@@ -238,6 +238,23 @@ class SafeWriteTest : public QObject
         QCOMPARE(messages(), QStringList{QStringLiteral("Nastavení v okně a v komunikátoru se neliší.")});
     }
 
+    // Taken, the communicator's values stand as after a Read: the options its
+    // firmware does not offer are held, their controls disabled.
+    void takenValuesFollowTheFirmware()
+    {
+        KavrSimOptions o = device();
+        o.state.firmware = 114;
+        start(o);
+        QVERIFY(form->toneOptionsEnabled());
+        form->setStoredText("NoRi", "2");
+        QTimer *poll = whenModal<CompareWindow>([](CompareWindow *w) { w->TakeButton->click(); });
+        form->findChild<QAction *>("Porovnat1")->trigger();
+        delete poll;
+        QCOMPARE(form->storedText("NoRi"), QStringLiteral("4"));
+        QVERIFY(!form->toneOptionsEnabled());
+        QVERIFY(!form->polarityOptionsEnabled());
+    }
+
     // The history window lists what was kept; an entry opens as a file, or
     // is compared with the window.
     void historyWindowOpensAndCompares()
