@@ -400,31 +400,41 @@ class TestCli : public QObject
 
     // The write reads the communicator's settings first (kept in History/),
     // writes, and reads them back: every way it can end, with its exit code.
+    // --no-verify and VerifyWrite=0 send what the write always sent: the
+    // version query, then the block; nothing is kept.
     void verifiedWriteOutcomes_data()
     {
         QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QString>("setup"); // a line of Config.ini's [Setup]
         QTest::addColumn<int>("corruptAt");
         QTest::addColumn<long long>("hangUpAfter");
         QTest::addColumn<bool>("historyBlocked");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("says");
         QTest::addColumn<int>("writes");
-        QTest::newRow("stored as sent") << QStringList() << 0 << -1LL << false << int(ExitOk) << "" << 1;
+        const QString none;
+        QTest::newRow("stored as sent")
+            << QStringList() << none << 0 << -1LL << false << int(ExitOk) << "" << 1;
         QTest::newRow("position 40 stored differently")
-            << QStringList() << 40 << -1LL << false << int(ExitMismatch) << "CaPo  " << 1;
+            << QStringList() << none << 40 << -1LL << false << int(ExitMismatch) << "CaPo  " << 1;
         QTest::newRow("the power-on count stored differently")
-            << QStringList() << 48 << -1LL << false << int(ExitMismatch) << "PwOn  " << 1;
+            << QStringList() << none << 48 << -1LL << false << int(ExitMismatch) << "PwOn  " << 1;
         // Status, the old block and the handshakes go out before the read-back.
-        QTest::newRow("read-back cut off") << QStringList() << 0 << 10LL + 128 + 128 + 20 << false
+        QTest::newRow("read-back cut off") << QStringList() << none << 0 << 10LL + 128 + 128 + 20 << false
                                            << int(ExitNoAnswer) << "could not be checked" << 1;
         QTest::newRow("history not writable")
-            << QStringList() << 0 << -1LL << true << int(ExitBadFile) << "--no-backup" << 0;
+            << QStringList() << none << 0 << -1LL << true << int(ExitBadFile) << "--no-backup" << 0;
         QTest::newRow("history not writable, --no-backup")
-            << QStringList{"--no-backup"} << 0 << -1LL << true << int(ExitOk) << "" << 1;
+            << QStringList{"--no-backup"} << none << 0 << -1LL << true << int(ExitOk) << "" << 1;
+        QTest::newRow("--no-verify") << QStringList{"--no-verify"} << none << 0 << -1LL << false
+                                     << int(ExitOk) << "" << 1;
+        QTest::newRow("VerifyWrite=0")
+            << QStringList() << "VerifyWrite=0" << 0 << -1LL << false << int(ExitOk) << "" << 1;
     }
     void verifiedWriteOutcomes()
     {
         QFETCH(QStringList, extra);
+        QFETCH(QString, setup);
         QFETCH(int, corruptAt);
         QFETCH(long long, hangUpAfter);
         QFETCH(bool, historyBlocked);
@@ -435,6 +445,9 @@ class TestCli : public QObject
         o.faults.corruptWriteAt = corruptAt;
         o.line.hangUpAfter = hangUpAfter;
         startDevice(false, o);
+        if (!setup.isEmpty())
+            QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", setup.section('=', 0, 0),
+                                                setup.section('=', 1)));
         QDir(path("History")).removeRecursively();
         QFile::remove(path("History"));
         if (historyBlocked)
@@ -452,7 +465,10 @@ class TestCli : public QObject
             QCOMPARE(before.size(), 1);
             QVERIFY2(r.err.contains(history.filePath(before[0])), qPrintable(r.err));
         }
-        if (code == ExitOk && !historyBlocked) {
+        if (!setup.isEmpty() || extra.contains("--no-verify")) {
+            QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
+            QVERIFY(!QDir(path("History")).exists());
+        } else if (code == ExitOk && !historyBlocked) {
             QCOMPARE(history.entryList({"*.kvr"}).size(), 2);
             const Result h = cli({"history", "--serial", "4711"});
             QCOMPARE(h.code, int(ExitOk));
@@ -460,23 +476,6 @@ class TestCli : public QObject
             QVERIFY2(h.out.startsWith("4711  ") && h.out.contains("  written ") &&
                          h.out.contains("before write"),
                      qPrintable(h.out));
-        }
-    }
-
-    // --no-verify and VerifyWrite=0 send what the write always sent: the
-    // version query, then the block; nothing is kept.
-    void unverifiedWriteSendsTheSameBytes()
-    {
-        for (const bool option : {true, false}) {
-            startDevice(false, fixtureDevice());
-            QDir(path("History")).removeRecursively();
-            if (!option)
-                QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "VerifyWrite", "0"));
-            const Result r =
-                cli(QStringList{"write", Fixture} + (option ? QStringList{"--no-verify"} : QStringList()));
-            QVERIFY2(r.code == ExitOk, qPrintable(r.err));
-            QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
-            QVERIFY(!QDir(path("History")).exists());
         }
     }
 

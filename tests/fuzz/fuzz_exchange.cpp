@@ -317,9 +317,7 @@ struct Run {
     {
         if (!m_writing || !line.attempted.startsWith("WP"))
             return; // the port or the cable was not there to take the commands
-        QByteArray block(1, char(0x55));
-        for (int k = 1; k < 128; ++k)
-            block.append(char(service.state().WriteBuffer[k] & 0xFF));
+        const QByteArray block = DeviceCodec::blockOf(service.state().WriteBuffer);
         const QByteArray sent = line.attempted.mid(2);
         FUZZ_CHECK(sent.size() <= block.size() && block.startsWith(sent),
                    QStringLiteral("%1 block bytes sent, not the block").arg(sent.size()));
