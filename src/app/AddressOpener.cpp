@@ -25,7 +25,7 @@ void open(QWidget *parent, const QString &address)
         return;
     QPointer<QWidget> owner(parent);
     ShellOpen::open(address, [owner, address] {
-        MessageBoxes::showCopyable(owner.data(), LanguageTexts::text(QStringLiteral("MESSAGE"), 70) +
+        MessageBoxes::showCopyable(owner.data(), LanguageTexts::text(Text::NoProgramForAddress) +
                                                      QStringLiteral("\n\n") + shownAddress(address));
     });
 }

@@ -15,11 +15,6 @@
 
 namespace
 {
-QString other(int key)
-{
-    return LanguageTexts::text(QStringLiteral("OTHER"), key);
-}
-
 QTableWidgetItem *cell(const QString &text)
 {
     auto *item = new QTableWidgetItem(text);
@@ -67,10 +62,12 @@ CompareWindow::CompareWindow(QWidget *parent)
 int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &otherRecord, Source source)
 {
     const bool device = source == Source::Communicator;
-    setWindowTitle(other(device ? 80 : 88));
-    Table->setHorizontalHeaderLabels({other(81), other(82), other(device ? 83 : 84)});
-    TakeButton->setText(other(device ? 85 : 86));
-    CloseButton->setText(other(87));
+    setWindowTitle(LanguageTexts::text(device ? Text::CompareWithCommunicator : Text::CompareWithFile));
+    Table->setHorizontalHeaderLabels({LanguageTexts::text(Text::Parameter),
+                                      LanguageTexts::text(Text::InWindow),
+                                      LanguageTexts::text(device ? Text::InCommunicator : Text::InFile)});
+    TakeButton->setText(LanguageTexts::text(device ? Text::TakeFromCommunicator : Text::TakeFromFile));
+    CloseButton->setText(LanguageTexts::text(Text::Close));
 
     // Both sides as the communicator would hold them decide what differs;
     // each side is shown as it stands.

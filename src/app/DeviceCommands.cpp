@@ -42,11 +42,6 @@
 namespace
 {
 
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
-
 QString withoutColon(QString text)
 {
     text = text.simplified();
@@ -171,8 +166,8 @@ void DeviceCommands::showRefusal()
     if (const char *label = ParameterTable::labelOf(bad->control))
         if (auto *l = m_form1.findChild<QLabel *>(QLatin1String(label)))
             name = withoutColon(l->text());
-    MessageBoxes::showMessage(
-        &m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 61).arg(name, bad->text, bad->allowed));
+    MessageBoxes::showMessage(&m_form1,
+                              LanguageTexts::text(Text::WriteRefused).arg(name, bad->text, bad->allowed));
     if (auto *field = m_form1.findChild<QLineEdit *>(bad->control)) {
         for (QWidget *w = field->parentWidget(); w; w = w->parentWidget())
             if (m_form1.PageControl1->indexOf(w) >= 0)
@@ -215,7 +210,9 @@ void DeviceCommands::write()
     steps.verify = m_verify;
     // The old settings could not be kept: the technician decides, No first.
     steps.writeWithoutBackup = [this](const QString &error) {
-        return MessageBoxes::askYesNo(&m_form1, message(86).arg(error), message(87), false);
+        return MessageBoxes::askYesNo(&m_form1,
+                                      LanguageTexts::text(Text::WriteWithoutBackupQuestion).arg(error),
+                                      LanguageTexts::text(Text::WriteWithoutBackup), false);
     };
     const ExchangeResult result = service().write(m_form1, steps);
     m_form1.VersionQueryRequested = false;
@@ -227,17 +224,17 @@ void DeviceCommands::write()
         // A confirmation closed with Esc or its close box, or a write without
         // a backup declined, ends the write before any byte of the block: say
         // so, or it passes for a write.
-        MessageBoxes::showMessage(&m_form1, message(71));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::WriteCancelled));
         break;
     case ExchangeResult::Done:
         if (!service().outcome().readBack.isEmpty())
-            m_form1.setStatusNote(message(80));
+            m_form1.setStatusNote(LanguageTexts::text(Text::WrittenAndVerified));
         break;
     case ExchangeResult::Mismatch:
         showMismatch();
         break;
     case ExchangeResult::Unverified:
-        MessageBoxes::showMessage(&m_form1, message(85));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::WriteUnverified));
         break;
     default:
         break; // the exchange has said what went wrong
@@ -247,13 +244,15 @@ void DeviceCommands::write()
 void DeviceCommands::showMismatch()
 {
     const ExchangeService::Outcome &outcome = service().outcome();
-    QString text = message(81);
+    QString text = LanguageTexts::text(Text::StoredOtherwise);
     for (const auto &[written, read] :
          ParameterListing::differing(*service().sentRecord(), *service().readBackRecord(), true))
-        text += QLatin1Char('\n') + message(82).arg(written.label, written.value, read.value);
-    text += QStringLiteral("\n\n") + (outcome.backupPath.isEmpty()
-                                          ? message(84)
-                                          : message(83).arg(QDir::toNativeSeparators(outcome.backupPath)));
+        text += QLatin1Char('\n') +
+                LanguageTexts::text(Text::WrittenAndReadBack).arg(written.label, written.value, read.value);
+    text += QStringLiteral("\n\n") +
+            (outcome.backupPath.isEmpty()
+                 ? LanguageTexts::text(Text::NoBackupKept)
+                 : LanguageTexts::text(Text::BackupKeptIn).arg(QDir::toNativeSeparators(outcome.backupPath)));
     MessageBoxes::showMessage(&m_form1, text);
 }
 
@@ -270,7 +269,7 @@ void DeviceCommands::compare()
     CompareWindow window(&m_form1);
     DialogPlacement::centreAtEveryShowing(&window);
     if (window.prepare(m_form1, device, CompareWindow::Source::Communicator) == 0) {
-        MessageBoxes::showMessage(&m_form1, message(88));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::SameAsCommunicator));
         return;
     }
     // Taken, the communicator's values are in the window as after a Read,
@@ -302,7 +301,7 @@ void DeviceCommands::history()
     CompareWindow compare(&m_form1);
     DialogPlacement::centreAtEveryShowing(&compare);
     if (compare.prepare(m_form1, file, CompareWindow::Source::File) == 0) {
-        MessageBoxes::showMessage(&m_form1, message(89));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::SameAsFile));
         return;
     }
     // Taken, the file's values are in the window as an Open would put them;
@@ -336,9 +335,9 @@ void DeviceCommands::help()
     // Only a plain page of the program folder is shown; a name the language
     // gives that is none counts as a missing file.
     const QString file =
-        ShellOpen::helpFile(m_form1.refreshProgramFolder(), LanguageTexts::text(QStringLiteral("OTHER"), 37));
+        ShellOpen::helpFile(m_form1.refreshProgramFolder(), LanguageTexts::text(Text::HelpFile));
     if (file.isEmpty()) {
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("OTHER"), 38));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::HelpFileMissing));
         return;
     }
     // The program's own window: it needs no browser.
@@ -350,7 +349,7 @@ void DeviceCommands::help()
 void DeviceCommands::news()
 {
     // A text that is no web address opens nothing.
-    AddressOpener::open(&m_form1, ShellOpen::webAddress(LanguageTexts::text(QStringLiteral("OTHER"), 53)));
+    AddressOpener::open(&m_form1, ShellOpen::webAddress(LanguageTexts::text(Text::NewsAddress)));
 }
 
 void DeviceCommands::about()
@@ -361,7 +360,7 @@ void DeviceCommands::about()
 void DeviceCommands::toneSamples()
 {
     if (!SoundOutput::available()) {
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(QStringLiteral("MESSAGE"), 15));
+        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::NoSoundCard));
         return;
     }
     m_form1.companions().Form3->exec();

@@ -62,21 +62,21 @@ TForm9::TForm9(QWidget *parent)
 
 void TForm9::prepare(const Counters &c)
 {
-    auto message = [](int key) { return LanguageTexts::text(QStringLiteral("MESSAGE"), key); };
     Panel3->hide();
     Panel1->hide();
     Edit1->setText(c.hours);
     RadioButton3->setText(c.devicePowerOn);
     RadioButton4->setText(c.powerOnCount);
     if (c.deviceHours != c.hours) {
-        Label1->setText(message(40) + QLatin1Char(' ') + c.deviceHours + QLatin1Char(' ') + message(41));
+        Label1->setText(LanguageTexts::text(Text::HoursToServiceCall) + QLatin1Char(' ') + c.deviceHours +
+                        QLatin1Char(' ') + LanguageTexts::text(Text::ChangeTo));
         Panel3->show();
     }
     if (c.devicePowerOn != c.powerOnCount) {
-        Label3->setText(message(43));
+        Label3->setText(LanguageTexts::text(Text::KeepOrOverwritePowerOnCount));
         Panel1->show();
     }
-    Label4->setText(message(44));
+    Label4->setText(LanguageTexts::text(Text::ConfirmToGoOnWriting));
 }
 
 QString TForm9::chosenHours() const

@@ -280,22 +280,21 @@ class FieldGuard : public QObject
         if (e->reason() == Qt::MouseFocusReason)
             if (auto *button = qobject_cast<QAbstractButton *>(QApplication::focusWidget()))
                 new ClickSwallower(button);
-        returnFocusAfter(r.messageKey);
+        returnFocusAfter(*r.message);
     }
 
     // The message and the focus change wait until Qt has finished moving the
     // focus away, so neither runs inside a focus change.
-    void returnFocusAfter(int messageKey)
+    void returnFocusAfter(Text message)
     {
         fieldBeingReturnedTo() = m_field;
         QPointer<QLineEdit> field = m_field;
-        QTimer::singleShot(0, field, [field, messageKey] {
+        QTimer::singleShot(0, field, [field, message] {
             if (!field) {
                 fieldBeingReturnedTo() = nullptr;
                 return;
             }
-            MessageBoxes::showMessage(field->window(),
-                                      LanguageTexts::text(QStringLiteral("MESSAGE"), messageKey));
+            MessageBoxes::showMessage(field->window(), LanguageTexts::text(message));
             if (field) {
                 bringToFront(field);
                 field->setFocus(Qt::OtherFocusReason);

@@ -21,11 +21,6 @@ std::function<QString(const FileCommands::DialogRequest &)> &dialogPlayer()
     return player;
 }
 
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
-
 // Shorter names cannot be a settings file path; the commands treat them as
 // "no file chosen".
 constexpr int ShortestName = 8;
@@ -34,7 +29,7 @@ const QString kvr = QStringLiteral("KVR");
 
 QString settingsFilter()
 {
-    return message(22) + QStringLiteral(" KAVR (*.KVR)");
+    return LanguageTexts::text(Text::SettingsFileType) + QStringLiteral(" KAVR (*.KVR)");
 }
 
 // The dialog adds the default extension to a name typed without one.
@@ -94,13 +89,13 @@ bool FileCommands::acceptName()
 {
     QString &file = m_state.CurrentFile;
     if (file.size() < ShortestName) {
-        tell(message(16));
+        tell(LanguageTexts::text(Text::NoFileChosen));
         return false;
     }
     const int dot = file.lastIndexOf(QLatin1Char('.'));
     const QString extension = (dot < 0 ? file : file.mid(dot + 1)).trimmed().toUpper();
     if (extension != kvr) {
-        tell(message(17));
+        tell(LanguageTexts::text(Text::NotSettingsFile));
         file.clear();
         return false;
     }
@@ -130,8 +125,8 @@ void FileCommands::write()
 void FileCommands::open()
 {
     DialogRequest request;
-    request.title = message(26);
-    request.filters = {settingsFilter(), message(27) + QStringLiteral("    *.* (*)")};
+    request.title = LanguageTexts::text(Text::OpenDialogTitle);
+    request.filters = {settingsFilter(), LanguageTexts::text(Text::AllFiles) + QStringLiteral("    *.* (*)")};
     request.directory = m_state.refreshProgramFolder();
     request.defaultSuffix = kvr;
 
@@ -162,7 +157,7 @@ void FileCommands::saveAs()
     for (;;) {
         DialogRequest request;
         request.save = true;
-        request.title = message(23);
+        request.title = LanguageTexts::text(Text::SaveDialogTitle);
         request.filters = {settingsFilter()};
         request.directory = m_state.refreshProgramFolder();
         request.fileName = name;
@@ -173,7 +168,8 @@ void FileCommands::saveAs()
             return;
         m_state.CurrentFile = withDefaultExtension(chosen);
         if (QFileInfo::exists(m_state.CurrentFile) &&
-            !MessageBoxes::askYesNo(m_parent, message(24), message(25), false)) {
+            !MessageBoxes::askYesNo(m_parent, LanguageTexts::text(Text::OverwriteQuestion),
+                                    LanguageTexts::text(Text::SystemQuestion), false)) {
             // Back to the dialog with the name the user gave.
             name = m_state.CurrentFile;
             m_state.CurrentFile.clear();

@@ -44,11 +44,6 @@ class FolderBrowser : public QTextBrowser
     const QString &m_folder;
 };
 
-QString text(const char *section, int key)
-{
-    return LanguageTexts::text(QLatin1String(section), key);
-}
-
 } // namespace
 
 HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -113,7 +108,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(Browser, &QTextBrowser::anchorClicked, this, &HelpWindow::followLink);
     connect(Browser, &QTextBrowser::sourceChanged, this, [this] {
         const QString title = Browser->documentTitle();
-        setWindowTitle(title.isEmpty() ? text("Menu", 41) : title);
+        setWindowTitle(title.isEmpty() ? LanguageTexts::text(Text::HelpMenu) : title);
     });
 
     connect(FindEdit, &QLineEdit::returnPressed, this, [this] { find(FindEdit->text()); });
@@ -136,11 +131,11 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void HelpWindow::setTexts()
 {
-    BackButton->setText(text("OTHER", 70));
-    ForwardButton->setText(text("OTHER", 71));
-    FindLabel->setText(text("OTHER", 72));
-    FindNextButton->setText(text("OTHER", 73));
-    NotFoundLabel->setText(text("OTHER", 74));
+    BackButton->setText(LanguageTexts::text(Text::Back));
+    ForwardButton->setText(LanguageTexts::text(Text::Forward));
+    FindLabel->setText(LanguageTexts::text(Text::Find));
+    FindNextButton->setText(LanguageTexts::text(Text::FindNext));
+    NotFoundLabel->setText(LanguageTexts::text(Text::TextNotFound));
 }
 
 void HelpWindow::showFile(const QString &path)
@@ -165,7 +160,7 @@ void HelpWindow::followLink(const QUrl &link)
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
         AddressOpener::open(this, ShellOpen::webAddress(target.toString()));
     } else if (scheme == QLatin1String("mailto")) {
-        AddressOpener::open(this, ShellOpen::mailLink(target.path(), text("MESSAGE", 19)));
+        AddressOpener::open(this, ShellOpen::mailLink(target.path(), LanguageTexts::text(Text::MailSubject)));
     } else if (target.isLocalFile()) {
         const QFileInfo file(target.toLocalFile());
         if (file.absolutePath() != m_folder)

@@ -11,20 +11,15 @@
 
 namespace
 {
-QString other(int key)
-{
-    return LanguageTexts::text(QStringLiteral("OTHER"), key);
-}
-
 QString eventText(DeviceHistory::Event event)
 {
     switch (event) {
     case DeviceHistory::Event::Read:
-        return other(96);
+        return LanguageTexts::text(Text::EventRead);
     case DeviceHistory::Event::BeforeWrite:
-        return other(97);
+        return LanguageTexts::text(Text::EventBeforeWrite);
     case DeviceHistory::Event::Written:
-        return other(98);
+        return LanguageTexts::text(Text::EventWritten);
     }
     return QString();
 }
@@ -79,11 +74,12 @@ void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
     m_entries = entries;
     m_action = Action::None;
     m_chosen.reset();
-    setWindowTitle(other(89));
-    Tree->setHeaderLabels({other(93), other(94), other(95)});
-    OpenButton->setText(other(91));
-    CompareButton->setText(other(92));
-    CloseButton->setText(other(87));
+    setWindowTitle(LanguageTexts::text(Text::History));
+    Tree->setHeaderLabels({LanguageTexts::text(Text::DateAndTime), LanguageTexts::text(Text::Event),
+                           LanguageTexts::text(Text::Firmware)});
+    OpenButton->setText(LanguageTexts::text(Text::Open));
+    CompareButton->setText(LanguageTexts::text(Text::CompareWithWindow));
+    CloseButton->setText(LanguageTexts::text(Text::Close));
 
     Tree->clear();
     QTreeWidgetItem *group = nullptr;
@@ -91,7 +87,7 @@ void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
         const DeviceHistory::Entry &e = entries[i];
         if (!group || group->data(0, Qt::UserRole).toString() != e.serialNumber) {
             group = new QTreeWidgetItem(Tree);
-            group->setText(0, other(99).arg(e.serialNumber));
+            group->setText(0, LanguageTexts::text(Text::SerialNumberGroup).arg(e.serialNumber));
             group->setData(0, Qt::UserRole, e.serialNumber);
             group->setFirstColumnSpanned(true);
             group->setExpanded(true);
@@ -106,7 +102,7 @@ void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
     }
     if (entries.isEmpty()) {
         auto *empty = new QTreeWidgetItem(Tree);
-        empty->setText(0, other(100));
+        empty->setText(0, LanguageTexts::text(Text::HistoryEmpty));
         empty->setFirstColumnSpanned(true);
         empty->setFlags(Qt::NoItemFlags);
     }

@@ -45,9 +45,8 @@ TForm7::Action TForm7::choose()
 
 void TForm7::setCaptions()
 {
-    const QString section = QStringLiteral("MESSAGE");
-    Button1->setText(LanguageTexts::text(section, 32));
-    Button2->setText(LanguageTexts::text(section, 34));
-    Button3->setText(LanguageTexts::text(section, 31));
-    setWindowTitle(LanguageTexts::text(section, 37));
+    Button1->setText(LanguageTexts::text(Text::ReadFromCommunicator));
+    Button2->setText(LanguageTexts::text(Text::ClearCounter));
+    Button3->setText(LanguageTexts::text(Text::Cancel));
+    setWindowTitle(LanguageTexts::text(Text::ActionChoice));
 }

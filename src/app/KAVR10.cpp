@@ -41,11 +41,6 @@
 namespace
 {
 
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
-
 // The file name part of a path: the text after its last separator (the
 // whole text when there is none). A path from another system may use "\".
 QString namePart(const QString &path)
@@ -296,7 +291,9 @@ void TForm1::Timer1Timer()
         m_forms.Form8->close();
         Timer1->stop();
         Timer1->setInterval(300);
-        if (!OpenedFromCommandLine && MessageBoxes::askYesNo(this, message(49), message(50), false))
+        if (!OpenedFromCommandLine &&
+            MessageBoxes::askYesNo(this, LanguageTexts::text(Text::OpenSettingsQuestion),
+                                   LanguageTexts::text(Text::OpenFile), false))
             emit openRequested();
         Timer1->start();
     }
@@ -331,7 +328,7 @@ void TForm1::StatusBar1Click()
 {
     // The cable is opened anew at every click: it may have been replugged.
     if (usbSelected() && !m_exchange->openCable()) {
-        MessageBoxes::showMessage(messageParent(), message(35));
+        MessageBoxes::showMessage(messageParent(), LanguageTexts::text(Text::CommunicationError));
         return;
     }
     VersionQueryRequested = true;
@@ -351,7 +348,8 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     m_closing = true;
-    if (MessageBoxes::askYesNo(messageParent(), message(47), message(48), true)) {
+    if (MessageBoxes::askYesNo(messageParent(), LanguageTexts::text(Text::SaveSettingsQuestion),
+                               LanguageTexts::text(Text::SaveFile), true)) {
         SaveAsOnClose = true;
         emit saveAsRequested();
     }

@@ -73,8 +73,7 @@ void TForm1::LoadLanguage()
 
     // The About box shows the maker's picture named by the language file,
     // when the program folder holds it.
-    const QString picture =
-        ProgramFolder + QLatin1Char('/') + LanguageTexts::text(QStringLiteral("OTHER"), 30);
+    const QString picture = ProgramFolder + QLatin1Char('/') + LanguageTexts::text(Text::AboutPicture);
     if (m_forms.Form2 && QFileInfo(picture).isFile()) {
         const QPixmap pixmap(picture);
         if (!pixmap.isNull())

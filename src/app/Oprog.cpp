@@ -78,19 +78,17 @@ TForm2::TForm2(QWidget *parent)
 
 QString TForm2::webLink()
 {
-    return ShellOpen::webAddress(LanguageTexts::text(QStringLiteral("MESSAGE"), 20));
+    return ShellOpen::webAddress(LanguageTexts::text(Text::MakerWebAddress));
 }
 
 QString TForm2::makerMailLink()
 {
-    return ShellOpen::mailLink(LanguageTexts::text(QStringLiteral("MESSAGE"), 18),
-                               LanguageTexts::text(QStringLiteral("MESSAGE"), 19));
+    return ShellOpen::mailLink(LanguageTexts::text(Text::MakerEmail), LanguageTexts::text(Text::MailSubject));
 }
 
 QString TForm2::authorMailLink()
 {
-    return ShellOpen::mailLink(QLatin1String(authorAddress),
-                               LanguageTexts::text(QStringLiteral("MESSAGE"), 19));
+    return ShellOpen::mailLink(QLatin1String(authorAddress), LanguageTexts::text(Text::MailSubject));
 }
 
 bool TForm2::eventFilter(QObject *watched, QEvent *event)

@@ -27,11 +27,6 @@ std::function<bool(QPrinter &)> &dialogPlayer()
     return player;
 }
 
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
-
 // The menu item stays disabled while the command runs, whatever way it ends.
 class ItemDisabled
 {
@@ -115,7 +110,7 @@ void PrintCommand::run()
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QLatin1String(SettingsPrintout::JobName));
     if (QPrinterInfo::availablePrinters().isEmpty()) {
-        MessageBoxes::showMessage(&m_window, message(65));
+        MessageBoxes::showMessage(&m_window, LanguageTexts::text(Text::NoPrinter));
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(defaultPdfName());
     }
@@ -130,7 +125,7 @@ void PrintCommand::run()
     if (!file.isEmpty()) {
         pdf.emplace(file);
         if (pdf->writePath().isEmpty()) {
-            MessageBoxes::showMessage(&m_window, message(66).arg(file));
+            MessageBoxes::showMessage(&m_window, LanguageTexts::text(Text::PrintFailed).arg(file));
             return;
         }
         printer.setOutputFileName(pdf->writePath());
@@ -153,5 +148,6 @@ void PrintCommand::run()
         printed = pdf->commit();
     if (printed)
         return;
-    MessageBoxes::showMessage(&m_window, message(66).arg(file.isEmpty() ? printer.printerName() : file));
+    MessageBoxes::showMessage(
+        &m_window, LanguageTexts::text(Text::PrintFailed).arg(file.isEmpty() ? printer.printerName() : file));
 }

@@ -36,5 +36,5 @@ QString WindowCaptions::caption(const QString &control) const
 QString WindowCaptions::yesNo(bool yes) const
 {
     // Words of the printout only; no control shows them.
-    return LanguageTexts::text(QStringLiteral("TAB3"), yes ? 42 : 43);
+    return LanguageTexts::text(yes ? Text::Yes : Text::No);
 }

@@ -21,10 +21,6 @@ const QColor ExchangeService::Red(255, 0, 0);
 
 namespace
 {
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
 } // namespace
 
 ExchangeService::ExchangeService(ExchangeClock *clock, QObject *parent) : QObject(parent)
@@ -89,7 +85,7 @@ bool ExchangeService::cableForCommand()
     // Every command opens the cable anew: it may have been replugged.
     if (!m_usbSelected || openCable())
         return true;
-    emit messageRequested(message(35));
+    emit messageRequested(LanguageTexts::text(Text::CommunicationError));
     return false;
 }
 
@@ -530,7 +526,7 @@ void ExchangeService::closeDialog()
     m_state.QuietFirstExchange = false;
     if (m_state.PortOpenFailed) {
         m_result = ExchangeResult::NotOpenable;
-        emit messageRequested(message(39));
+        emit messageRequested(LanguageTexts::text(Text::WrongPortNumber));
     }
     m_running = false;
     m_clock->quit();
@@ -562,7 +558,7 @@ void ExchangeService::decodeConfigurationBlock()
     if (!DeviceCodec::decodeBlock(m_state.ReceivedData, *m_into, decimalSeparator())) {
         m_result = ExchangeResult::WrongMarker;
         m_clock->stop(ExchangeClock::Poll);
-        emit messageRequested(message(36));
+        emit messageRequested(LanguageTexts::text(Text::MemoryContentsInvalid));
     }
 }
 
@@ -598,5 +594,6 @@ QString ExchangeService::receivedForMessage(const QByteArray &bytes)
 
 QString ExchangeService::communicationErrorText(const QByteArray &received)
 {
-    return message(35) + QStringLiteral("  ") + receivedForMessage(received);
+    return LanguageTexts::text(Text::CommunicationError) + QStringLiteral("  ") +
+           receivedForMessage(received);
 }

@@ -18,24 +18,19 @@ namespace WriteCheck
 namespace
 {
 
-QString message(int key)
-{
-    return LanguageTexts::text(QStringLiteral("MESSAGE"), key);
-}
-
 QString allowedValues(const QString &list)
 {
-    return message(62).arg(list);
+    return LanguageTexts::text(Text::AllowedValues).arg(list);
 }
 
 QString range(int lo, int hi)
 {
-    return message(63).arg(lo).arg(hi);
+    return LanguageTexts::text(Text::Range).arg(lo).arg(hi);
 }
 
 QString steppedRange(int lo, int hi, int step)
 {
-    return message(64).arg(lo).arg(hi).arg(step);
+    return LanguageTexts::text(Text::SteppedRange).arg(lo).arg(hi).arg(step);
 }
 
 // What an edit field may hold, as the refusal names it.
@@ -57,11 +52,11 @@ QString allowedFor(const Parameter &param, QChar sep)
         // The field check's own message says how many digits the code takes.
         switch (param.check) {
         case FieldCheck::CancellableCode:
-            return message(12);
+            return LanguageTexts::text(Text::CodeLength);
         case FieldCheck::Password:
-            return message(14);
+            return LanguageTexts::text(Text::PasswordLength);
         default:
-            return message(11);
+            return LanguageTexts::text(Text::ConfirmationCodeLength);
         }
     default:
         break;

@@ -5,8 +5,11 @@
 #include "platform/TextEncoding.h"
 
 #include <QHash>
+#include <QLatin1String>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <iterator>
 
 namespace LanguageTexts
 {
@@ -58,6 +61,22 @@ QString text(const QString &section, int key)
     return it != loaded().constEnd() ? *it : czechDefault(section, key);
 }
 
+TextKey keyOf(Text name)
+{
+    // The sections in the order of their bases, Menu first.
+    static const char *const sections[] = {"Menu", "TAB1",    "TAB2",  "TAB3",
+                                           "TAB4", "MESSAGE", "OTHER", "HINT"};
+    static_assert(std::size(sections) == TextSection::Hint / TextSection::Menu);
+    const int value = static_cast<int>(name);
+    return {QLatin1String(sections[value / TextSection::Menu - 1]), value % TextSection::Menu};
+}
+
+QString text(Text name)
+{
+    const TextKey key = keyOf(name);
+    return text(key.section, key.key);
+}
+
 void setText(const QString &section, int key, const QString &value)
 {
     loaded().insert(id(section, key), value);
@@ -106,7 +125,8 @@ QString standardTranslation()
 {
     if (!fileLoaded())
         return QStringLiteral("cs");
-    const QString name = loaded().value(id(QStringLiteral("OTHER"), 90));
+    const TextKey key = keyOf(Text::QtLanguage);
+    const QString name = loaded().value(id(key.section, key.key));
     // The name becomes part of a file name: nothing but a locale name is taken.
     static const QRegularExpression localeName(QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,8})*$"));
     return localeName.match(name).hasMatch() ? name : QString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lang/Text.h"
 #include "platform/SafeFile.h"
 
 #include <QString>
@@ -11,7 +12,18 @@ namespace LanguageTexts
 {
 
 // The text currently in force.
+QString text(Text name);
+
+// The same by section and key, for tables of texts keyed so (the language
+// table's rows); code names the text it wants by its Text name.
 QString text(const QString &section, int key);
+
+// The section and key of the language files a name stands for.
+struct TextKey {
+    QString section;
+    int key = 0;
+};
+TextKey keyOf(Text name);
 
 // The built-in Czech default (empty when the pair is unknown).
 QString czechDefault(const QString &section, int key);

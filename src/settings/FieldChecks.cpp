@@ -12,15 +12,15 @@ namespace
 
 FieldCheckResult keep(const QString &text)
 {
-    return {text, 0};
+    return {text, std::nullopt};
 }
 FieldCheckResult set(const QString &text)
 {
-    return {text, 0};
+    return {text, std::nullopt};
 }
-FieldCheckResult fail(const QString &text, int messageKey)
+FieldCheckResult fail(const QString &text, Text message)
 {
-    return {text, messageKey};
+    return {text, message};
 }
 
 // One half, the whole units lo to hi, and above hi the rule's longer
@@ -92,13 +92,13 @@ FieldCheckResult run(const Parameter &param, const QString &text, QChar sep)
     case FieldCheck::None:
         return keep(text);
     case FieldCheck::CancellableCode:
-        return length > 0 && length < rule.lo ? fail(text, 12) : keep(text);
+        return length > 0 && length < rule.lo ? fail(text, Text::CodeLength) : keep(text);
     case FieldCheck::Password:
-        return length < rule.lo || length > rule.hi ? fail(text, 14) : keep(text);
+        return length < rule.lo || length > rule.hi ? fail(text, Text::PasswordLength) : keep(text);
     case FieldCheck::ConfirmCode:
         if (length == 0)
-            return fail(text, 13);
-        return length < rule.lo ? fail(text, 11) : keep(text);
+            return fail(text, Text::ConfirmationCodeTooShort);
+        return length < rule.lo ? fail(text, Text::ConfirmationCodeLength) : keep(text);
     case FieldCheck::Count:
         return length == 0 ? set(QLatin1String(rule.empty)) : keep(text);
     case FieldCheck::HalfValue:

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "lang/Text.h"
 #include "settings/ParameterTable.h"
 
 #include <QChar>
 #include <QString>
 
+#include <optional>
+
 // The checks that run when the focus leaves an edit field. Each is a pure
 // function of the field's text: it either gives the corrected text or names
-// a message (a MESSAGE language text key) after which the focus goes back
+// a message (a language text) after which the focus goes back
 // into the field with its text unchanged.
 //
 // The checks read the text with blanks removed at both ends. A text that is
@@ -17,9 +20,9 @@
 // decimal separator; the half value is always written with the system's.
 // The bounds, steps and fill-in values are the parameter's value rule.
 struct FieldCheckResult {
-    QString text;       // the field's text after the check
-    int messageKey = 0; // 11..14: show MESSAGE/messageKey and put the focus back
-    bool failed() const { return messageKey != 0; }
+    QString text;                // the field's text after the check
+    std::optional<Text> message; // when set: show it and put the focus back
+    bool failed() const { return message.has_value(); }
 };
 
 namespace FieldChecks

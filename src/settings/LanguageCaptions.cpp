@@ -15,5 +15,5 @@ QString LanguageCaptions::caption(const QString &control) const
 
 QString LanguageCaptions::yesNo(bool yes) const
 {
-    return LanguageTexts::text(QStringLiteral("TAB3"), yes ? 42 : 43);
+    return LanguageTexts::text(yes ? Text::Yes : Text::No);
 }

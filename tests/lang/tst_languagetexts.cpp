@@ -23,6 +23,30 @@ class TestLanguageTexts : public QObject
         QCOMPARE(LanguageTexts::text("MESSAGE", 35), QStringLiteral("Chyba komunikace"));
     }
 
+    // A name reads the entry of its section and key, as a language file sets it.
+    void byName_data()
+    {
+        QTest::addColumn<Text>("name");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("czech");
+        QTest::newRow("Menu") << Text::HelpMenu << "Menu" << 41 << "Nápověda";
+        QTest::newRow("TAB3") << Text::No << "TAB3" << 43 << "Ne";
+        QTest::newRow("MESSAGE") << Text::CommunicationError << "MESSAGE" << 35 << "Chyba komunikace";
+        QTest::newRow("OTHER, key 100") << Text::HistoryEmpty << "OTHER" << 100 << "Historie je zatím prázdná.";
+    }
+
+    void byName()
+    {
+        QFETCH(Text, name);
+        QFETCH(QString, section);
+        QFETCH(int, key);
+        QFETCH(QString, czech);
+        QCOMPARE(LanguageTexts::text(name), czech);
+        LanguageTexts::setText(section, key, QStringLiteral("from the file"));
+        QCOMPARE(LanguageTexts::text(name), QStringLiteral("from the file"));
+    }
+
     void composedForms()
     {
         QHash<QString, QString> shown;

@@ -1,3 +1,4 @@
+#include "lang/LanguageTexts.h"
 #include "settings/FieldChecks.h"
 
 #include <QtTest>
@@ -157,7 +158,8 @@ void FieldChecksTest::checks()
     QVERIFY(p);
     const FieldCheckResult r = FieldChecks::run(*p, input, separator);
     QCOMPARE(r.text, expected);
-    QCOMPARE(r.messageKey, message);
+    // The message as the key of its MESSAGE text, 0 for none.
+    QCOMPARE(r.message ? LanguageTexts::keyOf(*r.message).key : 0, message);
     QCOMPARE(r.failed(), message != 0);
 }
 
