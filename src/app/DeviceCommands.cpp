@@ -1,19 +1,14 @@
 #include "app/DeviceCommands.h"
 
-#include "app/AddressOpener.h"
-#include "app/AfPortControls.h"
 #include "app/CompareWindow.h"
 #include "app/DialogPlacement.h"
 #include "app/Dotaz.h"
 #include "app/FileCommands.h"
-#include "app/HelpWindow.h"
 #include "app/HistoryWindow.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/MessageBoxes.h"
-#include "app/Oprog.h"
 #include "app/SerPort.h"
-#include "app/Tony.h"
 #include "app/Zobraz.h"
 #include "device/DeviceHistory.h"
 #include "device/ExchangeService.h"
@@ -22,8 +17,6 @@
 #include "device/WriteCheck.h"
 #include "lang/LanguageTexts.h"
 #include "lang/ProgramConfig.h"
-#include "platform/ShellOpen.h"
-#include "platform/SoundOutput.h"
 #include "serial/AfComPort.h"
 #include "settings/FirmwareOptions.h"
 #include "settings/MemoryRecord.h"
@@ -37,7 +30,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QTabWidget>
-#include <algorithm>
 
 namespace
 {
@@ -79,11 +71,6 @@ DeviceCommands::DeviceCommands(TForm1 &form1) : QObject(&form1), m_form1(form1)
     connect(&m_form1, &TForm1::writeRequested, this, &DeviceCommands::write);
     connect(&m_form1, &TForm1::compareRequested, this, &DeviceCommands::compare);
     connect(&m_form1, &TForm1::historyRequested, this, &DeviceCommands::history);
-    connect(&m_form1, &TForm1::helpRequested, this, &DeviceCommands::help);
-    connect(&m_form1, &TForm1::newsRequested, this, &DeviceCommands::news);
-    connect(&m_form1, &TForm1::aboutRequested, this, &DeviceCommands::about);
-    connect(&m_form1, &TForm1::toneSamplesRequested, this, &DeviceCommands::toneSamples);
-    connect(&m_form1, &TForm1::portChoiceRequested, this, &DeviceCommands::portChoice);
     connect(&m_form1, &TForm1::serviceTimerPanelClicked, this,
             [this] { counterAction(QStringLiteral("rezim")); });
     connect(&m_form1, &TForm1::powerOnPanelClicked, this, [this] { counterAction(QStringLiteral("citac")); });
@@ -328,51 +315,4 @@ void DeviceCommands::counterAction(const QString &target)
     case TForm7::Action::Cancel:
         break;
     }
-}
-
-void DeviceCommands::help()
-{
-    // Only a plain page of the program folder is shown; a name the language
-    // gives that is none counts as a missing file.
-    const QString file =
-        ShellOpen::helpFile(m_form1.refreshProgramFolder(), LanguageTexts::text(Text::HelpFile));
-    if (file.isEmpty()) {
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::HelpFileMissing));
-        return;
-    }
-    // The program's own window: it needs no browser.
-    if (!m_help)
-        m_help = new HelpWindow(&m_form1);
-    m_help->showFile(file);
-}
-
-void DeviceCommands::news()
-{
-    // A text that is no web address opens nothing.
-    AddressOpener::open(&m_form1, ShellOpen::webAddress(LanguageTexts::text(Text::NewsAddress)));
-}
-
-void DeviceCommands::about()
-{
-    m_form1.companions().Form2->exec();
-}
-
-void DeviceCommands::toneSamples()
-{
-    if (!SoundOutput::available()) {
-        MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::NoSoundCard));
-        return;
-    }
-    m_form1.companions().Form3->exec();
-}
-
-void DeviceCommands::portChoice()
-{
-    TForm5 *dialog = m_form1.companions().Form5;
-    TAfPortRadioGroup *ports = dialog->AfPortRadioGroup1;
-    ports->SetSelectedPort(static_cast<uint16_t>(std::clamp(m_form1.comNumber(), 0, 0xFFFF)));
-    dialog->exec();
-    // The dialog has no OK button: the port clicked last is taken however
-    // the dialog was closed.
-    m_form1.setComNumber(ports->SelectedPort());
 }

@@ -9,15 +9,14 @@
 
 class DeviceHistory;
 class ExchangeService;
-class HelpWindow;
 class SerialTransport;
 class SettingsRecord;
 class TForm1;
 
-// The main window's commands that reach beyond its own controls: Read and
-// Write through the exchange service (its communication dialog, messages,
-// counter confirmation and refusals are the window's part), the USB cable
-// choice, Help, News, About, tone samples and port choice.
+// The main window's commands that reach the communicator: Read, Write,
+// Compare and the version query through the exchange service (its
+// communication dialog, messages, counter confirmation and refusals are the
+// window's part), the counter actions, the history, the USB cable choice.
 class DeviceCommands : public QObject
 {
     Q_OBJECT
@@ -45,14 +44,6 @@ class DeviceCommands : public QObject
     // compare it with the window.
     void history();
 
-    // The help page of the language in use, in the program's help window.
-    void help();
-    void news();
-    HelpWindow *helpWindow() const { return m_help; }
-    void about();
-    void toneSamples();
-    void portChoice();
-
   private:
     // What every exchange command does first: the trace looked up, the
     // transport taken from the "USB cable" box.
@@ -75,6 +66,5 @@ class DeviceCommands : public QObject
     bool m_traceLookedUp = false;
     std::unique_ptr<SerialTransport> m_serial;
     std::unique_ptr<DeviceHistory> m_history;
-    bool m_verify = true;         // [Setup] VerifyWrite
-    HelpWindow *m_help = nullptr; // made at the first Help, owned by the main window
+    bool m_verify = true; // [Setup] VerifyWrite
 };

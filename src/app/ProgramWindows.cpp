@@ -4,6 +4,7 @@
 #include "app/DeviceCommands.h"
 #include "app/DialogPlacement.h"
 #include "app/Dotaz.h"
+#include "app/HelpAndToolCommands.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
 #include "app/MessageBoxes.h"
@@ -37,6 +38,7 @@ ProgramWindows::ProgramWindows()
           static_cast<QWidget *>(Form6), static_cast<QWidget *>(Form7), static_cast<QWidget *>(Form9)})
         DialogPlacement::centreAtEveryShowing(dialog);
     Commands = new DeviceCommands(*Form1);
+    HelpAndTools = new HelpAndToolCommands(*Form1);
     // The design texts: every window starts with the built-in Czech texts.
     Form1->applyLanguage();
     Form1->ProgramTitle.clear(); // until the start-up applies the language

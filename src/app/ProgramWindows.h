@@ -11,6 +11,7 @@ class TForm7;
 class TForm8;
 class TForm9;
 class DeviceCommands;
+class HelpAndToolCommands;
 
 // All windows of the program, created once in their fixed order and living
 // until the program ends. The main window owns the dialogs; the reminder
@@ -31,6 +32,8 @@ class ProgramWindows
     TForm9 *Form9;
     // Read, Write and the other commands that reach the communicator.
     DeviceCommands *Commands;
+    // Help, news, About, tone samples and the port choice.
+    HelpAndToolCommands *HelpAndTools;
 
   private:
     std::unique_ptr<TForm1> m_main;

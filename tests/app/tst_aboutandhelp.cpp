@@ -1,7 +1,7 @@
 // The About box's links, logo and version line; the help window and the
 // shipped help documents; what the user sees when nothing opens an address.
 
-#include "app/DeviceCommands.h"
+#include "app/HelpAndToolCommands.h"
 #include "app/HelpWindow.h"
 #include "app/KAVR10.h"
 #include "app/LanguageApply.h"
@@ -60,7 +60,7 @@ class AboutAndHelpTest : public QObject
         windows->Form1->LanguageFile = folder->file(QLatin1String(language));
         windows->Form1->LoadLanguage();
     }
-    HelpWindow *help() const { return windows->Commands->helpWindow(); }
+    HelpWindow *help() const { return windows->HelpAndTools->helpWindow(); }
 
     // Clicks the link of the help page that leads to href, as a reader would.
     bool clickLink(const QString &href)
@@ -231,7 +231,7 @@ class AboutAndHelpTest : public QObject
         QFETCH(QString, shown);
         QFETCH(QString, address);
         startWithoutOpener("English.lng");
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         QTextBrowser *browser = help()->Browser;
         const QUrl start = browser->source();
         if (!clickLink(link))
@@ -281,7 +281,7 @@ class AboutAndHelpTest : public QObject
         QFETCH(bool, fromEnd);
         QFETCH(bool, found);
         startWithoutOpener("English.lng");
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         QTextBrowser *browser = help()->Browser;
         QTextCursor cursor(browser->document());
         cursor.movePosition(fromEnd ? QTextCursor::End : QTextCursor::Start);
@@ -322,7 +322,7 @@ class AboutAndHelpTest : public QObject
         QFETCH(QString, address);
         startWithoutOpener("Deutsch.lng");
         if (link == QLatin1String("news")) {
-            windows->Commands->news();
+            windows->HelpAndTools->news();
         } else {
             windows->Form2->show();
             QTest::mouseClick(windows->Form2->findChild<QLabel *>(link), Qt::LeftButton);

@@ -7,6 +7,7 @@
 #include "app/DeviceCommands.h"
 #include "app/Dotaz.h"
 #include "app/FileCommands.h"
+#include "app/HelpAndToolCommands.h"
 #include "app/HelpWindow.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
@@ -682,28 +683,28 @@ class DeviceCommandsTest : public QObject
     void helpAndNews()
     {
         startVirtual(handOptions());
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         folder->touch(QStringLiteral("Tessaro-CZ.HLP"));
         LanguageTexts::setText(QStringLiteral("OTHER"), 37, QStringLiteral("Tessaro-CZ.HLP"));
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         LanguageTexts::setText(QStringLiteral("OTHER"), 37, QString());
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         LanguageTexts::resetToDefaults();
         QCOMPARE(messages(), QStringList(3, QStringLiteral("Nenalezl soubor nápovědy")));
-        QVERIFY(!windows->Commands->helpWindow());
+        QVERIFY(!windows->HelpAndTools->helpWindow());
 
         QVERIFY(QFile::copy(QStringLiteral(TESSARO_FIXTURES "/../../assets/program/Tessaro-CZ.html"),
                             folder->file(QStringLiteral("Tessaro-CZ.html"))));
-        windows->Commands->help();
+        windows->HelpAndTools->help();
         QCOMPARE(messages().size(), 3);
-        HelpWindow *help = windows->Commands->helpWindow();
+        HelpWindow *help = windows->HelpAndTools->helpWindow();
         QVERIFY(help && help->isVisible());
         QCOMPARE(help->Browser->source(),
                  QUrl::fromLocalFile(folder->file(QStringLiteral("Tessaro-CZ.html"))));
 
-        windows->Commands->news();
+        windows->HelpAndTools->news();
         LanguageTexts::setText(QStringLiteral("OTHER"), 53, QStringLiteral("file:///etc/passwd"));
-        windows->Commands->news();
+        windows->HelpAndTools->news();
         LanguageTexts::resetToDefaults();
         QCOMPARE(opened, QStringList{QStringLiteral("https://www.kavrotech.example/kavr/novinky")});
         QCOMPARE(messages().size(), 3);

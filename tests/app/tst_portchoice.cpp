@@ -3,7 +3,7 @@
 // cable" box that hides the list.
 
 #include "app/AfPortControls.h"
-#include "app/DeviceCommands.h"
+#include "app/HelpAndToolCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/SerPort.h"
@@ -110,7 +110,7 @@ class PortChoiceTest : public QObject
             if (dialog->isVisible())
                 dialog->reject();
         });
-        windows->Commands->portChoice();
+        windows->HelpAndTools->portChoice();
         QVERIFY(ran);
     }
 

@@ -4,7 +4,7 @@
 
 #include "FileKinds.h"
 #include "alsa_test_config.h"
-#include "app/DeviceCommands.h"
+#include "app/HelpAndToolCommands.h"
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/Tony.h"
@@ -238,7 +238,7 @@ class ToneSamplesTest : public QObject
             opened = windows.Form3->isVisible();
             windows.Form3->reject();
         });
-        windows.Commands->toneSamples();
+        windows.HelpAndTools->toneSamples();
         QTest::qWait(150); // past the timer when nothing opened
         QCOMPARE(opened, output);
         QCOMPARE(log->shown.size(), output ? 0 : 1);
