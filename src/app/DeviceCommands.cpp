@@ -10,7 +10,7 @@
 #include "app/MessageBoxes.h"
 #include "app/SerPort.h"
 #include "app/Zobraz.h"
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/SerialTransport.h"
 #include "device/UsbLink.h"

@@ -20,6 +20,8 @@ QString eventText(DeviceHistory::Event event)
         return LanguageTexts::text(Text::EventBeforeWrite);
     case DeviceHistory::Event::Written:
         return LanguageTexts::text(Text::EventWritten);
+    case DeviceHistory::Event::ReadBack:
+        return DeviceHistory::eventName(event);
     }
     return QString();
 }

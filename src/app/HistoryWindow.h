@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 
 #include <QDialog>
 

@@ -3,7 +3,7 @@
 #include "cli/CliExitCode.h"
 #include "cli/CliTransport.h"
 
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/ExchangeTrace.h"
 

@@ -8,7 +8,7 @@
 #include "cli/SettingsListing.h"
 
 #include "device/DeviceCodec.h"
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 #include "lang/ProgramConfig.h"
 #include "platform/SafeFile.h"
 #include "settings/FirmwareOptions.h"

@@ -1,10 +1,11 @@
 #include "device/ExchangeService.h"
 
-#include "device/DeviceHistory.h"
+#include "history/HistoryStore.h"
 #include "device/ExchangeClock.h"
 #include "device/ExchangeTrace.h"
 #include "device/UsbLink.h"
 #include "device/UsbTransport.h"
+#include "history/HistoryStore.h"
 #include "lang/LanguageTexts.h"
 #include "settings/FirmwareOptions.h"
 #include "settings/MemoryRecord.h"
@@ -108,7 +109,7 @@ ExchangeResult ExchangeService::read(SettingsRecord &record)
     if (result == ExchangeResult::Done || result == ExchangeResult::WrongMarker)
         FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), record);
     if (result == ExchangeResult::Done)
-        keep(record, int(DeviceHistory::Event::Read), &m_outcome.historyPath);
+        keep(record, int(HistoryStore::Event::Read), &m_outcome.historyPath);
     return result;
 }
 
@@ -116,11 +117,11 @@ void ExchangeService::keep(const SettingsRecord &record, int event, QString *pat
 {
     if (!m_history)
         return;
-    const DeviceHistory::Stored stored =
-        m_history->store(record, m_outcome.serialNumber, m_firmware, DeviceHistory::Event(event));
-    *path = stored.path;
-    if (!stored.ok())
-        m_outcome.historyError = stored.error;
+    const Result<QString> kept =
+        m_history->keep(record, m_outcome.serialNumber, m_firmware, HistoryStore::Event(event));
+    *path = kept.ok() ? kept.value() : QString();
+    if (!kept.ok())
+        m_outcome.historyError = kept.failure().text();
 }
 
 const SettingsRecord *ExchangeService::readBackRecord() const
@@ -177,7 +178,7 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
     if (old != ExchangeResult::Done && old != ExchangeResult::WrongMarker)
         return old;
     if (m_history) {
-        keep(before, int(DeviceHistory::Event::BeforeWrite), &m_outcome.backupPath);
+        keep(before, int(HistoryStore::Event::BeforeWrite), &m_outcome.backupPath);
         if (m_outcome.backupPath.isEmpty() &&
             !(steps.writeWithoutBackup && steps.writeWithoutBackup(m_outcome.historyError)))
             return ExchangeResult::Cancelled;
@@ -196,7 +197,7 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
         return ExchangeResult::Unverified;
     m_outcome.readBack = m_state.ReceivedData;
     if (m_outcome.readBack == m_outcome.sentBlock) {
-        keep(*m_readBack, int(DeviceHistory::Event::Written), &m_outcome.historyPath);
+        keep(*m_readBack, int(HistoryStore::Event::Written), &m_outcome.historyPath);
         return ExchangeResult::Done;
     }
     m_sent = std::make_unique<MemoryRecord>();

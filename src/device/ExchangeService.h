@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-class DeviceHistory;
+class HistoryStore;
 class ExchangeClock;
 class MemoryRecord;
 class SettingsRecord;
@@ -63,8 +63,8 @@ class ExchangeService : public QObject
     // The USB cable: its state is shown in the status bar.
     UsbLink &usb();
     // Where the blocks read and written are kept (not owned; none: no history).
-    void setHistory(const DeviceHistory *history) { m_history = history; }
-    const DeviceHistory *history() const { return m_history; }
+    void setHistory(HistoryStore *history) { m_history = history; }
+    HistoryStore *history() const { return m_history; }
     // Whether the "USB cable" box is ticked: the transport of the next exchange.
     void setUsbSelected(bool selected) { m_usbSelected = selected; }
     bool usbSelected() const { return m_usbSelected; }
@@ -208,7 +208,7 @@ class ExchangeService : public QObject
     SettingsRecord *m_into = nullptr;
     const SettingsRecord *m_from = nullptr;
     std::optional<WriteCheck::Refusal> m_refusal;
-    const DeviceHistory *m_history = nullptr;
+    HistoryStore *m_history = nullptr;
     Outcome m_outcome;
     QString m_firmware; // of the command's version query
     std::unique_ptr<MemoryRecord> m_readBack;

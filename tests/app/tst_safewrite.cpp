@@ -9,7 +9,7 @@
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
 #include "app_helper.h"
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 #include "device/exchange_helper.h"
 
 #include <QAction>

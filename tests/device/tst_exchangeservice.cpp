@@ -4,7 +4,7 @@
 // converter. Time limits, pacing, faults and the commands' sequences, with no
 // real-time waiting.
 #include "device/DeviceCodec.h"
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "exchange_helper.h"

@@ -6,7 +6,8 @@
 #                                                      of a small tree and expect every one caught
 #
 # A folder of src/ may include its own headers and those of the folders
-# allowed() lists for it. Every folder but app is the core: it includes no Qt
+# allowed() lists for it (device reaches history only through its interface,
+# history/HistoryStore.h). Every folder but app is the core: it includes no Qt
 # Widgets or Qt Print Support header. A quoted include must name a header
 # under src/ (as "folder/File.h") or one beside the including file: nothing
 # from tools/ or tests/.
@@ -18,11 +19,12 @@ allowed() {
     serial) echo "serial platform" ;;
     lang) echo "lang platform" ;;
     settings) echo "settings lang platform" ;;
-    device) echo "device settings lang serial platform" ;;
-    sim) echo "sim device settings lang serial platform" ;;
-    cli) echo "cli sim device settings lang serial platform" ;;           # not app
-    kavr-sim) echo "kavr-sim sim device settings lang serial platform" ;; # not app, not cli
-    app) echo "app sim device settings lang serial platform" ;;           # not cli, not kavr-sim
+    history) echo "history settings lang platform" ;;                     # not serial, not device
+    device) echo "device history settings lang serial platform" ;;
+    sim) echo "sim device history settings lang serial platform" ;;
+    cli) echo "cli sim device history settings lang serial platform" ;;           # not app
+    kavr-sim) echo "kavr-sim sim device history settings lang serial platform" ;; # not app, not cli
+    app) echo "app sim device history settings lang serial platform" ;;           # not cli, not kavr-sim
     *) echo "" ;;
   esac
 }
@@ -64,6 +66,9 @@ check() {
           elif [[ " $ok " != *" $target "* ]]; then
             echo "$file: $folder includes \"$inc\" from $target, above it" >&2
             failures=$((failures + 1))
+          elif [[ $folder == device && $target == history && $inc != history/HistoryStore.h ]]; then
+            echo "$file: device reaches the history only through \"history/HistoryStore.h\", not \"$inc\"" >&2
+            failures=$((failures + 1))
           fi
         elif [ ! -f "$(dirname "$file")/$inc" ] && [[ $inc != *.moc ]]; then
           echo "$file: includes \"$inc\", which is not a header of src/" >&2
@@ -91,12 +96,15 @@ self_test() {
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' RETURN
   local base=$tmp/base
-  mkdir -p "$base"/{platform,serial,lang,settings,device,sim,cli,kavr-sim,app}
+  mkdir -p "$base"/{platform,serial,lang,settings,history,device,sim,cli,kavr-sim,app}
   printf '#pragma once\n#include <QString>\n' >"$base/platform/P.h"
   printf '#include "platform/P.h"\n#include <QByteArray>\n' >"$base/device/D.h"
   printf '#include "device/D.h"\n#include <QWidget>\n' >"$base/app/W.h"
   printf '#pragma once\n' >"$base/app/Local.h"
   printf '#include "device/D.h"\n' >"$base/sim/S.h"
+  printf '#pragma once\n#include "platform/P.h"\n' >"$base/history/HistoryStore.h"
+  printf '#include "history/HistoryStore.h"\n' >"$base/history/Repository.h"
+  printf '#include "history/HistoryStore.h"\n' >>"$base/device/D.h"
   # Headers the plants below name, so that the layer rule, not a missing file, refuses them.
   printf '#pragma once\n' | tee "$base/serial/X.h" >"$base/cli/C.h"
   if ! check "$base" "$@" 2>/dev/null; then
@@ -112,6 +120,11 @@ self_test() {
     'device/D.h|#include <QPrintDialog>'
     'sim/S.h|#include "cli/C.h"'
     'cli/C.cpp|#include "app/W.h"'
+    'history/Repository.h|#include "device/D.h"'
+    'history/HistoryStore.h|#include "serial/X.h"'
+    'settings/New.h|#include "history/HistoryStore.h"'
+    'history/Repository.h|#include <QWidget>'
+    'device/D.h|#include "history/Repository.h"'
     'device/D.h|#include "EmulatedFtdi.h"'
     'device/D.h|#include "../../tests/usbemu/EmulatedFtdi.h"'
   )

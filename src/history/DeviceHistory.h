@@ -1,12 +1,12 @@
 #pragma once
 
+#include "history/HistoryStore.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <functional>
-
-class SettingsRecord;
 
 // What the communicators held, kept in the program folder: every block read,
 // and around every write the block found before it and the block read back
@@ -20,28 +20,19 @@ class SettingsRecord;
 // exchange did not learn. A settings file has no place for the firmware
 // version, so each folder keeps it beside the files, in firmware.ini. Files
 // are written whole or not at all, and never over an earlier one.
-class DeviceHistory
+class DeviceHistory : public HistoryStore
 {
   public:
-    enum class Event { Read, BeforeWrite, Written };
-    // "read", "before write", "written": the end of the file's name.
-    static QString eventName(Event event);
-
     explicit DeviceHistory(const QString &programFolder);
 
     QString folder() const; // <program folder>/History
     // The time the names carry; tests put a fixed one here.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
-    struct Stored {
-        QString path;  // the file written
-        QString error; // why nothing was written ("History/1001: Disk full")
-        bool ok() const { return error.isEmpty(); }
-    };
-    // Stores the record as a settings file of the communicator with the
-    // given serial number (empty: unknown) and firmware version.
-    Stored store(const SettingsRecord &record, const QString &serialNumber, const QString &firmware,
-                 Event event) const;
+    // Stores the record as a settings file of the communicator; the failure
+    // names the folder or file that could not be written.
+    Result<QString> keep(const SettingsRecord &record, const QString &serialNumber, const QString &firmware,
+                         Event event, const QString &notes = QString()) override;
 
     struct Entry {
         QString serialNumber; // the folder's name ("1001", "unknown")

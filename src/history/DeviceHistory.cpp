@@ -1,4 +1,4 @@
-#include "device/DeviceHistory.h"
+#include "history/DeviceHistory.h"
 
 #include "platform/PrivateProfile.h"
 #include "settings/SettingsFile.h"
@@ -21,23 +21,10 @@ const QString FirmwareSection = QStringLiteral("Firmware");
 const QRegularExpression &namePattern()
 {
     static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d) (read|before write|written)(?: \((\d+)\))?\.kvr$)"));
+        R"(^(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d) (read|before write|written|read back)(?: \((\d+)\))?\.kvr$)"));
     return pattern;
 }
 } // namespace
-
-QString DeviceHistory::eventName(Event event)
-{
-    switch (event) {
-    case Event::Read:
-        return QStringLiteral("read");
-    case Event::BeforeWrite:
-        return QStringLiteral("before write");
-    case Event::Written:
-        return QStringLiteral("written");
-    }
-    return QString();
-}
 
 DeviceHistory::DeviceHistory(const QString &programFolder) : m_programFolder(programFolder)
 {
@@ -57,13 +44,13 @@ QString DeviceHistory::folderName(const QString &serialNumber)
     return name.isEmpty() ? Unknown : name.left(32);
 }
 
-DeviceHistory::Stored DeviceHistory::store(const SettingsRecord &record, const QString &serialNumber,
-                                           const QString &firmware, Event event) const
+Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString &serialNumber,
+                                   const QString &firmware, Event event, const QString &)
 {
     const QString serial = folderName(serialNumber);
     const QString dir = QDir(folder()).filePath(serial);
     if (!QDir().mkpath(dir))
-        return {QString(), QStringLiteral("%1: %2").arg(dir, SettingsFile::errorText(EACCES))};
+        return Failure{Failure::Kind::History, dir, SettingsFile::errorText(EACCES), EACCES};
     // Two of a kind within one second get a number rather than one replacing
     // the other.
     const QString stem = clock().toString(TimeFormat) + QLatin1Char(' ') + eventName(event);
@@ -73,11 +60,11 @@ DeviceHistory::Stored DeviceHistory::store(const SettingsRecord &record, const Q
         name = QStringLiteral("%1 (%2).kvr").arg(stem).arg(n);
     const QString path = QDir(dir).filePath(name);
     if (const auto error = SettingsFile::write(path, record))
-        return {QString(), QStringLiteral("%1: %2").arg(path, *error)};
+        return Failure{Failure::Kind::History, path, *error};
     // The firmware is a convenience of the listing: the file stands without it.
     if (!firmware.isEmpty())
         PrivateProfile::writeString(QDir(dir).filePath(FirmwareFile), FirmwareSection, name, firmware);
-    return {path, QString()};
+    return path;
 }
 
 QList<DeviceHistory::Entry> DeviceHistory::entries(const QString &serialNumber) const
@@ -113,7 +100,8 @@ QList<DeviceHistory::Entry> DeviceHistory::entries(const QString &serialNumber) 
             const QString what = m.captured(2);
             e.event = what == QLatin1String("read")           ? Event::Read
                       : what == QLatin1String("before write") ? Event::BeforeWrite
-                                                              : Event::Written;
+                      : what == QLatin1String("written")      ? Event::Written
+                                                              : Event::ReadBack;
             e.firmware = PrivateProfile::readString(firmwareFile, FirmwareSection, name, QString());
             e.path = dir.absoluteFilePath(name);
             group.append({e, m.captured(3).isEmpty() ? 1 : m.captured(3).toInt()});
