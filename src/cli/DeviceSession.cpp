@@ -4,6 +4,7 @@
 
 #include "device/SerialTransport.h"
 #include "device/UsbLink.h"
+#include "history/DeviceHistory.h"
 #include "platform/PortPaths.h"
 #include "serial/AfComPort.h"
 #include "settings/SettingsRecord.h"

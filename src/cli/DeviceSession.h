@@ -3,12 +3,15 @@
 #include "cli/CliExitCode.h"
 #include "cli/CliTransport.h"
 
-#include "history/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/ExchangeTrace.h"
 
 #include <QElapsedTimer>
 #include <QString>
+
+#include <memory>
+
+class DeviceHistory;
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,5 @@
 #include "device/ExchangeService.h"
 
-#include "history/HistoryStore.h"
 #include "device/ExchangeClock.h"
 #include "device/ExchangeTrace.h"
 #include "device/UsbLink.h"

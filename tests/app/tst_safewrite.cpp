@@ -9,8 +9,8 @@
 #include "app/ProgramWindows.h"
 #include "app/StatusPanels.h"
 #include "app_helper.h"
-#include "history/DeviceHistory.h"
 #include "device/exchange_helper.h"
+#include "history/DeviceHistory.h"
 
 #include <QAction>
 #include <QApplication>

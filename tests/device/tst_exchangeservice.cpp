@@ -4,10 +4,10 @@
 // converter. Time limits, pacing, faults and the commands' sequences, with no
 // real-time waiting.
 #include "device/DeviceCodec.h"
-#include "history/DeviceHistory.h"
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "exchange_helper.h"
+#include "history/DeviceHistory.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
