@@ -119,7 +119,10 @@ void DeviceCommands::prepare()
     const QString folder = m_form1.refreshProgramFolder();
     const ProgramConfig::Values config = ProgramConfig::read(ProgramConfig::path(folder));
     m_verify = config.verifyWrite != 0;
-    m_history = config.history != 0 ? std::make_unique<DeviceHistory>(folder) : nullptr;
+    m_history = config.history != 0
+                    ? std::make_unique<DeviceHistory>(
+                          folder, DeviceHistory::Options{config.technician, config.mail, config.remote})
+                    : nullptr;
     exchange.setHistory(m_history.get());
     // "Written and verified" belongs to the write that said it.
     m_form1.setStatusNote(QString());
@@ -269,7 +272,8 @@ void DeviceCommands::compare()
 
 void DeviceCommands::history()
 {
-    const DeviceHistory kept(m_form1.refreshProgramFolder());
+    const QString folder = m_form1.refreshProgramFolder();
+    DeviceHistory kept(folder, DeviceHistory::optionsOf(folder));
     HistoryWindow window(&m_form1);
     DialogPlacement::centreAtEveryShowing(&window);
     window.fill(kept.entries());

@@ -96,7 +96,7 @@ void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
         }
         auto *item = new QTreeWidgetItem(group);
         // Day, month and year as the status bar writes them, then the time.
-        item->setText(0, e.when.toString(QStringLiteral("d.M.yyyy  H:mm:ss")));
+        item->setText(0, e.when().toString(QStringLiteral("d.M.yyyy  H:mm:ss")));
         item->setText(1, eventText(e.event));
         item->setText(2, e.firmware);
         item->setToolTip(0, e.path);

@@ -11,4 +11,5 @@ enum CliExitCode : int {
     ExitBadFile = 6,       // a file could not be read, understood or written
     ExitRefused = 7,       // write: values the device cannot take; nothing sent
     ExitMismatch = 8,      // write: the block read back differs from the block sent
+    ExitNotShared = 9,     // history sync: the history could not be shared with the remote
 };

@@ -30,7 +30,8 @@ DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transp
     m_service.setOptions(options);
     m_service.setUsbSelected(transport.usb);
     if (transport.history) {
-        m_history = std::make_unique<DeviceHistory>(transport.programFolder);
+        m_history = std::make_unique<DeviceHistory>(transport.programFolder,
+                                                    DeviceHistory::optionsOf(transport.programFolder));
         m_service.setHistory(m_history.get());
     }
     if (!transport.usb) {

@@ -6,6 +6,7 @@
 #include "cli/DeviceSession.h"
 #include "cli/KvrJson.h"
 #include "cli/SettingsListing.h"
+#include "cli/TerminalText.h"
 
 #include "device/DeviceCodec.h"
 #include "history/DeviceHistory.h"
@@ -325,13 +326,33 @@ struct Run {
     }
 
     // Every entry of the history in the program folder: serial number, date
-    // and time, what happened, the file.
+    // and time, what happened, the technician, the firmware, the file (with
+    // "(changed)" when it was changed by hand since it was kept).
     int history()
     {
-        const DeviceHistory history(QDir::currentPath());
-        for (const DeviceHistory::Entry &e : history.entries(args.serial))
-            out << e.serialNumber << "  " << e.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
-                << DeviceHistory::eventName(e.event).leftJustified(12) << "  " << e.path << '\n';
+        DeviceHistory history(QDir::currentPath(), DeviceHistory::optionsOf(QDir::currentPath()));
+        const Result<QList<DeviceHistory::Entry>> listed = history.list(args.serial);
+        if (!listed)
+            return fail(ExitBadFile, listed.failure().text());
+        qsizetype technicianWidth = 0;
+        for (const DeviceHistory::Entry &e : listed.value())
+            technicianWidth = std::max(technicianWidth, e.technician.size());
+        for (const DeviceHistory::Entry &e : listed.value()) {
+            QString stamp = e.stamp;
+            stamp[13] = u':';
+            stamp[16] = u':';
+            out << e.serialNumber << "  " << stamp << "  "
+                << DeviceHistory::eventName(e.event).leftJustified(12) << "  "
+                << TerminalText::printable(e.technician).leftJustified(technicianWidth) << "  "
+                << TerminalText::printable(e.firmware.isEmpty() ? QStringLiteral("-") : e.firmware)
+                       .leftJustified(8)
+                << "  " << e.path;
+            if (e.state == DeviceHistory::FileState::Changed)
+                out << "  (changed)";
+            else if (e.state == DeviceHistory::FileState::Missing)
+                out << "  (missing)";
+            out << '\n';
+        }
         return ExitOk;
     }
 };

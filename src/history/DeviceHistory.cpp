@@ -1,32 +1,54 @@
 #include "history/DeviceHistory.h"
 
-#include "platform/PrivateProfile.h"
+#include "history/HistoryFolder.h"
+#include "history/HistoryListing.h"
+#include "history/HistoryRepository.h"
+#include "lang/ProgramConfig.h"
 #include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QLockFile>
 
 #include <algorithm>
-#include <cerrno>
 
 namespace
 {
 const QString Unknown = QStringLiteral("unknown");
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH-mm-ss");
-const QString FirmwareFile = QStringLiteral("firmware.ini");
-const QString FirmwareSection = QStringLiteral("Firmware");
+constexpr int LockWaitMs = 10000;
 
-// "2026-12-08 10-15-02 before write (2).kvr"
-const QRegularExpression &namePattern()
+bool digits(const QString &s, qsizetype from, qsizetype count)
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d) (read|before write|written|read back)(?: \((\d+)\))?\.kvr$)"));
-    return pattern;
+    for (qsizetype i = from; i < from + count; ++i)
+        if (s[i] < u'0' || s[i] > u'9')
+            return false;
+    return true;
+}
+
+// Serial numbers in number order, names that are not numbers after them,
+// "unknown" last.
+bool serialBefore(const QString &a, const QString &b)
+{
+    if ((a == Unknown) != (b == Unknown))
+        return b == Unknown;
+    bool na = false, nb = false;
+    const qulonglong x = a.toULongLong(&na), y = b.toULongLong(&nb);
+    if (na && nb)
+        return x != y ? x < y : a < b;
+    return na != nb ? na : a < b;
 }
 } // namespace
 
-DeviceHistory::DeviceHistory(const QString &programFolder) : m_programFolder(programFolder)
+DeviceHistory::Options DeviceHistory::optionsOf(const QString &programFolder)
+{
+    const ProgramConfig::Values config = ProgramConfig::read(ProgramConfig::path(programFolder));
+    return {config.technician, config.mail, config.remote};
+}
+
+DeviceHistory::DeviceHistory(const QString &programFolder, const Options &options)
+    : m_programFolder(programFolder), m_options(options),
+      m_author(HistoryAuthor::resolve(options.technician, options.mail))
 {
 }
 
@@ -44,79 +66,200 @@ QString DeviceHistory::folderName(const QString &serialNumber)
     return name.isEmpty() ? Unknown : name.left(32);
 }
 
-Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString &serialNumber,
-                                   const QString &firmware, Event event, const QString &)
+bool DeviceHistory::parseName(const QString &name, QString *stamp, Event *event, int *number)
 {
-    const QString serial = folderName(serialNumber);
-    const QString dir = QDir(folder()).filePath(serial);
-    if (!QDir().mkpath(dir))
-        return Failure{Failure::Kind::History, dir, SettingsFile::errorText(EACCES), EACCES};
-    // Two of a kind within one second get a number rather than one replacing
-    // the other.
-    const QString stem = clock().toString(TimeFormat) + QLatin1Char(' ') + eventName(event);
-    QString name = stem + QStringLiteral(".kvr");
-    for (int n = 2;
-         QFileInfo::exists(QDir(dir).filePath(name)) || QFileInfo(QDir(dir).filePath(name)).isSymLink(); ++n)
-        name = QStringLiteral("%1 (%2).kvr").arg(stem).arg(n);
-    const QString path = QDir(dir).filePath(name);
-    if (const auto error = SettingsFile::write(path, record))
-        return Failure{Failure::Kind::History, path, *error};
-    // The firmware is a convenience of the listing: the file stands without it.
-    if (!firmware.isEmpty())
-        PrivateProfile::writeString(QDir(dir).filePath(FirmwareFile), FirmwareSection, name, firmware);
-    return path;
+    // "2026-12-08 10-15-02 before write (2).kvr"
+    if (name.size() < 25 || !name.endsWith(QLatin1String(".kvr")) || !digits(name, 0, 4) || name[4] != u'-' ||
+        !digits(name, 5, 2) || name[7] != u'-' || !digits(name, 8, 2) || name[10] != u' ' ||
+        !digits(name, 11, 2) || name[13] != u'-' || !digits(name, 14, 2) || name[16] != u'-' ||
+        !digits(name, 17, 2) || name[19] != u' ')
+        return false;
+    QStringView rest = QStringView(name).sliced(20).chopped(4);
+    int n = 1;
+    if (rest.endsWith(u')')) {
+        const qsizetype open = rest.lastIndexOf(QLatin1String(" ("));
+        if (open < 0)
+            return false;
+        bool ok = false;
+        n = rest.sliced(open + 2, rest.size() - open - 3).toInt(&ok);
+        if (!ok || n < 1)
+            return false;
+        rest = rest.first(open);
+    }
+    Event e;
+    if (rest == QLatin1String("read"))
+        e = Event::Read;
+    else if (rest == QLatin1String("before write"))
+        e = Event::BeforeWrite;
+    else if (rest == QLatin1String("written"))
+        e = Event::Written;
+    else if (rest == QLatin1String("read back"))
+        e = Event::ReadBack;
+    else
+        return false;
+    if (stamp)
+        *stamp = name.first(19);
+    if (event)
+        *event = e;
+    if (number)
+        *number = n;
+    return true;
 }
 
-QList<DeviceHistory::Entry> DeviceHistory::entries(const QString &serialNumber) const
+QDateTime DeviceHistory::Entry::when() const
+{
+    return QDateTime::fromString(stamp, TimeFormat);
+}
+
+bool DeviceHistory::holds(const QString &path) const
+{
+    const QString root = QFileInfo(folder()).canonicalFilePath();
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString plainRoot = QFileInfo(folder()).absoluteFilePath();
+    const auto inside = [](const QString &f, const QString &r) {
+        return !r.isEmpty() && !f.isEmpty() && f.startsWith(r + u'/');
+    };
+    return inside(file, root) || inside(absolute, plainRoot);
+}
+
+Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString &serialNumber,
+                                    const QString &firmware, Event event, const QString &notes)
+{
+    const QString root = folder();
+    if (Result<void> ready = HistoryFolder::prepare(root); !ready)
+        return ready.failure();
+    const QDateTime now = clock();
+    Result<std::unique_ptr<HistoryRepository>> opened = HistoryRepository::open(root, m_author, now);
+    if (!opened)
+        return opened.failure();
+    HistoryRepository &repo = *opened.value();
+    QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    if (!lock.tryLock(LockWaitMs))
+        return repo.failure(QStringLiteral("the history is in use by another program"));
+
+    const QString serial = folderName(serialNumber);
+    const QString dir = QDir(root).filePath(serial);
+    HistoryFolder::removeLeftovers(dir);
+    const QByteArray bytes = SettingsFile::encode(record);
+    const QString stem = now.toString(TimeFormat) + u' ' + eventName(event);
+    // A name that the repository holds stays taken even when its file was
+    // removed from the disk.
+    const Result<QString> name = HistoryFolder::writeNew(
+        dir, stem, bytes, [&](const QString &candidate) { return repo.contains(serial + u'/' + candidate); });
+    if (!name)
+        return name.failure();
+    const QString path = serial + u'/' + name.value();
+    const Result<git_oid> blob = repo.writeBlob(bytes);
+    if (!blob)
+        return blob.failure();
+
+    QString message = firmware.isEmpty()
+                          ? QStringLiteral("%1: %2\n").arg(serial, eventName(event))
+                          : QStringLiteral("%1: %2, firmware %3\n").arg(serial, eventName(event), firmware);
+    if (!notes.trimmed().isEmpty())
+        message += u'\n' + notes.trimmed() + u'\n';
+    message += u'\n' + HistoryRepository::trailers({HistoryRepository::Note{path, firmware, std::nullopt}});
+    const std::optional<git_oid> before = repo.head();
+    const Result<git_oid> commit = repo.commitFile(path, blob.value(), m_author, now, message);
+    if (!commit)
+        return commit.failure();
+
+    HistoryListing::Item item;
+    item.serial = serial;
+    item.name = name.value();
+    item.blob = blob.value();
+    item.firmware = firmware;
+    item.technician = m_author.name;
+    item.mail = m_author.mail;
+    HistoryListing::stamp(root, item);
+    // The listing grows by one line; when it does not describe the commit
+    // before this one, the next listing reads it again from the repository.
+    HistoryListing listing(root);
+    if (!before || !listing.append(item, *before, commit.value())) {
+        if (Result<void> loaded = listing.load(repo); !loaded)
+            return QDir(root).filePath(path); // kept and committed; the listing catches up later
+    }
+    return QDir(root).filePath(path);
+}
+
+Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNumber)
 {
     QList<Entry> out;
-    QDir root(folder());
-    QStringList serials = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    if (!serialNumber.isEmpty())
-        serials = serials.contains(folderName(serialNumber)) ? QStringList{folderName(serialNumber)}
-                                                             : QStringList();
-    std::sort(serials.begin(), serials.end(), [](const QString &a, const QString &b) {
-        if ((a == Unknown) != (b == Unknown))
-            return b == Unknown;
-        bool na = false, nb = false;
-        const qulonglong x = a.toULongLong(&na), y = b.toULongLong(&nb);
-        if (na && nb)
-            return x < y;
-        return na != nb ? na : a < b;
-    });
-    for (const QString &serial : serials) {
-        QDir dir(root.filePath(serial));
-        const QString firmwareFile = dir.filePath(FirmwareFile);
-        QList<QPair<Entry, int>> group;
-        for (const QString &name : dir.entryList({QStringLiteral("*.kvr")}, QDir::Files | QDir::NoSymLinks)) {
-            const QRegularExpressionMatch m = namePattern().match(name);
-            if (!m.hasMatch())
-                continue;
-            Entry e;
-            e.serialNumber = serial;
-            e.when = QDateTime::fromString(m.captured(1), TimeFormat);
-            if (!e.when.isValid())
-                continue;
-            const QString what = m.captured(2);
-            e.event = what == QLatin1String("read")           ? Event::Read
-                      : what == QLatin1String("before write") ? Event::BeforeWrite
-                      : what == QLatin1String("written")      ? Event::Written
-                                                              : Event::ReadBack;
-            e.firmware = PrivateProfile::readString(firmwareFile, FirmwareSection, name, QString());
-            e.path = dir.absoluteFilePath(name);
-            group.append({e, m.captured(3).isEmpty() ? 1 : m.captured(3).toInt()});
+    const QString root = folder();
+    if (!QFileInfo::exists(root) && !QFileInfo(root).isSymLink())
+        return out; // nothing kept yet
+    if (Result<void> ready = HistoryFolder::prepare(root); !ready)
+        return ready.failure();
+    Result<std::unique_ptr<HistoryRepository>> opened = HistoryRepository::open(root, m_author, clock());
+    if (!opened)
+        return opened.failure();
+    HistoryRepository &repo = *opened.value();
+    QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    if (!lock.tryLock(LockWaitMs))
+        return repo.failure(QStringLiteral("the history is in use by another program"));
+    HistoryListing listing(root);
+    if (Result<void> loaded = listing.load(repo); !loaded)
+        return loaded.failure();
+
+    const QString only = serialNumber.isEmpty() ? QString() : folderName(serialNumber);
+    struct Sorted {
+        qsizetype index;
+        int number;
+    };
+    std::vector<Sorted> chosen;
+    std::vector<Entry> made;
+    const std::vector<HistoryListing::Item> &items = listing.items();
+    chosen.reserve(items.size());
+    made.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const HistoryListing::Item &item = items[i];
+        if (!only.isEmpty() && item.serial != only)
+            continue;
+        Entry e;
+        int number = 1;
+        if (!parseName(item.name, &e.stamp, &e.event, &number))
+            continue;
+        e.serialNumber = item.serial;
+        e.firmware = item.firmware;
+        e.technician = item.technician;
+        e.path = root + u'/' + item.serial + u'/' + item.name;
+        switch (listing.check(qsizetype(i))) {
+        case HistoryListing::FileState::Kept:
+            e.state = FileState::Kept;
+            break;
+        case HistoryListing::FileState::Changed:
+            e.state = FileState::Changed;
+            break;
+        case HistoryListing::FileState::Missing:
+            e.state = FileState::Missing;
+            break;
         }
-        // Newest first; within one second, a write's "written" after its
-        // "before write", and a later number first.
-        std::sort(group.begin(), group.end(), [](const auto &a, const auto &b) {
-            if (a.first.when != b.first.when)
-                return a.first.when > b.first.when;
-            if (a.first.event != b.first.event)
-                return int(a.first.event) > int(b.first.event);
-            return a.second > b.second;
-        });
-        for (const auto &e : group)
-            out.append(e.first);
+        chosen.push_back({qsizetype(made.size()), number});
+        made.push_back(std::move(e));
     }
+    // Newest first; within one second, a write's later steps first, and a
+    // later number first.
+    std::sort(chosen.begin(), chosen.end(), [&](const Sorted &x, const Sorted &y) {
+        const Entry &a = made[size_t(x.index)];
+        const Entry &b = made[size_t(y.index)];
+        if (a.serialNumber != b.serialNumber)
+            return serialBefore(a.serialNumber, b.serialNumber);
+        if (a.stamp != b.stamp)
+            return a.stamp > b.stamp;
+        if (a.event != b.event)
+            return int(a.event) > int(b.event);
+        return x.number > y.number;
+    });
+    out.reserve(qsizetype(chosen.size()));
+    for (const Sorted &s : chosen)
+        out.append(std::move(made[size_t(s.index)]));
+    (void)listing.saveIfChanged();
     return out;
+}
+
+QList<DeviceHistory::Entry> DeviceHistory::entries(const QString &serialNumber)
+{
+    Result<QList<Entry>> listed = list(serialNumber);
+    return listed ? std::move(listed).value() : QList<Entry>();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryAuthor.h"
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
@@ -9,47 +10,81 @@
 #include <functional>
 
 // What the communicators held, kept in the program folder: every block read,
-// and around every write the block found before it and the block read back
-// after it, each as a settings file the program opens like any other:
+// and around every verified write the block found before it, the block read
+// back after it (when it differs from the one sent, "read back") or the block
+// written, each as a settings file the program opens like any other:
 //
 //   History/<serial number>/<YYYY-MM-DD HH-MM-SS> read.kvr
 //   History/<serial number>/<YYYY-MM-DD HH-MM-SS> before write.kvr
 //   History/<serial number>/<YYYY-MM-DD HH-MM-SS> written.kvr
+//   History/<serial number>/<YYYY-MM-DD HH-MM-SS> read back.kvr
 //
 // in local time; "unknown" stands for a communicator whose serial number the
-// exchange did not learn. A settings file has no place for the firmware
-// version, so each folder keeps it beside the files, in firmware.ini. Files
-// are written whole or not at all, and never over an earlier one.
+// exchange did not learn. History/ is a git repository (HistoryRepository):
+// each file one commit, authored by the technician, its message naming the
+// serial number, the event and the firmware version. Files are written whole
+// or not at all, and never over an earlier one.
 class DeviceHistory : public HistoryStore
 {
   public:
-    explicit DeviceHistory(const QString &programFolder);
+    // Config.ini's [History] section.
+    struct Options {
+        QString technician;
+        QString mail;
+        QString remote;
+    };
+    // The options as the program folder's Config.ini gives them.
+    static Options optionsOf(const QString &programFolder);
+
+    explicit DeviceHistory(const QString &programFolder, const Options &options = Options());
 
     QString folder() const; // <program folder>/History
-    // The time the names carry; tests put a fixed one here.
+    const HistoryAuthor &author() const { return m_author; }
+    const Options &options() const { return m_options; }
+    // The time the names and commits carry; tests put a fixed one here.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
 
-    // Stores the record as a settings file of the communicator; the failure
-    // names the folder or file that could not be written.
+    // Stores the record as a settings file of the communicator and commits
+    // it; the failure names the folder or file and why.
     Result<QString> keep(const SettingsRecord &record, const QString &serialNumber, const QString &firmware,
                          Event event, const QString &notes = QString()) override;
 
+    enum class FileState {
+        Kept,    // the file is as it was kept
+        Changed, // changed by hand since
+        Missing, // not on the disk (removed by hand)
+    };
     struct Entry {
         QString serialNumber; // the folder's name ("1001", "unknown")
-        QDateTime when;
+        QString stamp;        // the name's time, "2026-12-08 10-15-02"
         Event event = Event::Read;
-        QString firmware; // empty when not known
-        QString path;     // absolute
+        QString firmware;   // empty when not known
+        QString technician; // empty when not known (kept before the history was shared)
+        QString path;       // absolute
+        FileState state = FileState::Kept;
+        QDateTime when() const; // the stamp, in local time
     };
     // Every entry, grouped by serial number (in number order, "unknown"
     // last), the newest first within a group; only those of one serial
-    // number when it is given.
-    QList<Entry> entries(const QString &serialNumber = QString()) const;
+    // number when it is given. Read from the listing index, never from the
+    // entries' files.
+    Result<QList<Entry>> list(const QString &serialNumber = QString());
+    // The same, empty when the history cannot be listed.
+    QList<Entry> entries(const QString &serialNumber = QString());
+
+    // Whether path names a file inside this history's folder: such a file
+    // is never the target of a Save.
+    bool holds(const QString &path) const;
 
     // A name the folder may carry: the serial number's digits and letters,
     // "unknown" when nothing is left of it.
     static QString folderName(const QString &serialNumber);
+    // The entry a file's name describes: stamp and event; false for any
+    // other name.
+    static bool parseName(const QString &name, QString *stamp, Event *event, int *number = nullptr);
 
   private:
     QString m_programFolder;
+    Options m_options;
+    HistoryAuthor m_author;
 };

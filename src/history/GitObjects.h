@@ -10,12 +10,10 @@
 namespace Git
 {
 
-template <typename T, void (*Free)(T *)>
-struct Deleter {
+template <typename T, void (*Free)(T *)> struct Deleter {
     void operator()(T *p) const { Free(p); }
 };
-template <typename T, void (*Free)(T *)>
-using Handle = std::unique_ptr<T, Deleter<T, Free>>;
+template <typename T, void (*Free)(T *)> using Handle = std::unique_ptr<T, Deleter<T, Free>>;
 
 using Repository = Handle<git_repository, git_repository_free>;
 using Commit = Handle<git_commit, git_commit_free>;

@@ -38,6 +38,10 @@ Values read(const QString &file)
     v.trace = PrivateProfile::readString(file, setup, QStringLiteral("Trace"), {});
     v.history = PrivateProfile::readInt(file, setup, QStringLiteral("History"), defaults.history);
     v.verifyWrite = PrivateProfile::readInt(file, setup, QStringLiteral("VerifyWrite"), defaults.verifyWrite);
+    const QString history = QStringLiteral("History");
+    v.technician = PrivateProfile::readString(file, history, QStringLiteral("Technician"), {}).trimmed();
+    v.mail = PrivateProfile::readString(file, history, QStringLiteral("Mail"), {}).trimmed();
+    v.remote = PrivateProfile::readString(file, history, QStringLiteral("Remote"), {}).trimmed();
     return v;
 }
 

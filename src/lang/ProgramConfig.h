@@ -23,6 +23,13 @@ struct Values {
     // 0: a write neither reads the block before it nor reads it back to
     // check it (set by hand).
     int verifyWrite = 1;
+    // Section History (set by hand): who keeps the entries (empty: the
+    // login's full name, else its name), the mail that goes with it (empty:
+    // login@host), and the company's repository the history is shared with
+    // (empty: kept on this computer only).
+    QString technician;
+    QString mail;
+    QString remote;
 };
 
 // The two help texts kept in section Info for whoever edits the file.

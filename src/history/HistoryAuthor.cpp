@@ -1,0 +1,45 @@
+#include "history/HistoryAuthor.h"
+
+#include <QSysInfo>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace
+{
+// A commit's author may hold neither angle brackets nor line breaks.
+QString clean(QString text)
+{
+    for (QChar &c : text)
+        if (c < u' ' || c == u'<' || c == u'>')
+            c = u' ';
+    return text.simplified();
+}
+} // namespace
+
+HistoryAuthor HistoryAuthor::resolve(const QString &technician, const QString &mail)
+{
+    QString login, fullName;
+    if (const passwd *pw = getpwuid(geteuid())) {
+        login = QString::fromLocal8Bit(pw->pw_name);
+        // The full name is the first of the comma-separated fields.
+        if (pw->pw_gecos)
+            fullName = QString::fromLocal8Bit(pw->pw_gecos).section(u',', 0, 0);
+    }
+    if (login.isEmpty())
+        login = qEnvironmentVariable("USER", QStringLiteral("technician"));
+    HistoryAuthor author;
+    author.name = clean(technician);
+    if (author.name.isEmpty())
+        author.name = clean(fullName);
+    if (author.name.isEmpty())
+        author.name = clean(login);
+    author.mail = clean(mail);
+    if (author.mail.isEmpty()) {
+        QString host = QSysInfo::machineHostName();
+        if (host.isEmpty())
+            host = QStringLiteral("localhost");
+        author.mail = clean(login) + u'@' + host;
+    }
+    return author;
+}

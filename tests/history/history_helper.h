@@ -1,0 +1,32 @@
+#pragma once
+
+#include "history/DeviceHistory.h"
+#include "settings/MemoryRecord.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// What the tests ask of a repository, read with libgit2 directly rather than
+// through the code under test.
+namespace HistoryHelper
+{
+// A record whose settings differ by the value given (the service password).
+MemoryRecord record(const QString &password = QStringLiteral("7391"));
+
+// The commits reachable from the repository's main branch (or of a bare
+// repository's), newest first: "author name <mail>|first line".
+QStringList log(const QString &gitFolder);
+// The full message of the newest commit.
+QString lastMessage(const QString &gitFolder);
+// The files of the newest commit's tree, "serial/name".
+QStringList files(const QString &gitFolder);
+// A program folder's History/.git.
+QString gitOf(const QString &programFolder);
+
+// A fixed clock for names that tests can predict.
+inline auto fixedClock(int second = 2)
+{
+    return [second] { return QDateTime(QDate(2026, 12, 8), QTime(10, 15, second)); };
+}
+} // namespace HistoryHelper
