@@ -161,6 +161,9 @@ DeviceSession::Outcome DeviceSession::outcome(ExchangeResult result) const
                 QStringLiteral("%1: no answer from the communicator within the time limit%2").arg(port, got)};
     case ExchangeResult::CutShort:
         return {ExitNoAnswer, QStringLiteral("%1: the communicator's answer broke off%2").arg(port, got)};
+    case ExchangeResult::Overlong:
+        return {ExitNoAnswer,
+                QStringLiteral("%1: more bytes came than the communicator's answer has%2").arg(port, got)};
     case ExchangeResult::WrongMarker:
         return {ExitWrongMarker,
                 QStringLiteral(

@@ -6,7 +6,7 @@
 
 TimerClock::TimerClock()
 {
-    for (int slot = Poll; slot <= HandshakePoll; ++slot) {
+    for (int slot = Poll; slot < SlotCount; ++slot) {
         m_timers[slot] = std::make_unique<QTimer>();
         m_timers[slot]->setTimerType(Qt::PreciseTimer);
         QObject::connect(m_timers[slot].get(), &QTimer::timeout, [this, slot] {

@@ -16,7 +16,8 @@ class ExchangeClock
   public:
     virtual ~ExchangeClock() = default;
 
-    enum Slot { Poll, HandshakePoll };
+    // Quiet: once, when an answer has had its moment of silence.
+    enum Slot { Poll, HandshakePoll, Quiet, SlotCount };
     // Calls tick every ms milliseconds from now on, replacing what the slot
     // ran before; stop() ends it.
     virtual void start(Slot slot, int ms, std::function<void()> tick) = 0;
@@ -49,8 +50,8 @@ class TimerClock : public ExchangeClock
     void pause(int ms) override;
 
   private:
-    std::unique_ptr<QTimer> m_timers[2];
-    std::function<void()> m_ticks[2];
+    std::unique_ptr<QTimer> m_timers[SlotCount];
+    std::function<void()> m_ticks[SlotCount];
     QEventLoop *m_loop = nullptr;
     bool m_quit = false;
     int m_pausing = 0;

@@ -239,6 +239,7 @@ ExchangeResult ExchangeService::run(Kind kind, SettingsRecord *into, const Setti
     m_from = from;
     m_result = ExchangeResult::Done;
     m_sendFailed = false;
+    m_settling = false;
 
     m_state.ExchangeAborted = false;
     m_state.IdleTicks = 0;
@@ -351,30 +352,19 @@ void ExchangeService::handleAnswer(int count)
     if (command == QLatin1String("VER") || command == QLatin1String("PC")) {
         const bool version = command == QLatin1String("VER");
         const QColor colour = version ? Blue : SkyBlue;
-        if (count != m_state.ExpectedLength) {
+        if (m_settling)
+            return; // its quiet time decides
+        if (count < m_state.ExpectedLength) {
             emit indicatorChanged(colour);
             setProgress(m_progress + (version ? 60 : m_pacing.partialBlockStep));
             return;
         }
         if (m_pacing.colourOnWholeAnswer)
             emit indicatorChanged(colour);
-        m_state.ReceivedData = take();
-        // An answer that broke off (or picked up more than itself) must not
-        // leave half the parameters new and half old.
-        if (m_state.ReceivedData.size() != m_state.ExpectedLength) {
-            communicationError(ExchangeResult::CutShort);
-            return;
-        }
-        m_state.ExchangeActive = false;
-        if (version) {
-            if (!decodeStatusAnswer()) {
-                communicationError(ExchangeResult::NoAnswer);
-                return;
-            }
-        } else {
-            decodeConfigurationBlock();
-        }
-        closeDialog();
+        // Taken only when nothing follows: one stray byte inside the answer
+        // would leave it the right length with its last real byte still to come.
+        m_settling = true;
+        m_clock->start(ExchangeClock::Quiet, m_pacing.quietMs, [this] { answerSettled(); });
         return;
     }
 
@@ -401,6 +391,32 @@ void ExchangeService::handleAnswer(int count)
         // whole; any other byte is no answer of this protocol.
         communicationError(ExchangeResult::CutShort);
     }
+}
+
+void ExchangeService::answerSettled()
+{
+    m_clock->stop(ExchangeClock::Quiet);
+    if (!m_settling || !m_running)
+        return;
+    m_settling = false;
+    m_state.ReceivedData = take();
+    // An answer that broke off, or one that picked up more than itself, must
+    // not leave half the parameters new and half old.
+    const qsizetype size = m_state.ReceivedData.size();
+    if (size != m_state.ExpectedLength) {
+        communicationError(size > m_state.ExpectedLength ? ExchangeResult::Overlong : ExchangeResult::CutShort);
+        return;
+    }
+    m_state.ExchangeActive = false;
+    if (m_state.ExchangeCommand == QLatin1String("VER")) {
+        if (!decodeStatusAnswer()) {
+            communicationError(ExchangeResult::NoAnswer);
+            return;
+        }
+    } else {
+        decodeConfigurationBlock();
+    }
+    closeDialog();
 }
 
 void ExchangeService::sendReadyByte()
@@ -472,7 +488,8 @@ void ExchangeService::pollTick()
                 return;
         }
     }
-    if (!m_state.ExchangeActive)
+    // An answer in its quiet time is whole: the time limit has been met.
+    if (!m_state.ExchangeActive || m_settling)
         return;
     ++m_state.IdleTicks;
     if (m_state.IdleTicks > m_pacing.timeoutTicks) {
@@ -500,8 +517,7 @@ void ExchangeService::communicationError(ExchangeResult result)
     m_state.ExchangeActive = false;
     m_state.ReadyForByte = false;
     // No tick and no late answer may act while the message is open.
-    m_clock->stop(ExchangeClock::Poll);
-    m_clock->stop(ExchangeClock::HandshakePoll);
+    stopTimers();
     m_state.ExchangeCommand.clear();
     if (!m_state.QuietFirstExchange)
         emit messageRequested(communicationErrorText(m_state.ReceivedData));
@@ -509,12 +525,19 @@ void ExchangeService::communicationError(ExchangeResult result)
     closeDialog();
 }
 
+void ExchangeService::stopTimers()
+{
+    m_clock->stop(ExchangeClock::Poll);
+    m_clock->stop(ExchangeClock::HandshakePoll);
+    m_clock->stop(ExchangeClock::Quiet);
+    m_settling = false;
+}
+
 void ExchangeService::closeDialog()
 {
     if (!m_running)
         return;
-    m_clock->stop(ExchangeClock::Poll);
-    m_clock->stop(ExchangeClock::HandshakePoll);
+    stopTimers();
     if (m_transport) {
         m_transport->finish(m_state.ExchangeAborted, m_options);
         m_transport->dataArrived = nullptr;

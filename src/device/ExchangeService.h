@@ -26,6 +26,7 @@ enum class ExchangeResult {
     Done,
     NoAnswer,    // nothing, or not a whole answer, within the time limit
     CutShort,    // the answer broke off or went wrong part-way (a write's early "Z")
+    Overlong,    // more bytes came than the answer has (a stray byte on the line)
     WrongMarker, // the block read does not start with the marker (decoded all the same)
     Aborted,     // a transfer failed or the device vanished
     NotOpenable, // the serial port or the USB cable could not be opened
@@ -180,10 +181,12 @@ class ExchangeService : public QObject
     void pollTick();
     void handshakePoll();
     void handleAnswer(int count);
+    void answerSettled();
     void sendReadyByte();
     void sendNextByte();
     void timeOut();
     void communicationError(ExchangeResult result);
+    void stopTimers();
     void closeDialog();
     void setProgress(int value);
     bool decodeStatusAnswer();
@@ -202,6 +205,7 @@ class ExchangeService : public QObject
     bool m_running = false;
     bool m_settingUp = false;
     bool m_sendFailed = false;
+    bool m_settling = false; // a whole answer is there; its quiet time runs
     int m_progress = 0;
     Kind m_kind = Kind::Version;
     ExchangeResult m_result = ExchangeResult::Done;

@@ -22,6 +22,11 @@ class ExchangeTransport
         bool colourOnWholeAnswer = true; // the indicator turns blue/sky blue on a whole answer too
         bool rereadOnTimeout = true;     // a time-out reads once more, so the message shows all that came
         int handshakePollMs = 0;         // > 0: a write looks for its "D" this often between ticks
+        // An answer counts only when no byte follows its last one for this
+        // long: a stray byte on the line would otherwise shift it and push
+        // its last real byte out unseen. One byte time (4.2 ms at 2400 baud)
+        // and a little for the way the bytes reach us.
+        int quietMs = 7;
     };
     virtual Pacing pacing(const ExchangeOptions &options) const = 0;
 

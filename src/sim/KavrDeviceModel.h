@@ -26,6 +26,7 @@ struct KavrDeviceFaults {
     std::uint8_t wrongMarkerByte = 0xAA;
     int noiseEvery = 0;          // > 0: one stray byte after every n-th answer byte
     std::uint32_t noiseSeed = 1; // the stray bytes are a fixed pseudo-random sequence
+    int strayAfter = 0;          // > 0: one stray byte after the n-th byte of every answer that long
     bool noZ = false;            // stores a written block but never confirms it with "Z"
     int dropHandshakeAt = 0;     // 1..128: gives up the write at this data byte (no "D"/"Z", nothing stored)
     int earlyZAt = 0;            // 1..127: answers "Z" after this data byte instead of "D", nothing stored

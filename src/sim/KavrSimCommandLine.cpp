@@ -89,6 +89,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     add("cut-after", "Fault: every answer ends after <n> bytes.", "n");
     add("wrong-marker", "Fault: the block sent starts with 0xAA instead of 0x55.");
     add("noise-every", "Fault: a stray byte after every <n>-th answer byte.", "n");
+    add("stray-after", "Fault: one stray byte after the <n>-th byte of every answer that long.", "n");
     add("noise-seed", "Seed of the stray bytes (default 1).", "n");
     add("no-z", "Fault: store a written block but never answer \"Z\".");
     add("drop-handshake-at", "Fault: give up a write at data byte <k> (1-128): no handshake, nothing stored.",
@@ -136,7 +137,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     long long abandon = o.line.abandonAfterMs, cut = o.faults.cutAfter, noise = o.faults.noiseEvery;
     long long seed = o.faults.noiseSeed, drop = o.faults.dropHandshakeAt, hangUp = o.line.hangUpAfter;
     long long handshake = o.line.handshakeDelayMs, earlyZ = o.faults.earlyZAt;
-    long long corrupt = o.faults.corruptWriteAt;
+    long long corrupt = o.faults.corruptWriteAt, stray = o.faults.strayAfter;
     if (!readInt(p, {"firmware", 0, 255}, firmware, error) ||
         !readInt(p, {"serial", 0, 65535}, serial, error) ||
         !readInt(p, {"power-on", 0, 255}, powerOn, error) ||
@@ -149,6 +150,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
         !readInt(p, {"abandon-after", 1, noLimit}, abandon, error) ||
         !readInt(p, {"cut-after", 0, noLimit}, cut, error) ||
         !readInt(p, {"noise-every", 1, noLimit}, noise, error) ||
+        !readInt(p, {"stray-after", 1, noLimit}, stray, error) ||
         !readInt(p, {"noise-seed", 1, 0xFFFFFFFFLL}, seed, error) ||
         !readInt(p, {"drop-handshake-at", 1, 128}, drop, error) ||
         !readInt(p, {"corrupt-write-at", 1, 128}, corrupt, error) ||
@@ -193,6 +195,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     o.faults.wrongMarker = p.isSet(QStringLiteral("wrong-marker"));
     o.faults.noiseEvery = int(noise);
     o.faults.noiseSeed = std::uint32_t(seed);
+    o.faults.strayAfter = int(stray);
     o.faults.noZ = p.isSet(QStringLiteral("no-z"));
     o.faults.dropHandshakeAt = int(drop);
     o.faults.earlyZAt = int(earlyZ);

@@ -85,7 +85,7 @@ KavrSimOptions fixtureDevice()
 }
 
 // How the simulated device misbehaves.
-enum Fault { NoFault, Silent, WrongMarker, Garbled };
+enum Fault { NoFault, Silent, WrongMarker, Garbled, Stray };
 
 struct Result {
     int code;
@@ -219,6 +219,8 @@ class TestCli : public QObject
         row("silent", {"read", "-o", "out.kvr"}, ExitNoAnswer, "COM1", Silent);
         row("wrong marker", {"read", "-o", "out.kvr"}, ExitWrongMarker, "0xaa", WrongMarker);
         row("garbled status", {"status"}, ExitNoAnswer, "COM1", Garbled);
+        // The answer keeps its letters in place, but its last byte comes late.
+        row("stray byte before the last", {"write", f}, ExitNoAnswer, "more bytes came", Stray);
         row("refused", {"write", "refused.kvr"}, ExitRefused, "TTon (Edit152) holds '990'");
         row("dialling mode 7", {"write", "dial7.kvr"}, ExitRefused,
             "Dial (GroupBox13) holds '7'; allowed: Povolené hodnoty: 1, 0");
@@ -237,6 +239,8 @@ class TestCli : public QObject
         o.faults.wrongMarker = fault == WrongMarker;
         if (fault == Garbled)
             o.faults.noiseEvery = 3; // stray bytes shift the answer's letters
+        if (fault == Stray)
+            o.faults.strayAfter = 9;
 
         startDevice(false, o);
         // A cable backend with nothing plugged in.
@@ -252,6 +256,7 @@ class TestCli : public QObject
             QVERIFY2(!QFile::exists(path(QLatin1String(name))), name);
         if (fault == NoFault)
             QCOMPARE(sim->bytesReceived(), 0);
+        QCOMPARE(sim->writesCompleted(), 0);
     }
 
     // What stands under a name the tool reads or writes ("@" in the

@@ -35,8 +35,8 @@ void VirtualClock::pause(int ms)
 bool VirtualClock::runNext()
 {
     qint64 when = -1;
-    int what = -1; // 0, 1: a slot; 2: an event
-    for (int slot = Poll; slot <= HandshakePoll; ++slot) {
+    int what = -1; // a slot, or SlotCount: an event
+    for (int slot = Poll; slot < SlotCount; ++slot) {
         if (m_period[slot] > 0 && (when < 0 || m_next[slot] < when)) {
             when = m_next[slot];
             what = slot;
@@ -46,12 +46,12 @@ bool VirtualClock::runNext()
     // before a tick is seen by it.
     if (!m_events.empty() && (when < 0 || m_events.begin()->first.first <= when)) {
         when = m_events.begin()->first.first;
-        what = 2;
+        what = SlotCount;
     }
     if (what < 0)
         return false;
     m_now = std::max(m_now, when);
-    if (what == 2) {
+    if (what == SlotCount) {
         auto fn = std::move(m_events.begin()->second);
         m_events.erase(m_events.begin());
         fn();

@@ -50,10 +50,10 @@ class VirtualClock : public ExchangeClock
     qint64 m_now = 0;
     qint64 m_seq = 0;
     std::multimap<std::pair<qint64, qint64>, std::function<void()>> m_events;
-    qint64 m_period[2] = {0, 0};
-    qint64 m_next[2] = {0, 0};
-    std::function<void()> m_tick[2];
-    int m_ticks[2] = {0, 0};
+    qint64 m_period[SlotCount] = {};
+    qint64 m_next[SlotCount] = {};
+    std::function<void()> m_tick[SlotCount];
+    int m_ticks[SlotCount] = {};
     bool m_quit = false;
 };
 

@@ -298,11 +298,15 @@ class TestExchangeService : public QObject
         QTest::addColumn<QByteArray>("waiting");
         QTest::addColumn<int>("announced");
         QTest::addColumn<int>("ticks");
+        QTest::addColumn<int>("result");
         QTest::newRow("status: more than told")
-            << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12) << 10 << 0;
-        QTest::newRow("block: fewer than told") << true << QByteArray("U\x03\x0B", 3) << 128 << 0;
+            << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12) << 10 << 0
+            << int(ExchangeResult::Overlong);
+        QTest::newRow("block: fewer than told")
+            << true << QByteArray("U\x03\x0B", 3) << 128 << 0 << int(ExchangeResult::CutShort);
         QTest::newRow("block: cut short, then silence")
-            << true << QByteArray("U\x03\x0B", 3).leftJustified(100, '\x0B') << 100 << 202;
+            << true << QByteArray("U\x03\x0B", 3).leftJustified(100, '\x0B') << 100 << 202
+            << int(ExchangeResult::NoAnswer);
     }
     void answerTakenOnlyWhole()
     {
@@ -310,6 +314,7 @@ class TestExchangeService : public QObject
         QFETCH(QByteArray, waiting);
         QFETCH(int, announced);
         QFETCH(int, ticks);
+        QFETCH(int, result);
         KavrSimOptions o;
         o.faults.silent = true;
         world(false, o);
@@ -323,13 +328,73 @@ class TestExchangeService : public QObject
             }
         };
         const ExchangeResult r = block ? w->service.readBlock(record) : w->service.versionQuery(record);
-        QCOMPARE(r, ticks ? ExchangeResult::NoAnswer : ExchangeResult::CutShort);
+        QCOMPARE(int(r), result);
         QCOMPARE(state().IdleTicks, ticks);
         QVERIFY(state().ExchangeAborted);
         QCOMPARE(w->messages.size(), 1);
         QVERIFY(w->messages[0].startsWith(CommunicationError));
         QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
         QCOMPARE(record.deviceValue(DeviceValue::SerN), QStringLiteral("77"));
+    }
+
+    // One stray byte on the line inside an answer, or right behind its last
+    // byte: the answer came longer than it is, so none of it counts, as for
+    // one cut short. A read keeps nothing, a write stops after its query.
+    void strayByteSpoilsTheAnswer_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("strayAfter");
+        QTest::addColumn<int>("result");
+        const int overlong = int(ExchangeResult::Overlong);
+        for (const bool usb : {false, true}) {
+            const char *t = usb ? "usb" : "serial";
+            QTest::addRow("%s: status, after byte 9", t) << usb << "status" << 9 << overlong;
+            QTest::addRow("%s: status, behind its last byte", t) << usb << "status" << 10 << overlong;
+            QTest::addRow("%s: block, behind its last byte", t) << usb << "block" << 128 << overlong;
+            // The cable's connection goes with the failed query: the block is not tried.
+            QTest::addRow("%s: read, after byte 9 of both", t)
+                << usb << "read" << 9 << int(usb ? ExchangeResult::Aborted : ExchangeResult::Overlong);
+            QTest::addRow("%s: write", t) << usb << "write" << 9 << overlong;
+        }
+    }
+    void strayByteSpoilsTheAnswer()
+    {
+        QFETCH(bool, usb);
+        QFETCH(QString, command);
+        QFETCH(int, strayAfter);
+        QFETCH(int, result);
+        KavrSimOptions o;
+        o.faults.strayAfter = strayAfter;
+        o.state.block[1] = 9;
+        world(usb, o);
+        QTemporaryDir folder;
+        DeviceHistory history(folder.path());
+        w->service.setHistory(&history);
+        record.setStoredText("NoRi", "5");
+        record.setDeviceValue(DeviceValue::SerN, "77");
+        record.setDeviceValue(DeviceValue::SvHr, "1");
+        ExchangeResult r = ExchangeResult::Done;
+        if (command == "status")
+            r = w->service.versionQuery(record);
+        else if (command == "block")
+            r = w->service.readBlock(record);
+        else if (command == "read")
+            r = w->service.read(record);
+        else
+            r = w->service.write(record, [](const DeviceCodec::DeviceCounters &, SettingsRecord &) { return true; });
+        QCOMPARE(int(r), result);
+        QVERIFY(!w->messages.isEmpty());
+        for (const QString &m : std::as_const(w->messages))
+            QVERIFY2(m.startsWith(CommunicationError), qPrintable(m));
+        QVERIFY(state().ExchangeAborted || r == ExchangeResult::Aborted);
+        QCOMPARE(record.storedText("NoRi"), QStringLiteral("5"));
+        QCOMPARE(record.deviceValue(DeviceValue::SerN), QStringLiteral("77"));
+        QCOMPARE(record.deviceValue(DeviceValue::SvHr), QStringLiteral("1"));
+        QVERIFY(history.entries().isEmpty());
+        QCOMPARE(w->device.model().writesCompleted(), 0);
+        if (command == "write")
+            QCOMPARE(w->sentByHost(), QByteArray("V"));
     }
 
     void wrongMarkerIsDecodedAndSaidOnce_data() { transports(); }

@@ -184,8 +184,8 @@ class FuzzClock : public ExchangeClock
 
   private:
     Run &m_run;
-    std::function<void()> m_tick[2];
-    bool m_active[2] = {false, false};
+    std::function<void()> m_tick[SlotCount];
+    bool m_active[SlotCount] = {};
     bool m_quit = false;
 };
 
@@ -253,8 +253,9 @@ struct Run {
         FUZZ_CHECK(!service.busy(), "a call returned with its exchange still running");
         FUZZ_CHECK(finishes == begins, QStringLiteral("%1 exchanges, %2 ends").arg(begins).arg(finishes));
         FUZZ_CHECK(begins - before <= 3, "a command ran more exchanges than it has");
-        FUZZ_CHECK(!clock.active(ExchangeClock::Poll) && !clock.active(ExchangeClock::HandshakePoll),
-                   "the poll timer runs on after the end");
+        FUZZ_CHECK(!clock.active(ExchangeClock::Poll) && !clock.active(ExchangeClock::HandshakePoll) &&
+                       !clock.active(ExchangeClock::Quiet),
+                   "a timer of the exchange runs on after the end");
     }
 
     // The communicator answers what the program sent, up to `limit` bytes now.
@@ -287,7 +288,7 @@ struct Run {
             break;
         case 1:
             for (int i = 0; i <= arg && service.busy(); ++i)
-                clock.tick((arg & 1) ? ExchangeClock::HandshakePoll : ExchangeClock::Poll);
+                clock.tick(ExchangeClock::Slot(arg % ExchangeClock::SlotCount));
             break;
         case 2: // the communicator's own answer, in a piece of the given size
             deviceAnswers(arg + 1);

@@ -282,6 +282,16 @@ void TestKavrDeviceModel::noiseIsMixedIntoAnswers()
     QCOMPARE(feedAll(b, "V"), first);
     const QByteArray strays = QByteArray(1, first[3]) + first[7] + first[11];
     QVERIFY(strays.count(strays[0]) < 3);
+
+    // One stray byte after the 9th of every answer that long: the status
+    // answer's last real byte comes 11th, a write's "D" stays alone.
+    KavrDeviceFaults once;
+    once.strayAfter = 9;
+    KavrDeviceModel c(KavrDeviceModel::initialState(), once);
+    const QByteArray shifted = feedAll(c, "V");
+    QCOMPARE(shifted.size(), 11);
+    QCOMPARE(QByteArray(shifted).remove(9, 1), status);
+    QCOMPARE(feedAll(c, "WPU"), QByteArray("D"));
 }
 
 QTEST_GUILESS_MAIN(TestKavrDeviceModel)

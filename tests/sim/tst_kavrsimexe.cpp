@@ -74,6 +74,7 @@ void TestKavrSimExe::helpListsEveryOption()
                           "--baud",          "--ftdi-latency",
                           "--silent",        "--cut-after",
                           "--wrong-marker",  "--noise-every",
+                          "--stray-after",
                           "--no-z",          "--drop-handshake-at",
                           "--early-z-at",    "--corrupt-write-at",
                           "--hang-up-after", "--slow"})
