@@ -316,7 +316,7 @@ class DeviceCommandsTest : public QObject
     void progressBarFollowsAnAnswerInTwoParts()
     {
         KavrSimOptions options = handOptions();
-        options.line.ftdiLatencyMs = 28; // the status answer comes as 4 bytes, then 6
+        options.line.ftdiLatencyMs = 30; // the status answer comes in two parts
         startVirtual(options);
         QList<int> values;
         connect(windows->Form6->ProgressBar1, &QProgressBar::valueChanged, this,

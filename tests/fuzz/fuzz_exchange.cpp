@@ -334,8 +334,10 @@ void FuzzClock::run()
     while (!m_quit && m_run.step()) {
     }
     // Out of input: every exchange ends on its own within its time limit.
-    for (int i = 0; i < 5000 && !m_quit; ++i)
+    for (int i = 0; i < 5000 && !m_quit; ++i) {
+        tick(Quiet);
         tick(Poll);
+    }
     FUZZ_CHECK(m_quit, "the exchange never ends");
 }
 
