@@ -1,6 +1,6 @@
 #include "cli/CliArgs.h"
 
-#include <QHash>
+#include "cli/CliCommands.h"
 
 #include <algorithm>
 #include <iterator>
@@ -8,58 +8,51 @@
 namespace
 {
 
-struct CommandRule {
-    int files;           // positional arguments required
-    bool output;         // -o required
-    bool transport;      // --port/--device/--usb/--trace allowed
-    bool counters;       // --counters, --no-verify, --no-backup allowed (write)
-    bool lang;           // --lang allowed
-    bool serial = false; // --serial allowed
-};
+using Kind = CliOption::Kind;
+namespace Group = CliOptionGroup;
 
-const QHash<QString, CommandRule> &rules()
-{
-    static const QHash<QString, CommandRule> r{
-        {QStringLiteral("read"), {0, true, true, false, false}},
-        {QStringLiteral("write"), {1, false, true, true, false}},
-        {QStringLiteral("status"), {0, false, true, false, false}},
-        {QStringLiteral("show"), {1, false, false, false, true}},
-        {QStringLiteral("diff"), {2, false, false, false, true}},
-        {QStringLiteral("print"), {1, true, false, false, true}},
-        {QStringLiteral("export"), {1, false, false, false, false}},
-        {QStringLiteral("import"), {1, true, false, false, false}},
-        {QStringLiteral("compare"), {1, false, true, false, true}},
-        {QStringLiteral("history"), {0, false, false, false, false, true}},
-    };
-    return r;
-}
-
-// The options that take a text: the commands that allow them, where the
-// value goes, and what the option is missing without one.
-struct TextOption {
-    const char *name;
-    bool CommandRule::*allowed;
-    QString CliArgs::*value;
-    const char *needs;
+// clang-format off
+const CliOption options[] = {
+    {.name = "-o", .kind = Kind::Text, .group = Group::Output, .text = &CliArgs::output, .needs = "a file name"},
+    {.name = "--output", .kind = Kind::Text, .group = Group::Output, .text = &CliArgs::output, .needs = "a file name"},
+    {.name = "--port", .kind = Kind::Port, .group = Group::Transport, .shown = "N",
+     .help = "serial port COMN, mapped as the program maps it ([Ports] of\n"
+             "Config.ini, else COM1-8 /dev/ttyS0-7, COM9-12 /dev/ttyUSB0-3,\n"
+             "COM13-16 /dev/ttyACM0-3)"},
+    {.name = "--device", .kind = Kind::Text, .group = Group::Transport, .text = &CliArgs::device,
+     .needs = "a device path", .shown = "PATH", .help = "a serial device given by its path"},
+    {.name = "--usb", .kind = Kind::Switch, .group = Group::Transport, .flag = &CliArgs::usb,
+     .help = "the USB cable (FTDI, serial number ZARP-USB)\n"
+             "Without these: the COM and USB choice of Config.ini."},
+    {.name = "--trace", .kind = Kind::Text, .group = Group::Transport, .text = &CliArgs::trace,
+     .needs = "a file name", .shown = "FILE",
+     .help = "append a hex trace of every byte each way to FILE\n"
+             "(default: [Setup] Trace of Config.ini, if set)"},
+    {.name = "--counters", .kind = Kind::Text, .group = Group::Write, .text = &CliArgs::counters,
+     .needs = "a file name"},
+    {.name = "--no-verify", .kind = Kind::Switch, .group = Group::Write, .flag = &CliArgs::noVerify,
+     .help = "neither read the settings before the write nor read them back\n"
+             "(also [Setup] VerifyWrite=0 of Config.ini)"},
+    {.name = "--no-backup", .kind = Kind::Switch, .group = Group::Write, .flag = &CliArgs::noBackup,
+     .help = "write even when the settings before the write cannot be kept"},
+    {.name = "--lang", .kind = Kind::Text, .group = Group::Language, .text = &CliArgs::lang,
+     .needs = "a language file", .shown = "FILE.LNG",
+     .help = "labels from this language file (default: the Lang of\n"
+             "Config.ini, else the built-in Czech texts)"},
+    {.name = "--serial", .kind = Kind::Text, .group = Group::Serial, .text = &CliArgs::serial,
+     .needs = "a serial number"},
 };
-
-const TextOption textOptions[] = {
-    {"-o", &CommandRule::output, &CliArgs::output, "a file name"},
-    {"--output", &CommandRule::output, &CliArgs::output, "a file name"},
-    {"--device", &CommandRule::transport, &CliArgs::device, "a device path"},
-    {"--trace", &CommandRule::transport, &CliArgs::trace, "a file name"},
-    {"--counters", &CommandRule::counters, &CliArgs::counters, "a file name"},
-    {"--lang", &CommandRule::lang, &CliArgs::lang, "a language file"},
-    {"--serial", &CommandRule::serial, &CliArgs::serial, "a serial number"},
-};
+// clang-format on
 
 } // namespace
 
-bool CliArgs::exchanges() const
+namespace CliOptions
 {
-    const auto it = rules().constFind(command);
-    return it != rules().constEnd() && it->transport;
+std::span<const CliOption> all()
+{
+    return options;
 }
+} // namespace CliOptions
 
 std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
 {
@@ -70,17 +63,16 @@ std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
     };
     if (args.isEmpty())
         return fail(QStringLiteral("no command given"));
-    a.command = args.first();
-    if (a.command == QLatin1String("help") || a.command == QLatin1String("--help") ||
-        a.command == QLatin1String("-h")) {
-        a.command = QStringLiteral("help");
-        return a;
-    }
-    const auto rule = rules().constFind(a.command);
-    if (rule == rules().constEnd())
-        return fail(QStringLiteral("unknown command '%1'").arg(a.command));
+    int words = 0;
+    a.entry = CliCommands::find(args, &words);
+    if (!a.entry)
+        return fail(QStringLiteral("unknown command '%1'").arg(args.first()));
+    a.command = QLatin1String(a.entry->name);
+    if (a.command == QLatin1String("help"))
+        return a; // whatever follows
+    const CliCommand &rule = *a.entry;
 
-    for (int i = 1; i < args.size(); ++i) {
+    for (int i = words; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;
         bool hasValue = false;
@@ -96,58 +88,53 @@ std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
                 return std::nullopt;
             return args[++i];
         };
-        auto needs = [&](bool allowed) { return allowed ? QString() : arg; };
-
-        QString refused;
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            a.command = QStringLiteral("help");
-            return a;
+        if (CliCommands::asksForHelp(arg)) {
+            CliArgs help;
+            help.entry = CliCommands::find({arg});
+            help.command = QLatin1String(help.entry->name);
+            return help;
         }
-        const auto text = std::find_if(std::begin(textOptions), std::end(textOptions),
-                                       [&](const TextOption &o) { return arg == QLatin1String(o.name); });
-        if (text != std::end(textOptions)) {
-            refused = needs((*rule).*(text->allowed));
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                if (!v || v->isEmpty())
-                    return fail(QStringLiteral("%1 needs %2").arg(arg, QLatin1String(text->needs)));
-                a.*(text->value) = *v;
-            }
-        } else if (arg == QLatin1String("--port")) {
-            refused = needs(rule->transport);
-            if (refused.isEmpty()) {
-                const auto v = takeValue();
-                bool ok = false;
-                const int n = v ? v->toInt(&ok) : 0;
-                if (!ok || n < 1 || n > 255)
-                    return fail(QStringLiteral("--port needs a port number from 1 to 255"));
-                a.port = n;
-            }
-        } else if (arg == QLatin1String("--usb") && !hasValue) {
-            refused = needs(rule->transport);
-            a.usb = true;
-        } else if (arg == QLatin1String("--no-verify") && !hasValue) {
-            refused = needs(rule->counters);
-            a.noVerify = true;
-        } else if (arg == QLatin1String("--no-backup") && !hasValue) {
-            refused = needs(rule->counters);
-            a.noBackup = true;
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return fail(QStringLiteral("unknown option '%1'").arg(arg));
-        } else {
+        const auto option = std::find_if(std::begin(options), std::end(options), [&](const CliOption &o) {
+            return arg == QLatin1String(o.name) && !(o.kind == Kind::Switch && hasValue);
+        });
+        if (option == std::end(options)) {
+            if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
+                return fail(QStringLiteral("unknown option '%1'").arg(arg));
             a.files << args[i];
+            continue;
         }
-        if (!refused.isEmpty())
-            return fail(QStringLiteral("'%1' does not take %2").arg(a.command, refused));
+        if (!(rule.options & option->group))
+            return fail(QStringLiteral("'%1' does not take %2").arg(a.command, arg));
+        switch (option->kind) {
+        case Kind::Switch:
+            a.*(option->flag) = true;
+            break;
+        case Kind::Text: {
+            const auto v = takeValue();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("%1 needs %2").arg(arg, QLatin1String(option->needs)));
+            a.*(option->text) = *v;
+            break;
+        }
+        case Kind::Port: {
+            const auto v = takeValue();
+            bool ok = false;
+            const int n = v ? v->toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 255)
+                return fail(QStringLiteral("--port needs a port number from 1 to 255"));
+            a.port = n;
+            break;
+        }
+        }
     }
 
-    if (a.files.size() != rule->files)
-        return fail(rule->files == 0 ? QStringLiteral("'%1' takes no file argument").arg(a.command)
-                                     : QStringLiteral("'%1' needs %2 file argument%3")
-                                           .arg(a.command)
-                                           .arg(rule->files)
-                                           .arg(rule->files == 1 ? QString() : QStringLiteral("s")));
-    if (rule->output && a.output.isEmpty())
+    if (a.files.size() != rule.files)
+        return fail(rule.files == 0 ? QStringLiteral("'%1' takes no file argument").arg(a.command)
+                                    : QStringLiteral("'%1' needs %2 file argument%3")
+                                          .arg(a.command)
+                                          .arg(rule.files)
+                                          .arg(rule.files == 1 ? QString() : QStringLiteral("s")));
+    if ((rule.options & Group::Output) && a.output.isEmpty())
         return fail(QStringLiteral("'%1' needs -o FILE").arg(a.command));
     if (int(a.port.has_value()) + int(!a.device.isEmpty()) + int(a.usb) > 1)
         return fail(QStringLiteral("choose one of --port, --device and --usb"));

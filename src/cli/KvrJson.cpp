@@ -1,10 +1,11 @@
 #include "cli/KvrJson.h"
 
-#include "settings/MemoryRecord.h"
+#include "cli/TerminalText.h"
+
 #include "settings/ParameterTable.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsRecord.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,9 +16,6 @@ namespace KvrJson
 
 namespace
 {
-
-constexpr int ValueOffset = 17; // length byte of a record's value field
-constexpr int ValueRoom = 32;
 
 // Hands the settings file writer the texts exactly as given.
 class TextRecord : public SettingsRecord
@@ -35,10 +33,23 @@ class TextRecord : public SettingsRecord
     void setDeviceValue(DeviceValue, const QString &) override {}
 };
 
+// A JSON string. The JSON writer escapes the C0 controls; DEL and the C1
+// controls (U+009B acts as ESC [ on many terminals) it leaves as they are,
+// so they get \u escapes here.
 QByteArray jsonString(const QString &text)
 {
-    QByteArray quoted = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return quoted.mid(1, quoted.size() - 2); // without the brackets
+    const QByteArray quoted = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    const QString json = QString::fromUtf8(quoted.mid(1, quoted.size() - 2)); // without the brackets
+    QString out;
+    out.reserve(json.size());
+    for (const QChar c : json) {
+        const char16_t u = c.unicode();
+        if (u >= 0x7F && u <= 0x9F)
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out.toUtf8();
 }
 
 bool isSingleByte(const QString &text)
@@ -51,56 +62,36 @@ bool isSingleByte(const QString &text)
 
 } // namespace
 
-std::optional<QByteArray> exportFile(const QString &path, QString *error)
+Result<QByteArray> exportFile(const QString &path)
 {
-    MemoryRecord loaded;
-    if (const auto failure = SettingsFile::load(path, loaded)) {
-        *error = *failure;
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return std::nullopt;
-    }
-    const QByteArray contents = file.read(SettingsFile::FileSize);
-    const int records = int(contents.size() / SettingsFile::RecordSize);
-
+    const Result<QStringList> texts = SettingsFile::storedTexts(path);
+    if (!texts)
+        return texts.failure();
     QByteArray out = "{\n";
     const auto params = ParameterTable::all();
     for (int i = 0; i < ParameterTable::Count; ++i) {
-        QString value;
-        if (i < records) {
-            const char *record = contents.constData() + i * SettingsFile::RecordSize;
-            const int length = qMin(int(quint8(record[ValueOffset])), ValueRoom);
-            value = QString::fromLatin1(record + ValueOffset + 1, length);
-        } else {
-            value = loaded.storedText(QLatin1String(params[i].key));
-        }
-        out += "  " + jsonString(QLatin1String(params[i].key)) + ": " + jsonString(value);
+        out += "  " + jsonString(QLatin1String(params[i].key)) + ": " + jsonString(texts->at(i));
         out += i + 1 < ParameterTable::Count ? ",\n" : "\n";
     }
     out += "}\n";
     return out;
 }
 
-bool importJson(const QByteArray &json, const QString &path, QString *error)
+Result<void> importJson(const QByteArray &json, const QString &path)
 {
+    const auto refused = [](const QString &reason) { return Failure{Failure::Kind::Format, {}, reason}; };
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
-    if (parse.error != QJsonParseError::NoError) {
-        *error = QStringLiteral("not valid JSON at offset %1: %2").arg(parse.offset).arg(parse.errorString());
-        return false;
-    }
-    if (!doc.isObject()) {
-        *error = QStringLiteral("the JSON must be one object with a member per key");
-        return false;
-    }
+    if (parse.error != QJsonParseError::NoError)
+        return refused(
+            QStringLiteral("not valid JSON at offset %1: %2").arg(parse.offset).arg(parse.errorString()));
+    if (!doc.isObject())
+        return refused(QStringLiteral("the JSON must be one object with a member per key"));
     const QJsonObject object = doc.object();
     QStringList unknown;
     for (auto it = object.begin(); it != object.end(); ++it)
         if (!ParameterTable::byKey(it.key()))
-            unknown << it.key();
+            unknown << TerminalText::printable(it.key());
     QStringList missing;
     TextRecord record;
     QStringList bad;
@@ -116,8 +107,8 @@ bool importJson(const QByteArray &json, const QString &path, QString *error)
             continue;
         }
         const QString value = it->toString();
-        if (value.size() > ValueRoom)
-            bad << QStringLiteral("%1 is longer than %2 characters").arg(key).arg(ValueRoom);
+        if (value.size() > SettingsFile::ValueRoom)
+            bad << QStringLiteral("%1 is longer than %2 characters").arg(key).arg(SettingsFile::ValueRoom);
         else if (!isSingleByte(value))
             bad << QStringLiteral("%1 holds a character a settings file cannot store").arg(key);
         else
@@ -129,15 +120,11 @@ bool importJson(const QByteArray &json, const QString &path, QString *error)
     if (!missing.isEmpty())
         reasons << QStringLiteral("missing keys: %1").arg(missing.join(QStringLiteral(", ")));
     reasons << bad;
-    if (!reasons.isEmpty()) {
-        *error = reasons.join(QStringLiteral("; "));
-        return false;
-    }
-    if (const auto failure = SettingsFile::write(path, record)) {
-        *error = QStringLiteral("%1: %2").arg(path, *failure);
-        return false;
-    }
-    return true;
+    if (!reasons.isEmpty())
+        return refused(reasons.join(QStringLiteral("; ")));
+    if (const auto failure = SettingsFile::write(path, record))
+        return Failure{Failure::Kind::File, path, *failure};
+    return {};
 }
 
 } // namespace KvrJson

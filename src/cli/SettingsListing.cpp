@@ -44,16 +44,25 @@ QStringList differences(const SettingsRecord &a, const SettingsRecord &b, bool c
     return out;
 }
 
-bool loadLanguageFile(const QString &path, QString *error)
+QStringList changes(const SettingsRecord &a, const SettingsRecord &b)
+{
+    QStringList out;
+    for (const auto &[left, right] : ParameterListing::differing(a, b, true))
+        out << QStringLiteral("%1 (%2): %3 -> %4")
+                   .arg(TerminalText::printable(left.label), left.key,
+                        TerminalText::printable(left.value + left.mark),
+                        TerminalText::printable(right.value + right.mark));
+    return out;
+}
+
+Result<void> loadLanguageFile(const QString &path)
 {
     // The program takes a file it cannot read as one without keys; a file
     // named on the command line must be there and be a language file.
     const SafeFile::Status status = LanguageTexts::loadFile(path);
-    if (!status.ok()) {
-        *error = QStringLiteral("%1: %2").arg(path, status.reason());
-        return false;
-    }
-    return true;
+    if (!status.ok())
+        return Failure{Failure::Kind::File, path, status.reason(), status.errorNumber()};
+    return {};
 }
 
 } // namespace SettingsListing

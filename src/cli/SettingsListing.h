@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "settings/ParameterListing.h"
 
 #include <QList>
@@ -25,8 +26,12 @@ QString show(const SettingsRecord &record);
 // (with the counters' when counters is set).
 QStringList differences(const SettingsRecord &a, const SettingsRecord &b, bool counters = false);
 
+// "label (KEY): valueA -> valueB" for each line whose stored texts differ,
+// the counters' included: the parameters a message names.
+QStringList changes(const SettingsRecord &a, const SettingsRecord &b);
+
 // Puts the texts of a language file in force; keys it lacks keep their
-// built-in defaults. False with *error set when the file cannot be read.
-bool loadLanguageFile(const QString &path, QString *error);
+// built-in defaults. A file that cannot be read fails, naming it and why.
+Result<void> loadLanguageFile(const QString &path);
 
 } // namespace SettingsListing

@@ -15,9 +15,11 @@ namespace TessaroCli
 // the exit code. Results go to out, errors to err; a progress bar goes to
 // err when progressBar is set (err is a terminal). Config.ini and the
 // language file are looked up in the current directory, as the program
-// does. print needs a QGuiApplication (the offscreen platform will do).
+// does. A command that draws (print) needs a QGuiApplication (the offscreen
+// platform will do).
 int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar);
 
-QString helpText();
+// Whether the command the arguments begin with draws.
+bool draws(const QStringList &args);
 
 } // namespace TessaroCli

@@ -14,9 +14,9 @@
 
 namespace
 {
-// Results and errors go out through the tool's own streams; Qt's internal
-// chatter (platform plugin notes, painter warnings) would only clutter a
-// script's output.
+// Results and errors go out through the tool's own streams (what the serial
+// layer would show goes there too); Qt's internal chatter (platform plugin
+// notes, painter warnings) would only clutter a script's output.
 void quietQt(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
@@ -27,18 +27,21 @@ void quietQt(QtMsgType type, const QMessageLogContext &, const QString &text)
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(quietQt);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     // Only the printout draws; it needs fonts but never a window or a display.
-    const bool printing = argc > 1 && qstrcmp(argv[1], "print") == 0;
-    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const bool drawing = TessaroCli::draws(args);
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app = printing ? std::make_unique<QGuiApplication>(argc, argv)
-                                                     : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> app = drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                                                    : std::make_unique<QCoreApplication>(argc, argv);
     // As in the program: TESSARO_USB_SIMULATOR=1 puts a simulated
     // communicator at the end of the USB cable.
     SimulatedUsb::installIfRequested();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QStringList args = QCoreApplication::arguments();
+    args = QCoreApplication::arguments();
     args.removeFirst();
     return TessaroCli::run(args, out, err, ::isatty(STDERR_FILENO) == 1);
 }

@@ -33,13 +33,32 @@ QString optionCaption(const Parameter &p, const QString &stored)
 
 } // namespace
 
+QString fieldLabel(const QString &key, const QString &control)
+{
+    if (const Parameter *p = ParameterTable::byKey(key)) {
+        switch (p->kind) {
+        case ParamKind::Check:
+            // A telephone number's box is named by its row and its own caption.
+            return caption(p->shown.label) + QStringLiteral(" - ") + caption(p->control);
+        case ParamKind::Tone:
+            return caption(p->control2 && control == QLatin1String(p->control2) ? p->control2 : p->control);
+        default:
+            return caption(p->shown.label);
+        }
+    }
+    for (const Counter &c : ParameterTable::counters())
+        if (key == QLatin1String(c.name))
+            return caption(c.label);
+    return key;
+}
+
 QList<Line> lines(const SettingsRecord &record)
 {
     QList<Line> out;
     for (const Parameter *p : ParameterTable::shown()) {
         const QString key = QLatin1String(p->key);
         const QString stored = record.storedText(key);
-        Line line{caption(p->shown.page), key, caption(p->shown.label), stored, stored};
+        Line line{caption(p->shown.page), key, fieldLabel(key), stored, stored};
         // A value the window cannot show: the line shows what the window
         // does, and says what the file holds.
         if (const std::optional<QString> unshown = record.unshownText(key)) {
@@ -54,17 +73,14 @@ QList<Line> lines(const SettingsRecord &record)
             line.value = optionCaption(*p, stored);
             break;
         case ParamKind::Check:
-            // A telephone number's box is named by its row and its own caption.
-            line.label += QStringLiteral(" - ") + caption(p->control);
             line.value = yesNo(stored == QLatin1String("1"));
             break;
         case ParamKind::Tone: {
             // A line a box; a value the file holds stands behind both.
             const int bits = stored.toInt();
             Line second = line;
-            line.label = caption(p->control);
             line.value = yesNo(bits & 1);
-            second.label = caption(p->control2);
+            second.label = fieldLabel(key, QLatin1String(p->control2));
             second.value = yesNo(bits & 2);
             if (line.mark.isEmpty()) {
                 line.stored = QString::number(bits & 1);
@@ -85,7 +101,7 @@ QList<Line> counterLines(const SettingsRecord &record)
     QList<Line> out;
     for (const Counter &c : ParameterTable::counters()) {
         const QString value = record.deviceValue(c.which);
-        out.append({QString(), QLatin1String(c.name), caption(c.label), value, value});
+        out.append({QString(), QLatin1String(c.name), fieldLabel(QLatin1String(c.name)), value, value});
     }
     return out;
 }

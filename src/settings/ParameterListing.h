@@ -26,6 +26,11 @@ struct Line {
 // Every parameter in the order of the tab pages and their fields.
 QList<Line> lines(const SettingsRecord &record);
 
+// How the listing names the field of a parameter or counter given by its
+// key, in the language in force: for a tone pair the box whose control is
+// given (the first without one). The key itself when it names neither.
+QString fieldLabel(const QString &key, const QString &control = {});
+
 // The two counters the block carries, as the window shows them (a settings
 // file holds none; a block read from or written to the communicator does).
 QList<Line> counterLines(const SettingsRecord &record);

@@ -1,6 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "platform/SafeFile.h"
+#include "settings/MemoryRecord.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
@@ -19,7 +20,6 @@ namespace
 
 constexpr int KeyLength = 6;
 constexpr int ValueOffset = 17;
-constexpr int ValueRoom = 32;
 
 std::function<int(int)> &writeFaultHook()
 {
@@ -47,11 +47,34 @@ QString nameError(int e)
     }
 }
 
-QString valueAt(const QByteArray &contents, int index)
+// The value field's text as it stands.
+QString storedAt(const QByteArray &contents, int index)
 {
     const char *record = contents.constData() + index * RecordSize;
     const int length = qMin(int(quint8(record[ValueOffset])), ValueRoom);
-    return QString::fromLatin1(record + ValueOffset + 1, length).trimmed();
+    return QString::fromLatin1(record + ValueOffset + 1, length);
+}
+
+// The value the program takes from it.
+QString valueAt(const QByteArray &contents, int index)
+{
+    return storedAt(contents, index).trimmed();
+}
+
+// The contents of a settings file: only a regular file is read, and no more
+// of it than a settings file can hold, so a named pipe or a device swapped in
+// for the file cannot hold the program in open() or feed it without end.
+std::optional<QString> readContents(const QString &path, QByteArray *contents)
+{
+    if (path.isEmpty())
+        return QStringLiteral("Invalid filename");
+    const SafeFile::Contents file = SafeFile::read(path, SafeFile::SettingsLimit);
+    if (file.failure == SafeFile::Failure::Missing && !QFileInfo(path).absoluteDir().exists())
+        return nameError(ENOENT);
+    if (!file.ok())
+        return errorText(file.errorNumber());
+    *contents = file.bytes;
+    return std::nullopt;
 }
 
 bool writeAll(int fd, const char *data, qint64 size)
@@ -186,17 +209,26 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record)
 
 std::optional<QString> load(const QString &path, SettingsRecord &record)
 {
-    if (path.isEmpty())
-        return QStringLiteral("Invalid filename");
-    // Only a regular file is read, and no more of it than a settings file
-    // can hold: a named pipe or a device swapped in for the file cannot hold
-    // the program in open() or feed it without end.
-    const SafeFile::Contents file = SafeFile::read(path, SafeFile::SettingsLimit);
-    if (file.failure == SafeFile::Failure::Missing && !QFileInfo(path).absoluteDir().exists())
-        return nameError(ENOENT);
-    if (!file.ok())
-        return errorText(file.errorNumber());
-    return apply(file.bytes, record);
+    QByteArray contents;
+    if (const auto error = readContents(path, &contents))
+        return error;
+    return apply(contents, record);
+}
+
+Result<QStringList> storedTexts(const QString &path)
+{
+    QByteArray contents;
+    MemoryRecord loaded;
+    if (const auto error = readContents(path, &contents))
+        return Failure{Failure::Kind::File, path, *error};
+    if (const auto error = apply(contents, loaded))
+        return Failure{Failure::Kind::Format, path, *error};
+    const int records = int(qMin<qint64>(contents.size() / RecordSize, RecordCount));
+    QStringList texts;
+    const auto table = ParameterTable::all();
+    for (int i = 0; i < RecordCount; ++i)
+        texts << (i < records ? storedAt(contents, i) : loaded.storedText(QLatin1String(table[i].key)));
+    return texts;
 }
 
 } // namespace SettingsFile

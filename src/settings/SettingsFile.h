@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -26,6 +29,8 @@ inline constexpr int RecordCount = 45;
 inline constexpr int FileSize = RecordSize * RecordCount;
 // Older files end after Nou2 (43 records) or after TONE (44).
 inline constexpr int MinimumRecords = 43;
+// The characters a value field holds.
+inline constexpr int ValueRoom = 32;
 
 // The 2250 bytes of a file holding the record's stored texts.
 QByteArray encode(const SettingsRecord &record);
@@ -49,6 +54,11 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record);
 // (or a link to one) of at most SafeFile::SettingsLimit bytes is read;
 // anything else is "File access denied". Empty result on success.
 std::optional<QString> load(const QString &path, SettingsRecord &record);
+
+// The value texts of the file at path exactly as its records hold them
+// (blanks kept), in file order; read and checked as load does. A file of 43
+// or 44 records gives for the missing ones the texts load gives them.
+Result<QStringList> storedTexts(const QString &path);
 
 // The run-time text for a system error number.
 QString errorText(int errorNumber);
