@@ -192,7 +192,12 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
     m_readBack->setDeviceValue(DeviceValue::FirmwareVersion,
                                record.deviceValue(DeviceValue::FirmwareVersion));
     m_readBack->setDeviceValue(DeviceValue::SerN, record.deviceValue(DeviceValue::SerN));
-    if (readBlock(*m_readBack) != ExchangeResult::Done)
+    // A block that came whole is what the communicator holds, its marker
+    // included: one that differs there is a mismatch, said by the outcome.
+    m_markerSaid = false;
+    const ExchangeResult back = readBlock(*m_readBack);
+    m_markerSaid = true;
+    if (back != ExchangeResult::Done && back != ExchangeResult::WrongMarker)
         return ExchangeResult::Unverified;
     m_outcome.readBack = m_state.ReceivedData;
     if (m_outcome.readBack == m_outcome.sentBlock) {
@@ -581,7 +586,8 @@ void ExchangeService::decodeConfigurationBlock()
     if (!DeviceCodec::decodeBlock(m_state.ReceivedData, *m_into, decimalSeparator())) {
         m_result = ExchangeResult::WrongMarker;
         m_clock->stop(ExchangeClock::Poll);
-        emit messageRequested(LanguageTexts::text(Text::MemoryContentsInvalid));
+        if (m_markerSaid)
+            emit messageRequested(LanguageTexts::text(Text::MemoryContentsInvalid));
     }
 }
 

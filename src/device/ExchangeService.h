@@ -206,6 +206,7 @@ class ExchangeService : public QObject
     bool m_settingUp = false;
     bool m_sendFailed = false;
     bool m_settling = false; // a whole answer is there; its quiet time runs
+    bool m_markerSaid = true; // a block with a wrong marker shows the message
     int m_progress = 0;
     Kind m_kind = Kind::Version;
     ExchangeResult m_result = ExchangeResult::Done;
