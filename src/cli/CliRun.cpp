@@ -82,7 +82,7 @@ void CliRun::warnAboutLanguage()
 int CliRun::exchange(const std::function<int(DeviceSession &, const CliTransport &)> &command)
 {
     const CliTransport transport = CliTransport::choose(args, QDir::currentPath());
-    DeviceSession session(transport);
+    DeviceSession session(transport, line);
     const QString trace = args.trace.isEmpty() ? transport.configTrace : args.trace;
     if (!trace.isEmpty()) {
         QString error;

@@ -26,6 +26,7 @@ struct CliRun {
     QTextStream &out;
     QTextStream &err;
     bool progressBar = false;
+    SessionLine line; // where the exchanges run
 
     // "tessaro-cli: text" on standard error; gives back code.
     int fail(int code, const QString &text);

@@ -22,8 +22,9 @@ constexpr double ByteMs = 10.0 * 1000.0 / 2400.0; // 10 bit times at 2400 baud
 constexpr double TurnaroundMs = 20.0;
 } // namespace
 
-DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transport)
+DeviceSession::DeviceSession(const CliTransport &transport, const SessionLine &line) : m_transport(transport)
 {
+    m_service.setClock(line.clock);
     ExchangeOptions options;
     options.TimeOutRS = transport.timeOutRS;
     options.WriteOnTick = transport.writeOnTick;
@@ -34,7 +35,9 @@ DeviceSession::DeviceSession(const CliTransport &transport) : m_transport(transp
                                                     DeviceHistory::optionsOf(transport.programFolder));
         m_service.setHistory(m_history.get());
     }
-    if (!transport.usb) {
+    if (line.serial) {
+        m_service.setSerialTransport(line.serial);
+    } else if (!transport.usb) {
         if (!transport.devicePath.isEmpty())
             PortPaths::setDeviceOverride(transport.comNumber, transport.devicePath);
         m_port = std::make_unique<TAfComPort>();

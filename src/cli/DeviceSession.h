@@ -16,6 +16,8 @@ class DeviceHistory;
 #include <memory>
 #include <optional>
 
+class ExchangeClock;
+class ExchangeTransport;
 class QTextStream;
 class SerialTransport;
 class SettingsRecord;
@@ -29,13 +31,22 @@ struct CliWriteChoice {
     bool withoutBackup = false;
 };
 
+// Where a session's exchanges run: real timers, and the serial port or the
+// cable the transport names. A test puts a clock of its own here, and a
+// serial port of its own (the cable then runs on that clock too), so the
+// tool's runs take no real time.
+struct SessionLine {
+    ExchangeClock *clock = nullptr;
+    ExchangeTransport *serial = nullptr;
+};
+
 // The program's own commands (the exchange service over the serial port
 // component or the USB cable) run without a window, one command-line run at
 // a time; their results become exit codes and messages naming the port.
 class DeviceSession
 {
   public:
-    explicit DeviceSession(const CliTransport &transport);
+    explicit DeviceSession(const CliTransport &transport, const SessionLine &line = {});
     ~DeviceSession();
     DeviceSession(const DeviceSession &) = delete;
     DeviceSession &operator=(const DeviceSession &) = delete;

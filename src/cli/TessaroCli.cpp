@@ -13,6 +13,12 @@ namespace TessaroCli
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar)
 {
+    return run(args, out, err, progressBar, SessionLine());
+}
+
+int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar,
+        const SessionLine &line)
+{
     QString error;
     const auto parsed = CliArgs::parse(args, &error);
     if (!parsed) {
@@ -20,7 +26,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progre
         err.flush();
         return ExitUsage;
     }
-    CliRun r{*parsed, out, err, progressBar};
+    CliRun r(*parsed, out, err, progressBar);
+    r.line = line;
     // What the serial layer would show in a message box is a line of the
     // error output here.
     AfSetExceptionDisplay([&r](const QString &text) { r.warn(text); });

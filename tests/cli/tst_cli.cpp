@@ -23,6 +23,7 @@
 #include "settings/ParameterTable.h"
 #include "settings/SettingsFile.h"
 
+#include "device/exchange_helper.h"
 #include "sim/KavrSimulator.h"
 #include "sim/SimulatedD2xx.h"
 
@@ -103,45 +104,60 @@ class TestCli : public QObject
 
     QTemporaryDir dir;
     QString oldCwd;
+    // The communicator: on a virtual line, where the tool's exchanges take
+    // no real time, or the simulator on a pseudo-terminal for what needs a
+    // real serial device (the tool run from a shell, the port's settings).
+    std::unique_ptr<VirtualLine> line;
     std::unique_ptr<KavrSimulator> sim;
-    std::shared_ptr<SimulatedD2xx> cable;
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
+    // The tool in-process, on the virtual line when there is one; a device
+    // named with --device is a real one.
     Ran cli(const QStringList &args)
     {
         Ran r;
         QTextStream out(&r.out);
         QTextStream err(&r.err);
-        r.code = TessaroCli::run(args, out, err, false);
+        SessionLine on;
+        if (line && !args.contains("--device"))
+            on = {&line->clock, &line->serial};
+        r.code = TessaroCli::run(args, out, err, false, on);
         return r;
     }
 
-    // The simulator on a pseudo-terminal (COM1 of Config.ini) or on the
-    // simulated USB cable; Config.ini chooses it as the program would.
-    void startDevice(bool usb, const KavrSimOptions &options)
+    // The communicator on COM1 or on the USB cable, as Config.ini chooses
+    // (with further lines of its [Setup]); COM1 itself is a path that does
+    // not exist. Where the history is not the point, History=0 spares its
+    // commits.
+    void startDevice(bool usb, const KavrSimOptions &options, const QString &setup = {})
+    {
+        line = std::make_unique<VirtualLine>(usb, options);
+        writeSetup(usb, path("no-such-tty"), setup);
+    }
+    void startPtyDevice(const KavrSimOptions &options, const QString &setup = {})
     {
         sim = std::make_unique<KavrSimulator>(options);
-        QFile::remove(path("Config.ini"));
-        if (usb) {
-            auto line = sim->startOnCable();
-            QVERIFY(line);
-            cable = std::make_shared<SimulatedD2xx>();
-            cable->attachLine(line);
-            D2xx::setBackend(cable);
-        } else {
-            QString error;
-            QVERIFY2(sim->startOnPty(&error), qPrintable(error));
-            QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Ports", "COM1", sim->linePath()));
-        }
-        QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "USB", usb ? "1" : "0"));
-        QVERIFY(PrivateProfile::writeString(path("Config.ini"), "Setup", "COM", "1"));
+        QString error;
+        QVERIFY2(sim->startOnPty(&error), qPrintable(error));
+        writeSetup(false, sim->linePath(), setup);
     }
+    void writeSetup(bool usb, const QString &com1, const QString &setup)
+    {
+        // Written at once: the program's own writer syncs every key to the disk.
+        writeBytes(path("Config.ini"), QStringLiteral("[Ports]\nCOM1=%1\n[Setup]\nUSB=%2\nCOM=1\n%3")
+                                           .arg(com1, usb ? "1" : "0", setup)
+                                           .toUtf8());
+    }
+    long long received() const { return line ? line->device.received.size() : sim->bytesReceived(); }
+    KavrDeviceState state() const { return line ? line->device.model().state() : sim->state(); }
+    int writesDone() const { return line ? line->device.model().writesCompleted() : sim->writesCompleted(); }
 
-    // The program's main window on the same device, after its first tick.
+    // The program's main window on the same line, after its first tick.
     std::unique_ptr<ProgramWindows> startProgram()
     {
         auto windows = std::make_unique<ProgramWindows>();
+        line->attach(windows->Form1->exchange());
         windows->Form1->Timer1->stop();
         windows->Form1->show();
         windows->Form1->Timer1Timer();
@@ -175,7 +191,7 @@ class TestCli : public QObject
     void cleanup()
     {
         D2xx::setBackend(nullptr);
-        cable.reset();
+        line.reset();
         sim.reset();
         QFile::remove(path("Config.ini"));
     }
@@ -260,8 +276,8 @@ class TestCli : public QObject
         for (const char *name : {"out.kvr", "x.kvr", "u.kvr", "b.kvr"})
             QVERIFY2(!QFile::exists(path(QLatin1String(name))), name);
         if (fault == NoFault)
-            QCOMPARE(sim->bytesReceived(), 0);
-        QCOMPARE(sim->writesCompleted(), 0);
+            QCOMPARE(received(), 0);
+        QCOMPARE(writesDone(), 0);
     }
 
     // What stands under a name the tool reads or writes ("@" in the
@@ -300,7 +316,7 @@ class TestCli : public QObject
         MAKE_FILE_KIND(k, entry, contents);
         const QString command = args[0];
         if (command == "write" || command == "read" || command == "status")
-            startDevice(false, fixtureDevice());
+            startDevice(false, fixtureDevice(), "History=0\n");
         std::replace(args.begin(), args.end(), QStringLiteral("@"), entry);
         QElapsedTimer t;
         t.start();
@@ -315,13 +331,13 @@ class TestCli : public QObject
             if (command == "read")
                 QCOMPARE(fileBytes(entry).size(), SettingsFile::FileSize);
             if (command == "write")
-                QCOMPARE(sim->state().powerOnCount, 7);
+                QCOMPARE(state().powerOnCount, 7);
         } else {
             // Unreadable counters refuse the write before a byte goes out.
             QCOMPARE(r.code, int(command == "write" ? ExitRefused : ExitBadFile));
             QVERIFY2(r.err.contains(entry), qPrintable(r.err));
             if (command == "write")
-                QCOMPARE(sim->bytesReceived(), 0);
+                QCOMPARE(received(), 0);
         }
         QFile::remove(path("imported.kvr"));
         FileKinds::remove(entry);
@@ -358,7 +374,8 @@ class TestCli : public QObject
         QFETCH(QString, shell);
         QFETCH(int, code);
         QFETCH(QString, says);
-        startDevice(false, fixtureDevice());
+        // The shell's inputs are the point, not the verified write.
+        startPtyDevice(fixtureDevice(), "VerifyWrite=0\nHistory=0\n");
         QFile::remove(path("full.trace"));
         QProcess bash;
         bash.setWorkingDirectory(dir.path());
@@ -374,10 +391,10 @@ class TestCli : public QObject
         QVERIFY2(err.contains(says), qPrintable(err));
         QVERIFY(!QFile::exists(path("full.pdf")));
         if (code == ExitOk) {
-            QCOMPARE(sim->state().powerOnCount, 7);
-            QCOMPARE(sim->state().serviceHours, 100);
+            QCOMPARE(state().powerOnCount, 7);
+            QCOMPARE(state().serviceHours, 100);
         } else if (code == ExitRefused) {
-            QCOMPARE(sim->bytesReceived(), 0);
+            QCOMPARE(received(), 0);
         }
     }
 
@@ -420,7 +437,7 @@ class TestCli : public QObject
         QVERIFY2(shown.out.contains("Basic\\x1B[31m settings"), qPrintable(shown.out));
         QVERIFY2(diff.out.contains("\\x1B[2J"), qPrintable(diff.out));
         QVERIFY2(write.err.contains("\\x1B[2J"), qPrintable(write.err));
-        QCOMPARE(sim->bytesReceived(), 0);
+        QCOMPARE(received(), 0);
     }
 
     // The write reads the communicator's settings first (kept in History/),
@@ -489,7 +506,7 @@ class TestCli : public QObject
         QFile::remove(path("History"));
         QVERIFY2(r.code == code, qPrintable(r.err));
         QVERIFY2(r.err.contains(says), qPrintable(r.err));
-        QCOMPARE(sim->writesCompleted(), writes);
+        QCOMPARE(writesDone(), writes);
         const QDir history(path("History/4711"));
         if (code == ExitMismatch) {
             // Both values, and the file to restore from.
@@ -501,7 +518,7 @@ class TestCli : public QObject
             QVERIFY2(r.err.contains(history.filePath(before[0])), qPrintable(r.err));
         }
         if (setup.startsWith("VerifyWrite") || extra.contains("--no-verify")) {
-            QCOMPARE(sim->bytesReceived(), 1 + 2 + 128);
+            QCOMPARE(received(), 1 + 2 + 128);
             QVERIFY(!QDir(path("History")).exists());
         } else if (code == ExitOk && !historyBlocked) {
             QCOMPARE(history.entryList({"*.kvr"}).size(), 2);
@@ -530,7 +547,7 @@ class TestCli : public QObject
         QCOMPARE(differ.out.count('\n'), 1);
         QVERIFY2(differ.out.startsWith("M003  ") && differ.out.contains("0602999 -> "),
                  qPrintable(differ.out));
-        QCOMPARE(sim->writesCompleted(), 0);
+        QCOMPARE(writesDone(), 0);
         QCOMPARE(cli({"compare", Fixture, "--device", "/nonexistent/tty"}).code, int(ExitPortNotOpened));
         // A history that cannot be written does not fail the read; it is said.
         QDir(path("History")).removeRecursively();
@@ -578,7 +595,7 @@ class TestCli : public QObject
     void readSavesWhatTheProgramSaves()
     {
         QFETCH(bool, usb);
-        startDevice(usb, fixtureDevice());
+        startDevice(usb, fixtureDevice(), "History=0\n");
         {
             auto windows = startProgram();
             windows->Form1->BitBtn4->click();
@@ -602,29 +619,29 @@ class TestCli : public QObject
     {
         QFETCH(bool, usb);
         QByteArray programBlock;
-        startDevice(usb, fixtureDevice());
+        startDevice(usb, fixtureDevice(), "History=0\n");
         {
             auto windows = startProgram();
             QVERIFY(!SettingsFile::load(Fixture, *windows->Form1));
             windows->Form1->Timer1Timer();
             windows->Form1->BitBtn7->click();
-            QCOMPARE(sim->writesCompleted(), 1);
-            programBlock = sim->lastWrittenBlock();
+            QCOMPARE(writesDone(), 1);
+            programBlock = line->device.model().lastWrittenBlock();
         }
         cleanup();
-        startDevice(usb, fixtureDevice());
+        startDevice(usb, fixtureDevice(), "History=0\n");
         const Ran r = cli({"write", Fixture});
         QVERIFY2(r.code == ExitOk, qPrintable(r.err));
-        QCOMPARE(sim->writesCompleted(), 1);
-        QCOMPARE(sim->lastWrittenBlock().toHex(' '), programBlock.toHex(' '));
+        QCOMPARE(writesDone(), 1);
+        QCOMPARE(line->device.model().lastWrittenBlock().toHex(' '), programBlock.toHex(' '));
         // The device's counters went back as they were, or as a counters file says.
-        QCOMPARE(sim->state().powerOnCount, 17);
-        QCOMPARE(sim->state().serviceHours, 100);
+        QCOMPARE(state().powerOnCount, 17);
+        QCOMPARE(state().serviceHours, 100);
         writeBytes(path("counters.txt"), "# cleared at the service visit\nPwOn=0\nSvHr=48\n");
         const Ran c = cli({"write", Fixture, "--counters", path("counters.txt")});
         QVERIFY2(c.code == ExitOk, qPrintable(c.err));
-        QCOMPARE(sim->state().powerOnCount, 0);
-        QCOMPARE(sim->state().serviceHours, 48);
+        QCOMPARE(state().powerOnCount, 0);
+        QCOMPARE(state().serviceHours, 48);
     }
 
     void exportImportRoundTrip()
@@ -726,15 +743,20 @@ class TestCli : public QObject
     }
 
     // The tool opens the serial line exactly as the program does: 2400 baud
-    // 8N1, DTR off.
+    // 8N1, DTR off; a read over a real terminal device ends to end.
     void serialLineAsTheProgramsOwn()
     {
-        startDevice(false, fixtureDevice());
+        startPtyDevice(fixtureDevice());
         CliTransport transport;
         transport.devicePath = sim->linePath();
+        transport.history = false;
         DeviceSession session(transport);
         MemoryRecord record;
-        QCOMPARE(session.status(record).code, ExitOk);
+        MemoryRecord fixture;
+        QVERIFY(!SettingsFile::load(Fixture, fixture));
+        QCOMPARE(session.read(record).code, ExitOk);
+        for (const char *key : {"M001", "M008", "Pasw", "TTon"})
+            QCOMPARE(record.storedText(key), fixture.storedText(key));
         const TerminalLineSettings &dcb = session.serialPort()->DCB();
         QCOMPARE(dcb.BaudRate, 2400u);
         QCOMPARE(dcb.Flags, 0x1001u); // binary, RTS on, DTR control off
