@@ -54,13 +54,10 @@ std::span<const CliOption> all()
 }
 } // namespace CliOptions
 
-std::optional<CliArgs> CliArgs::parse(const QStringList &args, QString *error)
+Result<CliArgs> CliArgs::parse(const QStringList &args)
 {
     CliArgs a;
-    auto fail = [&](const QString &text) {
-        *error = text;
-        return std::nullopt;
-    };
+    auto fail = [](const QString &text) { return Failure{Failure::Kind::Argument, {}, text}; };
     if (args.isEmpty())
         return fail(QStringLiteral("no command given"));
     int words = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,9 +26,9 @@ struct CliArgs {
     bool noBackup = false;             // --no-backup: write even when the old block cannot be kept
     QString serial;                    // --serial N (history)
 
-    // Parses the arguments after the program name. Nothing, with *error
-    // set, when they do not form a valid command line.
-    static std::optional<CliArgs> parse(const QStringList &args, QString *error);
+    // Parses the arguments after the program name; fails, saying why, when
+    // they do not form a valid command line.
+    static Result<CliArgs> parse(const QStringList &args);
 };
 
 // One option of the command line: the commands that take it, where its value

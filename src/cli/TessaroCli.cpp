@@ -19,10 +19,9 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progre
 int run(const QStringList &args, QTextStream &out, QTextStream &err, bool progressBar,
         const SessionLine &line)
 {
-    QString error;
-    const auto parsed = CliArgs::parse(args, &error);
+    const Result<CliArgs> parsed = CliArgs::parse(args);
     if (!parsed) {
-        err << "tessaro-cli: " << error << "\n(tessaro-cli --help lists the commands)\n";
+        err << "tessaro-cli: " << parsed.failure().text() << "\n(tessaro-cli --help lists the commands)\n";
         err.flush();
         return ExitUsage;
     }

@@ -375,7 +375,7 @@ class TestCli : public QObject
         QFETCH(int, code);
         QFETCH(QString, says);
         // The shell's inputs are the point, not the verified write.
-        startPtyDevice(fixtureDevice(), "VerifyWrite=0\nHistory=0\n");
+        startPtyDevice(fixtureDevice(), "VerifyWrite=0\nHistory=0\nTimeOutRS=1\n");
         QFile::remove(path("full.trace"));
         QProcess bash;
         bash.setWorkingDirectory(dir.path());
