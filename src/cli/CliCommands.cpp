@@ -27,7 +27,12 @@ const CliCommand commands[] = {
      "communicator (exit code 1 when any do)", CliHandlers::compare},
     {"history", "[--serial N]", 0, Group::Serial,
      "the settings kept in History/: serial number, date and time,\n"
-     "what happened (read, before write, written), file", CliHandlers::history},
+     "what happened (read, before write, written, read back),\n"
+     "technician, firmware, file (\"(changed)\" when changed by hand)", CliHandlers::history},
+    {"history sync", "", 0, 0,
+     "share History/ with [History] Remote of Config.ini now: fetch,\n"
+     "merge, push (a folder, file://, ssh://user@host/path or\n"
+     "user@host:path; ssh keys from the agent or ~/.ssh)", CliHandlers::historySync},
     {"show", "FILE.kvr", 1, Group::Language,
      "every parameter with its label and value, by page", CliHandlers::show},
     {"diff", "A.kvr B.kvr", 2, Group::Language, "only the parameters that differ", CliHandlers::diff},
@@ -133,7 +138,9 @@ QString helpText()
                        "  5  the block read does not start with the marker byte (device memory not valid)\n"
                        "  6  a file could not be read, understood or written\n"
                        "  7  write refused: values the communicator cannot take; nothing was sent\n"
-                       "  8  write: the settings read back differ from those written\n");
+                       "  8  write: the settings read back differ from those written\n"
+                       "  9  history sync: the history could not be shared (the remote and why on\n"
+                       "     standard error)\n");
     return text;
 }
 

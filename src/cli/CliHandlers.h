@@ -22,6 +22,7 @@ int compare(CliRun &run);
 
 // The device history (HistoryCommand.cpp).
 int history(CliRun &run);
+int historySync(CliRun &run);
 
 // The help text (CliCommands.cpp).
 int help(CliRun &run);

@@ -45,4 +45,17 @@ int history(CliRun &run)
     return ExitOk;
 }
 
+// Shares the history with Config.ini's remote now: 0 when the remote holds
+// every entry, 9 with the remote and the reason when it does not.
+int historySync(CliRun &run)
+{
+    const QString folder = QDir::currentPath();
+    DeviceHistory history(folder, DeviceHistory::optionsOf(folder));
+    const Result<void> shared = history.share();
+    if (!shared)
+        return run.fail(ExitNotShared, QStringLiteral("history not shared: %1").arg(shared.failure().text()));
+    run.out << "Shared with " << history.options().remote << '\n';
+    return ExitOk;
+}
+
 } // namespace CliHandlers

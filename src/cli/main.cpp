@@ -1,6 +1,7 @@
 // tessaro-cli: read, write and inspect KAVR settings from a shell or script.
 
 #include "cli/TessaroCli.h"
+#include "history/DeviceHistory.h"
 
 #include "sim/SimulatedD2xxSetup.h"
 
@@ -43,5 +44,13 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     args = QCoreApplication::arguments();
     args.removeFirst();
-    return TessaroCli::run(args, out, err, ::isatty(STDERR_FILENO) == 1);
+    const int code = TessaroCli::run(args, out, err, ::isatty(STDERR_FILENO) == 1);
+    // A share given up on may still wait inside libgit2 on its own thread:
+    // the process ends without tearing down what that thread uses.
+    if (DeviceHistory::shareStillRunning()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(code);
+    }
+    return code;
 }

@@ -3,7 +3,10 @@
 #include "history/HistoryFolder.h"
 #include "history/HistoryListing.h"
 #include "history/HistoryRepository.h"
+#include "history/HistoryShare.h"
+#include "history/ShareWatchdog.h"
 #include "lang/ProgramConfig.h"
+#include "platform/SafeFile.h"
 #include "settings/SettingsFile.h"
 
 #include <QDir>
@@ -11,12 +14,29 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace
 {
 const QString Unknown = QStringLiteral("unknown");
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH-mm-ss");
 constexpr int LockWaitMs = 10000;
+std::atomic<int> runningShares{0};
+
+// A share's outcome, held by the caller and by its thread, which may outlive
+// the caller's wait.
+struct ShareRun {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::atomic<bool> cancel{false};
+    Result<void> result;
+};
 
 bool digits(const QString &s, qsizetype from, qsizetype count)
 {
@@ -262,4 +282,61 @@ QList<DeviceHistory::Entry> DeviceHistory::entries(const QString &serialNumber)
 {
     Result<QList<Entry>> listed = list(serialNumber);
     return listed ? std::move(listed).value() : QList<Entry>();
+}
+
+bool DeviceHistory::shareStillRunning()
+{
+    return runningShares.load() > 0;
+}
+
+Result<void> DeviceHistory::share()
+{
+    const QString statusFile = QDir(folder()).filePath(QStringLiteral(".git/tessaro-share"));
+    const auto remember = [&](const Result<void> &r) {
+        if (QFileInfo(QDir(folder()).filePath(QStringLiteral(".git"))).isDir())
+            (void)SafeFile::replace(statusFile, r ? QByteArray() : r.failure().text().toUtf8());
+        return r;
+    };
+    if (m_options.remote.isEmpty())
+        return Failure{Failure::Kind::Share, QString(),
+                       QStringLiteral("no remote is set ([History] Remote= in Config.ini)")};
+    if (shareStillRunning())
+        return remember(Failure{Failure::Kind::Share, m_options.remote,
+                                QStringLiteral("the last share still waits for an answer")});
+    const HistoryShare::Job job{m_programFolder, folder(), m_options.remote, m_author, clock()};
+    auto run = std::make_shared<ShareRun>();
+    const ShareWatchdog watchdog;
+    ++runningShares;
+    std::thread([job, run] {
+        Result<void> r = HistoryShare::run(job, run->cancel);
+        {
+            const std::lock_guard<std::mutex> guard(run->mutex);
+            run->result = std::move(r);
+            run->finished = true;
+        }
+        run->done.notify_all();
+        --runningShares;
+    }).detach();
+    std::unique_lock<std::mutex> lock(run->mutex);
+    if (!run->done.wait_for(lock, std::chrono::milliseconds(ShareTimeoutMs), [&] { return run->finished; })) {
+        // Called off: the transfer's callbacks end it, the watchdog ends a
+        // read that waits for a server that never answers.
+        run->cancel = true;
+        watchdog.fire();
+        if (!run->done.wait_for(lock, std::chrono::milliseconds(500), [&] { return run->finished; }))
+            return remember(Failure{Failure::Kind::Share, m_options.remote,
+                                    QStringLiteral("no answer within %1 s").arg(ShareTimeoutMs / 1000)});
+    }
+    return remember(run->result);
+}
+
+DeviceHistory::ShareStatus DeviceHistory::shareStatus() const
+{
+    ShareStatus status;
+    status.unshared = HistoryShare::unshared(folder());
+    const SafeFile::Contents last =
+        SafeFile::read(QDir(folder()).filePath(QStringLiteral(".git/tessaro-share")), 64 * 1024);
+    if (last.ok())
+        status.lastFailure = QString::fromUtf8(last.bytes).trimmed();
+    return status;
 }

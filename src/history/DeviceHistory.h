@@ -72,6 +72,20 @@ class DeviceHistory : public HistoryStore
     // The same, empty when the history cannot be listed.
     QList<Entry> entries(const QString &serialNumber = QString());
 
+    // Shares the history with Config.ini's remote (HistoryShare) and
+    // returns within ShareTimeoutMs whatever the remote does; the outcome is
+    // remembered for shareStatus(). Runs in the calling thread (the window
+    // calls it off its own).
+    Result<void> share();
+    static constexpr int ShareTimeoutMs = 10000;
+    struct ShareStatus {
+        int unshared = 0;    // entries the remote does not hold yet, as last seen
+        QString lastFailure; // why the last share failed; empty after one that succeeded
+    };
+    ShareStatus shareStatus() const;
+    // Whether a share given up on is still waiting in the background.
+    static bool shareStillRunning();
+
     // Whether path names a file inside this history's folder: such a file
     // is never the target of a Save.
     bool holds(const QString &path) const;
