@@ -3,6 +3,7 @@
 // The Read and Write commands as the program runs them (the exchange
 // service's read and write), timed; shared by the exchange benchmarks.
 
+#include "app/ExchangeTexts.h"
 #include "device/ExchangeService.h"
 #include "settings/SettingsRecord.h"
 
@@ -20,8 +21,11 @@ struct CommandTiming {
 
     explicit CommandTiming(ExchangeService &s, SettingsRecord &r) : service(s), record(r)
     {
-        QObject::connect(&service, &ExchangeService::messageRequested, &service,
-                         [](const QString &t) { std::fprintf(stderr, "message: %s\n", qPrintable(t)); });
+        QObject::connect(&service, &ExchangeService::noticeRequested, &service,
+                         [](ExchangeNotice notice, const QByteArray &received) {
+                             std::fprintf(stderr, "message: %s\n",
+                                          qPrintable(ExchangeTexts::noticeText(notice, received)));
+                         });
     }
     double timed(ExchangeResult (ExchangeService::*command)(SettingsRecord &))
     {

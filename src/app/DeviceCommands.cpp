@@ -3,6 +3,7 @@
 #include "app/CompareWindow.h"
 #include "app/DialogPlacement.h"
 #include "app/Dotaz.h"
+#include "app/ExchangeTexts.h"
 #include "app/FileCommands.h"
 #include "app/HistoryWindow.h"
 #include "app/Hlaseni.h"
@@ -53,9 +54,11 @@ DeviceCommands::DeviceCommands(TForm1 &form1) : QObject(&form1), m_form1(form1)
     exchange.setSerialTransport(m_serial.get());
     dialog->follow(exchange);
     connect(&exchange, &ExchangeService::indicatorChanged, this, &DeviceCommands::colourIndicator);
-    connect(&exchange, &ExchangeService::messageRequested, this, [this, dialog](const QString &text) {
-        MessageBoxes::showMessage(dialog->isVisible() ? static_cast<QWidget *>(dialog) : &m_form1, text);
-    });
+    connect(&exchange, &ExchangeService::noticeRequested, this,
+            [this, dialog](ExchangeNotice notice, const QByteArray &received) {
+                MessageBoxes::showMessage(dialog->isVisible() ? static_cast<QWidget *>(dialog) : &m_form1,
+                                          ExchangeTexts::noticeText(notice, received));
+            });
 
     connect(ports, &TForm5::usbChoiceChanged, this, [this](bool checked) {
         ExchangeService &exchange = service();
@@ -87,11 +90,11 @@ ExchangeService &DeviceCommands::service()
     return m_form1.exchange();
 }
 
-void DeviceCommands::colourIndicator(const QColor &colour)
+void DeviceCommands::colourIndicator(ExchangeIndicator state)
 {
     QLabel *indicator = m_form1.Label166;
     QPalette pal = indicator->palette();
-    pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::Window, ExchangeTexts::indicatorColour(state));
     indicator->setAutoFillBackground(true);
     indicator->setPalette(pal);
 }

@@ -2,6 +2,7 @@
 
 #include "device/DeviceCodec.h"
 #include "device/ExchangeTrace.h"
+#include "device/ExchangeTypes.h"
 
 #include <QObject>
 
@@ -48,7 +49,7 @@ class DeviceCommands : public QObject
     // What every exchange command does first: the trace looked up, the
     // transport taken from the "USB cable" box.
     void prepare();
-    void colourIndicator(const QColor &colour);
+    void colourIndicator(ExchangeIndicator state);
     // The field that stopped a write, reported with its page in front and
     // the focus in it.
     void showRefusal();

@@ -2,6 +2,7 @@
 
 #include "cli/WriteGate.h"
 
+#include "device/ReadableBytes.h"
 #include "device/SerialTransport.h"
 #include "device/UsbLink.h"
 #include "history/DeviceHistory.h"
@@ -99,7 +100,7 @@ void DeviceSession::exchangeStarted()
     if (s.ExpectedLength == DeviceCodec::StatusSize) {
         m_step = QStringLiteral("version");
         m_answerBytes = DeviceCodec::StatusSize;
-    } else if (s.ExchangeCommand == QLatin1String("PC")) {
+    } else if (s.Step == ExchangeStep::Read) {
         m_step = QStringLiteral("read");
         m_answerBytes = DeviceCodec::BlockSize;
     } else {
@@ -150,7 +151,7 @@ DeviceSession::Outcome DeviceSession::outcome(ExchangeResult result) const
     const QByteArray &received = m_service.state().ReceivedData;
     const QString got = received.isEmpty()
                             ? QString()
-                            : QStringLiteral(" (received: %1)").arg(ExchangeService::readable(received));
+                            : QStringLiteral(" (received: %1)").arg(readableBytes(received));
     switch (result) {
     case ExchangeResult::Done:
         return {};

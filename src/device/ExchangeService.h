@@ -1,12 +1,9 @@
 #pragma once
 
 #include "device/DeviceCodec.h"
-#include "device/ExchangeOptions.h"
-#include "device/ExchangeState.h"
-#include "device/ExchangeTransport.h"
+#include "device/ExchangeProtocol.h"
 #include "device/WriteCheck.h"
 
-#include <QColor>
 #include <QObject>
 #include <QStringList>
 
@@ -15,35 +12,17 @@
 #include <optional>
 
 class HistoryStore;
-class ExchangeClock;
 class MemoryRecord;
 class SettingsRecord;
-class UsbLink;
-class UsbTransport;
 
-// How an exchange or a command ended.
-enum class ExchangeResult {
-    Done,
-    NoAnswer,    // nothing, or not a whole answer, within the time limit
-    CutShort,    // the answer broke off or went wrong part-way (a write's early "Z")
-    Overlong,    // more bytes came than the answer has (a stray byte on the line)
-    WrongMarker, // the block read does not start with the marker (decoded all the same)
-    Aborted,     // a transfer failed or the device vanished
-    NotOpenable, // the serial port or the USB cable could not be opened
-    Refused,     // a write's values the communicator cannot take; nothing sent
-    Cancelled,   // the counter confirmation was closed, or the backup question answered No; nothing sent
-    Unverified,  // a verified write went out whole, but its read-back failed
-    Mismatch,    // a verified write's read-back differs from the block sent
-};
-
-// The conversations with the communicator, for the window and the tool alike:
-// the version query, the read and the write, one at a time, over the serial
-// port or the USB cable, and the commands built from them. Each call returns
-// when its exchange has ended. Meanwhile the service reports progress and the
-// activity indicator's colours, asks for the messages the user is to see
-// (the window shows them, the tool reports the result instead), and announces
-// when an exchange starts and ends, so the window can show its communication
-// dialog for that time. It knows nothing of windows.
+// The commands with the communicator, for the window and the tool alike,
+// built on the exchanges of the protocol: Read, the safe write and its dry
+// run, and the single exchanges they are made of. Each call returns when its
+// commands have ended, with a typed result; what it learnt besides is in
+// outcome(). The protocol's events (progress, the indicator, the notices the
+// user is to read) come through this object's signals, so the window shows
+// its dialog and messages and the tool its progress, without either knowing
+// the protocol. It knows nothing of windows, texts or colours.
 class ExchangeService : public QObject
 {
     Q_OBJECT
@@ -51,38 +30,37 @@ class ExchangeService : public QObject
     // clock: null for real timers.
     explicit ExchangeService(ExchangeClock *clock = nullptr, QObject *parent = nullptr);
     ~ExchangeService() override;
+
+    ExchangeProtocol &protocol() { return m_protocol; }
     // Another clock between exchanges (null: real timers again).
-    void setClock(ExchangeClock *clock);
-
-    void setOptions(const ExchangeOptions &options) { m_options = options; }
-    const ExchangeOptions &options() const { return m_options; }
-    void setTrace(ExchangeTrace *trace) { m_options.trace = trace; }
-
+    void setClock(ExchangeClock *clock) { m_protocol.setClock(clock); }
+    ExchangeClock &clock() { return m_protocol.clock(); }
+    void setOptions(const ExchangeOptions &options) { m_protocol.setOptions(options); }
+    const ExchangeOptions &options() const { return m_protocol.options(); }
+    void setTrace(ExchangeTrace *trace) { m_protocol.setTrace(trace); }
     // The serial port (not owned; none: every serial exchange fails to open).
-    void setSerialTransport(ExchangeTransport *transport) { m_serial = transport; }
-    ExchangeTransport *serialTransport() const { return m_serial; }
+    void setSerialTransport(ExchangeTransport *transport) { m_protocol.setSerialTransport(transport); }
+    ExchangeTransport *serialTransport() const { return m_protocol.serialTransport(); }
     // The USB cable: its state is shown in the status bar.
-    UsbLink &usb();
+    UsbLink &usb() { return m_protocol.usb(); }
+    // Whether the "USB cable" box is ticked: the transport of the next exchange.
+    void setUsbSelected(bool selected) { m_protocol.setUsbSelected(selected); }
+    bool usbSelected() const { return m_protocol.usbSelected(); }
+    // The cable's open procedure, as every command runs it before anything
+    // else when the cable is selected; false when it is not there ("--").
+    bool openCable() { return m_protocol.openCable(); }
+    // The box was unticked: the cable shows "--", its handle stays.
+    void closeCable() { m_protocol.closeCable(); }
+    const ExchangeState &state() const { return m_protocol.state(); }
+    // An exchange or the cable's set-up is under way: nothing else may start.
+    bool busy() const { return m_protocol.busy(); }
+    // The next exchange ends quietly on a time-out (the program's first one).
+    void setQuietFirstExchange() { m_protocol.setQuietFirstExchange(); }
+    int progress() const { return m_protocol.progress(); }
+
     // Where the blocks read and written are kept (not owned; none: no history).
     void setHistory(HistoryStore *history) { m_history = history; }
     HistoryStore *history() const { return m_history; }
-    // Whether the "USB cable" box is ticked: the transport of the next exchange.
-    void setUsbSelected(bool selected) { m_usbSelected = selected; }
-    bool usbSelected() const { return m_usbSelected; }
-
-    ExchangeClock &clock() { return *m_clock; }
-    const ExchangeState &state() const { return m_state; }
-    // An exchange or the cable's set-up is under way: nothing else may start.
-    bool busy() const { return m_running || m_settingUp; }
-    // The next exchange ends quietly on a time-out (the program's first one).
-    void setQuietFirstExchange() { m_state.QuietFirstExchange = true; }
-    int progress() const { return m_progress; }
-
-    // The cable's open procedure, as every command runs it before anything
-    // else when the cable is selected; false when it is not there ("--").
-    bool openCable();
-    // The box was unticked: the cable shows "--", its handle stays.
-    void closeCable();
 
     // One exchange each.
     // Firmware version, serial number and counters into record.
@@ -118,9 +96,19 @@ class ExchangeService : public QObject
         // The block before the write could not be kept (the error says why):
         // true writes all the same. None: the write ends, nothing sent.
         std::function<bool(const QString &error)> writeWithoutBackup;
+        // Given, the write reads the communicator's block first (verified or
+        // not) and shows it beside the record about to go, counters and
+        // firmware rule applied; false ends the write, nothing sent (Cancelled).
+        std::function<bool(const SettingsRecord &inDevice, const SettingsRecord &toWrite)> confirmChanges;
     };
     ExchangeResult write(SettingsRecord &record, const WriteSteps &steps);
     ExchangeResult write(SettingsRecord &record, const CounterConfirmation &confirm = {});
+    // The write as far as it goes before sending anything of its own: the
+    // cable, the checks, the write's version query, the counters and the
+    // communicator's block (deviceRecord()); steps.confirmChanges is shown
+    // both. Nothing is sent but "V" and "R" "P", nothing is kept. Done when
+    // all of it went well; the result of the step that stopped it otherwise.
+    ExchangeResult dryRun(SettingsRecord &record, const WriteSteps &steps);
     // The field that stopped the last write.
     const std::optional<WriteCheck::Refusal> &refusal() const { return m_refusal; }
 
@@ -139,83 +127,36 @@ class ExchangeService : public QObject
     // those of the block sent, side by side.
     const SettingsRecord *readBackRecord() const;
     const SettingsRecord *sentRecord() const;
+    // After a write or dry run that read the communicator's block first: what it held.
+    const SettingsRecord *deviceRecord() const;
 
     // The decimal separator the field checks and the block's half values use.
-    static QChar decimalSeparator();
-
-    // Received bytes as the communication error shows them: printable
-    // characters as they are, others as <0A>.
-    static QString readable(const QByteArray &bytes);
-    // The communication error's text: MESSAGE/35, two spaces and the last
-    // MessageBytes bytes received (a leading ellipsis when there were more),
-    // MessageBytesPerLine to a line.
-    static QString communicationErrorText(const QByteArray &received);
-    static QString receivedForMessage(const QByteArray &bytes);
-    static constexpr int MessageBytes = 64;
-    static constexpr int MessageBytesPerLine = 16;
-
-    static const QColor Blue, SkyBlue, Yellow, Teal, Red;
+    static QChar decimalSeparator() { return ExchangeProtocol::decimalSeparator(); }
 
   signals:
     // An exchange begins: the communication dialog is shown until finished().
     void started();
     void progressChanged(int value);
-    void indicatorChanged(const QColor &colour);
-    // A plain message for the user; returns when it has been read.
-    void messageRequested(const QString &text);
+    void indicatorChanged(ExchangeIndicator state);
+    // Something for the user to read; returns when it has been read.
+    // received: the bytes that came (the communication error shows them).
+    void noticeRequested(ExchangeNotice notice, const QByteArray &received);
     void finished();
 
   private:
-    enum class Kind { Version, WriteVersion, Read, Write };
-    ExchangeResult run(Kind kind, SettingsRecord *into, const SettingsRecord *from);
     bool cableForCommand();
     bool refuse(const SettingsRecord &record);
+    ExchangeResult prepareWrite(SettingsRecord &record, const WriteSteps &steps, bool dry);
     ExchangeResult verifiedWrite(SettingsRecord &record, const WriteSteps &steps);
+    ExchangeResult query(ExchangeKind kind, SettingsRecord &record);
     void keep(const SettingsRecord &record, int event, QString *path);
 
-    void begin();
-    void sendCommands();
-    bool send(const QByteArray &bytes);
-    QByteArray take();
-    void dataArrived(int count);
-    void pollTick();
-    void handshakePoll();
-    void handleAnswer(int count);
-    void answerSettled();
-    void sendReadyByte();
-    void sendNextByte();
-    void timeOut();
-    void communicationError(ExchangeResult result);
-    void stopTimers();
-    void closeDialog();
-    void setProgress(int value);
-    bool decodeStatusAnswer();
-    void decodeConfigurationBlock();
-
-    ExchangeClock *m_clock;
-    std::unique_ptr<ExchangeClock> m_ownClock;
-    std::unique_ptr<UsbLink> m_usb;
-    std::unique_ptr<UsbTransport> m_usbTransport;
-    ExchangeTransport *m_serial = nullptr;
-    ExchangeTransport *m_transport = nullptr; // the running exchange's
-    ExchangeTransport::Pacing m_pacing;
-    ExchangeOptions m_options;
-    ExchangeState m_state;
-    bool m_usbSelected = false;
-    bool m_running = false;
-    bool m_settingUp = false;
-    bool m_sendFailed = false;
-    bool m_settling = false; // a whole answer is there; its quiet time runs
-    bool m_markerSaid = true; // a block with a wrong marker shows the message
-    int m_progress = 0;
-    Kind m_kind = Kind::Version;
-    ExchangeResult m_result = ExchangeResult::Done;
-    SettingsRecord *m_into = nullptr;
-    const SettingsRecord *m_from = nullptr;
+    ExchangeProtocol m_protocol;
     std::optional<WriteCheck::Refusal> m_refusal;
     HistoryStore *m_history = nullptr;
     Outcome m_outcome;
     QString m_firmware; // of the command's version query
+    std::unique_ptr<MemoryRecord> m_device;
     std::unique_ptr<MemoryRecord> m_readBack;
     std::unique_ptr<MemoryRecord> m_sent;
 };

@@ -5,11 +5,21 @@
 
 #include <array>
 
+// The command an exchange has sent, as ExchangeCommand names it.
+enum class ExchangeStep { None, Version, Read, Write };
+
 // The state of one exchange with the communicator. The exchange service owns
 // it and is the only one that sets it; the window, the tool and the trace
 // read it.
 struct ExchangeState {
+    ExchangeStep Step = ExchangeStep::None;
     QString ExchangeCommand; // "VER" version query, "PC" read, "PZ" write; empty between exchanges
+    void setStep(ExchangeStep step)
+    {
+        static const char *const names[] = {"", "VER", "PC", "PZ"};
+        Step = step;
+        ExchangeCommand = QString::fromLatin1(names[int(step)]);
+    }
     int ExpectedLength = 0;  // bytes of a whole answer: 10 (version), 128 (read; the write too)
     int IdleTicks = 0;       // poll ticks since the start or, in a write, the last handshake
     bool ExchangeActive = false;

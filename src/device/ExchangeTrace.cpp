@@ -114,17 +114,19 @@ QString ExchangeTrace::error() const
 
 QString ExchangeTrace::step(const ExchangeState &exchange, Direction direction)
 {
-    const QString &command = exchange.ExchangeCommand;
-    if (command == QLatin1String("VER"))
+    switch (exchange.Step) {
+    case ExchangeStep::Version:
         return QStringLiteral("version");
-    if (command == QLatin1String("PC"))
+    case ExchangeStep::Read:
         return QStringLiteral("read");
-    if (command == QLatin1String("PZ")) {
+    case ExchangeStep::Write:
         // A data byte goes out before WriteIndex counts it; "W" "P" go out
         // while it is still 0 and ReadyForByte is not yet set.
         if (direction == Direction::Sent && exchange.ReadyForByte)
             return QStringLiteral("write %1").arg(exchange.WriteIndex);
         return QStringLiteral("write");
+    case ExchangeStep::None:
+        break;
     }
     return QStringLiteral("start");
 }

@@ -2,8 +2,8 @@
 
 #include <QThread>
 
-TFT232Exception::TFT232Exception(const QString &message)
-    : std::runtime_error(message.toStdString()), message_(message)
+TFT232Exception::TFT232Exception(const QString &text)
+    : std::runtime_error(text.toStdString()), text_(text)
 {
 }
 

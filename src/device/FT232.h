@@ -12,11 +12,11 @@
 class TFT232Exception : public std::runtime_error
 {
   public:
-    explicit TFT232Exception(const QString &message);
-    QString message() const { return message_; }
+    explicit TFT232Exception(const QString &text);
+    QString text() const { return text_; }
 
   private:
-    QString message_;
+    QString text_;
 };
 
 // One open connection to the cable's USB-serial converter. The object exists

@@ -1,5 +1,6 @@
 #include "exchange_helper.h"
 
+#include "app/ExchangeTexts.h"
 #include "device/SerialTransport.h"
 #include "platform/D2xx.h"
 
@@ -280,8 +281,10 @@ void VirtualLine::detach(ExchangeService &service)
 VirtualWorld::VirtualWorld(bool usb_, const KavrSimOptions &options) : VirtualLine(usb_, options)
 {
     attach(service);
-    QObject::connect(&service, &ExchangeService::messageRequested, &service,
-                     [this](const QString &text) { messages << text; });
+    QObject::connect(&service, &ExchangeService::noticeRequested, &service,
+                     [this](ExchangeNotice notice, const QByteArray &received) {
+                         messages << ExchangeTexts::noticeText(notice, received);
+                     });
 }
 
 VirtualWorld::~VirtualWorld()

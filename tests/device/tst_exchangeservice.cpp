@@ -5,6 +5,7 @@
 // real-time waiting.
 #include "device/DeviceCodec.h"
 #include "device/ExchangeService.h"
+#include "device/ReadableBytes.h"
 #include "device/UsbLink.h"
 #include "exchange_helper.h"
 #include "history/DeviceHistory.h"
@@ -638,14 +639,14 @@ class TestExchangeService : public QObject
         const QString text = w->messages[0];
         // The end of what came, marked as cut.
         QVERIFY(text.startsWith(CommunicationError + QStringLiteral("\u2026")));
-        QVERIFY(text.endsWith(ExchangeService::readable(flood.right(4))));
-        QVERIFY(!text.contains(ExchangeService::readable(flood.right(65).left(4))));
+        QVERIFY(text.endsWith(readableBytes(flood.right(4))));
+        QVERIFY(!text.contains(readableBytes(flood.right(65).left(4))));
         QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
         const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
         const QSize shown = box.sizeHint();
         QVERIFY2(shown.width() < screen.width() && shown.height() < screen.height(),
                  qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
-        QCOMPARE(ExchangeService::readable(QByteArray("V\x00\x7f\xffU", 5)),
+        QCOMPARE(readableBytes(QByteArray("V\x00\x7f\xffU", 5)),
                  QStringLiteral("V<00><7F><FF>U"));
     }
 
@@ -863,6 +864,51 @@ class TestExchangeService : public QObject
         } else {
             QVERIFY(out.historyPath.isEmpty()); // nothing is kept as written
         }
+        QVERIFY(w->messages.isEmpty());
+    }
+
+    // The list of changes before a write: the communicator's block is read
+    // after the counters, shown beside the record about to go, and a No ends
+    // the write with nothing of it sent. A dry run stops there in any case.
+    void changesShownBeforeSending_data()
+    {
+        QTest::addColumn<bool>("dry");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("accepted") << false << true << int(ExchangeResult::Done) << 1;
+        QTest::newRow("declined") << false << false << int(ExchangeResult::Cancelled) << 0;
+        QTest::newRow("dry run") << true << true << int(ExchangeResult::Done) << 0;
+    }
+    void changesShownBeforeSending()
+    {
+        QFETCH(bool, dry);
+        QFETCH(bool, accept);
+        QFETCH(int, result);
+        QFETCH(int, writes);
+        KavrSimOptions o;
+        o.state.block[1] = 7; // NoRi
+        world(false, o);
+        record.setStoredText("NoRi", "5");
+        QStringList shown;
+        ExchangeService::WriteSteps steps;
+        steps.confirm = [](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
+            rec.setDeviceValue(DeviceValue::SvHr, device.serviceHours);
+            return true;
+        };
+        steps.confirmChanges = [&](const SettingsRecord &inDevice, const SettingsRecord &toWrite) {
+            shown << inDevice.storedText("NoRi") << toWrite.storedText("NoRi")
+                  << toWrite.deviceValue(DeviceValue::SvHr);
+            return accept;
+        };
+        const ExchangeResult r = dry ? w->service.dryRun(record, steps) : w->service.write(record, steps);
+        QCOMPARE(int(r), result);
+        QCOMPARE(shown, (QStringList{"7", "5", "72"}));
+        QCOMPARE(w->device.model().writesCompleted(), writes);
+        QCOMPARE(w->sentByHost().left(3), QByteArray("VRP"));
+        if (writes == 0)
+            QCOMPARE(w->sentByHost(), QByteArray("VRP"));
+        QCOMPARE(w->service.deviceRecord()->storedText("NoRi"), QStringLiteral("7"));
         QVERIFY(w->messages.isEmpty());
     }
 

@@ -4,6 +4,7 @@
 // The service's logic is tested on the virtual clock; these rows check what
 // only the real parts do: open and close a terminal, notice a hang-up, carry
 // a whole read and write.
+#include "app/ExchangeTexts.h"
 #include "device/DeviceCodec.h"
 #include "device/ExchangeService.h"
 #include "device/SerialTransport.h"
@@ -81,8 +82,10 @@ class TestExchangeTransports : public QObject
         serial = std::make_unique<SerialTransport>(*port);
         service = std::make_unique<ExchangeService>();
         service->setSerialTransport(serial.get());
-        connect(service.get(), &ExchangeService::messageRequested, this,
-                [this](const QString &t) { messages << t; });
+        connect(service.get(), &ExchangeService::noticeRequested, this,
+                [this](ExchangeNotice notice, const QByteArray &received) {
+                    messages << ExchangeTexts::noticeText(notice, received);
+                });
     }
     void cleanup()
     {

@@ -31,7 +31,7 @@ class TestUsbFt232 : public QObject
             TFT232 device(serial, cable, [&](int) { ++waits; });
             QFAIL("opened a converter that is not there");
         } catch (const TFT232Exception &e) {
-            QCOMPARE(e.message(), QStringLiteral("Device ") + serial + QStringLiteral(" can not open"));
+            QCOMPARE(e.text(), QStringLiteral("Device ") + serial + QStringLiteral(" can not open"));
         }
         QCOMPARE(waits, 0);
         QCOMPARE(cable->closeCount(), 0);

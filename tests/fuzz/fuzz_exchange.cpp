@@ -197,7 +197,7 @@ struct Run {
         QObject::connect(&service, &ExchangeService::started, [this] {
             ++begins;
             line.attempted.clear();
-            m_writing = service.state().ExchangeCommand == QLatin1String("PZ");
+            m_writing = service.state().Step == ExchangeStep::Write;
         });
         QObject::connect(&service, &ExchangeService::finished, [this] {
             ++finishes;

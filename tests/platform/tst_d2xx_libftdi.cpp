@@ -99,8 +99,8 @@ class TestD2xxLibFtdi : public QObject
             TFT232 device(QStringLiteral("ZARP-USB"), backend, [&](int) { ++waits; });
             QFAIL("the converter opened although no cable is attached");
         } catch (const TFT232Exception &e) {
-            QCOMPARE(e.message(), QStringLiteral("Device ZARP-USB can not open"));
-            QCOMPARE(QString::fromStdString(e.what()), e.message());
+            QCOMPARE(e.text(), QStringLiteral("Device ZARP-USB can not open"));
+            QCOMPARE(QString::fromStdString(e.what()), e.text());
         }
         QCOMPARE(waits, 0); // a failed open has nothing to close
     }

@@ -1,6 +1,7 @@
 // The Read and Write commands of the exchange service over the real cable
 // backend (libftdi1) and an emulated FT232R, with the communicator simulator's
 // device model behind the chip, in real time.
+#include "app/ExchangeTexts.h"
 #include "device/DeviceCodec.h"
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
@@ -50,8 +51,10 @@ class TestExchangeEmulated : public QObject
         D2xx::setBackend(std::make_shared<LibFtdiD2xx>());
         service = std::make_unique<ExchangeService>();
         service->setUsbSelected(true);
-        connect(service.get(), &ExchangeService::messageRequested, this,
-                [this](const QString &t) { messages << t; });
+        connect(service.get(), &ExchangeService::noticeRequested, this,
+                [this](ExchangeNotice notice, const QByteArray &received) {
+                    messages << ExchangeTexts::noticeText(notice, received);
+                });
     }
     void cleanup()
     {
