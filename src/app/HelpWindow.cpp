@@ -2,9 +2,11 @@
 
 #include "app/AddressOpener.h"
 #include "app/DialogPlacement.h"
+#include "app/FolderPicture.h"
 #include "app/FormFont.h"
 #include "app/Glyphs.h"
 #include "lang/LanguageTexts.h"
+#include "platform/SafeFile.h"
 #include "platform/ShellOpen.h"
 
 #include <QDir>
@@ -24,7 +26,10 @@ namespace
 {
 
 // Shows what the program folder holds and nothing else: a page could name
-// any file of the computer as a picture or a link.
+// any file of the computer, a named pipe or an endless device as a picture,
+// a style sheet or a link. Every resource is answered here, refusals
+// included: the text document would load one that no one answers for itself,
+// and the picture code would then try the name as a file of its own.
 class FolderBrowser : public QTextBrowser
 {
   public:
@@ -32,15 +37,32 @@ class FolderBrowser : public QTextBrowser
 
     QVariant loadResource(int type, const QUrl &name) override
     {
-        const QFileInfo file(name.toLocalFile());
-        if (!name.isLocalFile() || file.canonicalPath() != QFileInfo(m_folder).canonicalFilePath())
-            return QVariant();
-        if (type == QTextDocument::HtmlResource && ShellOpen::helpFile(m_folder, file.fileName()).isEmpty())
-            return QVariant();
-        return QTextBrowser::loadResource(type, name);
+        const QUrl url = name.isRelative() ? source().resolved(name) : name;
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (type == QTextDocument::ImageResource) {
+            const QImage picture = path.isEmpty() ? QImage() : FolderPicture::load(m_folder, path);
+            return picture.isNull() ? nothing() : picture;
+        }
+        // A page only when it is one of the help pages; a style sheet or
+        // anything else when it is a file of the folder.
+        if (type == QTextDocument::HtmlResource &&
+            (path.isEmpty() || QFileInfo(path).absolutePath() != m_folder ||
+             ShellOpen::helpFile(m_folder, QFileInfo(path).fileName()).isEmpty()))
+            return QByteArray("");
+        const SafeFile::Contents file = path.isEmpty()
+                                            ? SafeFile::Contents()
+                                            : SafeFile::readInFolder(m_folder, path, SafeFile::HelpPageLimit);
+        return file.ok() ? file.bytes : QByteArray("");
     }
 
   private:
+    // A picture that is not there: shown as nothing at all.
+    static QImage nothing()
+    {
+        QImage none(1, 1, QImage::Format_ARGB32);
+        none.fill(Qt::transparent);
+        return none;
+    }
     const QString &m_folder;
 };
 

@@ -4,6 +4,7 @@
 #include "app/KAVR10.h"
 
 #include "app/Dotaz.h"
+#include "app/FolderPicture.h"
 #include "app/Hlaseni.h"
 #include "app/LanguageApply.h"
 #include "app/MenuHotkeys.h"
@@ -72,11 +73,12 @@ void TForm1::LoadLanguage()
     updateCaption();
 
     // The About box shows the maker's picture named by the language file,
-    // when the program folder holds it.
-    const QString picture = ProgramFolder + QLatin1Char('/') + LanguageTexts::text(Text::AboutPicture);
-    if (m_forms.Form2 && QFileInfo(picture).isFile()) {
-        const QPixmap pixmap(picture);
-        if (!pixmap.isNull())
-            m_forms.Form2->Image1->setPixmap(pixmap);
+    // when the program folder holds it: a name that leads out of the folder,
+    // or to anything but a picture file there, leaves the picture as it is.
+    if (m_forms.Form2) {
+        const QImage picture =
+            FolderPicture::load(ProgramFolder, LanguageTexts::text(Text::AboutPicture));
+        if (!picture.isNull())
+            m_forms.Form2->Image1->setPixmap(QPixmap::fromImage(picture));
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/SafeFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -252,6 +253,27 @@ Contents read(const QString &path, qint64 limit)
 Contents readInput(const QString &path, qint64 limit)
 {
     return readWith(path, limit, Accept::Streams);
+}
+
+Contents readInFolder(const QString &folder, const QString &name, qint64 limit)
+{
+    Contents c;
+    if (name.isEmpty() || folder.isEmpty()) {
+        static_cast<Status &>(c) = failed(Failure::BadName);
+        return c;
+    }
+    // realpath() only looks at names: a named pipe or device is not opened.
+    const QString base = QFileInfo(folder).canonicalFilePath();
+    const QString path = QDir(folder).absoluteFilePath(name);
+    static_cast<Status &>(c) = check(path);
+    if (!c.ok())
+        return c;
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (base.isEmpty() || real.isEmpty() || !real.startsWith(base + QLatin1Char('/'))) {
+        static_cast<Status &>(c) = failed(Failure::NoAccess, EACCES);
+        return c;
+    }
+    return read(real, limit);
 }
 
 Status check(const QString &path)

@@ -26,6 +26,8 @@ inline constexpr qint64 JsonLimit = 16 * 1024 * 1024;    // an exported paramete
 inline constexpr qint64 CountersLimit = 64 * 1024;       // counter values: two short lines
 inline constexpr qint64 LockLimit = 4096;                // the single-instance lock: four lines
 inline constexpr qint64 PdfLimit = 256 * 1024 * 1024;    // a printout: a few pages of text
+inline constexpr qint64 HelpPageLimit = 4 * 1024 * 1024; // a help page: about 12 KB of text
+inline constexpr qint64 PictureLimit = 8 * 1024 * 1024;  // a help page's picture, the About logo: tens of KB
 
 enum class Failure {
     None,
@@ -70,6 +72,14 @@ Contents read(const QString &path, qint64 limit);
 // never ends (/dev/zero) is cut off past the limit (TooLarge). Folders and
 // sockets are refused.
 Contents readInput(const QString &path, qint64 limit);
+
+// A file the program shows from its own folder (a help page's picture, the
+// About box's logo), named relative to the folder or by an absolute path:
+// read as read() does, and only when, with every symbolic link followed, it
+// lies inside folder. A name that leads out of the folder ("../x.png", an
+// absolute path elsewhere, a link to another file) is refused (NoAccess)
+// before anything is opened.
+Contents readInFolder(const QString &folder, const QString &name, qint64 limit);
 
 // What stands under a name, without opening it: ok() for a regular file or
 // a link to one.

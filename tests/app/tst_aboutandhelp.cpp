@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 namespace
 {
 const QString shipped = QStringLiteral(TESSARO_FIXTURES "/../../assets/program");
@@ -262,6 +264,74 @@ class AboutAndHelpTest : public QObject
             QCOMPARE(browser->source(), start);
             QVERIFY(help()->ForwardButton->isEnabled());
         }
+    }
+
+    // A help page's pictures and style sheets and the About box's logo come
+    // from the program folder alone: anything else is left out, the page
+    // opens at once and the program's memory stays as it was.
+    void picturesOnlyFromTheFolder_data()
+    {
+        QTest::addColumn<QString>("name"); // as the page and OTHER/30 name it; @ is the outside folder
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("picture of the folder") << "red.png" << true;
+        QTest::newRow("outside by a relative name") << "../@/red.png" << false;
+        QTest::newRow("outside by a file address") << "file://@/red.png" << false;
+        QTest::newRow("link in the folder to a file outside") << "link.png" << false;
+        QTest::newRow("named pipe") << "pipe.png" << false;
+        QTest::newRow("link to /dev/zero") << "zero.png" << false;
+        QTest::newRow("huge file") << "huge.png" << false;
+    }
+    void picturesOnlyFromTheFolder()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, shown);
+        QTemporaryDir outside;
+        name.replace(QLatin1Char('@'), name.startsWith(QLatin1String("..")) ? QFileInfo(outside.path()).fileName()
+                                                                           : outside.path());
+        QImage red(40, 40, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(folder->file(QStringLiteral("red.png"))) && red.save(outside.filePath("red.png")));
+        QVERIFY(QFile::link(outside.filePath("red.png"), folder->file(QStringLiteral("link.png"))));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), folder->file(QStringLiteral("zero.png"))));
+        QVERIFY(::mkfifo(QFile::encodeName(folder->file(QStringLiteral("pipe.png"))).constData(), 0600) == 0);
+        QFile huge(folder->file(QStringLiteral("huge.png")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 30));
+        huge.close();
+        const auto peakMemory = [] {
+            QFile status(QStringLiteral("/proc/self/status"));
+            status.open(QIODevice::ReadOnly);
+            const QByteArray text = status.readAll();
+            const qsizetype at = text.indexOf("VmHWM:");
+            return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong();
+        };
+        const qlonglong before = peakMemory();
+
+        QFile page(folder->file(QStringLiteral("Tessaro-EN.html")));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write(QStringLiteral("<html><head><link rel=\"stylesheet\" href=\"%1\"></head>"
+                                  "<body><p><img src=\"%1\"></p></body></html>")
+                       .arg(name)
+                       .toUtf8());
+        page.close();
+        HelpWindow window;
+        window.showFile(page.fileName());
+        const QImage shot = window.Browser->viewport()->grab().toImage();
+        int redPixels = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                redPixels += shot.pixelColor(x, y) == QColor(Qt::red);
+        QCOMPARE(redPixels >= 40 * 40, shown);
+
+        QFile language(folder->file(QStringLiteral("Logo.lng")));
+        QVERIFY(language.open(QIODevice::WriteOnly));
+        language.write("[OTHER]\n30=" + name.toUtf8() + "\n");
+        language.close();
+        folder->writeConfig(QStringLiteral("[Setup]\nLang=Logo.lng\n"));
+        windows = std::make_unique<ProgramWindows>();
+        windows->Form1->Timer1->stop();
+        windows->Form1->show();
+        QCOMPARE(windows->Form2->Image1->pixmap().isNull(), !shown);
+        QVERIFY2(peakMemory() - before < 64 * 1024, qPrintable(QString::number(peakMemory() - before)));
     }
 
     // The find field: Enter finds the next place, going round the page;
