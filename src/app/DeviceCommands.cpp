@@ -17,7 +17,7 @@
 #include "device/WriteCheck.h"
 #include "history/DeviceHistory.h"
 #include "lang/LanguageTexts.h"
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 #include "serial/AfComPort.h"
 #include "settings/FirmwareOptions.h"
 #include "settings/MemoryRecord.h"

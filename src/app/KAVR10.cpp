@@ -17,7 +17,7 @@
 #include "device/ExchangeService.h"
 #include "device/UsbLink.h"
 #include "lang/LanguageTexts.h"
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 #include "platform/ProgramVersion.h"
 #include "serial/AfComPort.h"
 #include "settings/FirmwareOptions.h"
@@ -249,6 +249,8 @@ void TForm1::readOrCreateConfig()
     const QString file = ProgramConfig::path(ProgramFolder);
     if (QFileInfo::exists(file)) {
         const ProgramConfig::Values v = ProgramConfig::read(file);
+        if (const QString problem = v.problem(file); !problem.isEmpty())
+            m_startupMessages.append(problem);
         setComNumber(v.com);
         if (m_forms.Form5)
             m_forms.Form5->setUsbChecked(v.usb == 1);

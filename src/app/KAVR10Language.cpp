@@ -16,8 +16,9 @@
 #include "app/Uvod.h"
 #include "app/Zobraz.h"
 #include "lang/LanguageTexts.h"
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -68,9 +69,18 @@ void TForm1::LoadLanguage()
             return;
         }
     }
-    LanguageTexts::loadFile(LanguageFile);
+    const SafeFile::Status loaded = LanguageTexts::loadFile(LanguageFile);
     applyLanguage();
     updateCaption();
+    if (!loaded.ok()) {
+        // The built-in texts are in force; the user learns why.
+        const QString error = QStringLiteral("Language file error: %1: %2")
+                                  .arg(QDir::toNativeSeparators(LanguageFile), loaded.reason());
+        if (m_starting)
+            m_startupMessages.append(error);
+        else
+            MessageBoxes::showMessage(messageParent(), error);
+    }
 
     // The About box shows the maker's picture named by the language file,
     // when the program folder holds it: a name that leads out of the folder,

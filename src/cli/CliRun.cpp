@@ -4,7 +4,7 @@
 #include "cli/SettingsListing.h"
 
 #include "lang/LanguageTexts.h"
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
 
@@ -82,6 +82,8 @@ void CliRun::warnAboutLanguage()
 int CliRun::exchange(const std::function<int(DeviceSession &, const CliTransport &)> &command)
 {
     const CliTransport transport = CliTransport::choose(args, QDir::currentPath());
+    if (!transport.configProblem.isEmpty())
+        warn(transport.configProblem + QStringLiteral(" (the defaults are used)"));
     DeviceSession session(transport, line);
     const QString trace = args.trace.isEmpty() ? transport.configTrace : args.trace;
     if (!trace.isEmpty()) {

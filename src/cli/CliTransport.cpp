@@ -2,8 +2,8 @@
 
 #include "cli/CliArgs.h"
 #include "device/UsbLink.h"
-#include "lang/ProgramConfig.h"
 #include "platform/PortPaths.h"
+#include "platform/ProgramConfig.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,6 +26,7 @@ CliTransport CliTransport::choose(const CliArgs &args, const QString &programFol
     const QString file = ProgramConfig::path(programFolder);
     if (QFileInfo::exists(file)) {
         const ProgramConfig::Values v = ProgramConfig::read(file);
+        t.configProblem = v.problem(file);
         t.usb = v.usb == 1;
         t.comNumber = v.com;
         t.timeOutRS = v.timeOutRS;

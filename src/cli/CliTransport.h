@@ -14,6 +14,7 @@ struct CliTransport {
     int timeOutRS = 10;       // serial poll interval from Config.ini
     bool writeOnTick = false; // [Setup] WriteOnTick=1: a write paced by the poll tick
     QString configTrace;      // [Setup] Trace of Config.ini, made absolute
+    QString configProblem;    // why Config.ini could not be read, when it is there
     QString programFolder;    // where Config.ini and History/ are
     bool history = true;      // [Setup] History: blocks kept in History/
     bool verifyWrite = true;  // [Setup] VerifyWrite: a write reads before and after

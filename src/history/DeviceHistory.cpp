@@ -5,7 +5,7 @@
 #include "history/HistoryRepository.h"
 #include "history/HistoryShare.h"
 #include "history/ShareWatchdog.h"
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 #include "platform/SafeFile.h"
 #include "settings/SettingsFile.h"
 

@@ -103,8 +103,9 @@ SafeFile::Status loadFile(const QString &path)
         known.insert(id(QLatin1String(row.section), row.key));
         sections.insert(QLatin1String(row.section));
     }
+    const PrivateProfile::Profile profile = PrivateProfile::Profile::ofText(text);
     for (const QString &section : sections) {
-        for (const auto &[name, value] : PrivateProfile::readSectionOfText(text, section)) {
+        for (const auto &[name, value] : profile.section(section)) {
             // Keys are looked up by their text: "01" is not key 1.
             bool ok = false;
             const int key = name.toInt(&ok);

@@ -1,6 +1,6 @@
 #include "platform/PortPaths.h"
 
-#include "platform/PrivateProfile.h"
+#include "platform/ProgramConfig.h"
 
 #include <QDir>
 
@@ -45,9 +45,8 @@ QString devicePath(int number)
         return {};
     if (overrideNumber != 0 && number == overrideNumber)
         return overridePath();
-    const QString config = QDir::currentPath() + QStringLiteral("/Config.ini");
     const QString configured =
-        PrivateProfile::readString(config, QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number), {});
+        ProgramConfig::read(ProgramConfig::path(QDir::currentPath())).portPath(number);
     if (!configured.isEmpty())
         return configured;
     return defaultDevicePath(number);

@@ -110,51 +110,13 @@ std::pair<int, int> sectionRange(const QStringList &lines, const QString &sectio
     return {first, int(lines.size())};
 }
 
-QList<QPair<QString, QString>> sectionEntries(const IniText &ini, const QString &section)
+QString folded(const QString &section, const QString &key)
 {
-    QList<QPair<QString, QString>> out;
-    const auto [first, end] = sectionRange(ini.lines, section);
-    if (first < 0)
-        return out;
-    for (int i = first; i < end; ++i) {
-        QString k, v;
-        if (!splitKey(ini.lines[i], &k, &v))
-            continue;
-        bool seen = false;
-        for (const auto &p : out)
-            seen = seen || same(p.first, k);
-        if (!seen)
-            out.append({k, v});
-    }
-    return out;
+    return section.toCaseFolded() + QLatin1Char('\n') + key.toCaseFolded();
 }
 
-} // namespace
-
-QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
+int integerOf(const QString &v, int defaultValue)
 {
-    return sectionEntries(readText(file), section);
-}
-
-QList<QPair<QString, QString>> readSectionOfText(const QString &text, const QString &section)
-{
-    IniText ini;
-    splitLines(ini, text);
-    return sectionEntries(ini, section);
-}
-
-QString readString(const QString &file, const QString &section, const QString &key,
-                   const QString &defaultValue)
-{
-    for (const auto &p : readSection(file, section))
-        if (same(p.first, key))
-            return p.second;
-    return defaultValue;
-}
-
-int readInt(const QString &file, const QString &section, const QString &key, int defaultValue)
-{
-    const QString v = readString(file, section, key, QString());
     if (v.isEmpty())
         return defaultValue;
     bool ok = false;
@@ -166,6 +128,87 @@ int readInt(const QString &file, const QString &section, const QString &key, int
     else
         n = v.toInt(&ok, 10);
     return ok ? n : defaultValue;
+}
+
+} // namespace
+
+Profile Profile::ofText(const QString &text)
+{
+    IniText ini;
+    splitLines(ini, text);
+    Profile p;
+    // One pass; a key or a section seen before is looked up in a hash, so a
+    // file of many keys takes no longer per key than a small one.
+    QString current;
+    bool taking = false;
+    QList<QPair<QString, QString>> *entries = nullptr;
+    for (const QString &line : std::as_const(ini.lines)) {
+        const QString s = sectionOf(line);
+        if (!s.isNull()) {
+            current = s.toCaseFolded();
+            taking = !p.m_sections.contains(current);
+            entries = taking ? &p.m_sections[current] : nullptr;
+            continue;
+        }
+        QString k, v;
+        if (!taking || !splitKey(line, &k, &v))
+            continue;
+        const QString id = current + QLatin1Char('\n') + k.toCaseFolded();
+        if (p.m_values.contains(id))
+            continue;
+        p.m_values.insert(id, v);
+        entries->append({k, v});
+    }
+    return p;
+}
+
+Profile Profile::read(const QString &file, qint64 limit)
+{
+    SafeFile::Contents contents = SafeFile::read(file, limit);
+    if (!contents.ok()) {
+        Profile p;
+        p.m_status = contents;
+        return p;
+    }
+    TextEncoding::stripUtf8Bom(contents.bytes);
+    return ofText(TextEncoding::isValidUtf8(contents.bytes) ? QString::fromUtf8(contents.bytes)
+                                                            : QString::fromLatin1(contents.bytes));
+}
+
+QString Profile::string(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    return m_values.value(folded(section, key), defaultValue);
+}
+
+int Profile::integer(const QString &section, const QString &key, int defaultValue) const
+{
+    return integerOf(string(section, key, QString()), defaultValue);
+}
+
+QList<QPair<QString, QString>> Profile::section(const QString &section) const
+{
+    return m_sections.value(section.toCaseFolded());
+}
+
+QList<QPair<QString, QString>> readSection(const QString &file, const QString &section)
+{
+    return Profile::read(file).section(section);
+}
+
+QList<QPair<QString, QString>> readSectionOfText(const QString &text, const QString &section)
+{
+    return Profile::ofText(text).section(section);
+}
+
+QString readString(const QString &file, const QString &section, const QString &key,
+                   const QString &defaultValue)
+{
+    return Profile::read(file).string(section, key, defaultValue);
+}
+
+int readInt(const QString &file, const QString &section, const QString &key, int defaultValue)
+{
+    return Profile::read(file).integer(section, key, defaultValue);
 }
 
 bool writeString(const QString &file, const QString &section, const QString &key, const QString &value)

@@ -19,8 +19,8 @@ namespace SafeFile
 // or ships, and small enough that a stray huge file is refused before it is
 // read into memory.
 inline constexpr qint64 SettingsLimit = 64 * 1024;       // a .kvr file has 2250 bytes
-inline constexpr qint64 IniLimit = 1024 * 1024;          // Config.ini: a few hundred bytes
-inline constexpr qint64 LanguageLimit = 4 * 1024 * 1024; // a language file: about 20 KB
+inline constexpr qint64 IniLimit = 1024 * 1024;          // the history's notes: a line a kept file
+inline constexpr qint64 LanguageLimit = 256 * 1024;      // a language file: under 10 KB
 inline constexpr qint64 WavLimit = 64 * 1024 * 1024;     // a tone sample: a few seconds of sound
 inline constexpr qint64 JsonLimit = 16 * 1024 * 1024;    // an exported parameter set: a few KB
 inline constexpr qint64 CountersLimit = 64 * 1024;       // counter values: two short lines

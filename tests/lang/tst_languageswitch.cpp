@@ -270,6 +270,48 @@ class TestLanguageSwitch : public QObject
         QCOMPARE(after.count(QStringLiteral("[Setup]")), 1);
     }
 
+    // A language file or Config.ini far larger than any real one is not
+    // read: the start says why, the built-in values stand, and the file is
+    // left as it is.
+    void oversizedFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("filePrefix");
+        QTest::addColumn<int>("com");
+        QTest::newRow("language file") << "Big.lng"
+                                       << "Language file error: %1: larger than 256 KiB"
+                                       << "Soubor: " << 3;
+        QTest::newRow("Config.ini") << "Config.ini"
+                                    << "%1: larger than 64 KiB"
+                                    << "Cesky: " << 1;
+    }
+    void oversizedFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QFETCH(QString, filePrefix);
+        QFETCH(int, com);
+        config(QStringLiteral("COM=3\nLang=Big.lng\n"));
+        put(QStringLiteral("Cesky.lng"), "[Menu]\n1=Cesky\n");
+        put(QStringLiteral("Big.lng"), "[Menu]\n1=Big\n");
+        // Under the megabyte that any INI file may have.
+        QByteArray big = name == QLatin1String("Config.ini") ? readConfig().toUtf8() : QByteArray("[Menu]\n1=Big\n");
+        big += "[Filler]\n";
+        for (int k = 0; big.size() < 1000 * 1000; ++k)
+            big += QByteArray::number(k) + "=some text\n";
+        put(name, big);
+        start();
+        QTRY_VERIFY(!shown.isEmpty());
+        QCOMPARE(shown[0].text, message.arg(file(name)));
+        QCOMPARE(form->FilePrefix, filePrefix);
+        QCOMPARE(form->comNumber(), com);
+        closeProgram();
+        QFile after(file(name));
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QVERIFY(after.readAll() == big);
+    }
+
     // The same texts in UTF-8 and in Windows-1250 show the same screens.
     void encodingsShowTheSameScreens()
     {

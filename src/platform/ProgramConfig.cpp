@@ -1,4 +1,4 @@
-#include "lang/ProgramConfig.h"
+#include "platform/ProgramConfig.h"
 
 #include "platform/PrivateProfile.h"
 
@@ -26,27 +26,49 @@ QString path(const QString &folder)
 
 Values read(const QString &file)
 {
+    const PrivateProfile::Profile ini = PrivateProfile::Profile::read(file, SizeLimit);
     const Values defaults;
     Values v;
     const QString setup = QStringLiteral("Setup");
-    v.com = PrivateProfile::readInt(file, setup, QStringLiteral("COM"), defaults.com);
-    v.usb = PrivateProfile::readInt(file, setup, QStringLiteral("USB"), defaults.usb);
-    v.lang = PrivateProfile::readString(file, setup, QStringLiteral("Lang"), defaults.lang);
-    v.closePort = PrivateProfile::readString(file, setup, QStringLiteral("ClosePort"), defaults.closePort);
-    v.timeOutRS = PrivateProfile::readInt(file, setup, QStringLiteral("TimeOutRS"), defaults.timeOutRS);
-    v.writeOnTick = PrivateProfile::readInt(file, setup, QStringLiteral("WriteOnTick"), defaults.writeOnTick);
-    v.trace = PrivateProfile::readString(file, setup, QStringLiteral("Trace"), {});
-    v.history = PrivateProfile::readInt(file, setup, QStringLiteral("History"), defaults.history);
-    v.verifyWrite = PrivateProfile::readInt(file, setup, QStringLiteral("VerifyWrite"), defaults.verifyWrite);
+    v.com = ini.integer(setup, QStringLiteral("COM"), defaults.com);
+    v.usb = ini.integer(setup, QStringLiteral("USB"), defaults.usb);
+    v.lang = ini.string(setup, QStringLiteral("Lang"), defaults.lang);
+    v.closePort = ini.string(setup, QStringLiteral("ClosePort"), defaults.closePort);
+    v.timeOutRS = ini.integer(setup, QStringLiteral("TimeOutRS"), defaults.timeOutRS);
+    v.writeOnTick = ini.integer(setup, QStringLiteral("WriteOnTick"), defaults.writeOnTick);
+    v.trace = ini.string(setup, QStringLiteral("Trace"), {});
+    v.history = ini.integer(setup, QStringLiteral("History"), defaults.history);
+    v.verifyWrite = ini.integer(setup, QStringLiteral("VerifyWrite"), defaults.verifyWrite);
+    v.ports = ini.section(QStringLiteral("Ports"));
+    v.status = ini.status();
     const QString history = QStringLiteral("History");
-    v.technician = PrivateProfile::readString(file, history, QStringLiteral("Technician"), {}).trimmed();
-    v.mail = PrivateProfile::readString(file, history, QStringLiteral("Mail"), {}).trimmed();
-    v.remote = PrivateProfile::readString(file, history, QStringLiteral("Remote"), {}).trimmed();
+    v.technician = ini.string(history, QStringLiteral("Technician"), {}).trimmed();
+    v.mail = ini.string(history, QStringLiteral("Mail"), {}).trimmed();
+    v.remote = ini.string(history, QStringLiteral("Remote"), {}).trimmed();
     return v;
+}
+
+QString Values::portPath(int number) const
+{
+    const QString key = QStringLiteral("COM%1").arg(number);
+    for (const auto &[name, path] : ports)
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return path;
+    return {};
+}
+
+QString Values::problem(const QString &file) const
+{
+    if (status.ok() || status.failure == SafeFile::Failure::Missing)
+        return {};
+    return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), status.reason());
 }
 
 bool write(const QString &file, bool usb, int com, const QString &langName)
 {
+    const SafeFile::Status there = SafeFile::read(file, SizeLimit);
+    if (!there.ok() && there.failure != SafeFile::Failure::Missing)
+        return false;
     const QString info = QStringLiteral("Info");
     const QString setup = QStringLiteral("Setup");
     const QString dash = QStringLiteral("-");

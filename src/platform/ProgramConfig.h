@@ -1,11 +1,20 @@
 #pragma once
 
+#include "platform/SafeFile.h"
+
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // Config.ini in the program folder: the serial port, the cable choice and the
-// language between runs, plus two serial tuning keys set by hand.
+// language between runs, plus two serial tuning keys set by hand, and the
+// device of each serial port. The one place that reads it.
 namespace ProgramConfig
 {
+
+// Config.ini holds a few hundred bytes (and a [Ports] line for each port
+// there is): a larger file is none the program wrote or a person typed.
+inline constexpr qint64 SizeLimit = 64 * 1024;
 
 struct Values {
     int com = 1;
@@ -30,6 +39,17 @@ struct Values {
     QString technician;
     QString mail;
     QString remote;
+    // Section [Ports]: "COMn" keys naming the device of serial port n.
+    QList<QPair<QString, QString>> ports;
+    // Why the file could not be read (Missing when it is not there); every
+    // value is then its default.
+    SafeFile::Status status;
+
+    // The device [Ports] names for port number, or an empty text.
+    QString portPath(int number) const;
+    // "<file>: <why>" when the file is there and could not be read, else
+    // empty: what the program and the tool tell the user.
+    QString problem(const QString &file) const;
 };
 
 // The two help texts kept in section Info for whoever edits the file.
@@ -39,14 +59,16 @@ QString timeOutRSInfo();
 // folder + "/Config.ini".
 QString path(const QString &folder);
 
-// Every key of section Setup, each with its default when missing or unreadable.
+// Every key of section Setup, each with its default when missing or
+// unreadable, and section Ports: the file read once.
 Values read(const QString &file);
 
 // Writes the program's six entries one by one, in their fixed order, into the
 // file (created when missing; other entries are kept): Info ClosePort, Info
 // TimeOutRS, "-" "-", Setup USB, Setup COM, Setup Lang. ClosePort and
 // TimeOutRS of Setup are never written. Returns false as soon as a write is
-// refused.
+// refused, and at once for a file that is there but cannot be read (its
+// lines would be lost).
 bool write(const QString &file, bool usb, int com, const QString &langName);
 
 // "Unable to write to <file>".
