@@ -1,9 +1,9 @@
 #include "sim/KavrSimCommandLine.h"
 
+#include "platform/SafeFile.h"
 #include "sim/KvrBlockSource.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <limits>
 
@@ -39,17 +39,18 @@ bool readInt(const QCommandLineParser &p, const IntOption &o, long long &value, 
 
 bool loadRawBlock(const QString &path, std::array<std::uint8_t, 128> &block, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    // A named pipe or a device given here must not hold the simulator before
+    // it has even set up its line (it would not end on a signal either).
+    const SafeFile::Contents file = SafeFile::read(path, qint64(block.size()));
+    if (!file.ok() && file.failure != SafeFile::Failure::TooLarge) {
+        *error = QStringLiteral("%1: %2").arg(path, file.reason());
         return false;
     }
-    const QByteArray data = file.read(129);
-    if (data.size() != 128) {
+    if (file.bytes.size() != qsizetype(block.size()) || !file.ok()) {
         *error = QStringLiteral("%1: a raw block must be exactly 128 bytes").arg(path);
         return false;
     }
-    std::copy(data.cbegin(), data.cend(), block.begin());
+    std::copy(file.bytes.cbegin(), file.bytes.cend(), block.begin());
     return true;
 }
 

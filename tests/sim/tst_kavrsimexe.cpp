@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace
 {
@@ -103,6 +104,7 @@ void TestKavrSimExe::refusesBadArguments_data()
     QTest::newRow("missing block file")
         << QStringList{"--block", "/nonexistent/b.bin"} << "/nonexistent/b.bin";
     QTest::newRow("short block file") << QStringList{"--block", "SHORT"} << "128";
+    QTest::newRow("block file a named pipe") << QStringList{"--block", "PIPE"} << "named pipe";
 }
 
 void TestKavrSimExe::refusesBadArguments()
@@ -112,6 +114,8 @@ void TestKavrSimExe::refusesBadArguments()
     QTemporaryDir dir;
     writeFile(dir.filePath("short.bin"), QByteArray(127, 'x'));
     args.replaceInStrings("SHORT", dir.filePath("short.bin"));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.bin")).constData(), 0600) == 0);
+    args.replaceInStrings("PIPE", dir.filePath("pipe.bin"));
     if (!args.contains("--device"))
         args << "--link" << dir.filePath("link");
     QProcess p;
