@@ -399,6 +399,86 @@ class InstallTest : public QObject
             r.out.contains((folder + QStringLiteral("/help/Restored.html is not a regular file")).toUtf8()),
             r.out.constData());
     }
+
+    // Another process holds the start's lock and does not let go: the start
+    // waits a few seconds, says so and runs the program with what is there.
+    void launcherDoesNotWaitForAHeldLock()
+    {
+        const QString home = tmp.filePath(QStringLiteral("home-held"));
+        const QString folder = home + QStringLiteral("/.local/share/tessaro");
+        QVERIFY(QDir().mkpath(folder));
+        const QString log = tmp.filePath(QStringLiteral("stand-in.log"));
+        QFile::remove(log);
+        useStandIn(log);
+        QProcess holder;
+        holder.start(QStringLiteral("flock"), {folder + QStringLiteral("/.seeding"), QStringLiteral("-c"),
+                                               QStringLiteral("echo held; exec sleep 60")});
+        QVERIFY(holder.waitForReadyRead(10000));
+        QProcessEnvironment env = userEnvironment(home);
+        env.insert(QStringLiteral("TESSARO_SEEDING_WAIT"), QStringLiteral("1"));
+        const Run r = run(prefix + QStringLiteral("/bin/tessaro"), {}, env, home, 20000);
+        holder.kill();
+        holder.waitForFinished();
+        QVERIFY2(r.status == 0, r.out.constData());
+        QVERIFY2(r.out.contains("/.seeding is held); starting with the files that are there"), r.out.constData());
+        QCOMPARE(contents(log), (folder + '\n').toUtf8());
+    }
+
+    // scripts/deps while another package installation holds the package
+    // manager's lock: it waits for the lock and says so, gives up after its
+    // limit, and does not wait on any other failure of apt.
+    void depsWaitsForThePackageLock_data()
+    {
+        QTest::addColumn<int>("lockedTries"); // apt-get calls that find the lock held
+        QTest::addColumn<QString>("limit");   // seconds scripts/deps waits at most
+        QTest::addColumn<QByteArray>("otherError");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("aptCalls");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("lock let go") << 2 << "60" << QByteArray() << 0 << 4 << QByteArray("waiting for it");
+        QTest::newRow("lock held past the limit") << 1000 << "1" << QByteArray() << 100 << -1 << QByteArray("giving up");
+        QTest::newRow("another failure") << 0 << "60" << QByteArray("E: Unable to locate package cmake") << 100 << 1
+                                         << QByteArray("Unable to locate package");
+    }
+    void depsWaitsForThePackageLock()
+    {
+        QFETCH(int, lockedTries);
+        QFETCH(QString, limit);
+        QFETCH(QByteArray, otherError);
+        QFETCH(int, status);
+        QFETCH(int, aptCalls);
+        QFETCH(QByteArray, said);
+        QTemporaryDir fakes;
+        const QByteArray calls = QFile::encodeName(fakes.filePath(QStringLiteral("calls")));
+        // The superuser, one package missing, and an apt-get that finds the
+        // lock held for its first calls.
+        const std::pair<const char *, QByteArray> tools[] = {
+            {"id", "echo 0\n"},
+            {"dpkg-query", "[ \"$3\" = cmake ] || echo 'install ok installed'\n"},
+            {"apt-get", "echo \"$*\" >>'" + calls + "'\nn=$(wc -l <'" + calls + "')\n"
+                        "if [ \"$n\" -le " + QByteArray::number(lockedTries) + " ]; then\n"
+                        "  echo 'E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 1 (apt)' >&2\n"
+                        "  exit 100\nfi\n" +
+                        (otherError.isEmpty() ? QByteArray() : "echo '" + otherError + "' >&2; exit 100\n")},
+        };
+        for (const auto &[name, body] : tools) {
+            const QString path = fakes.filePath(QLatin1String(name));
+            QVERIFY(put(path, "#!/bin/sh\n" + body));
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), fakes.path() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("TESSARO_APT_LOCK_WAIT"), limit);
+        env.insert(QStringLiteral("TESSARO_APT_LOCK_POLL"), QStringLiteral("0.1"));
+        const Run r = run(QStringLiteral(TESSARO_FIXTURES "/../../scripts/deps"), {}, env, {}, 30000);
+        QVERIFY2(r.status == status, r.out.constData());
+        QVERIFY2(r.out.contains(said), r.out.constData());
+        const int made = int(contents(QFile::decodeName(calls)).count('\n'));
+        if (aptCalls >= 0)
+            QCOMPARE(made, aptCalls);
+        else
+            QVERIFY2(made > 2, r.out.constData());
+    }
 };
 
 QTEST_GUILESS_MAIN(InstallTest)
