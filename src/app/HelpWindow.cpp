@@ -107,6 +107,9 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     QFont page = font();
     page.setPixelSize(13);
     Browser->setFont(page);
+    // A long command line wraps like the text around it rather than
+    // widening the page.
+    Browser->document()->setDefaultStyleSheet(QStringLiteral("pre { white-space: pre-wrap; }"));
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(BackButton);
@@ -158,6 +161,16 @@ void HelpWindow::setTexts()
     FindLabel->setText(LanguageTexts::text(Text::Find));
     FindNextButton->setText(LanguageTexts::text(Text::FindNext));
     NotFoundLabel->setText(LanguageTexts::text(Text::TextNotFound));
+}
+
+void HelpWindow::followLanguage()
+{
+    setTexts();
+    const QString page = ShellOpen::helpFile(m_folder, LanguageTexts::text(Text::HelpFile));
+    if (page.isEmpty() || QFileInfo(page).absoluteFilePath() == Browser->source().toLocalFile())
+        return;
+    Browser->setSource(QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()));
+    Browser->clearHistory();
 }
 
 void HelpWindow::showFile(const QString &path)

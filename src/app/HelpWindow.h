@@ -31,6 +31,10 @@ class HelpWindow : public QWidget
     // one shown starts a new history.
     void showFile(const QString &path);
 
+    // The language in force changed: the window's own texts follow, and so
+    // does the page when the language names another one that is there.
+    void followLanguage();
+
     // A link of the page: a place in it, or another page of the program
     // folder, is shown here; a web address or mail link goes to the desktop
     // (and is shown for copying when nothing opens it); anything else is not

@@ -5,6 +5,7 @@
 
 #include "app/Dotaz.h"
 #include "app/FolderPicture.h"
+#include "app/HelpWindow.h"
 #include "app/Hlaseni.h"
 #include "app/LanguageApply.h"
 #include "app/MenuHotkeys.h"
@@ -38,6 +39,9 @@ void TForm1::applyLanguage()
         m_forms.Form7->setCaptions();
     StandardTranslation::install(LanguageTexts::standardTranslation());
     MenuHotkeys::assign(menuBar());
+    // An open help window shows the help of the language now in force.
+    if (auto *help = findChild<HelpWindow *>(); help && help->isVisible())
+        help->followLanguage();
 }
 
 void TForm1::LoadLanguage()

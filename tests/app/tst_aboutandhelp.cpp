@@ -11,13 +11,20 @@
 #include "lang/LanguageTexts.h"
 #include "platform/ShellOpen.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QToolButton>
 
@@ -64,6 +71,7 @@ class AboutAndHelpTest : public QObject
     }
     HelpWindow *help() const { return windows->HelpAndTools->helpWindow(); }
 
+    int scrolledAtClick = -1;
     // Clicks the link of the help page that leads to href, as a reader would.
     bool clickLink(const QString &href)
     {
@@ -79,6 +87,7 @@ class AboutAndHelpTest : public QObject
                 browser->setTextCursor(cursor);
                 browser->ensureCursorVisible();
                 const QPoint at = browser->cursorRect(cursor).center();
+                scrolledAtClick = browser->verticalScrollBar()->value();
                 QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, at);
                 return true;
             }
@@ -236,8 +245,16 @@ class AboutAndHelpTest : public QObject
         windows->HelpAndTools->help();
         QTextBrowser *browser = help()->Browser;
         const QUrl start = browser->source();
-        if (!clickLink(link))
+        QScrollBar *scroll = browser->verticalScrollBar();
+        scroll->setValue(scroll->maximum() / 3); // the reader is a third of the way down
+        int reading = scroll->value();
+        if (clickLink(link))
+            reading = scrolledAtClick;
+        else
             help()->followLink(QUrl(link));
+        if (!shown.isEmpty()) // reading on there
+            scroll->setValue(scroll->value() + (scroll->maximum() - scroll->value()) / 2);
+        const int there = scroll->value();
         QUrl expected = start;
         if (!shown.isEmpty()) {
             expected = QUrl::fromLocalFile(folder->file(shown.section(QLatin1Char('#'), 0, 0)));
@@ -257,12 +274,17 @@ class AboutAndHelpTest : public QObject
             QCOMPARE(log->shown[0].text,
                      LanguageTexts::text(QStringLiteral("MESSAGE"), 70) + QStringLiteral("\n\n") + address);
         }
-        // Back returns to where the reader came from.
+        // Back returns to where the reader came from, Forward to where he
+        // went back from.
         QCOMPARE(help()->BackButton->isEnabled(), !shown.isEmpty());
         if (!shown.isEmpty()) {
             QTest::mouseClick(help()->BackButton, Qt::LeftButton);
             QCOMPARE(browser->source(), start);
+            QCOMPARE(scroll->value(), reading);
             QVERIFY(help()->ForwardButton->isEnabled());
+            QTest::mouseClick(help()->ForwardButton, Qt::LeftButton);
+            QCOMPARE(browser->source(), expected);
+            QCOMPARE(scroll->value(), there);
         }
     }
 
@@ -404,6 +426,78 @@ class AboutAndHelpTest : public QObject
                                 "kein Programm dafür vorhanden. Sie können die Adresse markieren "
                                 "und kopieren:\n\n") +
                      address);
+    }
+
+    // Everything bold in a help page is a name the window shows in that
+    // language, written as the window writes it: a tab, a box, a button, a
+    // menu, or a menu path "Menu › Item" whose item is in that menu. The
+    // page follows a change of language and wraps its command lines.
+    void helpPagesNameTheWindow_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("Czech") << "Cesky.lng"
+                               << "Tessaro-CZ.html";
+        QTest::newRow("English") << "English.lng"
+                                 << "Tessaro-EN.html";
+        QTest::newRow("German") << "Deutsch.lng"
+                                << "Tessaro-DE.html";
+    }
+    void helpPagesNameTheWindow()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, page);
+        startWithoutOpener(language == QLatin1String("English.lng") ? "Cesky.lng" : "English.lng");
+        windows->HelpAndTools->help();
+        useLanguage(qPrintable(language));
+        QCOMPARE(help()->Browser->source(), QUrl::fromLocalFile(folder->file(page)));
+        QCOMPARE(help()->BackButton->text(), LanguageTexts::text(QStringLiteral("OTHER"), 70));
+
+        const auto shown = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("&(?!&)"))).simplified(); };
+        QSet<QString> names;
+        QHash<QString, QSet<QString>> menus; // a menu's title: its items
+        for (QWidget *o : QApplication::allWidgets()) {
+            if (o->isWindow())
+                names << shown(o->windowTitle());
+            if (auto *b = qobject_cast<QAbstractButton *>(o))
+                names << shown(b->text());
+            else if (auto *l = qobject_cast<QLabel *>(o))
+                names << shown(l->text());
+            else if (auto *g = qobject_cast<QGroupBox *>(o))
+                names << shown(g->title());
+            else if (auto *t = qobject_cast<QTabWidget *>(o))
+                for (int i = 0; i < t->count(); ++i)
+                    names << shown(t->tabText(i));
+            else if (auto *m = qobject_cast<QMenu *>(o))
+                for (QAction *a : m->actions())
+                    menus[shown(m->title())] << shown(a->text());
+        }
+        for (auto it = menus.cbegin(); it != menus.cend(); ++it) {
+            names << it.key();
+            names.unite(it.value());
+        }
+
+        QFile file(folder->file(page));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        QStringList wrong;
+        static const QRegularExpression bold(QStringLiteral("<(b|strong)>(.*?)</\\1>"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+        for (auto m = bold.globalMatch(html); m.hasNext();) {
+            const QString name = QTextDocumentFragment::fromHtml(m.next().captured(2)).toPlainText().simplified();
+            const QStringList path = name.split(QStringLiteral(" › "));
+            bool ok = path.size() == 1 ? names.contains(name) : menus.contains(path[0]);
+            for (int i = 1; ok && i < path.size(); ++i)
+                ok = menus.value(path[i - 1]).contains(path[i]);
+            if (!ok)
+                wrong << name;
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(page + QStringLiteral(": ") + wrong.join(QStringLiteral(" | "))));
+
+        // A narrow window: the page is as wide as the window, no wider.
+        help()->resize(360, 500);
+        QTRY_COMPARE(help()->Browser->document()->textWidth(), qreal(help()->Browser->viewport()->width()));
+        QCOMPARE(help()->Browser->document()->size().width(), qreal(help()->Browser->viewport()->width()));
     }
 
     // Each help document is in its language and covers what technicians
