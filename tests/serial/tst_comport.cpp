@@ -2,6 +2,7 @@
 #include "serial/pty_helper.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
@@ -48,11 +49,24 @@ QString openError(TAfComPort &port)
     return {};
 }
 
-double processCpuSeconds()
+// Whether every thread of the process but the calling one sleeps.
+bool otherThreadsAsleep()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
+    const QString self = QString::number(::gettid());
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (tid == self)
+            continue;
+        QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue; // ended meanwhile
+        const QByteArray line = stat.readAll();
+        // "tid (name) S ...": the state follows the last parenthesis.
+        const qsizetype at = line.lastIndexOf(')');
+        if (at >= 0 && line.size() > at + 2 && line[at + 2] == 'R')
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -477,10 +491,17 @@ void ComPortTest::farSideVanishesMidTransfer()
     QVERIFY(port->ConnectionLost());
     QVERIFY(port->IsOpen());
 
-    // The port threads go quiet instead of spinning on the dead line.
-    const double before = processCpuSeconds();
-    QTest::qWait(1000);
-    QVERIFY2(processCpuSeconds() - before < 0.5, "a port thread keeps spinning after the hang-up");
+    // The port threads go quiet instead of spinning on the dead line: every
+    // thread but this one is found asleep, time after time (a thread that
+    // spins is never asleep, however often it calls the system).
+    QElapsedTimer waited;
+    waited.start();
+    int asleepInARow = 0;
+    while (asleepInARow < 20 && waited.elapsed() < 3000) {
+        asleepInARow = otherThreadsAsleep() ? asleepInARow + 1 : 0;
+        QTest::qWait(2);
+    }
+    QVERIFY2(asleepInARow == 20, "a port thread keeps spinning after the hang-up");
     QCOMPARE(errors.size(), 1);
 
     QCOMPARE(port->ReadString(), QByteArray());

@@ -135,7 +135,7 @@ class TestExchangeEmulated : public QObject
 
         // Plugging back in takes the technician longer than the communicator
         // takes to give up the half-done command.
-        QTest::qWait(ModelFarEnd::AbandonAfterMs + 100);
+        bus->communicator->quietFor(std::chrono::milliseconds(ModelFarEnd::AbandonAfterMs));
         replug(cable);
         messages.clear();
         read();

@@ -16,6 +16,9 @@ class ModelFarEnd : public EmulatedFtdi::FarEnd
     // and a half-done command given up after a second without input.
     int turnaroundMs() const override { return 5; }
     static constexpr int AbandonAfterMs = 1000;
+    // The line has been quiet for span more than it has, as the
+    // communicator's clock tells (only while no byte is under way).
+    void quietFor(std::chrono::milliseconds span) { m_last -= span; }
 
     KavrDeviceModel model;
 
