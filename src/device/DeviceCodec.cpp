@@ -1,5 +1,6 @@
 #include "device/DeviceCodec.h"
 
+#include "settings/BlockMap.h"
 #include "settings/NumberText.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
@@ -28,20 +29,6 @@ std::optional<int> fieldNumber(const SettingsRecord &r, const Parameter &p)
     if (t.trimmed().isEmpty() && p.rule.empty)
         return NumberText::toInt(QLatin1String(p.rule.empty));
     return NumberText::toInt(t);
-}
-
-// Whether a block position belongs to a parameter or a counter; the others
-// are reserved and always 0xFF.
-bool claimed(int pos)
-{
-    const auto within = [pos](const BlockPlace &b) { return pos >= b.pos && pos < b.pos + b.length(); };
-    for (const Parameter &p : ParameterTable::all())
-        if (within(p.block))
-            return true;
-    for (const Counter &c : ParameterTable::counters())
-        if (within(c.block))
-            return true;
-    return false;
 }
 
 QString counterText(const SettingsRecord &r, const Counter &c)
@@ -301,9 +288,9 @@ void buildWriteBuffer(const SettingsRecord &r, WriteBuffer &buffer)
         }
     }
 
-    for (int pos = 2; pos <= BlockSize; ++pos)
-        if (!claimed(pos))
-            positions[pos - 1] = 0xFF;
+    // What nothing uses always holds 0xFF.
+    for (const int pos : BlockMap::unused())
+        positions[pos - 1] = 0xFF;
 }
 
 QByteArray blockOf(const WriteBuffer &buffer)

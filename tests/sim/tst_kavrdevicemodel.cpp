@@ -6,15 +6,12 @@
 namespace
 {
 
-// A factory-fresh device's block, written out position by position.
-const char *const FactoryBlockHex =
-    "55 01 02 02 02 01 03 AA 18 FF" //   1-10 marker, rings, call time, button, on-hook, delay, days, tones
-    "05 05 FF FF FF FF 04 04 19 05" //  11-20 confirmation "55", hang-up "44", 25 s, 5 s
-    "07 03 09 01 00 0B 06 06 05 FF" //  21-30 password "7391", tone dialling, "*", switch "66", 5 s
-    "01 03 00 00 00 00 00 05 01 01" //  31-40 polarity, tones, modes, repeat 5, cycles 1, fault 1 s
-    "FF FF FF FF 00 00 03 00"       //  41-48 reserved, flags, 72 hours, power-on 0
-    "FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF"  // 49-88
-    "FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF FFFFFFFFFFFFFFFF"; // 89-128
+// A factory-fresh device's block: the program's defaults as the codec places them.
+QByteArray factoryBlock()
+{
+    const std::array<std::uint8_t, 128> b = KavrDeviceModel::factoryBlock();
+    return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
+}
 
 QByteArray feedAll(KavrDeviceModel &m, const QByteArray &in)
 {
@@ -98,7 +95,7 @@ void TestKavrDeviceModel::statusAnswer()
 void TestKavrDeviceModel::factoryBlockIsRead()
 {
     KavrDeviceModel m;
-    const QByteArray expected = hexBytes(FactoryBlockHex);
+    const QByteArray expected = factoryBlock();
     QCOMPARE(expected.size(), 128);
     QCOMPARE(feedAll(m, "R"), QByteArray());
     QCOMPARE(feedAll(m, "P"), expected);
@@ -110,7 +107,7 @@ void TestKavrDeviceModel::readBlockCarriesCurrentCounters()
     s.serviceHours = 100;
     s.powerOnCount = 255;
     KavrDeviceModel m(s);
-    QByteArray expected = hexBytes(FactoryBlockHex);
+    QByteArray expected = factoryBlock();
     expected[45] = 4; // 100 h: 4 days and 4 hours
     expected[46] = 4;
     expected[47] = char(255);
@@ -120,7 +117,7 @@ void TestKavrDeviceModel::readBlockCarriesCurrentCounters()
 void TestKavrDeviceModel::commandSequences_data()
 {
     const QByteArray status = hexBytes("56 78 55 00 4E 03 E9 53 00 03");
-    const QByteArray block = hexBytes(FactoryBlockHex);
+    const QByteArray block = factoryBlock();
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("unknown bytes ignored") << QByteArray("XYZDU\x00\xFF", 7) << QByteArray();
@@ -174,13 +171,13 @@ void TestKavrDeviceModel::abandonedWriteStoresNothing()
     QCOMPARE(m.writeProgress(), 0);
     QCOMPARE(feedAll(m, "V"), hexBytes("56 78 55 00 4E 03 E9 53 00 03"));
     QCOMPARE(m.writesCompleted(), 0);
-    QCOMPARE(feedAll(m, "RP"), hexBytes(FactoryBlockHex));
+    QCOMPARE(feedAll(m, "RP"), factoryBlock());
 }
 
 void TestKavrDeviceModel::faults_data()
 {
     const QByteArray status = hexBytes("56 78 55 00 4E 03 E9 53 00 03");
-    const QByteArray block = hexBytes(FactoryBlockHex);
+    const QByteArray block = factoryBlock();
     const QByteArray write = QByteArray("WP") + sampleWriteBlock();
     QByteArray wrongMarked = block;
     wrongMarked[0] = char(0xAA);
@@ -240,7 +237,7 @@ void TestKavrDeviceModel::faults()
     QCOMPARE(feedAll(m, input), expected);
     QCOMPARE(m.writesCompleted(), writes);
     if (writes == 0) // nothing written: the device still holds its factory block
-        QCOMPARE(KavrDeviceModel(m.state()).blockForRead(), hexBytes(FactoryBlockHex));
+        QCOMPARE(KavrDeviceModel(m.state()).blockForRead(), factoryBlock());
 }
 
 // A cell that does not keep its byte: the write is confirmed, the block read

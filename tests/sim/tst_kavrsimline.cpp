@@ -15,13 +15,11 @@ namespace
 
 const QByteArray FactoryStatus = hexBytes("56 78 55 00 4E 03 E9 53 00 03");
 
-// The factory block, by hand: see the device model test for the positions.
+// The factory block: the program's defaults as the codec places them.
 QByteArray factoryBlock()
 {
-    return hexBytes("55 01 02 02 02 01 03 AA 18 FF 05 05 FF FF FF FF 04 04 19 05"
-                    "07 03 09 01 00 0B 06 06 05 FF 01 03 00 00 00 00 00 05 01 01"
-                    "FF FF FF FF 00 00 03 00") +
-           QByteArray(80, char(0xFF));
+    const std::array<std::uint8_t, 128> b = KavrDeviceModel::factoryBlock();
+    return QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size()));
 }
 
 // A settings block as the program would write it: emergency number 1 is
