@@ -1,5 +1,6 @@
 #include "app/DeviceCommands.h"
 
+#include "app/ChangesWindow.h"
 #include "app/CompareWindow.h"
 #include "app/DialogPlacement.h"
 #include "app/Dotaz.h"
@@ -122,6 +123,7 @@ void DeviceCommands::prepare()
     const QString folder = m_form1.refreshProgramFolder();
     const ProgramConfig::Values config = ProgramConfig::read(ProgramConfig::path(folder));
     m_verify = config.verifyWrite != 0;
+    m_confirmChanges = config.confirmChanges != 0;
     m_history = config.history != 0
                     ? std::make_unique<DeviceHistory>(
                           folder, DeviceHistory::Options{config.technician, config.mail, config.remote})
@@ -189,6 +191,14 @@ bool DeviceCommands::confirmCounters(const DeviceCodec::DeviceCounters &device)
     return true;
 }
 
+bool DeviceCommands::confirmChanges(const SettingsRecord &inDevice, const SettingsRecord &toWrite)
+{
+    ChangesWindow window(&m_form1);
+    DialogPlacement::centreAtEveryShowing(&window);
+    window.prepare(inDevice, toWrite);
+    return window.exec() == QDialog::Accepted;
+}
+
 void DeviceCommands::write()
 {
     if (service().busy())
@@ -201,6 +211,12 @@ void DeviceCommands::write()
         return confirmCounters(device);
     };
     steps.verify = m_verify;
+    // The list comes from the read before a verified write; without that
+    // read there is nothing to list it from.
+    if (m_confirmChanges && m_verify)
+        steps.confirmChanges = [this](const SettingsRecord &inDevice, const SettingsRecord &toWrite) {
+            return confirmChanges(inDevice, toWrite);
+        };
     // The old settings could not be kept: the technician decides, No first.
     steps.writeWithoutBackup = [this](const QString &error) {
         return MessageBoxes::askYesNo(&m_form1,
@@ -214,9 +230,9 @@ void DeviceCommands::write()
         showRefusal();
         break;
     case ExchangeResult::Cancelled:
-        // A confirmation closed with Esc or its close box, or a write without
-        // a backup declined, ends the write before any byte of the block: say
-        // so, or it passes for a write.
+        // A confirmation closed with Esc or its close box, a write without a
+        // backup declined, or the list of changes cancelled, ends the write
+        // before any byte of the block: say so, or it passes for a write.
         MessageBoxes::showMessage(&m_form1, LanguageTexts::text(Text::WriteCancelled));
         break;
     case ExchangeResult::Done:

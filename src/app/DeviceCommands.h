@@ -59,6 +59,9 @@ class DeviceCommands : public QObject
     // TForm9 over the communicator's counters when they differ from the
     // window's; false when the technician closed it.
     bool confirmCounters(const DeviceCodec::DeviceCounters &device);
+    // The list of what the write will change, from the read it makes for
+    // the backup; false when the technician cancelled.
+    bool confirmChanges(const SettingsRecord &inDevice, const SettingsRecord &toWrite);
     // [Setup] Trace of Config.ini, looked up once, at the first exchange.
     void openTraceOnce();
 
@@ -67,5 +70,6 @@ class DeviceCommands : public QObject
     bool m_traceLookedUp = false;
     std::unique_ptr<SerialTransport> m_serial;
     std::unique_ptr<DeviceHistory> m_history;
-    bool m_verify = true; // [Setup] VerifyWrite
+    bool m_verify = true;         // [Setup] VerifyWrite
+    bool m_confirmChanges = true; // [Setup] ConfirmChanges
 };

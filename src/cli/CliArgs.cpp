@@ -35,6 +35,14 @@ const CliOption options[] = {
              "(also [Setup] VerifyWrite=0 of Config.ini)"},
     {.name = "--no-backup", .kind = Kind::Switch, .group = Group::Write, .flag = &CliArgs::noBackup,
      .help = "write even when the settings before the write cannot be kept"},
+    {.name = "--set", .kind = Kind::Values, .group = Group::Write, .shown = "KEY=VALUE...",
+     .help = "these values written instead of the file's (the file stays)"},
+    {.name = "--dry-run", .kind = Kind::Switch, .group = Group::Write, .flag = &CliArgs::dryRun,
+     .help = "read the communicator and list what the write would change,\n"
+             "write nothing (exit code 1 when anything would change)"},
+    {.name = "--show-changes", .kind = Kind::Switch, .group = Group::Write, .flag = &CliArgs::showChanges,
+     .help = "list what the write changes before it sends anything"},
+    {.name = "--force", .kind = Kind::Switch, .group = Group::Make, .flag = &CliArgs::force},
     {.name = "--lang", .kind = Kind::Text, .group = Group::Language, .text = &CliArgs::lang,
      .needs = "a language file", .shown = "FILE.LNG",
      .help = "labels from this language file (default: the Lang of\n"
@@ -69,6 +77,7 @@ Result<CliArgs> CliArgs::parse(const QStringList &args)
         return a; // whatever follows
     const CliCommand &rule = *a.entry;
 
+    bool values = false; // after --set: KEY=VALUE arguments are values
     for (int i = words; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;
@@ -97,7 +106,12 @@ Result<CliArgs> CliArgs::parse(const QStringList &args)
         if (option == std::end(options)) {
             if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
                 return fail(QStringLiteral("unknown option '%1'").arg(arg));
-            a.files << args[i];
+            const bool isValue = arg.contains(QLatin1Char('='));
+            if (isValue && (values || ((rule.options & Group::Values) && a.files.size() >= rule.files)))
+                a.assignments << args[i];
+            else
+                a.files << args[i];
+            values = values && isValue;
             continue;
         }
         if (!(rule.options & option->group))
@@ -113,6 +127,12 @@ Result<CliArgs> CliArgs::parse(const QStringList &args)
             a.*(option->text) = *v;
             break;
         }
+        case Kind::Values:
+            if (hasValue)
+                a.assignments << value;
+            else
+                values = true;
+            break;
         case Kind::Port: {
             const auto v = takeValue();
             bool ok = false;
@@ -131,6 +151,13 @@ Result<CliArgs> CliArgs::parse(const QStringList &args)
                                           .arg(a.command)
                                           .arg(rule.files)
                                           .arg(rule.files == 1 ? QString() : QStringLiteral("s")));
+    if ((rule.options & Group::Values) && a.assignments.isEmpty())
+        return fail(QStringLiteral("'%1' needs KEY=VALUE").arg(a.command));
+    if (a.dryRun && a.showChanges)
+        return fail(QStringLiteral("choose one of --dry-run and --show-changes"));
+    if (a.showChanges && a.noVerify)
+        return fail(
+            QStringLiteral("--show-changes needs the read before the write that --no-verify leaves out"));
     if ((rule.options & Group::Output) && a.output.isEmpty())
         return fail(QStringLiteral("'%1' needs -o FILE").arg(a.command));
     if (int(a.port.has_value()) + int(!a.device.isEmpty()) + int(a.usb) > 1)

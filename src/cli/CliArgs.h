@@ -25,6 +25,10 @@ struct CliArgs {
     bool noVerify = false;             // --no-verify: write without reading before and after
     bool noBackup = false;             // --no-backup: write even when the old block cannot be kept
     QString serial;                    // --serial N (history)
+    QStringList assignments;           // KEY=VALUE: set's after its file, write's after --set
+    bool dryRun = false;               // --dry-run: list what a write would change, write nothing
+    bool showChanges = false;          // --show-changes: list what a write changes before sending
+    bool force = false;                // --force: make replaces files that exist
 
     // Parses the arguments after the program name; fails, saying why, when
     // they do not form a valid command line.
@@ -38,6 +42,7 @@ struct CliOption {
         Switch, // sets flag; "--usb=1" is no such option
         Text,   // a text after it or after "=" goes to text
         Port,   // a port number from 1 to 255
+        Values, // the KEY=VALUE arguments after it are values (or its own after "=")
     };
     const char *name;
     Kind kind;

@@ -15,7 +15,7 @@ namespace Group = CliOptionGroup;
 const CliCommand commands[] = {
     {"read", "-o FILE.kvr", 0, Group::Output | Group::Transport,
      "read the settings from the communicator into a settings file", CliHandlers::read},
-    {"write", "FILE.kvr", 1, Group::Transport | Group::Write,
+    {"write", "FILE.kvr", 1, Group::Transport | Group::Write | Group::Language,
      "write a settings file to the communicator; its counters are\n"
      "kept unless --counters FILE gives others (lines PwOn=N, SvHr=N).\n"
      "The communicator's settings are read and kept in History/ first,\n"
@@ -41,6 +41,14 @@ const CliCommand commands[] = {
     {"export", "FILE.kvr", 1, 0, "the settings file as JSON on standard output", CliHandlers::exportJson},
     {"import", "FILE.json -o FILE.kvr", 1, Group::Output,
      "a settings file from that JSON (all 45 keys, no others)", CliHandlers::importJson},
+    {"set", "FILE.kvr KEY=VALUE... -o OUT.kvr", 1, Group::Values | Group::Output | Group::Language,
+     "a copy of the file with those values, each checked as the\n"
+     "program checks a typed field and the whole set as its Write", CliHandlers::set},
+    {"make", "TEMPLATE.kvr TABLE.csv -o FOLDER", 2, Group::Output | Group::Make | Group::Language,
+     "one settings file a row of the table: column file (the name)\n"
+     "and any of the keys; an empty cell keeps the template's value.\n"
+     "Any row refused: none is written. --force replaces files\n"
+     "that exist", CliHandlers::make},
     {"help", nullptr, 0, 0, nullptr, CliHandlers::help},
 };
 
@@ -51,7 +59,7 @@ const struct {
 } optionHeadings[] = {
     {Group::Transport, "Options of read, write, status and compare:"},
     {Group::Write, "Options of write:"},
-    {Group::Language, "Options of show, diff, print and compare:"},
+    {Group::Language, "Options of show, diff, print, compare, set, make and write:"},
 };
 // clang-format on
 
@@ -131,13 +139,16 @@ QString helpText()
                        "\n"
                        "Exit codes:\n"
                        "  0  success\n"
-                       "  1  diff, compare: the settings differ\n"
-                       "  2  usage: unknown command or option, missing argument\n"
+                       "  1  diff, compare: the settings differ; write --dry-run: the write would\n"
+                       "     change them\n"
+                       "  2  usage: unknown command or option, missing argument, an unknown key or\n"
+                       "     a counter as KEY=VALUE\n"
                        "  3  the serial port or the USB cable could not be opened\n"
                        "  4  no answer from the communicator, or an incomplete one, within the time limit\n"
                        "  5  the block read does not start with the marker byte (device memory not valid)\n"
                        "  6  a file could not be read, understood or written\n"
-                       "  7  write refused: values the communicator cannot take; nothing was sent\n"
+                       "  7  write, set, make refused: values the communicator cannot take; nothing\n"
+                       "     was sent or written\n"
                        "  8  write: the settings read back differ from those written\n"
                        "  9  history sync: the history could not be shared (the remote and why on\n"
                        "     standard error)\n");

@@ -16,6 +16,8 @@ enum : unsigned {
     Write = 1u << 2,     // --counters, --no-verify, --no-backup
     Language = 1u << 3,  // --lang
     Serial = 1u << 4,    // --serial
+    Values = 1u << 5,    // KEY=VALUE arguments after the files, at least one
+    Make = 1u << 6,      // --force
 };
 } // namespace CliOptionGroup
 

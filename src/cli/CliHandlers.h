@@ -20,6 +20,10 @@ int read(CliRun &run);
 int write(CliRun &run);
 int compare(CliRun &run);
 
+// Settings files from a template (TemplateCommands.cpp).
+int set(CliRun &run);
+int make(CliRun &run);
+
 // The device history (HistoryCommand.cpp).
 int history(CliRun &run);
 int historySync(CliRun &run);

@@ -8,6 +8,8 @@
 #include "history/DeviceHistory.h"
 #include "platform/PortPaths.h"
 #include "serial/AfComPort.h"
+#include "settings/MemoryRecord.h"
+#include "settings/SettingsDiff.h"
 #include "settings/SettingsRecord.h"
 
 #include <QTextStream>
@@ -202,28 +204,39 @@ DeviceSession::Outcome DeviceSession::read(SettingsRecord &record)
     return outcome(m_service.read(record));
 }
 
+bool DeviceSession::takeCounters(const DeviceCodec::DeviceCounters &device, SettingsRecord &rec,
+                                 const Counters &given, const CliWriteChoice &choice)
+{
+    // A counter the answer did not carry is never guessed: writing a
+    // made-up value would overwrite the device's own.
+    if ((device.powerOnCount.isEmpty() && !given.powerOnCount) ||
+        (device.serviceHours.isEmpty() && !given.serviceHours)) {
+        m_cancelReason = QStringLiteral("%1: the device did not report its counters; give them with --counters")
+                             .arg(m_transport.describe());
+        return false;
+    }
+    // The device's own counters go back unchanged unless others are given.
+    rec.setDeviceValue(DeviceValue::PwOn, given.powerOnCount.value_or(device.powerOnCount));
+    rec.setDeviceValue(DeviceValue::SvHr, given.serviceHours.value_or(device.serviceHours));
+    const QString firmware = rec.deviceValue(DeviceValue::FirmwareVersion);
+    const QString notOffered = choice.notOffered ? choice.notOffered(firmware) : QString();
+    if (!notOffered.isEmpty()) {
+        m_cancelReason = QStringLiteral("%1: firmware %2 does not offer %3")
+                             .arg(m_transport.describe(), firmware, notOffered);
+        return false;
+    }
+    return true;
+}
+
 DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given,
                                             const CliWriteChoice &choice)
 {
     m_cancelReason.clear();
     m_cancelCode = ExitRefused;
-    const auto confirm = [this, &given](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
-        // A counter the answer did not carry is never guessed: writing a
-        // made-up value would overwrite the device's own.
-        if ((device.powerOnCount.isEmpty() && !given.powerOnCount) ||
-            (device.serviceHours.isEmpty() && !given.serviceHours)) {
-            m_cancelReason =
-                QStringLiteral("%1: the device did not report its counters; give them with --counters")
-                    .arg(m_transport.describe());
-            return false;
-        }
-        // The device's own counters go back unchanged unless others are given.
-        rec.setDeviceValue(DeviceValue::PwOn, given.powerOnCount.value_or(device.powerOnCount));
-        rec.setDeviceValue(DeviceValue::SvHr, given.serviceHours.value_or(device.serviceHours));
-        return true;
-    };
     ExchangeService::WriteSteps steps;
-    steps.confirm = confirm;
+    steps.confirm = [this, &given, &choice](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
+        return takeCounters(device, rec, given, choice);
+    };
     steps.verify = choice.verify && m_transport.verifyWrite;
     steps.writeWithoutBackup = [this, &choice](const QString &error) {
         if (choice.withoutBackup)
@@ -234,5 +247,25 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
                              .arg(error);
         return false;
     };
+    if (choice.showChanges)
+        steps.confirmChanges = [&choice](const SettingsRecord &inDevice, const SettingsRecord &toWrite) {
+            choice.showChanges(inDevice, toWrite);
+            return true;
+        };
     return outcome(m_service.write(record, steps));
+}
+
+DeviceSession::Outcome DeviceSession::dryRun(SettingsRecord &record, MemoryRecord &inDevice, const Counters &given,
+                                             const CliWriteChoice &choice)
+{
+    m_cancelReason.clear();
+    m_cancelCode = ExitRefused;
+    ExchangeService::WriteSteps steps;
+    steps.confirm = [this, &given, &choice](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
+        return takeCounters(device, rec, given, choice);
+    };
+    const Outcome o = outcome(m_service.dryRun(record, steps));
+    if (o.code == ExitOk && m_service.deviceRecord())
+        SettingsDiff::copy(*m_service.deviceRecord(), inDevice);
+    return o;
 }

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class DeviceHistory;
@@ -20,6 +21,7 @@ class ExchangeClock;
 class ExchangeTransport;
 class QTextStream;
 class SerialTransport;
+class MemoryRecord;
 class SettingsRecord;
 class TAfComPort;
 
@@ -29,6 +31,13 @@ class TAfComPort;
 struct CliWriteChoice {
     bool verify = true;
     bool withoutBackup = false;
+    // Given the firmware version after the write's version query: what of
+    // the values given by name (--set) that firmware cannot take (an option
+    // it does not offer); not empty refuses the write.
+    std::function<QString(const QString &firmware)> notOffered;
+    // Called with the communicator's settings and those about to go out,
+    // after the read before a verified write and before anything is sent.
+    std::function<void(const SettingsRecord &inDevice, const SettingsRecord &toWrite)> showChanges;
 };
 
 // Where a session's exchanges run: real timers, and the serial port or the
@@ -83,12 +92,24 @@ class DeviceSession
     Outcome write(SettingsRecord &record, const Counters &given = {},
                   const CliWriteChoice &choice = CliWriteChoice());
 
+    // What a write would do, without writing: the record checked, the
+    // write's version query (the counters taken as a write takes them, the
+    // firmware rule applied), then the communicator's settings read into
+    // inDevice. Nothing else is sent.
+    Outcome dryRun(SettingsRecord &record, MemoryRecord &inDevice, const Counters &given = {},
+                   const CliWriteChoice &choice = CliWriteChoice());
+
     ExchangeService &service() { return m_service; }
     // The serial port component; null on the USB cable.
     const TAfComPort *serialPort() const { return m_port.get(); }
 
   private:
     Outcome outcome(ExchangeResult result) const;
+    // The write's counter step: the device's counters (or those given) into
+    // the record, and the firmware rule for values given by name. False,
+    // with the reason set, when the write cannot go on.
+    bool takeCounters(const DeviceCodec::DeviceCounters &device, SettingsRecord &record, const Counters &given,
+                      const CliWriteChoice &choice);
     void exchangeStarted();
     void drawProgress(int handshakes);
     void endProgress();

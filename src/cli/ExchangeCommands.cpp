@@ -5,6 +5,7 @@
 #include "cli/CliTransport.h"
 #include "cli/DeviceSession.h"
 #include "cli/SettingsListing.h"
+#include "cli/TemplateValues.h"
 #include "cli/WriteGate.h"
 
 #include "device/DeviceCodec.h"
@@ -88,6 +89,54 @@ int mismatch(CliRun &run, DeviceSession &session, const DeviceSession::Outcome &
     return ExitMismatch;
 }
 
+int printChanges(CliRun &run, const SettingsRecord &inDevice, const SettingsRecord &toWrite)
+{
+    const QStringList lines = TemplateValues::changeLines(inDevice, toWrite);
+    for (const QString &line : lines)
+        run.out << line << '\n';
+    run.out.flush();
+    return lines.isEmpty() ? ExitOk : ExitDifferences;
+}
+
+// write --set, --dry-run, --show-changes: the labels in the language of the
+// run, the values given put into what is written (the file stays as it is),
+// the list printed once the write has read the communicator.
+int prepareChanges(CliRun &run, SettingsRecord &record, CliWriteChoice &choice)
+{
+    if (const int code = run.applyLanguage(); code != ExitOk)
+        return code;
+    const auto values = TemplateValues::parse(run.args.assignments);
+    if (!values)
+        return run.fail(ExitUsage, values.failure().text());
+    const QStringList refused = TemplateValues::put(*values, record);
+    if (!refused.isEmpty())
+        return run.fail(ExitRefused,
+                        QStringLiteral("refused, nothing sent:\n  ") + refused.join(QStringLiteral("\n  ")));
+    choice.notOffered = [given = *values](const QString &firmware) {
+        QStringList refused;
+        for (const ValueAssignment::Refusal &r : ValueAssignment::notOffered(given, firmware))
+            refused << ValueAssignment::describe(r);
+        return refused.join(QStringLiteral(", "));
+    };
+    if (run.args.showChanges)
+        choice.showChanges = [&run](const SettingsRecord &inDevice, const SettingsRecord &toWrite) {
+            printChanges(run, inDevice, toWrite);
+        };
+    return ExitOk;
+}
+
+// What the write would change; nothing is written.
+int dryRun(CliRun &run, DeviceSession &session, SettingsRecord &record,
+           const DeviceSession::Counters &counters, const CliWriteChoice &choice)
+{
+    MemoryRecord inDevice;
+    const DeviceSession::Outcome o = session.dryRun(record, inDevice, counters, choice);
+    if (o.code != ExitOk)
+        return run.failed(session, o);
+    session.noteInTrace(QStringLiteral("dry run, nothing written"));
+    return printChanges(run, inDevice, record);
+}
+
 } // namespace
 
 namespace CliHandlers
@@ -161,10 +210,20 @@ int write(CliRun &run)
         MemoryRecord record;
         if (const int code = run.load(run.args.files[0], record); code != ExitOk)
             return code;
-        // A refusal and a mismatch name the parameters in the language in use.
-        run.applyLanguageForMessages();
-        const DeviceSession::Outcome o =
-            session.write(record, counters, {!run.args.noVerify, run.args.noBackup});
+        CliWriteChoice choice;
+        choice.verify = !run.args.noVerify;
+        choice.withoutBackup = run.args.noBackup;
+        const CliArgs &args = run.args;
+        if (!args.assignments.isEmpty() || args.dryRun || args.showChanges) {
+            if (const int code = prepareChanges(run, record, choice); code != ExitOk)
+                return code;
+        } else {
+            // A refusal and a mismatch name the parameters in the language in use.
+            run.applyLanguageForMessages();
+        }
+        if (args.dryRun)
+            return dryRun(run, session, record, counters, choice);
+        const DeviceSession::Outcome o = session.write(record, counters, choice);
         if (o.code == ExitMismatch)
             return mismatch(run, session, o);
         if (o.code != ExitOk) {

@@ -238,6 +238,13 @@ const LanguageRow table[] = {
     {"OTHER", 98, "zapsáno", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 99, "Výrobní číslo %1", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 100, "Historie je zatím prázdná.", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // The list of what a write will change, shown before it sends anything.
+    {"OTHER", 110, "Co zápis změní", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 111, "Stránka", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 112, "Po zápisu", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 113, "Zapsat", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 114, "Zrušit", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 115, "Nic se nezmění", "TForm1", "", TextUse::Role, TextForm::Plain},
     // The language of Qt's own texts (buttons, standard dialogs) as a locale name.
     {"OTHER", 90, "cs", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"HINT", 1, "Stav seriového portu", "TForm1", "Label166", TextUse::Hint, TextForm::Plain},

@@ -131,6 +131,14 @@ enum class Text : int {
     SerialNumberGroup = TextSection::Other + 99,
     HistoryEmpty = TextSection::Other + 100,
 
+    // The list of what a write will change, shown before it sends anything.
+    WriteChanges = TextSection::Other + 110,
+    Page = TextSection::Other + 111,
+    AfterWrite = TextSection::Other + 112,
+    WriteButton = TextSection::Other + 113,
+    CancelButton = TextSection::Other + 114,
+    NothingChanges = TextSection::Other + 115,
+
     // The language of Qt's own texts, as a locale name.
     QtLanguage = TextSection::Other + 90,
 };

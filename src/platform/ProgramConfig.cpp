@@ -45,6 +45,7 @@ Values read(const QString &file)
     v.technician = ini.string(history, QStringLiteral("Technician"), {}).trimmed();
     v.mail = ini.string(history, QStringLiteral("Mail"), {}).trimmed();
     v.remote = ini.string(history, QStringLiteral("Remote"), {}).trimmed();
+    v.confirmChanges = ini.integer(setup, QStringLiteral("ConfirmChanges"), defaults.confirmChanges);
     return v;
 }
 

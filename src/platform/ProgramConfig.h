@@ -32,6 +32,9 @@ struct Values {
     // 0: a write neither reads the block before it nor reads it back to
     // check it (set by hand).
     int verifyWrite = 1;
+    // 0: a verified write sends without first listing what it will change
+    // (set by hand).
+    int confirmChanges = 1;
     // Section History (set by hand): who keeps the entries (empty: the
     // login's full name, else its name), the mail that goes with it (empty:
     // login@host), and the company's repository the history is shared with

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
@@ -392,6 +393,75 @@ bool Replacement::commit()
     m_committed = true;
     syncFolder(m_target.path);
     return true;
+}
+
+QString Replacement::release()
+{
+    if (m_fd < 0 || !m_status.ok())
+        return QString();
+    const int closed = ::close(m_fd);
+    m_fd = -1;
+    if (closed != 0) {
+        m_status = failed(Failure::IoError, errno);
+        return QString();
+    }
+    m_committed = true; // no longer this object's to remove
+    return QFile::decodeName(m_temporary);
+}
+
+Status replaceAll(const QList<std::pair<QString, QByteArray>> &files, qsizetype *failedAt)
+{
+    *failedAt = -1;
+    QList<std::pair<QByteArray, QByteArray>> made; // new file, target
+    QStringList folders;
+    const auto removeFrom = [&made](qsizetype first) {
+        for (qsizetype i = first; i < made.size(); ++i)
+            ::unlink(made[i].first.constData());
+    };
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        Replacement r(files[i].first);
+        QString temporary;
+        if (r.status().ok() && !writeAll(r.fd(), files[i].second.constData(), files[i].second.size())) {
+            const Status s = failed(Failure::IoError, errno);
+            removeFrom(0);
+            *failedAt = i;
+            return s;
+        }
+        temporary = r.release();
+        if (temporary.isEmpty()) {
+            removeFrom(0);
+            *failedAt = i;
+            return r.status();
+        }
+        made.append({QFile::encodeName(temporary), QFile::encodeName(r.target().path)});
+        const QString folder = QFileInfo(r.target().path).absolutePath();
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    // One flush of each file system for all the new files.
+    for (const QString &folder : folders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC);
+        const int synced = fd >= 0 ? ::syncfs(fd) : -1;
+        const int e = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (synced != 0) {
+            removeFrom(0);
+            *failedAt = 0;
+            return failed(Failure::IoError, e);
+        }
+    }
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        if (::rename(made[i].first.constData(), made[i].second.constData()) != 0) {
+            const Status s = failed(Failure::IoError, errno);
+            removeFrom(i);
+            *failedAt = i;
+            return s;
+        }
+    }
+    for (const QString &folder : folders)
+        syncFolder(folder + QStringLiteral("/."));
+    return Status();
 }
 
 Status replace(const QString &path, const QByteArray &bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <sys/types.h>
@@ -24,6 +25,7 @@ inline constexpr qint64 LanguageLimit = 256 * 1024;      // a language file: und
 inline constexpr qint64 WavLimit = 64 * 1024 * 1024;     // a tone sample: a few seconds of sound
 inline constexpr qint64 JsonLimit = 16 * 1024 * 1024;    // an exported parameter set: a few KB
 inline constexpr qint64 CountersLimit = 64 * 1024;       // counter values: two short lines
+inline constexpr qint64 TableLimit = 16 * 1024 * 1024;   // a table of settings files to make: a line each
 inline constexpr qint64 LockLimit = 4096;                // the single-instance lock: four lines
 inline constexpr qint64 PdfLimit = 256 * 1024 * 1024;    // a printout: a few pages of text
 inline constexpr qint64 HelpPageLimit = 4 * 1024 * 1024; // a help page: about 12 KB of text
@@ -124,6 +126,10 @@ class Replacement
     // (with status() set) when any of that failed; the target is then as it
     // was.
     bool commit();
+    // Closes the new file without flushing it and hands it over (its path;
+    // empty when there is none or the close failed, with status() set):
+    // replaceAll() flushes many at once.
+    QString release();
 
   private:
     Target m_target;
@@ -135,5 +141,13 @@ class Replacement
 
 // Replaces path's file with bytes through a Replacement.
 Status replace(const QString &path, const QByteArray &bytes);
+
+// Replaces many files, each as replace() does one, but flushed together:
+// every new file is written whole and the file system synced once before
+// any is renamed over its target (a thousand files take a moment, not a
+// thousand flushes). The status of the first that failed, its index in
+// *failedAt (-1 when none): new files not yet renamed are removed, those
+// renamed before stay.
+Status replaceAll(const QList<std::pair<QString, QByteArray>> &files, qsizetype *failedAt);
 
 } // namespace SafeFile

@@ -207,6 +207,24 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record)
     return failure ? std::optional<QString>(errorText(failure)) : std::nullopt;
 }
 
+std::optional<std::pair<qsizetype, QString>>
+writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files)
+{
+    QList<std::pair<QString, QByteArray>> contents;
+    contents.reserve(files.size());
+    for (const auto &[path, record] : files) {
+        if (path.isEmpty())
+            return std::pair{contents.size(), QStringLiteral("Invalid filename")};
+        contents.append({path, encode(*record)});
+    }
+    qsizetype failedAt = -1;
+    const SafeFile::Status status = SafeFile::replaceAll(contents, &failedAt);
+    if (status.ok())
+        return std::nullopt;
+    const bool naming = status.failure == SafeFile::Failure::Missing;
+    return std::pair{failedAt, naming ? nameError(status.errorNumber()) : errorText(status.errorNumber())};
+}
+
 std::optional<QString> load(const QString &path, SettingsRecord &record)
 {
     QByteArray contents;

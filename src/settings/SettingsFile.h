@@ -3,6 +3,7 @@
 #include "platform/Result.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,14 @@ std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
 // ("File access denied"); a symbolic link to a regular file is followed, so
 // the file it names is replaced and the link stays. Empty result on success.
 std::optional<QString> write(const QString &path, const SettingsRecord &record);
+
+// Writes each record to its path as write() does, but flushed to the disk
+// together (SafeFile::replaceAll): every file is complete before any
+// replaces its target. Nothing on success, else the index of the file that
+// failed and the run-time text; files not yet in place when it failed are
+// not written.
+std::optional<std::pair<qsizetype, QString>>
+writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files);
 
 // Loads path into the record; needs read access only. Only a regular file
 // (or a link to one) of at most SafeFile::SettingsLimit bytes is read;

@@ -36,7 +36,11 @@ void ProgramFolder::writeConfig(const QString &text) const
 
 void ProgramFolder::writeSetup(bool usb, const QString &setup) const
 {
-    writeConfig(QStringLiteral("[Setup]\nUSB=%1\nCOM=1\n").arg(usb ? 1 : 0) + setup);
+    // The list of changes before a write is the safe write tests' own case;
+    // elsewhere a write goes straight on unless the setup says otherwise.
+    const QString confirm = setup.contains(QLatin1String("ConfirmChanges")) ? QString()
+                                                                              : QStringLiteral("ConfirmChanges=0\n");
+    writeConfig(QStringLiteral("[Setup]\nUSB=%1\nCOM=1\n").arg(usb ? 1 : 0) + confirm + setup);
 }
 
 QString ProgramFolder::readConfig() const

@@ -30,7 +30,7 @@ class ProgramFolder
     // Writes Config.ini: the given text, then a [Ports] section.
     void writeConfig(const QString &text) const;
     // Writes Config.ini with the communicator on COM1, or on the cable with
-    // usb, and the rest of [Setup] as given.
+    // usb, and the rest of [Setup] as given (ConfirmChanges=0 unless given).
     void writeSetup(bool usb, const QString &setup = QString()) const;
     QString readConfig() const;
     void touch(const QString &name) const;

@@ -161,7 +161,7 @@ class DeviceCommandsTest : public QObject
         sim = std::make_unique<KavrSimulator>(fast(options));
         QString error;
         QVERIFY2(sim->startOnPty(&error), qPrintable(error));
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\n") + setup);
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\nConfirmChanges=0\n") + setup);
         QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1", sim->linePath()));
         startProgram();
     }
@@ -174,7 +174,7 @@ class DeviceCommandsTest : public QObject
         cable = std::make_shared<SimulatedD2xx>();
         cable->attachLine(line);
         D2xx::setBackend(cable);
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=1\nCOM=1\n"));
+        folder->writeConfig(QStringLiteral("[Setup]\nUSB=1\nCOM=1\nConfirmChanges=0\n"));
         startProgram();
     }
 

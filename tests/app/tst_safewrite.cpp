@@ -3,6 +3,7 @@
 // communicator on a virtual line. The sequences themselves are the exchange
 // service's tests.
 
+#include "app/ChangesWindow.h"
 #include "app/CompareWindow.h"
 #include "app/HistoryWindow.h"
 #include "app/KAVR10.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -208,6 +210,72 @@ class SafeWriteTest : public QObject
         QVERIFY(messages()[0].startsWith(QStringLiteral("Chyba komunikace")));
         QCOMPARE(messages()[1],
                  QStringLiteral("Zápis proběhl, ale zpětné čtení se nezdařilo: zápis nelze ověřit."));
+    }
+
+    // Write lists what it will change, from the read it makes for the
+    // backup, before it sends anything: Zrušit, Esc and Enter (Cancel is the
+    // default) send no "W" and say so; Zapsat writes. Nothing to change is a
+    // note with the same buttons. ConfirmChanges=0 leaves the list out, and
+    // so does VerifyWrite=0, which makes no read.
+    void writeListsTheChanges_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("rows"); // -1: no list shown
+        const QString on = QStringLiteral("ConfirmChanges=1\n");
+        QTest::newRow("Zapsat") << on << true << "write" << 1;
+        QTest::newRow("Zrušit") << on << true << "cancel" << 1;
+        QTest::newRow("Esc") << on << true << "esc" << 1;
+        QTest::newRow("Enter") << on << true << "enter" << 1;
+        QTest::newRow("nothing changes") << on << false << "write" << 0;
+        QTest::newRow("ConfirmChanges=0") << "ConfirmChanges=0\n" << true << "" << -1;
+        QTest::newRow("VerifyWrite=0") << on + "VerifyWrite=0\n" << true << "" << -1;
+    }
+    void writeListsTheChanges()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, change);
+        QFETCH(QString, answer);
+        QFETCH(int, rows);
+        start(device(), setup);
+        form->BitBtn4->click();
+        if (change)
+            form->setStoredText("M003", "0602");
+        int listed = -1;
+        bool noteShown = false, cancelDefault = false;
+        QStringList first;
+        QTimer *poll = whenModal<ChangesWindow>([&](ChangesWindow *w) {
+            listed = w->Table->isVisibleTo(w) ? w->Table->rowCount() : 0;
+            noteShown = w->NothingLabel->isVisibleTo(w) && w->NothingLabel->text() == "Nic se nezmění";
+            cancelDefault = w->CancelButton->isDefault() && w->CancelButton->text() == "Zrušit" &&
+                            w->WriteButton->text() == "Zapsat";
+            for (int c = 0; listed > 0 && c < 4; ++c)
+                first << w->Table->item(0, c)->text();
+            if (answer == "write")
+                w->WriteButton->click();
+            else if (answer == "cancel")
+                w->CancelButton->click();
+            else
+                QTest::keyClick(w, answer == "esc" ? Qt::Key_Escape : Qt::Key_Return);
+        });
+        const qsizetype before = line->sentByHost().size();
+        form->BitBtn7->click();
+        delete poll;
+        QCOMPARE(listed, rows);
+        const bool sent = answer == "write" || rows < 0;
+        QCOMPARE(model().writesCompleted(), sent ? 1 : 0);
+        QCOMPARE(line->sentByHost().mid(before).contains('W'), sent);
+        if (rows >= 0) {
+            QVERIFY(cancelDefault);
+            QCOMPARE(noteShown, rows == 0);
+        }
+        if (rows > 0) {
+            QCOMPARE(first.mid(2), (QStringList{"1#", "0602"}));
+            QVERIFY2(!first[0].isEmpty() && !first[1].isEmpty(), qPrintable(first.join('|')));
+        }
+        QCOMPARE(messages(), sent ? QStringList()
+                                  : QStringList{QStringLiteral("Zápis byl zrušen: do komunikátoru nebylo nic zapsáno.")});
     }
 
     // Compare: the differing parameters with both values; taken, the window

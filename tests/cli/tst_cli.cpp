@@ -145,9 +145,11 @@ class TestCli : public QObject
     void writeSetup(bool usb, const QString &com1, const QString &setup)
     {
         // Written at once: the program's own writer syncs every key to the disk.
-        writeBytes(path("Config.ini"), QStringLiteral("[Ports]\nCOM1=%1\n[Setup]\nUSB=%2\nCOM=1\n%3")
-                                           .arg(com1, usb ? "1" : "0", setup)
-                                           .toUtf8());
+        // The program's Write goes on without its list of changes.
+        writeBytes(path("Config.ini"),
+                   QStringLiteral("[Ports]\nCOM1=%1\n[Setup]\nUSB=%2\nCOM=1\nConfirmChanges=0\n%3")
+                       .arg(com1, usb ? "1" : "0", setup)
+                       .toUtf8());
     }
     long long received() const { return line ? line->device.received.size() : sim->bytesReceived(); }
     KavrDeviceState state() const { return line ? line->device.model().state() : sim->state(); }
