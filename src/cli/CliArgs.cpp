@@ -76,6 +76,14 @@ Result<CliArgs> CliArgs::parse(const QStringList &args)
     if (a.command == QLatin1String("help"))
         return a; // whatever follows
     const CliCommand &rule = *a.entry;
+    if (rule.options & Group::Own) {
+        a.files = args.mid(words);
+        if (std::any_of(a.files.cbegin(), a.files.cend(), CliCommands::asksForHelp)) {
+            a.entry = CliCommands::find({QStringLiteral("help")});
+            a.command = QLatin1String(a.entry->name);
+        }
+        return a;
+    }
 
     bool values = false; // after --set: KEY=VALUE arguments are values
     for (int i = words; i < args.size(); ++i) {

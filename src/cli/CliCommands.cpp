@@ -33,6 +33,16 @@ const CliCommand commands[] = {
      "share History/ with [History] Remote of Config.ini now: fetch,\n"
      "merge, push (a folder, file://, ssh://user@host/path or\n"
      "user@host:path; ssh keys from the agent or ~/.ssh)", CliHandlers::historySync},
+    {"fleet", "[FILTERS] [--sort serial|site|date] [--csv|--json]", 0, Group::Own,
+     "one line per communicator of History/: site, latest entry's date and\n"
+     "event, technician, firmware; newest first. Filters, all of which must\n"
+     "hold: --where KEY=VALUE (the latest settings hold it; repeatable),\n"
+     "--dials NUMBER (one of the telephone numbers, spaces, dashes and dots\n"
+     "ignored), --firmware VERSION, --since YYYY-MM-DD, --site TEXT (a part\n"
+     "of the site). Exit code 1 when none matches", CliHandlers::fleet},
+    {"site", "SERIAL [TEXT]", 0, Group::Own,
+     "set the site of a serial number (address, lift), or print it\n"
+     "(exit code 1 when none is set); kept in History/", CliHandlers::site},
     {"show", "FILE.kvr", 1, Group::Language,
      "every parameter with its label and value, by page", CliHandlers::show},
     {"diff", "A.kvr B.kvr", 2, Group::Language, "only the parameters that differ", CliHandlers::diff},
@@ -140,9 +150,9 @@ QString helpText()
                        "Exit codes:\n"
                        "  0  success\n"
                        "  1  diff, compare: the settings differ; write --dry-run: the write would\n"
-                       "     change them\n"
+                       "     change them; fleet: none matches; site: none set\n"
                        "  2  usage: unknown command or option, missing argument, an unknown key or\n"
-                       "     a counter as KEY=VALUE\n"
+                       "     a counter as KEY=VALUE, a malformed fleet filter\n"
                        "  3  the serial port or the USB cable could not be opened\n"
                        "  4  no answer from the communicator, or an incomplete one, within the time limit\n"
                        "  5  the block read does not start with the marker byte (device memory not valid)\n"

@@ -18,6 +18,7 @@ enum : unsigned {
     Serial = 1u << 4,    // --serial
     Values = 1u << 5,    // KEY=VALUE arguments after the files, at least one
     Make = 1u << 6,      // --force
+    Own = 1u << 7,       // none of these: the command reads the arguments after its name itself
 };
 } // namespace CliOptionGroup
 

@@ -4,6 +4,7 @@
 enum CliExitCode : int {
     ExitOk = 0,
     ExitDifferences = 1,   // diff, compare: the settings differ
+    ExitNothingListed = 1, // fleet: no communicator matches; site: none is set
     ExitUsage = 2,         // unknown command or option, missing argument
     ExitPortNotOpened = 3, // the serial port or the USB cable could not be opened
     ExitNoAnswer = 4,      // no answer, or not a whole one, within the time limit

@@ -28,6 +28,10 @@ int make(CliRun &run);
 int history(CliRun &run);
 int historySync(CliRun &run);
 
+// The fleet and the sites (FleetCommand.cpp).
+int fleet(CliRun &run);
+int site(CliRun &run);
+
 // The help text (CliCommands.cpp).
 int help(CliRun &run);
 

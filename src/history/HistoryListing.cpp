@@ -239,7 +239,9 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
             removed |= m_byPath.remove(QString::fromUtf8(d->old_file.path)) > 0;
             continue;
         }
-        if (path.count(u'/') == 1 && path.endsWith(QLatin1String(".kvr")))
+        // The settings files, and the sites kept beside them (FleetHistory).
+        if (path.count(u'/') == 1 &&
+            (path.endsWith(QLatin1String(".kvr")) || path.endsWith(QLatin1String(".txt"))))
             pending.insert(path, d->new_file.id);
     }
     if (removed) {
