@@ -87,7 +87,8 @@ bool make(const QString &programFolder)
             const Result<git_oid> blob = repo.writeBlob(bytes);
             if (!blob)
                 return false;
-            git_treebuilder_insert(nullptr, builder, name.toUtf8().constData(), &blob.value(), GIT_FILEMODE_BLOB);
+            git_treebuilder_insert(nullptr, builder, name.toUtf8().constData(), &blob.value(),
+                                   GIT_FILEMODE_BLOB);
             notes.append({serial + u'/' + name, firmware, std::nullopt});
             return true;
         };
@@ -99,7 +100,8 @@ bool make(const QString &programFolder)
                                      .arg(1 + e, 2, 10, QLatin1Char('0'))
                                      .arg(s % 60, 2, 10, QLatin1Char('0'))
                                      .arg(QLatin1String(events[e % 3]));
-            if (!add(name, SettingsFile::encode(record), e < 5 ? QStringLiteral("1.20") : QStringLiteral("1.31")))
+            if (!add(name, SettingsFile::encode(record),
+                     e < 5 ? QStringLiteral("1.20") : QStringLiteral("1.31")))
                 return false;
         }
         if (s % 2 == 0 && !add(QStringLiteral("2026-11-05 09-00-00 site.txt"),
@@ -113,9 +115,8 @@ bool make(const QString &programFolder)
     git_oid tree;
     git_treebuilder_write(&tree, rootBuilder);
     git_treebuilder_free(rootBuilder);
-    const Result<git_oid> commit = repo.commitTree(tree, {}, author, now,
-                                                   QStringLiteral("Bench: every entry\n\n") +
-                                                       HistoryRepository::trailers(notes));
+    const Result<git_oid> commit = repo.commitTree(
+        tree, {}, author, now, QStringLiteral("Bench: every entry\n\n") + HistoryRepository::trailers(notes));
     return commit.ok();
 }
 
@@ -155,7 +156,7 @@ double readAll(const QStringList &paths)
     return ms;
 }
 
-[[maybe_unused]] long residentKb()
+long residentKb()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -185,7 +186,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the history could not be made in %s\n", qPrintable(folder));
             return 1;
         }
-        std::printf("made %d serial numbers x %d entries in %.1f s\n", Serials, PerSerial, t.elapsed() / 1000.0);
+        std::printf("made %d serial numbers x %d entries in %.1f s\n", Serials, PerSerial,
+                    t.elapsed() / 1000.0);
         int code = 0;
         std::printf("first fleet (the listing index made): %.0f ms\n", runTool(folder, {"fleet"}, &code));
     }
@@ -224,18 +226,14 @@ int main(int argc, char **argv)
     std::printf("  --dials / bytes:                   %7.2f\n", median(dials) / median(bytes));
     std::printf("  in-process load (index, latest settings, sites): %.1f ms\n", median(load));
 
-#if 0
     // The history window on the same history: memory, then keystrokes.
     const long before = residentKb();
-    HistoryWindow window(folder);
+    DeviceHistory shown(folder);
+    HistoryWindow window;
     window.show();
-    window.refresh();
+    window.fill(shown);
     const long open = residentKb();
-    QLineEdit *search = window.findChild<QLineEdit *>(QStringLiteral("FleetSearch"));
-    if (!search) {
-        std::printf("  the window has no search field\n");
-        return 0;
-    }
+    QLineEdit *search = window.Search;
     std::vector<double> keys;
     for (int r = 0; r < runs; ++r) {
         search->clear();
@@ -244,7 +242,8 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             QTest::keyClick(search, c.toLatin1());
-            window.settleSearch();
+            // Until the list is drawn anew.
+            window.Tree->viewport()->repaint();
             keys.push_back(t.nsecsElapsed() / 1e6);
         }
     }
@@ -252,6 +251,5 @@ int main(int argc, char **argv)
                 median(keys), *std::max_element(keys.begin(), keys.end()), window.shownRows());
     std::printf("  window resident memory: %ld MB with the history open (%ld MB before)\n", open / 1024,
                 before / 1024);
-#endif
     return 0;
 }

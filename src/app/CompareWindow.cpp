@@ -30,15 +30,14 @@ CompareWindow::CompareWindow(QWidget *parent)
     setFont(formFont());
     setModal(true);
 
-    Table = new QTableWidget(0, 3, this);
+    Table = new QTableWidget(0, Columns, this);
     Table->setObjectName(QStringLiteral("Table"));
     Table->verticalHeader()->hide();
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->setWordWrap(true);
-    Table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    Table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    Table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Table->horizontalHeader()->setSectionResizeMode(LabelColumn, QHeaderView::Stretch);
 
     TakeButton = new QPushButton(this);
     TakeButton->setObjectName(QStringLiteral("TakeButton"));
@@ -56,14 +55,15 @@ CompareWindow::CompareWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Table);
     layout->addLayout(buttons);
-    resize(600, 340);
+    resize(760, 340);
 }
 
 int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &otherRecord, Source source)
 {
     const bool device = source == Source::Communicator;
     setWindowTitle(LanguageTexts::text(device ? Text::CompareWithCommunicator : Text::CompareWithFile));
-    Table->setHorizontalHeaderLabels({LanguageTexts::text(Text::Parameter),
+    Table->setHorizontalHeaderLabels({LanguageTexts::text(Text::Page), LanguageTexts::text(Text::Group),
+                                      LanguageTexts::text(Text::Parameter),
                                       LanguageTexts::text(Text::InWindow),
                                       LanguageTexts::text(device ? Text::InCommunicator : Text::InFile)});
     TakeButton->setText(LanguageTexts::text(device ? Text::TakeFromCommunicator : Text::TakeFromFile));
@@ -87,9 +87,11 @@ int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &o
             continue;
         const int row = Table->rowCount();
         Table->insertRow(row);
-        Table->setItem(row, 0, cell(mine[i].label));
-        Table->setItem(row, 1, cell(mine[i].value));
-        Table->setItem(row, 2, cell(theirs[i].value + theirs[i].mark));
+        Table->setItem(row, PageColumn, cell(mine[i].page));
+        Table->setItem(row, GroupColumn, cell(mine[i].group));
+        Table->setItem(row, LabelColumn, cell(mine[i].label));
+        Table->setItem(row, WindowColumn, cell(mine[i].value));
+        Table->setItem(row, OtherColumn, cell(theirs[i].value + theirs[i].mark));
     }
     Table->resizeRowsToContents();
     return Table->rowCount();

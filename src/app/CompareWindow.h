@@ -8,8 +8,9 @@ class SettingsRecord;
 
 // The parameters whose values differ between the main window and another
 // set: the communicator's (Compare with the communicator) or a settings file
-// of the history. One row a parameter: its label in the language in force,
-// the value in the window, the other value. "Take" loads the other values
+// of the history. One row a parameter: its page, group and label in the
+// language in force (a label alone can repeat: every telephone group has
+// its "Pořadí"), the value in the window, the other value. "Take" loads the other values
 // into the window (accept); "Close" changes nothing.
 class CompareWindow : public QDialog
 {
@@ -17,6 +18,7 @@ class CompareWindow : public QDialog
 
   public:
     enum class Source { Communicator, File };
+    enum Column { PageColumn, GroupColumn, LabelColumn, WindowColumn, OtherColumn, Columns };
 
     explicit CompareWindow(QWidget *parent = nullptr);
 

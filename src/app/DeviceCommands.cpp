@@ -295,7 +295,7 @@ void DeviceCommands::history()
     DeviceHistory kept(folder, DeviceHistory::optionsOf(folder));
     HistoryWindow window(&m_form1);
     DialogPlacement::centreAtEveryShowing(&window);
-    window.fill(kept.entries());
+    window.fill(kept);
     if (window.exec() != QDialog::Accepted || !window.chosen())
         return;
     const QString path = window.chosen()->path;

@@ -1,135 +1,196 @@
 #include "app/HistoryWindow.h"
 
+#include "app/FleetModel.h"
 #include "app/FormFont.h"
+#include "app/MessageBoxes.h"
+#include "history/FleetHistory.h"
 #include "lang/LanguageTexts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
-QString eventText(DeviceHistory::Event event)
+// Each button's text with a hotkey: its first letter that no button before
+// it took (a text that names its own keeps it).
+void setTexts(const QList<std::pair<QPushButton *, QString>> &buttons)
 {
-    switch (event) {
-    case DeviceHistory::Event::Read:
-        return LanguageTexts::text(Text::EventRead);
-    case DeviceHistory::Event::BeforeWrite:
-        return LanguageTexts::text(Text::EventBeforeWrite);
-    case DeviceHistory::Event::Written:
-        return LanguageTexts::text(Text::EventWritten);
-    case DeviceHistory::Event::ReadBack:
-        return DeviceHistory::eventName(event);
+    QString taken;
+    for (const auto &[button, text] : buttons) {
+        QString shown = text;
+        if (!text.contains(u'&')) {
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                const QChar c = text[i].toLower();
+                if (c.isLetter() && !taken.contains(c)) {
+                    taken += c;
+                    shown.insert(i, u'&');
+                    break;
+                }
+            }
+        }
+        button->setText(shown);
     }
-    return QString();
 }
-
-// Where an entry's index is kept on its row.
-constexpr int EntryRole = Qt::UserRole + 1;
 } // namespace
 
 HistoryWindow::HistoryWindow(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setFont(formFont());
     setModal(true);
 
-    Tree = new QTreeWidget(this);
+    Search = new QLineEdit(this);
+    Search->setObjectName(QStringLiteral("FleetSearch"));
+    Search->setClearButtonEnabled(true);
+    m_model = new FleetModel(this);
+    Tree = new QTreeView(this);
     Tree->setObjectName(QStringLiteral("Tree"));
-    Tree->setColumnCount(3);
+    Tree->setModel(m_model);
     Tree->setRootIsDecorated(true);
-    Tree->setUniformRowHeights(true);
+    // Rows as high as their text: a site may take more than one line.
+    Tree->setUniformRowHeights(false);
+    Tree->setWordWrap(true);
+    Tree->setAllColumnsShowFocus(true);
+    Tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Tree->setSortingEnabled(true);
+    Tree->header()->setSortIndicator(FleetModel::DateColumn, Qt::DescendingOrder);
     Tree->header()->setStretchLastSection(true);
+    Tree->installEventFilter(this);
 
     OpenButton = new QPushButton(this);
     OpenButton->setObjectName(QStringLiteral("OpenButton"));
     CompareButton = new QPushButton(this);
     CompareButton->setObjectName(QStringLiteral("CompareButton"));
+    SiteButton = new QPushButton(this);
+    SiteButton->setObjectName(QStringLiteral("SiteButton"));
     CloseButton = new QPushButton(this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    // Enter opens the chosen entry, from the search field as from the list.
+    OpenButton->setDefault(true);
+    for (QPushButton *b : {CompareButton, SiteButton, CloseButton})
+        b->setAutoDefault(false);
     connect(OpenButton, &QPushButton::clicked, this, [this] { finish(Action::Open); });
     connect(CompareButton, &QPushButton::clicked, this, [this] { finish(Action::Compare); });
+    connect(SiteButton, &QPushButton::clicked, this, [this] { setSite(); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     // A double click opens the entry, as in a file dialog.
-    connect(Tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
-        if (item && item->data(0, EntryRole).isValid())
-            finish(Action::Open);
+    connect(Tree, &QTreeView::doubleClicked, this, [this] { finish(Action::Open); });
+    connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { selectionChanged(); });
+    connect(Search, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_model->setSearch(text);
+        // The first communicator left is the one Enter opens.
+        if (m_model->rowCount() > 0)
+            Tree->setCurrentIndex(m_model->index(0, 0));
+        selectionChanged();
     });
-    connect(Tree, &QTreeWidget::currentItemChanged, this, [this] { selectionChanged(); });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OpenButton);
     buttons->addWidget(CompareButton);
+    buttons->addWidget(SiteButton);
     buttons->addWidget(CloseButton);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Search);
     layout->addWidget(Tree);
     layout->addLayout(buttons);
-    resize(520, 360);
+    resize(760, 420);
 }
 
-void HistoryWindow::fill(const QList<DeviceHistory::Entry> &entries)
+void HistoryWindow::fill(DeviceHistory &history)
 {
-    m_entries = entries;
+    m_history = &history;
     m_action = Action::None;
     m_chosen.reset();
     setWindowTitle(LanguageTexts::text(Text::History));
-    Tree->setHeaderLabels({LanguageTexts::text(Text::DateAndTime), LanguageTexts::text(Text::Event),
-                           LanguageTexts::text(Text::Firmware)});
-    OpenButton->setText(LanguageTexts::text(Text::Open));
-    CompareButton->setText(LanguageTexts::text(Text::CompareWithWindow));
-    CloseButton->setText(LanguageTexts::text(Text::Close));
+    Search->setPlaceholderText(LanguageTexts::text(Text::FleetSearch));
+    setTexts({{OpenButton, LanguageTexts::text(Text::Open)},
+              {CompareButton, LanguageTexts::text(Text::CompareWithWindow)},
+              {SiteButton, LanguageTexts::text(Text::SetSite)},
+              {CloseButton, LanguageTexts::text(Text::Close)}});
+    reload(QString());
+    Search->setFocus();
+}
 
-    Tree->clear();
-    QTreeWidgetItem *group = nullptr;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const DeviceHistory::Entry &e = entries[i];
-        if (!group || group->data(0, Qt::UserRole).toString() != e.serialNumber) {
-            group = new QTreeWidgetItem(Tree);
-            group->setText(0, LanguageTexts::text(Text::SerialNumberGroup).arg(e.serialNumber));
-            group->setData(0, Qt::UserRole, e.serialNumber);
-            group->setFirstColumnSpanned(true);
-            group->setExpanded(true);
-        }
-        auto *item = new QTreeWidgetItem(group);
-        // Day, month and year as the status bar writes them, then the time.
-        item->setText(0, e.when().toString(QStringLiteral("d.M.yyyy  H:mm:ss")));
-        item->setText(1, eventText(e.event));
-        item->setText(2, e.firmware);
-        item->setToolTip(0, e.path);
-        item->setData(0, EntryRole, int(i));
-    }
-    if (entries.isEmpty()) {
-        auto *empty = new QTreeWidgetItem(Tree);
-        empty->setText(0, LanguageTexts::text(Text::HistoryEmpty));
-        empty->setFirstColumnSpanned(true);
-        empty->setFlags(Qt::NoItemFlags);
-    }
-    Tree->resizeColumnToContents(0);
-    Tree->resizeColumnToContents(1);
-    // The newest entry of the first communicator is chosen at the start.
-    if (QTreeWidgetItem *first = Tree->topLevelItem(0); first && first->childCount() > 0)
-        Tree->setCurrentItem(first->child(0));
+void HistoryWindow::reload(const QString &serial)
+{
+    Result<Fleet::List> list = FleetHistory::load(*m_history, FleetHistory::Detail::Entries);
+    if (!list)
+        MessageBoxes::showMessage(this, list.failure().text());
+    m_model->setFleet(list ? std::move(list).value() : Fleet::List());
+    Tree->setToolTip(m_model->fleet().rows.empty() ? LanguageTexts::text(Text::HistoryEmpty) : QString());
+    for (int c = 0; c + 1 < FleetModel::Columns; ++c)
+        Tree->resizeColumnToContents(c);
+    const QModelIndex row = serial.isEmpty() ? m_model->index(0, 0) : m_model->indexOfSerial(serial);
+    if (row.isValid())
+        Tree->setCurrentIndex(row);
     selectionChanged();
+}
+
+int HistoryWindow::shownRows() const
+{
+    return m_model->rowCount();
+}
+
+bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter on the list opens the chosen entry, as the default button does.
+    if (watched == Tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            finish(Action::Open);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void HistoryWindow::selectionChanged()
 {
-    const QTreeWidgetItem *item = Tree->currentItem();
-    const bool entry = item && item->data(0, EntryRole).isValid();
+    const QModelIndex current = Tree->currentIndex();
+    const bool entry = m_model->entryOf(current) != nullptr;
     OpenButton->setEnabled(entry);
     CompareButton->setEnabled(entry);
+    SiteButton->setEnabled(m_model->rowOf(current) != nullptr);
+}
+
+void HistoryWindow::setSite()
+{
+    const Fleet::Row *row = m_model->rowOf(Tree->currentIndex());
+    if (!row || !m_history)
+        return;
+    const QString serial = row->serial;
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, LanguageTexts::text(Text::SetSite).remove(u'&'),
+                                               LanguageTexts::text(Text::SitePrompt).arg(serial),
+                                               QLineEdit::Normal, row->site, &ok);
+    if (!ok || text.simplified() == row->site)
+        return;
+    if (Result<QString> kept = FleetHistory::setSite(*m_history, serial, text); !kept) {
+        MessageBoxes::showMessage(this, kept.failure().text());
+        return;
+    }
+    reload(serial);
 }
 
 void HistoryWindow::finish(Action action)
 {
-    const QTreeWidgetItem *item = Tree->currentItem();
-    if (!item || !item->data(0, EntryRole).isValid())
+    const Fleet::Entry *entry = m_model->entryOf(Tree->currentIndex());
+    if (!entry)
         return;
     m_action = action;
-    m_chosen = m_entries.value(item->data(0, EntryRole).toInt());
+    m_chosen = *entry;
     accept();
 }

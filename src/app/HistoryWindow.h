@@ -1,18 +1,24 @@
 #pragma once
 
 #include "history/DeviceHistory.h"
+#include "history/Fleet.h"
 
 #include <QDialog>
 
 #include <optional>
 
+class FleetModel;
+class QLineEdit;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
-// The history of the program folder: the settings kept from the
-// communicators, grouped by serial number, the newest first, each with its
-// date and time, what happened (read, before write, written) and the
-// firmware version. An entry is opened into the window or compared with it.
+// The history of the program folder, the place to find a communicator: one
+// row a serial number (site, the latest entry's date and event,
+// technician, firmware) that opens to its entries, newest first. The search
+// field leaves the communicators whose serial number, site or any value of
+// the latest settings holds what is typed (a telephone number also as
+// written with spaces or dashes). An entry is opened into the window or
+// compared with it; the site of the chosen communicator can be set.
 class HistoryWindow : public QDialog
 {
     Q_OBJECT
@@ -20,25 +26,35 @@ class HistoryWindow : public QDialog
   public:
     explicit HistoryWindow(QWidget *parent = nullptr);
 
-    // Lists the entries (as DeviceHistory::entries() gives them) with the
-    // texts of the language in force.
-    void fill(const QList<DeviceHistory::Entry> &entries);
+    // Lists the history with the texts of the language in force.
+    void fill(DeviceHistory &history);
 
     enum class Action { None, Open, Compare };
     // After exec(): what was asked for, and of which entry.
     Action action() const { return m_action; }
-    std::optional<DeviceHistory::Entry> chosen() const { return m_chosen; }
+    std::optional<Fleet::Entry> chosen() const { return m_chosen; }
 
-    QTreeWidget *Tree = nullptr;
+    // The communicators the search leaves.
+    int shownRows() const;
+
+    QLineEdit *Search = nullptr;
+    QTreeView *Tree = nullptr;
     QPushButton *OpenButton = nullptr;
     QPushButton *CompareButton = nullptr;
+    QPushButton *SiteButton = nullptr;
     QPushButton *CloseButton = nullptr;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void finish(Action action);
     void selectionChanged();
+    void setSite();
+    void reload(const QString &serial);
 
-    QList<DeviceHistory::Entry> m_entries;
+    DeviceHistory *m_history = nullptr;
+    FleetModel *m_model = nullptr;
     Action m_action = Action::None;
-    std::optional<DeviceHistory::Entry> m_chosen;
+    std::optional<Fleet::Entry> m_chosen;
 };

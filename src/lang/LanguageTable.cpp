@@ -245,6 +245,13 @@ const LanguageRow table[] = {
     {"OTHER", 113, "Zapsat", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 114, "Zrušit", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 115, "Nic se nezmění", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 120, "Výrobní číslo", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 121, "Místo", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 122, "Technik", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 123, "Hledat výrobní číslo, místo nebo hodnotu (i telefonní číslo)", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 124, "Nastavit místo", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 125, "Místo komunikátoru %1 (adresa, výtah):", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 127, "Skupina", "TForm1", "", TextUse::Role, TextForm::Plain},
     // The language of Qt's own texts (buttons, standard dialogs) as a locale name.
     {"OTHER", 90, "cs", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"HINT", 1, "Stav seriového portu", "TForm1", "Label166", TextUse::Hint, TextForm::Plain},

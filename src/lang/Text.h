@@ -138,6 +138,15 @@ enum class Text : int {
     WriteButton = TextSection::Other + 113,
     CancelButton = TextSection::Other + 114,
     NothingChanges = TextSection::Other + 115,
+    // The history window as the place to find a communicator; the compare
+    // window's page and group.
+    SerialNumber = TextSection::Other + 120,
+    Site = TextSection::Other + 121,
+    Technician = TextSection::Other + 122,
+    FleetSearch = TextSection::Other + 123,
+    SetSite = TextSection::Other + 124,
+    SitePrompt = TextSection::Other + 125,
+    Group = TextSection::Other + 127,
 
     // The language of Qt's own texts, as a locale name.
     QtLanguage = TextSection::Other + 90,

@@ -59,6 +59,8 @@ QList<Line> lines(const SettingsRecord &record)
         const QString key = QLatin1String(p->key);
         const QString stored = record.storedText(key);
         Line line{caption(p->shown.page), key, fieldLabel(key), stored, stored};
+        if (p->shown.group)
+            line.group = caption(p->shown.group);
         // A value the window cannot show: the line shows what the window
         // does, and says what the file holds.
         if (const std::optional<QString> unshown = record.unshownText(key)) {

@@ -15,12 +15,13 @@ namespace ParameterListing
 {
 
 struct Line {
-    QString page;   // caption of the tab page
-    QString key;    // four-character key; TONE gives two lines, one per box
-    QString label;  // on one line, blanks of the caption's padding dropped
-    QString value;  // as shown
-    QString stored; // the stored text the value stands for, or the one the file holds
-    QString mark{}; // when the file holds a value the window cannot show: what it holds
+    QString page;    // caption of the tab page
+    QString key;     // four-character key; TONE gives two lines, one per box
+    QString label;   // on one line, blanks of the caption's padding dropped
+    QString value;   // as shown
+    QString stored;  // the stored text the value stands for, or the one the file holds
+    QString mark{};  // when the file holds a value the window cannot show: what it holds
+    QString group{}; // caption of the group box it stands in; empty when its label names the group
 };
 
 // Every parameter in the order of the tab pages and their fields.
