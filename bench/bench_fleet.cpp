@@ -26,6 +26,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cstdio>

@@ -17,6 +17,10 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace
 {
 // Each button's text with a hotkey: its first letter that no button before
@@ -130,6 +134,11 @@ void HistoryWindow::reload(const QString &serial)
     if (!list)
         MessageBoxes::showMessage(this, list.failure().text());
     m_model->setFleet(list ? std::move(list).value() : Fleet::List());
+#ifdef __GLIBC__
+    // What the history's listing took while the rows were made is free
+    // again: the window keeps only the rows.
+    malloc_trim(0);
+#endif
     Tree->setToolTip(m_model->fleet().rows.empty() ? LanguageTexts::text(Text::HistoryEmpty) : QString());
     for (int c = 0; c + 1 < FleetModel::Columns; ++c)
         Tree->resizeColumnToContents(c);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
+#include <QSet>
 
 namespace FleetHistory
 {
@@ -94,6 +95,8 @@ Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<F
     if (entries)
         entries->reserve(listing.items().size());
     QHash<QString, Fleet::Site> newest; // the text: the file, read once chosen
+    QSet<QString> texts;
+    const auto shared = [&texts](const QString &text) { return *texts.insert(text); };
     for (const HistoryListing::Item &item : listing.items()) {
         if (!only.isEmpty() && item.serial != only)
             continue;
@@ -101,9 +104,10 @@ Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<F
         Fleet::Entry e;
         if (DeviceHistory::parseName(item.name, &e.stamp, &e.event, &e.number)) {
             if (entries) {
-                e.serial = item.serial;
-                e.firmware = item.firmware;
-                e.technician = item.technician;
+                // The same few texts stand in many entries: one copy each.
+                e.serial = shared(item.serial);
+                e.firmware = shared(item.firmware);
+                e.technician = shared(item.technician);
                 e.path = path;
                 entries->push_back(std::move(e));
             }
