@@ -285,6 +285,45 @@ class TestFleet : public QObject
         QCOMPARE(r.code, int(ExitOk));
         QCOMPARE(parseCsv(r.out).value(1).value(0), QStringLiteral("4712"));
     }
+
+    // A site set on one laptop is seen on the other once both have shared
+    // their history with the company's repository; each laptop's own entries
+    // and sites stay.
+    void sitesShared()
+    {
+        const QString remote = path("company.git");
+        const QString other = path("laptop-b");
+        QVERIFY(QDir().mkpath(remote));
+        QVERIFY(QDir().mkpath(other));
+        const QByteArray ini = QStringLiteral("[History]\r\nRemote=%1\r\n").arg(remote).toUtf8();
+        for (const QString &folder : {dir.path(), other}) {
+            QFile f(QDir(folder).filePath("Config.ini"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        const auto at = [](const QString &folder, const QStringList &args) {
+            const QString back = QDir::currentPath();
+            QDir::setCurrent(folder);
+            const Run r = cli(args);
+            QDir::setCurrent(back);
+            return r;
+        };
+        QCOMPARE(at(dir.path(), {"site", "4711", "Lift 7, Vinohradská 12"}).code, int(ExitOk));
+        QCOMPARE(at(other, {"site", "4799", "Karlova 3"}).code, int(ExitOk));
+        for (const QString &folder : {dir.path(), other, dir.path()}) {
+            const Run sync = at(folder, {"history", "sync"});
+            QVERIFY2(sync.code == ExitOk, qPrintable(sync.err));
+        }
+        for (const QString &folder : {dir.path(), other}) {
+            const Run r = at(folder, {"fleet", "--csv", "--sort", "serial", "--site", "lift 7"});
+            QCOMPARE(parseCsv(r.out).value(1).value(0), QStringLiteral("4711"));
+            QCOMPARE(at(folder, {"site", "4799"}).out, QStringLiteral("Karlova 3\n"));
+        }
+        // The other laptop lists the devices read on this one.
+        const Run all = at(other, {"fleet", "--csv", "--sort", "serial"});
+        QCOMPARE(parseCsv(all.out).size(), 1 + 4);
+        QFile::remove(path("Config.ini"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFleet)
