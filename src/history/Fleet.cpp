@@ -3,6 +3,7 @@
 #include "platform/SafeFile.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsFile.h"
+#include "settings/ValueAssignment.h"
 
 #include <QHash>
 
@@ -271,13 +272,11 @@ Result<void> Filter::add(const QString &option, const QString &value)
 {
     const auto malformed = [&](const QString &why) { return Failure{Failure::Kind::Argument, option, why}; };
     if (option == QLatin1String("--where")) {
-        const qsizetype eq = value.indexOf(u'=');
-        if (eq < 0)
-            return malformed(value + QStringLiteral(": expected KEY=VALUE"));
-        const int index = ParameterTable::indexOf(value.left(eq).trimmed());
-        if (index < 0)
-            return malformed(value.left(eq).trimmed() + QStringLiteral(": no such key"));
-        where.append({index, value.mid(eq + 1).trimmed().toLatin1()});
+        // An unknown key is named with the nearest known one.
+        const Result<ValueAssignment::Assignment> a = ValueAssignment::parse(value);
+        if (!a)
+            return malformed(a.failure().text());
+        where.append({ParameterTable::indexOf(a->key), a->value.toLatin1()});
     } else if (option == QLatin1String("--dials")) {
         dials = dialled(value.trimmed());
         if (dials.isEmpty())

@@ -193,7 +193,7 @@ class TestFleet : public QObject
         row("site, a part, case ignored", {"--site", "VINOHRAD"}, {"4711"});
         row("site replaced by the newer", {"--site", "old"}, {});
         row("site and key", {"--site", "lift", "--where", "TTon=120"}, {"4711"});
-        row("unknown key, named", {"--where", "TTom=120"}, {}, ExitUsage, "TTom");
+        row("unknown key, nearest named", {"--where", "TTom=120"}, {}, ExitUsage, "TTom: no such key (nearest: TTon)");
         row("no value", {"--where", "TTon"}, {}, ExitUsage, "KEY=VALUE");
         row("not a date", {"--since", "2026-13-01"}, {}, ExitUsage, "2026-13-01");
         row("empty number", {"--dials", " - "}, {}, ExitUsage, "--dials");
