@@ -258,11 +258,18 @@ void DeviceCommands::showMismatch()
          ParameterListing::differing(*service().sentRecord(), *service().readBackRecord(), true))
         text += QLatin1Char('\n') +
                 LanguageTexts::text(Text::WrittenAndReadBack).arg(written.label, written.value, read.value);
+    // Bytes no parameter explains are listed by position: the list is never empty.
+    for (const int k : outcome.unlistedBytes)
+        text += QLatin1Char('\n') + LanguageTexts::text(Text::BlockByteDiffers)
+                                        .arg(k)
+                                        .arg(ExchangeService::hexByte(outcome.sentBlock.at(k - 1)),
+                                             ExchangeService::hexByte(outcome.readBack.at(k - 1)));
     text += QStringLiteral("\n\n") +
             (outcome.backupPath.isEmpty()
                  ? LanguageTexts::text(Text::NoBackupKept)
-                 : LanguageTexts::text(Text::BackupKeptIn).arg(QDir::toNativeSeparators(outcome.backupPath)));
-    MessageBoxes::showMessage(&m_form1, text);
+                 : LanguageTexts::text(Text::BackupKeptIn).arg(QDir::toNativeSeparators(outcome.backupPath)) +
+                       QLatin1Char('\n') + LanguageTexts::text(Text::WriteAgainFromBackup));
+    MessageBoxes::showWarning(&m_form1, text);
 }
 
 void DeviceCommands::compare()

@@ -32,7 +32,7 @@ QString FleetModel::eventText(HistoryStore::Event event)
     case HistoryStore::Event::Written:
         return LanguageTexts::text(Text::EventWritten);
     case HistoryStore::Event::ReadBack:
-        return HistoryStore::eventName(event);
+        return LanguageTexts::text(Text::EventReadBack);
     }
     return QString();
 }

@@ -53,7 +53,8 @@ void show(QWidget *parent, const Shown &shown)
         responder()(shown);
         return;
     }
-    CentredBox box(QMessageBox::NoIcon, applicationTitle(), shown.text, QMessageBox::Ok, parent);
+    CentredBox box(shown.warning ? QMessageBox::Warning : QMessageBox::NoIcon, applicationTitle(), shown.text,
+                   QMessageBox::Ok, parent);
     // A box takes its owner's disabled state; the start-up messages come
     // while the main window is still disabled, and must take the OK.
     box.setEnabled(true);
@@ -69,6 +70,13 @@ void show(QWidget *parent, const Shown &shown)
 void showMessage(QWidget *parent, const QString &text)
 {
     show(parent, {text, QString(), false, false});
+}
+
+void showWarning(QWidget *parent, const QString &text)
+{
+    Shown shown{text, QString(), false, false};
+    shown.warning = true;
+    show(parent, shown);
 }
 
 void showCopyable(QWidget *parent, const QString &text)

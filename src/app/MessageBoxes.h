@@ -14,6 +14,10 @@ namespace MessageBoxes
 
 void showMessage(QWidget *parent, const QString &text);
 
+// A message with the warning icon: something went wrong that the user must
+// set right.
+void showWarning(QWidget *parent, const QString &text);
+
 // A message whose text the user can select and copy (an address that
 // nothing could open).
 void showCopyable(QWidget *parent, const QString &text);
@@ -35,6 +39,7 @@ struct Shown {
     bool defaultYes = false;
     bool copyable = false;
     bool onTop = false;
+    bool warning = false;
 };
 void setResponder(std::function<bool(const Shown &)> responder);
 

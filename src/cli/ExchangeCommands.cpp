@@ -80,6 +80,13 @@ int mismatch(CliRun &run, DeviceSession &session, const DeviceSession::Outcome &
     QString text = o.message + QStringLiteral(" (sent -> read back):");
     for (const QString &line : SettingsListing::changes(*service.sentRecord(), *service.readBackRecord()))
         text += QStringLiteral("\n  ") + line;
+    for (const int k : written.unlistedBytes)
+        text += QStringLiteral("\n  block byte %1: %2 -> %3")
+                    .arg(k)
+                    .arg(ExchangeService::hexByte(written.sentBlock.at(k - 1)),
+                         ExchangeService::hexByte(written.readBack.at(k - 1)));
+    if (!written.historyPath.isEmpty())
+        text += QStringLiteral("\nWhat the communicator holds now is kept in %1").arg(written.historyPath);
     text += written.backupPath.isEmpty()
                 ? QStringLiteral("\nThe settings from before the write were not kept.")
                 : QStringLiteral("\nThe settings from before the write are in %1").arg(written.backupPath);

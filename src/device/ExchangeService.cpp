@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 #include "settings/FirmwareOptions.h"
 #include "settings/MemoryRecord.h"
+#include "settings/ParameterListing.h"
 #include "settings/SettingsDiff.h"
 #include "settings/SettingsRecord.h"
 
@@ -86,12 +87,12 @@ ExchangeResult ExchangeService::read(SettingsRecord &record)
     return result;
 }
 
-void ExchangeService::keep(const SettingsRecord &record, int event, QString *path)
+void ExchangeService::keep(const SettingsRecord &record, int event, QString *path, const QString &notes)
 {
     if (!m_history)
         return;
     const Result<QString> kept =
-        m_history->keep(record, m_outcome.serialNumber, m_firmware, HistoryStore::Event(event));
+        m_history->keep(record, m_outcome.serialNumber, m_firmware, HistoryStore::Event(event), notes);
     *path = kept.ok() ? kept.value() : QString();
     if (!kept.ok())
         m_outcome.historyError = kept.failure().text();
@@ -206,5 +207,24 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
     m_sent = std::make_unique<MemoryRecord>();
     DeviceCodec::decodeBlock(m_outcome.sentBlock, *m_sent, decimalSeparator());
     m_outcome.differences = SettingsDiff::differingKeys(*m_sent, *m_readBack);
+    // What the communicator holds now is kept too, the differences in its
+    // notes: parameters by label and key, other bytes by position.
+    QStringList listedKeys, notes;
+    for (const auto &[sent, read] : ParameterListing::differing(*m_sent, *m_readBack, true)) {
+        listedKeys << sent.key;
+        notes << QStringLiteral("%1 (%2): sent %3, read back %4").arg(sent.label, sent.key, sent.value, read.value);
+    }
+    m_outcome.unlistedBytes = WriteCheck::unlistedBytes(m_outcome.sentBlock, m_outcome.readBack, listedKeys);
+    for (const int k : std::as_const(m_outcome.unlistedBytes))
+        notes << QStringLiteral("block byte %1: sent %2, read back %3")
+                     .arg(k)
+                     .arg(hexByte(m_outcome.sentBlock.at(k - 1)), hexByte(m_outcome.readBack.at(k - 1)));
+    keep(*m_readBack, int(HistoryStore::Event::ReadBack), &m_outcome.historyPath,
+         QStringLiteral("The communicator did not store the block as it was sent:\n") + notes.join(u'\n'));
     return ExchangeResult::Mismatch;
+}
+
+QString ExchangeService::hexByte(char byte)
+{
+    return QStringLiteral("0x") + QStringLiteral("%1").arg(quint8(byte), 2, 16, QLatin1Char('0')).toUpper();
 }

@@ -121,6 +121,7 @@ class ExchangeService : public QObject
         QByteArray sentBlock;    // the block a write sent (128 bytes)
         QByteArray readBack;     // the block a verified write read back
         QStringList differences; // keys of the parameters whose read-back differs
+        QList<int> unlistedBytes; // differing block positions no differing parameter explains (1-based)
     };
     const Outcome &outcome() const { return m_outcome; }
     // After a verified write: the values the communicator gave back, and
@@ -132,6 +133,8 @@ class ExchangeService : public QObject
 
     // The decimal separator the field checks and the block's half values use.
     static QChar decimalSeparator() { return ExchangeProtocol::decimalSeparator(); }
+    // A block byte as the write check lists it: "0x0A".
+    static QString hexByte(char byte);
 
   signals:
     // An exchange begins: the communication dialog is shown until finished().
@@ -149,7 +152,7 @@ class ExchangeService : public QObject
     ExchangeResult prepareWrite(SettingsRecord &record, const WriteSteps &steps, bool dry);
     ExchangeResult verifiedWrite(SettingsRecord &record, const WriteSteps &steps);
     ExchangeResult query(ExchangeKind kind, SettingsRecord &record);
-    void keep(const SettingsRecord &record, int event, QString *path);
+    void keep(const SettingsRecord &record, int event, QString *path, const QString &notes = QString());
 
     ExchangeProtocol m_protocol;
     std::optional<WriteCheck::Refusal> m_refusal;

@@ -190,3 +190,27 @@ std::optional<Refusal> firstRefusal(const SettingsRecord &record, QChar sep)
 }
 
 } // namespace WriteCheck
+
+QList<int> WriteCheck::unlistedBytes(const QByteArray &sent, const QByteArray &readBack,
+                                     const QStringList &listedKeys)
+{
+    QList<bool> listed(qMax(sent.size(), readBack.size()) + 1, false);
+    const auto mark = [&listed](const BlockPlace &place) {
+        for (int p = place.pos; p < place.pos + place.length() && p < listed.size(); ++p)
+            if (p >= 1)
+                listed[p] = true;
+    };
+    for (const QString &key : listedKeys) {
+        if (const Parameter *parameter = ParameterTable::byKey(key))
+            mark(parameter->block);
+        for (const Counter &counter : ParameterTable::counters())
+            if (key == QLatin1String(counter.name))
+                mark(counter.block);
+    }
+    QList<int> out;
+    const auto at = [](const QByteArray &b, qsizetype i) { return i < b.size() ? int(quint8(b.at(i))) : -1; };
+    for (qsizetype i = 0; i < qMax(sent.size(), readBack.size()); ++i)
+        if (at(sent, i) != at(readBack, i) && !listed[i + 1])
+            out << int(i + 1);
+    return out;
+}

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -39,5 +42,12 @@ struct Refusal {
 // outside 0 to its largest value. decimalSeparator is the system's, as the
 // field checks use it. Nothing when the record can be written as it is.
 std::optional<Refusal> firstRefusal(const SettingsRecord &record, QChar decimalSeparator);
+
+// A read-back that differs from the block sent, listed so that no difference
+// goes unsaid: the block positions (1-based, as the communicator counts)
+// where the two blocks differ and none of the parameters or counters listed
+// (by key or counter name) lies: the marker, a byte no parameter uses, or a
+// parameter's byte whose value reads the same (a bit of a shared byte).
+QList<int> unlistedBytes(const QByteArray &sent, const QByteArray &readBack, const QStringList &listedKeys);
 
 } // namespace WriteCheck

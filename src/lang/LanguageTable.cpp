@@ -174,6 +174,8 @@ const LanguageRow table[] = {
     {"MESSAGE", 87, "Zápis bez zálohy", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 88, "Nastavení v okně a v komunikátoru se neliší.", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 89, "Nastavení v okně a v souboru se neliší.", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 90, "bajt bloku %1: zapsáno %2, přečteno %3", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"MESSAGE", 91, "Otevřete soubor „před zápisem“ (Historie) a zapište ho znovu.", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"MESSAGE", 51, "Upozornění", "TForm9", "TForm9", TextUse::Caption, TextForm::Plain},
     {"OTHER", 11, "Výběr sériového portu", "TForm5", "TForm5", TextUse::Caption, TextForm::Plain},
     {"OTHER", 12, "Výběr dostupného portu", "TForm5", "AfPortRadioGroup1", TextUse::Caption, TextForm::Plain},
@@ -238,6 +240,7 @@ const LanguageRow table[] = {
     {"OTHER", 98, "zapsáno", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 99, "Výrobní číslo %1", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 100, "Historie je zatím prázdná.", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 101, "zpětné čtení", "TForm1", "", TextUse::Role, TextForm::Plain},
     // The list of what a write will change, shown before it sends anything.
     {"OTHER", 110, "Co zápis změní", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 111, "Stránka", "TForm1", "", TextUse::Role, TextForm::Plain},

@@ -90,6 +90,8 @@ enum class Text : int {
     WriteUnverified = TextSection::Message + 85,
     WriteWithoutBackupQuestion = TextSection::Message + 86,
     WriteWithoutBackup = TextSection::Message + 87,
+    BlockByteDiffers = TextSection::Message + 90,
+    WriteAgainFromBackup = TextSection::Message + 91,
 
     // Compare with nothing to list.
     SameAsCommunicator = TextSection::Message + 88,
@@ -130,6 +132,7 @@ enum class Text : int {
     EventWritten = TextSection::Other + 98,
     SerialNumberGroup = TextSection::Other + 99,
     HistoryEmpty = TextSection::Other + 100,
+    EventReadBack = TextSection::Other + 101,
 
     // The list of what a write will change, shown before it sends anything.
     WriteChanges = TextSection::Other + 110,

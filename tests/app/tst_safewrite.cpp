@@ -133,22 +133,27 @@ class SafeWriteTest : public QObject
     }
 
     // A cell that does not keep its byte: the message names the parameter at
-    // block position 40 in the language in force, with both values, and the
-    // file to restore from.
+    // block position 40 in the language in force, with both values (a byte
+    // no parameter uses by its position), the file to restore from and what
+    // to do with it; what the communicator holds is kept as "read back".
     void mismatchNamesTheParameter_data()
     {
         QTest::addColumn<bool>("english");
+        QTest::addColumn<int>("position");
         QTest::addColumn<QString>("says");
-        QTest::newRow("Czech") << false
+        QTest::newRow("Czech") << false << 40
                                << "Čas trvání poruchy, než se vyvolá volání [sec]: zapsáno 6, přečteno 7";
-        QTest::newRow("English") << true << ": written 6, read back 7";
+        QTest::newRow("English") << true << 40 << ": written 6, read back 7";
+        QTest::newRow("Czech, a byte no parameter uses") << false << 10 << "\nbajt bloku 10: zapsáno 0x";
+        QTest::newRow("English, a byte no parameter uses") << true << 10 << "\nblock byte 10: written 0x";
     }
     void mismatchNamesTheParameter()
     {
         QFETCH(bool, english);
+        QFETCH(int, position);
         QFETCH(QString, says);
         KavrSimOptions o = device();
-        o.faults.corruptWriteAt = 40;
+        o.faults.corruptWriteAt = position;
         start(o);
         if (english) {
             QVERIFY(
@@ -161,10 +166,13 @@ class SafeWriteTest : public QObject
         QCOMPARE(messages().size(), 1);
         const QString text = messages()[0];
         QVERIFY2(text.contains(says), qPrintable(text));
-        QCOMPARE(text.count(QLatin1Char('\n')), 3); // the heading, one parameter, a blank line, the file
+        // the heading, one difference, a blank line, the file, what to do
+        QCOMPARE(text.count(QLatin1Char('\n')), 4);
+        QVERIFY2(text.endsWith(english ? "write it again." : "zapište ho znovu."), qPrintable(text));
         const QList<DeviceHistory::Entry> kept = history();
-        QCOMPARE(kept[0].event, DeviceHistory::Event::BeforeWrite);
-        QVERIFY2(text.contains(kept[0].path), qPrintable(text));
+        QCOMPARE(kept[0].event, DeviceHistory::Event::ReadBack);
+        QCOMPARE(kept[1].event, DeviceHistory::Event::BeforeWrite);
+        QVERIFY2(text.contains(kept[1].path), qPrintable(text));
         QCOMPARE(form->StatusBar1->panelText(1), form->FilePrefix); // not verified
     }
 

@@ -300,9 +300,8 @@ class TestExchangeService : public QObject
         QTest::addColumn<int>("announced");
         QTest::addColumn<int>("ticks");
         QTest::addColumn<int>("result");
-        QTest::newRow("status: more than told")
-            << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12) << 10 << 0
-            << int(ExchangeResult::Overlong);
+        QTest::newRow("status: more than told") << false << QByteArray("V\x17U\x07N\x01\x02S\x05\x01VV", 12)
+                                                << 10 << 0 << int(ExchangeResult::Overlong);
         QTest::newRow("block: fewer than told")
             << true << QByteArray("U\x03\x0B", 3) << 128 << 0 << int(ExchangeResult::CutShort);
         QTest::newRow("block: cut short, then silence")
@@ -383,7 +382,8 @@ class TestExchangeService : public QObject
         else if (command == "read")
             r = w->service.read(record);
         else
-            r = w->service.write(record, [](const DeviceCodec::DeviceCounters &, SettingsRecord &) { return true; });
+            r = w->service.write(record,
+                                 [](const DeviceCodec::DeviceCounters &, SettingsRecord &) { return true; });
         QCOMPARE(int(r), result);
         QVERIFY(!w->messages.isEmpty());
         for (const QString &m : std::as_const(w->messages))
@@ -810,19 +810,24 @@ class TestExchangeService : public QObject
 
     // A verified write: the block found first (kept as "before write", equal
     // to the communicator's old settings), the write, the block read back
-    // (kept as "written"); a cell that does not keep its byte is named.
+    // (kept as "written", or as "read back" when it differs); a cell that does
+    // not keep its byte is named, by parameter or else by its position.
     void verifiedWrite_data()
     {
         QTest::addColumn<bool>("usb");
         QTest::addColumn<int>("corruptAt");
         QTest::addColumn<QStringList>("differences");
+        QTest::addColumn<QList<int>>("unlisted");
         for (const bool usb : {false, true}) {
             const char *t = usb ? "usb" : "serial";
-            QTest::addRow("%s: stored as sent", t) << usb << 0 << QStringList();
-            QTest::addRow("%s: position 40 changed", t) << usb << 40 << QStringList{"CaPo"};
-            QTest::addRow("%s: the power-on count changed", t) << usb << 48 << QStringList{"PwOn"};
+            QTest::addRow("%s: stored as sent", t) << usb << 0 << QStringList() << QList<int>();
+            QTest::addRow("%s: position 40 changed", t) << usb << 40 << QStringList{"CaPo"} << QList<int>();
+            QTest::addRow("%s: the power-on count changed", t)
+                << usb << 48 << QStringList{"PwOn"} << QList<int>();
             // The marker is no parameter, but the block is not what was sent.
-            QTest::addRow("%s: the marker changed", t) << usb << 1 << QStringList();
+            QTest::addRow("%s: the marker changed", t) << usb << 1 << QStringList() << QList<int>{1};
+            QTest::addRow("%s: a byte no parameter uses changed", t)
+                << usb << 10 << QStringList() << QList<int>{10};
         }
     }
     void verifiedWrite()
@@ -830,6 +835,7 @@ class TestExchangeService : public QObject
         QFETCH(bool, usb);
         QFETCH(int, corruptAt);
         QFETCH(QStringList, differences);
+        QFETCH(QList<int>, unlisted);
         KavrSimOptions o;
         o.state.block = handBlock();
         o.faults.corruptWriteAt = corruptAt;
@@ -847,6 +853,7 @@ class TestExchangeService : public QObject
         QCOMPARE(r, stored ? ExchangeResult::Done : ExchangeResult::Mismatch);
         const ExchangeService::Outcome &out = w->service.outcome();
         QCOMPARE(out.differences, differences);
+        QCOMPARE(out.unlistedBytes, unlisted);
         QCOMPARE(out.sentBlock, w->device.model().lastWrittenBlock());
         QCOMPARE(w->sentByHost(), QByteArray("VRPWP") + out.sentBlock + "RP");
         // The file kept first holds what the communicator held.
@@ -857,12 +864,17 @@ class TestExchangeService : public QObject
         QCOMPARE(SettingsFile::encode(before), SettingsFile::encode(oldSettings));
         QVERIFY(out.backupPath.contains("before write"));
         const QList<DeviceHistory::Entry> entries = history.entries();
-        QCOMPARE(entries.size(), stored ? 2 : 1);
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].path, out.historyPath);
         if (stored) {
             QCOMPARE(entries[0].event, DeviceHistory::Event::Written);
             QCOMPARE(out.readBack, out.sentBlock);
         } else {
-            QVERIFY(out.historyPath.isEmpty()); // nothing is kept as written
+            // What the communicator holds now, not as written.
+            QCOMPARE(entries[0].event, DeviceHistory::Event::ReadBack);
+            MemoryRecord kept;
+            QVERIFY(!SettingsFile::load(out.historyPath, kept));
+            QCOMPARE(SettingsFile::encode(kept), SettingsFile::encode(*w->service.readBackRecord()));
         }
         QVERIFY(w->messages.isEmpty());
     }
