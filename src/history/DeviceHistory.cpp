@@ -155,6 +155,8 @@ Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString 
         return opened.failure();
     HistoryRepository &repo = *opened.value();
     QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    // A lock left by a process killed while making it is unreadable: stale soon.
+    lock.setStaleLockTime(3000);
     if (!lock.tryLock(LockWaitMs))
         return repo.failure(QStringLiteral("the history is in use by another program"));
 
@@ -216,6 +218,8 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
         return opened.failure();
     HistoryRepository &repo = *opened.value();
     QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    // A lock left by a process killed while making it is unreadable: stale soon.
+    lock.setStaleLockTime(3000);
     if (!lock.tryLock(LockWaitMs))
         return repo.failure(QStringLiteral("the history is in use by another program"));
     HistoryListing listing(root);

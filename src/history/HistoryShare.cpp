@@ -226,6 +226,8 @@ std::optional<git_oid> tracking(HistoryRepository &repo)
 Result<void> merge(HistoryRepository &repo, const Job &job)
 {
     QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    // A lock left by a process killed while making it is unreadable: stale soon.
+    lock.setStaleLockTime(3000);
     if (!lock.tryLock(10000))
         return repo.failure(QStringLiteral("the history is in use by another program"));
     HistoryListing listing(job.historyFolder);
