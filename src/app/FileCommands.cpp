@@ -5,6 +5,7 @@
 #include "lang/LanguageTexts.h"
 #include "settings/SettingsFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -38,6 +39,23 @@ QString withDefaultExtension(const QString &path)
     if (QFileInfo(path).fileName().contains(QLatin1Char('.')))
         return path;
     return path + QLatin1Char('.') + kvr;
+}
+
+// A file kept in the device history records what a communicator held (the
+// way back after a failed write): whichever way it was opened, it is never
+// written over. Links are followed, so no other name reaches it either.
+bool inHistory(const QString &file, const QString &programFolder)
+{
+    const auto real = [](const QString &path) {
+        const QFileInfo info(path);
+        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        if (folder.isEmpty())
+            return info.absoluteFilePath();
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? folder + QLatin1Char('/') + info.fileName() : canonical;
+    };
+    const QString history = real(QDir(programFolder).absoluteFilePath(QStringLiteral("History")));
+    return real(file).startsWith(history + QLatin1Char('/'));
 }
 
 } // namespace
@@ -145,7 +163,8 @@ void FileCommands::openPath(const QString &path)
 
 void FileCommands::save()
 {
-    if (m_state.CurrentFile.size() >= ShortestName)
+    if (m_state.CurrentFile.size() >= ShortestName &&
+        !inHistory(m_state.CurrentFile, m_state.refreshProgramFolder()))
         write();
     else
         saveAs();
@@ -154,6 +173,8 @@ void FileCommands::save()
 void FileCommands::saveAs()
 {
     QString name = m_state.SaveAsOnClose ? m_state.CurrentFile : QString();
+    if (inHistory(name, m_state.refreshProgramFolder()))
+        name = QFileInfo(name).fileName();
     for (;;) {
         DialogRequest request;
         request.save = true;
@@ -166,6 +187,11 @@ void FileCommands::saveAs()
         const QString chosen = runDialog(request);
         if (chosen.isEmpty())
             return;
+        if (inHistory(withDefaultExtension(chosen), m_state.refreshProgramFolder())) {
+            // Back to the dialog, outside the history.
+            name = QFileInfo(chosen).fileName();
+            continue;
+        }
         m_state.CurrentFile = withDefaultExtension(chosen);
         if (QFileInfo::exists(m_state.CurrentFile) &&
             !MessageBoxes::askYesNo(m_parent, LanguageTexts::text(Text::OverwriteQuestion),

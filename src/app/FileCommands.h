@@ -22,7 +22,8 @@ class FileCommands
     // current file and is loaded, as a name chosen in Open would be.
     void openPath(const QString &path);
     // Save: write to CurrentFile when it names a file (more than 7
-    // characters), otherwise Save as.
+    // characters) outside the device history, otherwise Save as. Save as
+    // never chooses a file inside the history either.
     void save();
     // Save as: choose a name, ask before overwriting, write. Prefills the
     // dialog with CurrentFile when SaveAsOnClose is set.

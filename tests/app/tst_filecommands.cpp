@@ -35,6 +35,8 @@ class FileCommandsTest : public QObject
     void saveAsConfirmedOverwrite();
     void saveAsOnClosePrefillsName();
     void saveAsFailureKeepsOldFile();
+    void historyFilesAreNeverWritten_data();
+    void historyFilesAreNeverWritten();
     void commandLine_data();
     void commandLine();
     void nonRegularFilesAreRefused_data();
@@ -269,6 +271,47 @@ void FileCommandsTest::saveAsFailureKeepsOldFile()
     QCOMPARE(m_shown[1].text, QString("I/O error 5"));
     QCOMPARE(m_state.CurrentFile, existing);
     QCOMPARE(readFile(existing), readFile(TESSARO_FIXTURES "/pulse-dialling.kvr"));
+}
+
+void FileCommandsTest::historyFilesAreNeverWritten_data()
+{
+    QTest::addColumn<bool>("saveAs");   // Save as choosing the entry; else Save on it
+    QTest::addColumn<bool>("viaLink");  // the entry reached through a link outside History
+    QTest::newRow("save") << false << false;
+    QTest::newRow("save through a link") << false << true;
+    QTest::newRow("save as onto the entry") << true << false;
+}
+
+void FileCommandsTest::historyFilesAreNeverWritten()
+{
+    QFETCH(bool, saveAs);
+    QFETCH(bool, viaLink);
+
+    const QString entry = path("History/1001/2026-12-08 10-15-02 before write.kvr");
+    QDir().mkpath(QFileInfo(entry).absolutePath());
+    copyFixture(entry);
+    QFile f(entry);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    QString name = entry;
+    if (viaLink) {
+        name = path("backup.kvr");
+        QVERIFY(QFile::link(entry, name));
+    }
+
+    m_record.setStoredText("Dial", "1");
+    m_state.CurrentFile = saveAs ? QString() : name;
+    m_answers << (saveAs ? name : QString());
+    m_replies << true; // were the overwrite question asked: Yes
+    FileCommands commands(nullptr, m_state, m_record);
+    saveAs ? commands.saveAs() : commands.save();
+
+    // The dialog asks for another name (and is asked again when given the entry).
+    QCOMPARE(m_requests.size(), saveAs ? 2 : 1);
+    QVERIFY(m_requests[0].save);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
 }
 
 void FileCommandsTest::commandLine_data()
