@@ -25,7 +25,6 @@ namespace
 {
 const QString Unknown = QStringLiteral("unknown");
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH-mm-ss");
-constexpr int LockWaitMs = 10000;
 std::atomic<int> runningShares{0};
 
 // A share's outcome, held by the caller and by its thread, which may outlive
@@ -154,11 +153,9 @@ Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString 
     if (!opened)
         return opened.failure();
     HistoryRepository &repo = *opened.value();
-    QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
-    // A lock left by a process killed while making it is unreadable: stale soon.
-    lock.setStaleLockTime(3000);
-    if (!lock.tryLock(LockWaitMs))
-        return repo.failure(QStringLiteral("the history is in use by another program"));
+    const Result<std::unique_ptr<QLockFile>> lock = repo.lock();
+    if (!lock)
+        return lock.failure();
 
     const QString serial = folderName(serialNumber);
     const QString dir = QDir(root).filePath(serial);
@@ -217,11 +214,9 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
     if (!opened)
         return opened.failure();
     HistoryRepository &repo = *opened.value();
-    QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
-    // A lock left by a process killed while making it is unreadable: stale soon.
-    lock.setStaleLockTime(3000);
-    if (!lock.tryLock(LockWaitMs))
-        return repo.failure(QStringLiteral("the history is in use by another program"));
+    const Result<std::unique_ptr<QLockFile>> lock = repo.lock();
+    if (!lock)
+        return lock.failure();
     HistoryListing listing(root);
     if (Result<void> loaded = listing.load(repo); !loaded)
         return loaded.failure();

@@ -57,7 +57,6 @@ bool parseSiteName(const QString &name, QString *stamp, int *number)
 
 namespace
 {
-constexpr int LockWaitMs = 10000;
 
 // The history's repository, held for one task under the lock its keeping
 // and listing take.
@@ -76,9 +75,10 @@ Result<Opened> open(DeviceHistory &history)
     if (!opened)
         return opened.failure();
     Opened o{std::move(opened).value(), nullptr};
-    o.lock = std::make_unique<QLockFile>(QDir(o.repo->gitFolder()).filePath(QStringLiteral("tessaro.lock")));
-    if (!o.lock->tryLock(LockWaitMs))
-        return o.repo->failure(QStringLiteral("the history is in use by another program"));
+    Result<std::unique_ptr<QLockFile>> lock = o.repo->lock();
+    if (!lock)
+        return lock.failure();
+    o.lock = std::move(lock).value();
     return o;
 }
 

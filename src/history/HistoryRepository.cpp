@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QRegularExpression>
 
 #include <vector>
@@ -392,4 +393,13 @@ Result<git_oid> HistoryRepository::unionTree(const git_tree *ours, const git_tre
     if (git_treebuilder_write(&out, builder.get()) != 0)
         return failure(Git::lastError());
     return out;
+}
+
+Result<std::unique_ptr<QLockFile>> HistoryRepository::lock() const
+{
+    auto held = std::make_unique<QLockFile>(QDir(gitFolder()).filePath(QStringLiteral("tessaro.lock")));
+    held->setStaleLockTime(3000);
+    if (!held->tryLock(10000))
+        return failure(QStringLiteral("the history is in use by another program"));
+    return held;
 }

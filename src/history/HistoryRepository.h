@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+class QLockFile;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,6 +51,10 @@ class HistoryRepository
     git_repository *git() const { return m_repo.get(); }
     QString folder() const { return m_folder; }
     QString gitFolder() const;
+    // The lock every keeping, listing and sharing takes, held while the
+    // result lives; a failure when another program holds it for 10 s. A lock
+    // left by a process killed while making it is unreadable: stale after 3 s.
+    Result<std::unique_ptr<QLockFile>> lock() const;
 
     // The newest commit; none before the first entry.
     std::optional<git_oid> head() const;

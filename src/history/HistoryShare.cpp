@@ -225,11 +225,9 @@ std::optional<git_oid> tracking(HistoryRepository &repo)
 // on the disk too.
 Result<void> merge(HistoryRepository &repo, const Job &job)
 {
-    QLockFile lock(QDir(repo.gitFolder()).filePath(QStringLiteral("tessaro.lock")));
-    // A lock left by a process killed while making it is unreadable: stale soon.
-    lock.setStaleLockTime(3000);
-    if (!lock.tryLock(10000))
-        return repo.failure(QStringLiteral("the history is in use by another program"));
+    const Result<std::unique_ptr<QLockFile>> lock = repo.lock();
+    if (!lock)
+        return lock.failure();
     HistoryListing listing(job.historyFolder);
     const std::optional<git_oid> theirs = tracking(repo);
     const std::optional<git_oid> ours = repo.head();
