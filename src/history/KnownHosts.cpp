@@ -23,11 +23,20 @@ QByteArray typeOf(const QByteArray &blob)
     return blob.mid(4, qsizetype(n));
 }
 
+// Only "*" and "?" are special in a host pattern: the brackets of
+// "[host]:port" are the name's own characters, not a set.
 bool wildcardMatch(const QString &pattern, const QString &name)
 {
-    const QString re = QRegularExpression::wildcardToRegularExpression(
-        pattern, QRegularExpression::UnanchoredWildcardConversion);
-    return QRegularExpression(QStringLiteral("^") + re + QStringLiteral("$"),
+    QString re;
+    for (const QChar c : pattern) {
+        if (c == u'*')
+            re += QStringLiteral(".*");
+        else if (c == u'?')
+            re += u'.';
+        else
+            re += QRegularExpression::escape(QString(c));
+    }
+    return QRegularExpression(QRegularExpression::anchoredPattern(re),
                               QRegularExpression::CaseInsensitiveOption)
         .match(name)
         .hasMatch();

@@ -38,6 +38,19 @@ MemoryRecord record(const QString &password)
     return r;
 }
 
+bool initBare(const QString &path)
+{
+    git_libgit2_init();
+    git_repository_init_options options = GIT_REPOSITORY_INIT_OPTIONS_INIT;
+    options.flags = GIT_REPOSITORY_INIT_BARE | GIT_REPOSITORY_INIT_MKPATH;
+    options.initial_head = "main";
+    git_repository *repo = nullptr;
+    const bool made = git_repository_init_ext(&repo, QFile::encodeName(path).constData(), &options) == 0;
+    git_repository_free(repo);
+    git_libgit2_shutdown();
+    return made;
+}
+
 QString gitOf(const QString &programFolder)
 {
     return QDir(programFolder).filePath(QStringLiteral("History/.git"));

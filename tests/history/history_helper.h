@@ -21,6 +21,8 @@ QStringList log(const QString &gitFolder);
 QString lastMessage(const QString &gitFolder);
 // The files of the newest commit's tree, "serial/name".
 QStringList files(const QString &gitFolder);
+// Makes an empty bare repository whose main branch is "main".
+bool initBare(const QString &path);
 // A program folder's History/.git.
 QString gitOf(const QString &programFolder);
 
