@@ -35,6 +35,13 @@ Failure shareFailure(const QString &remote, const QString &reason)
     return Failure{Failure::Kind::Share, remote, reason};
 }
 
+// libgit2's last error on a transfer: what the server said may end in a
+// line break or span lines, the reason is one line.
+QString transferError()
+{
+    return Git::lastError().simplified();
+}
+
 // What the transfer's callbacks learn and need.
 struct Transfer {
     const std::atomic<bool> *cancel = nullptr;
@@ -417,7 +424,7 @@ Result<void> run(const Job &job, const std::atomic<bool> &cancel)
         if (cancel.load())
             return shareFailure(job.remote, QStringLiteral("no answer within 10 s"));
         return shareFailure(job.remote, t.failure.isEmpty()
-                                            ? QStringLiteral("%1: %2").arg(step, Git::lastError())
+                                            ? QStringLiteral("%1: %2").arg(step, transferError())
                                             : t.failure);
     };
     for (int round = 0; round < Rounds; ++round) {
@@ -441,7 +448,7 @@ Result<void> run(const Job &job, const std::atomic<bool> &cancel)
         connect(push.callbacks, t);
         t.rejected.clear();
         const int rc = git_remote_push(remote.value().get(), &pushRefs, &push);
-        const QString error = rc != 0 ? Git::lastError() : QString();
+        const QString error = rc != 0 ? transferError() : QString();
         if (rc == 0 && t.rejected.isEmpty()) {
             git_reference *ref = nullptr;
             if (git_reference_create(&ref, repo.git(), TrackingRef, &*head, 1, "share: pushed") == 0)

@@ -144,17 +144,22 @@ class TestHistorySsh : public QObject
         return QFileInfo(ssh.path()).path();
     }
 
-    // A program folder of one technician: Config.ini naming the remote and
-    // the line of the communicator (none: a path that does not exist).
+    // Config.ini of one technician, naming the remote and the line of the
+    // communicator (none: a path that does not exist).
+    static void writeConfig(const QString &folder, const QString &technician, const QString &remote,
+                            const QString &line = QString())
+    {
+        writeFile(folder + "/Config.ini",
+                  QStringLiteral("[History]\r\nTechnician=%1\r\nMail=%2@servis.cz\r\n"
+                                 "Remote=%3\r\n[Ports]\r\nCOM1=%4\r\n[Setup]\r\nCOM=1\r\nUSB=0\r\n")
+                      .arg(technician, technician.toLower(), remote,
+                           line.isEmpty() ? "/nonexistent-tessaro-port" : line));
+    }
     QString programFolder(const QString &technician, const QString &remote, const QString &line = QString())
     {
         const QString folder = path(QStringLiteral("laptops/%1-%2").arg(technician).arg(++made));
         QDir().mkpath(folder);
-        writeFile(folder + QStringLiteral("/Config.ini"),
-                  QStringLiteral("[History]\r\nTechnician=%1\r\nMail=%2@servis.cz\r\nRemote=%3\r\n"
-                                 "[Ports]\r\nCOM1=%4\r\n[Setup]\r\nCOM=1\r\nUSB=0\r\n")
-                      .arg(technician, technician.toLower(), remote,
-                           line.isEmpty() ? QStringLiteral("/nonexistent-tessaro-port") : line));
+        writeConfig(folder, technician, remote, line);
         return folder;
     }
 
@@ -387,52 +392,58 @@ class TestHistorySsh : public QObject
         QCOMPARE(HistoryHelper::log(repo), QStringList{"Jana <jana@servis.cz>|4711: read, firmware 1.20"});
     }
 
-    // A share ssh refuses, for the host's key (before any login) or for want
-    // of a key the server takes (at once, not tried over and over): exit 9,
-    // the remote and the reason on standard error, nothing in the remote.
+    // A share ssh refuses: for the host's key (before any login), for want
+    // of a key the server takes (at once, not tried over and over), for the
+    // remote's path. Exit 9, the remote and the reason on one line of
+    // standard error, nothing in the remote.
     void refused_data()
     {
-        QTest::addColumn<QString>("knownHosts"); // "ours": the server's key for its port
+        QTest::addColumn<QString>("knownHosts"); // null: no file
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("reason"); // %1 the host as known_hosts names it, %2 the fingerprint
-        const QString unknown = "the host key of %1 is not in ~/.ssh/known_hosts: refused (%2)";
-        QTest::newRow("no known_hosts") << QString() << "jana" << unknown;
-        QTest::newRow("the host's key known for port 22 only") << "127.0.0.1 " + hostKey << "jana" << unknown;
+        QTest::addColumn<QString>("repo");
+        QTest::addColumn<QString>("reason");
+        const QString ours = ourHostLine();
+        const QString host = QStringLiteral("[127.0.0.1]:%1").arg(port);
+        const QString unknown =
+            QStringLiteral("the host key of %1 is not in ~/.ssh/known_hosts: refused (%2)")
+                .arg(host, hostFingerprint);
+        QTest::newRow("no known_hosts") << QString() << "jana" << refusedRepo << unknown;
+        QTest::newRow("the host's key known for port 22 only") << "127.0.0.1 " + hostKey + "\n"
+                                                               << "jana" << refusedRepo << unknown;
         QTest::newRow("another key for the host")
-            << QStringLiteral("[127.0.0.1]:%1 %2").arg(port).arg(otherHostKey) << "jana"
-            << "the host key of %1 is not the one in ~/.ssh/known_hosts: refused (it sent %2)";
-        QTest::newRow("no key, no agent") << "ours"
-                                          << ""
-                                          << "no ssh key to log in with (no agent, no key in ~/.ssh)";
+            << host + " " + otherHostKey + "\n"
+            << "jana" << refusedRepo
+            << QStringLiteral("the host key of %1 is not the one in ~/.ssh/known_hosts: refused (it sent %2)")
+                   .arg(host, hostFingerprint);
+        QTest::newRow("no key, no agent")
+            << ours << "" << refusedRepo << "no ssh key to log in with (no agent, no key in ~/.ssh)";
         QTest::newRow("a key the server does not know")
-            << "ours"
-            << "stranger"
-            << "the server accepted no key (tried ~/.ssh/id_ed25519)";
+            << ours << "stranger" << refusedRepo << "the server accepted no key (tried ~/.ssh/id_ed25519)";
         QTest::newRow("a key locked by a passphrase, no agent")
-            << "ours"
-            << "locked"
+            << ours << "locked" << refusedRepo
             << "no ssh key to log in with; ~/.ssh/id_ed25519 needs its passphrase: add it to the ssh agent "
                "(ssh-add)";
-        QTest::newRow("an RSA key") << "ours"
-                                    << "rsa"
-                                    << "the server accepted no key (tried ~/.ssh/id_rsa); servers that "
-                                       "refuse SHA-1 signatures take no RSA "
-                                       "key from this program: use an ed25519 or ecdsa key";
+        QTest::newRow("an RSA key")
+            << ours << "rsa" << refusedRepo
+            << "the server accepted no key (tried ~/.ssh/id_rsa); servers that refuse SHA-1 "
+               "signatures take no RSA key from this program: use an ed25519 or ecdsa key";
+        const QString missing = path("server/missing.git");
+        QTest::newRow("a path that does not exist on the server")
+            << ours << "jana" << missing
+            << "fetch: fatal: '" + missing + "' does not appear to be a git repository";
     }
     void refused()
     {
         QFETCH(QString, knownHosts);
         QFETCH(QString, key);
+        QFETCH(QString, repo);
         QFETCH(QString, reason);
-        const QString known = knownHosts == "ours"  ? ourHostLine()
-                              : knownHosts.isNull() ? QString()
-                                                    : knownHosts + '\n';
-        const Run sync = cli(refusedFolder, home(key.isEmpty() ? QStringList() : QStringList{key}, known),
-                             {"history", "sync"});
+        writeConfig(refusedFolder, "Jana", sshUrl(repo));
+        const Run sync =
+            cli(refusedFolder, home(key.isEmpty() ? QStringList() : QStringList{key}, knownHosts),
+                {"history", "sync"});
         QCOMPARE(sync.code, 9);
-        QCOMPARE(sync.err, QStringLiteral("tessaro-cli: history not shared: %1: %2\n")
-                               .arg(sshUrl(refusedRepo),
-                                    reason.arg(QStringLiteral("[127.0.0.1]:%1").arg(port), hostFingerprint)));
+        QCOMPARE(sync.err, "tessaro-cli: history not shared: " + sshUrl(repo) + ": " + reason + "\n");
         QCOMPARE(HistoryHelper::log(refusedRepo), QStringList());
     }
 };
