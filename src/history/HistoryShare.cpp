@@ -240,7 +240,8 @@ Result<QString> resolve(const Job &job, Transfer &t)
             t.host = url.host();
             t.port = url.port(22);
         } else {
-            t.host = remote.section(u':', 0, 0).section(u'@', -1);
+            // Lower case, as ssh writes names into known_hosts (and hashes them).
+            t.host = remote.section(u':', 0, 0).section(u'@', -1).toLower();
             t.port = 22;
         }
         return remote;
