@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include <cstring>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -40,6 +41,19 @@ Failure shareFailure(const QString &remote, const QString &reason)
 QString transferError()
 {
     return Git::lastError().simplified();
+}
+
+// The user a remote that names none is logged into: the login's name, as ssh
+// takes it (also where USER is not set, as in a service). The share runs off
+// the main thread: the reentrant lookup.
+QByteArray loginName()
+{
+    passwd entry{};
+    passwd *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QByteArray(found->pw_name);
+    return qgetenv("USER");
 }
 
 // What the transfer's callbacks learn and need.
@@ -120,9 +134,7 @@ int credentials(git_credential **out, const char *, const char *userFromUrl, uns
     auto *t = static_cast<Transfer *>(payload);
     if (t->cancel->load())
         return GIT_EUSER;
-    const QByteArray user = userFromUrl && *userFromUrl
-                                ? QByteArray(userFromUrl)
-                                : qEnvironmentVariable("USER", QStringLiteral("git")).toUtf8();
+    const QByteArray user = userFromUrl && *userFromUrl ? QByteArray(userFromUrl) : loginName();
     if (allowed & GIT_CREDENTIAL_USERNAME)
         return git_credential_username_new(out, user.constData());
     if (!(allowed & GIT_CREDENTIAL_SSH_KEY)) {

@@ -179,6 +179,7 @@ class TestHistorySsh : public QObject
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), homeDir);
         env.remove(QStringLiteral("SSH_AUTH_SOCK"));
+        env.remove(QStringLiteral("USER")); // as in a service: a remote without a user takes the login's
         if (!agentSocket.isEmpty())
             env.insert(QStringLiteral("SSH_AUTH_SOCK"), agentSocket);
         return runTool(QStringLiteral(TESSARO_PROGRAM_DIR "/tessaro-cli"), args, folder, env);
@@ -329,12 +330,12 @@ class TestHistorySsh : public QObject
     // push). Jana logs in through her ssh agent (no key file), with a
     // known_hosts naming other hosts and ports too; Petr with an ecdsa key
     // file while SSH_AUTH_SOCK still names an agent that is gone, with
-    // known_hosts hashed as ssh writes it.
+    // known_hosts hashed as ssh writes it, and a remote that names no user.
     void twoLaptopsShare()
     {
         const QString repo = newRepo();
-        const QString remote = sshUrl(repo);
         struct Laptop {
+            QString remote;
             QString technician;
             int serial;
             QString home;
@@ -342,13 +343,19 @@ class TestHistorySsh : public QObject
             QString folder;
         };
         Laptop laptops[] = {
-            {"Jana",
+            {sshUrl(repo),
+             "Jana",
              4711,
              home({}, knownLine("git.servis.cz", 22, otherHostKey) + ourHostLine() +
                           knownLine("127.0.0.1", port + 1, otherHostKey)),
              path("agent.sock"),
              {}},
-            {"Petr", 4712, home({"petr"}, ourHostLine()), path("gone-agent.sock"), {}},
+            {QStringLiteral("ssh://127.0.0.1:%1%2").arg(port).arg(repo),
+             "Petr",
+             4712,
+             home({"petr"}, ourHostLine()),
+             path("gone-agent.sock"),
+             {}},
         };
         const Run hashed = runTool(keygen, {"-H", "-f", laptops[1].home + "/.ssh/known_hosts"});
         QVERIFY2(hashed.code == 0, qPrintable(hashed.err));
@@ -360,14 +367,14 @@ class TestHistorySsh : public QObject
             KavrSimulator sim(options);
             QString error;
             QVERIFY2(sim.startOnPty(&error), qPrintable(error));
-            l.folder = programFolder(l.technician, remote, sim.linePath());
+            l.folder = programFolder(l.technician, l.remote, sim.linePath());
             const Run read = cli(l.folder, l.home, {"read", "-o", l.folder + "/read.kvr"});
             QVERIFY2(read.code == 0, qPrintable(read.err));
         }
         for (const Laptop *l : {&laptops[0], &laptops[1], &laptops[0]}) {
             const Run sync = cli(l->folder, l->home, {"history", "sync"}, l->agent);
             QVERIFY2(sync.code == 0, qPrintable(l->technician + ": " + sync.err));
-            QCOMPARE(sync.out, "Shared with " + remote + "\n");
+            QCOMPARE(sync.out, "Shared with " + l->remote + "\n");
         }
         for (const Laptop &l : laptops)
             QCOMPARE(listed(l.folder, l.home), QStringList({"4711 read Jana", "4712 read Petr"}));
