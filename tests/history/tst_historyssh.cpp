@@ -20,6 +20,8 @@
 #include <memory>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -101,6 +103,7 @@ class TestHistorySsh : public QObject
 
     QTemporaryDir dir;
     QProcess sshd, agent;
+    pid_t agentPid = 0;
     QString sshdLog;
     QString keygen;
     int port = 0;
@@ -286,7 +289,11 @@ class TestHistorySsh : public QObject
                                                   "SetEnv HOME=%4\n")
                                        .arg(path("keys/host/id_ed25519"), path("authorized_keys"),
                                             path("sshd.pid"), path("server"))));
-        sshd.setProcessChannelMode(QProcess::MergedChannels);
+        for (QProcess *p : {&sshd, &agent}) {
+            p->setProcessChannelMode(QProcess::MergedChannels);
+            // Ended with this test, even one that crashed.
+            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        }
         sshd.start(sshdPath, {"-D", "-e", "-f", path("sshd_config")});
         QVERIFY2(waitFor(sshd, sshdLog, QStringLiteral("Server listening on 127.0.0.1 port %1").arg(port)),
                  qPrintable(sshdLog));
@@ -296,10 +303,13 @@ class TestHistorySsh : public QObject
             why22 = QStringLiteral("the server could not listen on %1 port 22").arg(address22),
             address22.clear();
 
-        agent.setProcessChannelMode(QProcess::MergedChannels);
-        agent.start(agentPath, {"-D", "-a", path("agent.sock")});
+        // The agent (setgid: no death signal passes its start) lives while
+        // a command reading this test's pipe does, which ends with the test.
+        agent.start(agentPath,
+                    {"-a", path("agent.sock"), "sh", "-c", "echo \"agent $SSH_AGENT_PID.\"; exec cat"});
         QString agentLog;
-        QVERIFY2(waitFor(agent, agentLog, QStringLiteral("SSH_AUTH_SOCK")), qPrintable(agentLog));
+        QVERIFY2(waitFor(agent, agentLog, QStringLiteral(".\n")), qPrintable(agentLog));
+        agentPid = agentLog.section(u' ', 1).section(u'.', 0, 0).toInt();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("SSH_AUTH_SOCK"), path("agent.sock"));
         const Run added = runTool(addPath, {"-q", path("keys/jana/id_ed25519")}, QString(), env);
@@ -313,6 +323,8 @@ class TestHistorySsh : public QObject
 
     void cleanupTestCase()
     {
+        if (agentPid > 0)
+            ::kill(agentPid, SIGTERM);
         for (QProcess *p : {&sshd, &agent}) {
             if (p->state() == QProcess::NotRunning)
                 continue;
