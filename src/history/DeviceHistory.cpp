@@ -317,7 +317,11 @@ Result<void> DeviceHistory::share()
         --runningShares;
     }).detach();
     std::unique_lock<std::mutex> lock(run->mutex);
-    if (!run->done.wait_for(lock, std::chrono::milliseconds(ShareTimeoutMs), [&] { return run->finished; })) {
+    // In short steps, so that a clock moved on from outside is seen.
+    const auto deadline = shareClock() + std::chrono::milliseconds(ShareTimeoutMs);
+    for (auto left = deadline - shareClock(); !run->finished && left.count() > 0; left = deadline - shareClock())
+        run->done.wait_for(lock, std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(100)));
+    if (!run->finished) {
         // Called off: the transfer's callbacks end it, the watchdog ends a
         // read that waits for a server that never answers.
         run->cancel = true;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 // What the communicators held, kept in the program folder: every block read,
@@ -43,6 +44,11 @@ class DeviceHistory : public HistoryStore
     const Options &options() const { return m_options; }
     // The time the names and commits carry; tests put a fixed one here.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // The time a share's limit is measured on; tests move it on once they
+    // see the remote hold the connection without answering.
+    std::function<std::chrono::steady_clock::time_point()> shareClock = [] {
+        return std::chrono::steady_clock::now();
+    };
 
     // Stores the record as a settings file of the communicator and commits
     // it; the failure names the folder or file and why.
