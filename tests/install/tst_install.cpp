@@ -272,7 +272,7 @@ class InstallTest : public QObject
         clock.start();
         while (!contents(config).contains("Lang=") && p.state() == QProcess::Running &&
                clock.elapsed() < 60000)
-            QTest::qWait(100);
+            QTest::qWait(20);
         const bool made = contents(config).contains("Lang=");
         const bool running = p.state() == QProcess::Running;
         p.kill();
@@ -417,7 +417,7 @@ class InstallTest : public QObject
         QVERIFY(lock.open(QIODevice::Append));
         QVERIFY(::flock(lock.handle(), LOCK_EX | LOCK_NB) == 0);
         QProcessEnvironment env = userEnvironment(home);
-        env.insert(QStringLiteral("TESSARO_SEEDING_WAIT"), QStringLiteral("1"));
+        env.insert(QStringLiteral("TESSARO_SEEDING_WAIT"), QStringLiteral("0.2"));
         const Run r = run(prefix + QStringLiteral("/bin/tessaro"), {}, env, home, 20000);
         lock.close();
         QVERIFY2(r.status == 0, r.out.constData());
@@ -437,7 +437,7 @@ class InstallTest : public QObject
         QTest::addColumn<int>("aptCalls");
         QTest::addColumn<QByteArray>("said");
         QTest::newRow("lock let go") << 2 << "60" << QByteArray() << 0 << 4 << QByteArray("waiting for it");
-        QTest::newRow("lock held past the limit") << 1000 << "3" << QByteArray() << 100 << -1 << QByteArray("giving up");
+        QTest::newRow("lock held past the limit") << 1000 << "1" << QByteArray() << 100 << -1 << QByteArray("giving up");
         QTest::newRow("another failure") << 0 << "60" << QByteArray("E: Unable to locate package cmake") << 100 << 1
                                          << QByteArray("Unable to locate package");
     }
