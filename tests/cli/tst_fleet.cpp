@@ -4,13 +4,13 @@
 // with a "before write" beside it.
 
 #include "cli/CliExitCode.h"
+#include "cli/DeviceSession.h"
 #include "cli/TessaroCli.h"
+#include "device/exchange_helper.h"
 
 #include "device/DeviceCodec.h"
-#include "platform/PrivateProfile.h"
 #include "settings/MemoryRecord.h"
 #include "settings/SettingsFile.h"
-#include "sim/KavrSimulator.h"
 
 #include <QDate>
 #include <QDir>
@@ -32,12 +32,29 @@ struct Run {
     QString err;
 };
 
+// The communicator the tool's runs talk to, on a virtual line where an
+// exchange takes no real time; none outside a Communicator's life.
+VirtualLine *onLine = nullptr;
+
+class Communicator
+{
+  public:
+    explicit Communicator(const KavrSimOptions &options) : m_line(false, options) { onLine = &m_line; }
+    ~Communicator() { onLine = nullptr; }
+
+  private:
+    VirtualLine m_line;
+};
+
 Run cli(const QStringList &args)
 {
     Run r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.code = TessaroCli::run(args, out, err, false);
+    SessionLine line;
+    if (onLine)
+        line = {&onLine->clock, &onLine->serial};
+    r.code = TessaroCli::run(args, out, err, false, line);
     return r;
 }
 
@@ -92,10 +109,10 @@ class TestFleet : public QObject
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
-    // The simulator with the record's settings on a pseudo-terminal that
-    // Config.ini names, for as long as the returned object lives.
-    std::unique_ptr<KavrSimulator> device(const MemoryRecord &record, int serial, int firmware,
-                                          int dropWriteAt = 0)
+    // The communicator with the record's settings on the serial port, for
+    // as long as the returned object lives.
+    std::unique_ptr<Communicator> device(const MemoryRecord &record, int serial, int firmware,
+                                         int dropWriteAt = 0)
     {
         KavrSimOptions o;
         o.faults.dropHandshakeAt = dropWriteAt;
@@ -103,16 +120,13 @@ class TestFleet : public QObject
         std::copy(block.begin(), block.end(), o.state.block.begin());
         o.state.serialNumber = std::uint16_t(serial);
         o.state.firmware = std::uint8_t(firmware);
-        o.line.baud = 38400;
-        o.line.turnaroundMs = 1;
-        auto sim = std::make_unique<KavrSimulator>(o);
-        QString error;
-        if (!sim->startOnPty(&error))
-            qWarning("simulator: %s", qPrintable(error));
-        PrivateProfile::writeString(path("Config.ini"), "Ports", "COM1", sim->linePath());
-        PrivateProfile::writeString(path("Config.ini"), "Setup", "COM", "1");
-        PrivateProfile::writeString(path("Config.ini"), "Setup", "USB", "0");
-        return sim;
+        // COM1 itself is a path that does not exist. Written at once: the
+        // program's own writer syncs every key to the disk.
+        QFile ini(path("Config.ini"));
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write(QStringLiteral("[Ports]\nCOM1=%1\n[Setup]\nCOM=1\nUSB=0\n").arg(path("no-such-tty")).toUtf8()) < 0)
+            qWarning("Config.ini: %s", qPrintable(ini.errorString()));
+        return std::make_unique<Communicator>(o);
     }
 
   private slots:
