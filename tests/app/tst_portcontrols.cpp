@@ -99,10 +99,12 @@ class PortControlsTest : public QObject
         QVERIFY(folder->ok() && freeLine->ok() && heldLine->ok());
         holder = std::make_unique<HeldTerminal>(heldLine->slavePath());
         QVERIFY(holder->ok());
+        QMap<int, QString> ports;
         for (int n = 1; n <= 16; ++n)
-            QVERIFY(folder->setPort(n, missing(n)));
-        QVERIFY(folder->setPort(1, freeLine->slavePath()));
-        QVERIFY(folder->setPort(3, heldLine->slavePath()));
+            ports[n] = missing(n);
+        ports[1] = freeLine->slavePath();
+        ports[3] = heldLine->slavePath();
+        QVERIFY(folder->setPorts(ports));
     }
     void cleanup()
     {

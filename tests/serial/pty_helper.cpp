@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <cerrno>
@@ -93,6 +94,15 @@ bool PortsFolder::setPort(int number, const QString &devicePath)
 {
     return PrivateProfile::writeString(m_dir.path() + QStringLiteral("/Config.ini"), QStringLiteral("Ports"),
                                        QStringLiteral("COM%1").arg(number), devicePath);
+}
+
+bool PortsFolder::setPorts(const QMap<int, QString> &devicePaths)
+{
+    QByteArray text = "[Ports]\r\n";
+    for (auto it = devicePaths.begin(); it != devicePaths.end(); ++it)
+        text += QStringLiteral("COM%1=%2\r\n").arg(it.key()).arg(it.value()).toUtf8();
+    QFile file(m_dir.path() + QStringLiteral("/Config.ini"));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
 int openDescriptorCount()

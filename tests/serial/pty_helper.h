@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -39,6 +40,9 @@ class PortsFolder
     bool ok() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     bool setPort(int number, const QString &devicePath);
+    // A fresh Config.ini naming these ports, written at once (setPort syncs
+    // each key to the disk, as the program's own writer does).
+    bool setPorts(const QMap<int, QString> &devicePaths);
 
   private:
     QTemporaryDir m_dir;
