@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     MemoryRecord templ;
-    if (SettingsFile::write(dir.filePath("template.kvr"), templ)) {
+    if (!SettingsFile::write(dir.filePath("template.kvr"), templ)) {
         std::fprintf(stderr, "cannot write the template\n");
         return 1;
     }

@@ -311,8 +311,8 @@ void DeviceCommands::history()
         return;
     }
     MemoryRecord file;
-    if (const std::optional<QString> error = SettingsFile::load(path, file)) {
-        MessageBoxes::showMessage(&m_form1, *error);
+    if (const Result<void> loaded = SettingsFile::load(path, file); !loaded) {
+        MessageBoxes::showMessage(&m_form1, loaded.failure().reason);
         return;
     }
     CompareWindow compare(&m_form1);
@@ -324,8 +324,8 @@ void DeviceCommands::history()
     // Taken, the file's values are in the window as an Open would put them;
     // the current file stays.
     if (compare.exec() == QDialog::Accepted)
-        if (const std::optional<QString> error = SettingsFile::load(path, m_form1))
-            MessageBoxes::showMessage(&m_form1, *error);
+        if (const Result<void> loaded = SettingsFile::load(path, m_form1); !loaded)
+            MessageBoxes::showMessage(&m_form1, loaded.failure().reason);
 }
 
 void DeviceCommands::counterAction(const QString &target)

@@ -130,14 +130,14 @@ void FileCommands::load()
         MessageBoxes::showMessage(m_parent, SettingsFile::errorText(EACCES));
         return;
     }
-    if (const std::optional<QString> error = SettingsFile::load(m_state.CurrentFile, m_record))
-        tell(*error);
+    if (const Result<void> loaded = SettingsFile::load(m_state.CurrentFile, m_record); !loaded)
+        tell(loaded.failure().reason);
 }
 
 void FileCommands::write()
 {
-    if (const std::optional<QString> error = SettingsFile::write(m_state.CurrentFile, m_record))
-        tell(*error);
+    if (const Result<void> written = SettingsFile::write(m_state.CurrentFile, m_record); !written)
+        tell(written.failure().reason);
 }
 
 void FileCommands::open()

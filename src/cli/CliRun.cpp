@@ -46,8 +46,8 @@ void CliRun::warn(const QString &text)
 
 int CliRun::load(const QString &path, MemoryRecord &record)
 {
-    if (const auto error = SettingsFile::load(path, record))
-        return fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, *error));
+    if (const Result<void> loaded = SettingsFile::load(path, record); !loaded)
+        return fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, loaded.failure().reason));
     return ExitOk;
 }
 

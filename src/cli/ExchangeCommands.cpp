@@ -173,8 +173,9 @@ int read(CliRun &run)
         if (o.code != ExitOk)
             return run.failed(session, o);
         warnIfNotKept(run, session);
-        if (const auto error = SettingsFile::write(run.args.output, record))
-            return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(run.args.output, *error));
+        if (const Result<void> written = SettingsFile::write(run.args.output, record); !written)
+            return run.fail(ExitBadFile,
+                            QStringLiteral("%1: %2").arg(run.args.output, written.failure().reason));
         return int(ExitOk);
     });
 }

@@ -122,9 +122,7 @@ Result<void> importJson(const QByteArray &json, const QString &path)
     reasons << bad;
     if (!reasons.isEmpty())
         return refused(reasons.join(QStringLiteral("; ")));
-    if (const auto failure = SettingsFile::write(path, record))
-        return Failure{Failure::Kind::File, path, *failure};
-    return {};
+    return SettingsFile::write(path, record);
 }
 
 } // namespace KvrJson

@@ -90,8 +90,8 @@ int set(CliRun &run)
     if (!refused.isEmpty())
         return run.fail(ExitRefused, QStringLiteral("refused, nothing written:\n  ") +
                                          refused.join(QStringLiteral("\n  ")));
-    if (const std::optional<QString> error = SettingsFile::write(run.args.output, record))
-        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(run.args.output, *error));
+    if (const Result<void> written = SettingsFile::write(run.args.output, record); !written)
+        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(run.args.output, written.failure().reason));
     return ExitOk;
 }
 
@@ -145,9 +145,9 @@ int make(CliRun &run)
     QList<std::pair<QString, const SettingsRecord *>> files;
     for (qsizetype i = 0; i < rows->size(); ++i)
         files.append({folder.filePath((*rows)[i].file), &records[i]});
-    if (const auto failed = SettingsFile::writeAll(files))
+    if (const Result<void> written = SettingsFile::writeAll(files); !written)
         return run.fail(ExitBadFile,
-                        QStringLiteral("%1: %2").arg(files[failed->first].first, failed->second));
+                        QStringLiteral("%1: %2").arg(written.failure().subject, written.failure().reason));
     return ExitOk;
 }
 

@@ -27,9 +27,9 @@ std::function<int(int)> &writeFaultHook()
     return hook;
 }
 
-QString readBeyondEnd()
+Failure readBeyondEnd()
 {
-    return QStringLiteral("Read beyond end of file");
+    return Failure{Failure::Kind::Format, {}, QStringLiteral("Read beyond end of file")};
 }
 
 // What the user reads when a name cannot be used at all.
@@ -45,6 +45,16 @@ QString nameError(int e)
     default:
         return errorText(e);
     }
+}
+
+Failure fileFailure(const QString &path, int e)
+{
+    return Failure{Failure::Kind::File, path, errorText(e), e};
+}
+
+Failure nameFailure(const QString &path, int e)
+{
+    return Failure{Failure::Kind::File, path, nameError(e), e};
 }
 
 // The value field's text as it stands.
@@ -64,17 +74,16 @@ QString valueAt(const QByteArray &contents, int index)
 // The contents of a settings file: only a regular file is read, and no more
 // of it than a settings file can hold, so a named pipe or a device swapped in
 // for the file cannot hold the program in open() or feed it without end.
-std::optional<QString> readContents(const QString &path, QByteArray *contents)
+Result<QByteArray> readContents(const QString &path)
 {
     if (path.isEmpty())
-        return QStringLiteral("Invalid filename");
+        return fileFailure(path, EINVAL);
     const SafeFile::Contents file = SafeFile::read(path, SafeFile::SettingsLimit);
     if (file.failure == SafeFile::Failure::Missing && !QFileInfo(path).absoluteDir().exists())
-        return nameError(ENOENT);
+        return nameFailure(path, ENOENT);
     if (!file.ok())
-        return errorText(file.errorNumber());
-    *contents = file.bytes;
-    return std::nullopt;
+        return fileFailure(path, file.errorNumber());
+    return file.bytes;
 }
 
 bool writeAll(int fd, const char *data, qint64 size)
@@ -148,7 +157,7 @@ QByteArray encode(const SettingsRecord &record)
     return contents;
 }
 
-std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
+Result<void> apply(const QByteArray &contents, SettingsRecord &record)
 {
     const int records = int(qMin<qint64>(contents.size() / RecordSize, RecordCount));
     if (records < MinimumRecords)
@@ -171,26 +180,26 @@ std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
     if (records > MinimumRecords + 1)
         record.setStoredText(QLatin1String(table[MinimumRecords + 1].key),
                              valueAt(contents, MinimumRecords + 1));
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> write(const QString &path, const SettingsRecord &record)
+Result<void> write(const QString &path, const SettingsRecord &record)
 {
     if (path.isEmpty())
-        return QStringLiteral("Invalid filename");
+        return fileFailure(path, EINVAL);
     auto fault = [](int step) { return writeFaultHook() ? writeFaultHook()(step) : 0; };
     // Anything but a regular file under the name (a device, a named pipe, a
     // socket, a folder) is refused rather than replaced; a link is followed
     // to the file it names, which is replaced while the link stays.
     const SafeFile::Target target = SafeFile::writeTarget(path);
     if (!target.ok())
-        return target.failure == SafeFile::Failure::Missing ? nameError(target.errorNumber())
-                                                            : errorText(target.errorNumber());
+        return target.failure == SafeFile::Failure::Missing ? nameFailure(path, target.errorNumber())
+                                                            : fileFailure(path, target.errorNumber());
     if (const int e = fault(StepCreate))
-        return nameError(e);
+        return nameFailure(path, e);
     SafeFile::Replacement file(target.path);
     if (!file.status().ok())
-        return nameError(file.status().errorNumber());
+        return nameFailure(path, file.status().errorNumber());
 
     const QByteArray contents = encode(record);
     int failure = 0;
@@ -204,43 +213,48 @@ std::optional<QString> write(const QString &path, const SettingsRecord &record)
     if (!failure && !file.commit())
         failure = file.status().errorNumber();
     // The new file is removed with `file` unless it replaced the target.
-    return failure ? std::optional<QString>(errorText(failure)) : std::nullopt;
+    if (failure)
+        return fileFailure(path, failure);
+    return {};
 }
 
-std::optional<std::pair<qsizetype, QString>>
-writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files)
+Result<void> writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files)
 {
     QList<std::pair<QString, QByteArray>> contents;
     contents.reserve(files.size());
     for (const auto &[path, record] : files) {
         if (path.isEmpty())
-            return std::pair{contents.size(), QStringLiteral("Invalid filename")};
+            return fileFailure(path, EINVAL);
         contents.append({path, encode(*record)});
     }
     qsizetype failedAt = -1;
     const SafeFile::Status status = SafeFile::replaceAll(contents, &failedAt);
     if (status.ok())
-        return std::nullopt;
-    const bool naming = status.failure == SafeFile::Failure::Missing;
-    return std::pair{failedAt, naming ? nameError(status.errorNumber()) : errorText(status.errorNumber())};
+        return {};
+    const QString &path = files[failedAt].first;
+    return status.failure == SafeFile::Failure::Missing ? nameFailure(path, status.errorNumber())
+                                                        : fileFailure(path, status.errorNumber());
 }
 
-std::optional<QString> load(const QString &path, SettingsRecord &record)
+Result<void> load(const QString &path, SettingsRecord &record)
 {
-    QByteArray contents;
-    if (const auto error = readContents(path, &contents))
-        return error;
-    return apply(contents, record);
+    const Result<QByteArray> contents = readContents(path);
+    if (!contents)
+        return contents.failure();
+    if (Result<void> applied = apply(*contents, record); !applied)
+        return Failure{Failure::Kind::Format, path, applied.failure().reason};
+    return {};
 }
 
 Result<QStringList> storedTexts(const QString &path)
 {
-    QByteArray contents;
+    const Result<QByteArray> read = readContents(path);
+    if (!read)
+        return read.failure();
+    const QByteArray &contents = *read;
     MemoryRecord loaded;
-    if (const auto error = readContents(path, &contents))
-        return Failure{Failure::Kind::File, path, *error};
-    if (const auto error = apply(contents, loaded))
-        return Failure{Failure::Kind::Format, path, *error};
+    if (Result<void> applied = apply(contents, loaded); !applied)
+        return Failure{Failure::Kind::Format, path, applied.failure().reason};
     const int records = int(qMin<qint64>(contents.size() / RecordSize, RecordCount));
     QStringList texts;
     const auto table = ParameterTable::all();

@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 
 class SettingsRecord;
 
@@ -19,9 +18,11 @@ class SettingsRecord;
 // stored values are ASCII in practice). The loader goes by position and
 // never looks at the key fields.
 //
-// Errors come back as the run-time texts the program has always shown for
-// file failures ("File not found", "File access denied", "Read beyond end of
-// file", "Disk full", "I/O error %d", ...); nothing is thrown.
+// Failures come back as a Failure whose subject is the file and whose reason
+// is the run-time text the program has always shown for file failures ("File
+// not found", "File access denied", "Read beyond end of file", "Disk full",
+// "I/O error %d", ...), with the system's error number where there is one;
+// nothing is thrown.
 namespace SettingsFile
 {
 
@@ -39,8 +40,8 @@ QByteArray encode(const SettingsRecord &record);
 // Applies file contents to the record. Fewer than 43 whole records change
 // nothing and give "Read beyond end of file". Without a TONE record the tone
 // boxes are disabled and both checked; without a PoBt record the polarity
-// stays. Records after the 45th are not read.
-std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record);
+// stays. Records after the 45th are not read. The failure names no file.
+Result<void> apply(const QByteArray &contents, SettingsRecord &record);
 
 // Writes the record to path. The bytes go to a temporary file in the same
 // folder, which replaces the target only when it is complete and flushed,
@@ -48,21 +49,19 @@ std::optional<QString> apply(const QByteArray &contents, SettingsRecord &record)
 // not writable, and anything under the name that is not a regular file (a
 // folder, a device, a named pipe, a socket, a link to nothing), is refused
 // ("File access denied"); a symbolic link to a regular file is followed, so
-// the file it names is replaced and the link stays. Empty result on success.
-std::optional<QString> write(const QString &path, const SettingsRecord &record);
+// the file it names is replaced and the link stays.
+Result<void> write(const QString &path, const SettingsRecord &record);
 
 // Writes each record to its path as write() does, but flushed to the disk
 // together (SafeFile::replaceAll): every file is complete before any
-// replaces its target. Nothing on success, else the index of the file that
-// failed and the run-time text; files not yet in place when it failed are
-// not written.
-std::optional<std::pair<qsizetype, QString>>
-writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files);
+// replaces its target. The failure names the file that failed; files not
+// yet in place when it failed are not written.
+Result<void> writeAll(const QList<std::pair<QString, const SettingsRecord *>> &files);
 
 // Loads path into the record; needs read access only. Only a regular file
 // (or a link to one) of at most SafeFile::SettingsLimit bytes is read;
-// anything else is "File access denied". Empty result on success.
-std::optional<QString> load(const QString &path, SettingsRecord &record);
+// anything else is "File access denied".
+Result<void> load(const QString &path, SettingsRecord &record);
 
 // The value texts of the file at path exactly as its records hold them
 // (blanks kept), in file order; read and checked as load does. A file of 43

@@ -11,8 +11,8 @@ bool loadKvrBlock(const QString &path, int powerOnCount, int serviceHours,
                   std::array<std::uint8_t, 128> &block, QString *error)
 {
     MemoryRecord record;
-    if (const auto failed = SettingsFile::load(path, record)) {
-        *error = QStringLiteral("%1: %2").arg(path, *failed);
+    if (const Result<void> loaded = SettingsFile::load(path, record); !loaded) {
+        *error = QStringLiteral("%1: %2").arg(path, loaded.failure().reason);
         return false;
     }
     record.setDeviceValue(DeviceValue::PwOn, QString::number(powerOnCount));

@@ -577,7 +577,7 @@ class DeviceCommandsTest : public QObject
             MemoryRecord saved;
             saved.setStoredText(key, text);
             const QString path = folder->file("loaded.kvr");
-            QVERIFY(!SettingsFile::write(path, saved));
+            QVERIFY(SettingsFile::write(path, saved));
             FileCommands::setDialogPlayer([path](const FileCommands::DialogRequest &) { return path; });
             form->BitBtn1->click();
             form->PageControl1->setCurrentIndex(3);

@@ -40,7 +40,8 @@ class TestFleetWindow : public QObject
               Event event = Event::Read)
     {
         MemoryRecord record;
-        SettingsFile::load(QStringLiteral(TESSARO_FIXTURES "/pulse-dialling.kvr"), record);
+        if (!SettingsFile::load(QStringLiteral(TESSARO_FIXTURES "/pulse-dialling.kvr"), record))
+            qFatal("the fixture does not load");
         record.setStoredText(QStringLiteral("M001"), QLatin1String(number));
         record.setStoredText(QStringLiteral("TTon"), QLatin1String(tton));
         history->clock = [second] { return QDateTime(QDate(2026, 12, 8), QTime(10, 15, second)); };

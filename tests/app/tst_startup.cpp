@@ -221,7 +221,7 @@ class StartupTest : public QObject
     {
         QFETCH(bool, answer);
         folder->writeConfig(QString());
-        QVERIFY(!SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
+        QVERIFY(SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
         start(folder->file("lift.kvr"));
         QSignalSpy saveAs(form, &TForm1::saveAsRequested);
         QSignalSpy port(form, &TForm1::closingPort);
@@ -338,7 +338,7 @@ class StartupTest : public QObject
             MemoryRecord saved;
             saved.setStoredText(QStringLiteral("HgUp"), QStringLiteral("77"));
             if (message.isEmpty()) // else the name is accepted but no file is there
-                QVERIFY(!SettingsFile::write(currentFile, saved));
+                QVERIFY(SettingsFile::write(currentFile, saved));
         }
         // A message stands in front of the main window: it is on screen.
         bool onScreen = false;
@@ -516,7 +516,7 @@ class StartupTest : public QObject
         QFETCH(bool, answer);
         folder->writeConfig(QString());
         if (fromCommandLine)
-            QVERIFY(!SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
+            QVERIFY(SettingsFile::write(folder->file("lift.kvr"), MemoryRecord()));
         start(fromCommandLine ? std::optional<QString>(folder->file("lift.kvr")) : std::nullopt);
         QSignalSpy open(form, &TForm1::openRequested);
         int queries = 0;

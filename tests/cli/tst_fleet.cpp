@@ -62,7 +62,8 @@ Run cli(const QStringList &args)
 MemoryRecord settings(const QList<std::pair<const char *, const char *>> &values)
 {
     MemoryRecord record;
-    SettingsFile::load(Fixture, record);
+    if (!SettingsFile::load(Fixture, record))
+        qFatal("the fixture does not load");
     for (const auto &[key, value] : values)
         record.setStoredText(QLatin1String(key), QLatin1String(value));
     return record;
@@ -152,8 +153,8 @@ class TestFleet : public QObject
         // 4711 written since: TTon 100 is now only in its "before write".
         {
             auto sim = device(devices[0].record, 4711, 120);
-            QVERIFY(!SettingsFile::write(path("4711-new.kvr"),
-                                         settings({{"M001", "603111222"}, {"TTon", "120"}})));
+            QVERIFY(SettingsFile::write(path("4711-new.kvr"),
+                                        settings({{"M001", "603111222"}, {"TTon", "120"}})));
             const Run write = cli({"write", path("4711-new.kvr")});
             QVERIFY2(write.code == ExitOk, qPrintable(write.err));
         }

@@ -19,9 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray contents(reinterpret_cast<const char *>(data), qsizetype(size));
     MemoryRecord loaded;
     const MemoryRecord untouched;
-    const auto error = SettingsFile::apply(contents, loaded);
-    if (error) {
-        FUZZ_CHECK(size < std::size_t(SettingsFile::MinimumRecords * SettingsFile::RecordSize), *error);
+    const Result<void> applied = SettingsFile::apply(contents, loaded);
+    if (!applied) {
+        FUZZ_CHECK(size < std::size_t(SettingsFile::MinimumRecords * SettingsFile::RecordSize),
+                   applied.failure().reason);
         FUZZ_CHECK(SettingsFile::encode(loaded) == SettingsFile::encode(untouched),
                    "a refused file changed values");
         return 0;
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(saved.size() == SettingsFile::FileSize, QString::number(saved.size()));
 
     MemoryRecord reloaded;
-    FUZZ_CHECK(!SettingsFile::apply(saved, reloaded), "a saved file does not load");
+    FUZZ_CHECK(SettingsFile::apply(saved, reloaded), "a saved file does not load");
     for (const Parameter &p : ParameterTable::all()) {
         const QString key = QLatin1String(p.key);
         FUZZ_CHECK(reloaded.storedText(key) == loaded.storedText(key),

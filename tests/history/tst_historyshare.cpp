@@ -38,9 +38,10 @@ struct Laptop {
         QStringList out;
         for (const DeviceHistory::Entry &e : history.entries()) {
             MemoryRecord r;
-            const auto error = SettingsFile::load(e.path, r);
+            const Result<void> loaded = SettingsFile::load(e.path, r);
             out << QStringLiteral("%1 %2 %3")
-                       .arg(e.serialNumber, e.technician, error ? *error : r.storedText("Pasw"));
+                       .arg(e.serialNumber, e.technician,
+                            loaded ? r.storedText("Pasw") : loaded.failure().reason);
         }
         out.sort();
         return out;

@@ -118,7 +118,7 @@ class TestHistoryStore : public QObject
         QVERIFY(second.ok());
         QVERIFY(second.value().endsWith("/2026-12-08 10-15-02 read (2).kvr"));
         MemoryRecord first;
-        QVERIFY(!SettingsFile::load(folder.filePath("History/4711/2026-12-08 10-15-02 read.kvr"), first));
+        QVERIFY(SettingsFile::load(folder.filePath("History/4711/2026-12-08 10-15-02 read.kvr"), first));
         QCOMPARE(first.storedText("Pasw"), QStringLiteral("1111"));
         const QList<DeviceHistory::Entry> listed = history.entries("4711");
         QCOMPARE(listed.size(), 2);
@@ -135,9 +135,8 @@ class TestHistoryStore : public QObject
         QDir(folder.path()).mkpath("History/1001");
         QDir(folder.path()).mkpath("History/4711");
         const MemoryRecord r = record();
-        QVERIFY(!SettingsFile::write(folder.filePath("History/1001/2026-01-02 03-04-05 read.kvr"), r));
-        QVERIFY(
-            !SettingsFile::write(folder.filePath("History/4711/2026-01-02 03-04-06 before write.kvr"), r));
+        QVERIFY(SettingsFile::write(folder.filePath("History/1001/2026-01-02 03-04-05 read.kvr"), r));
+        QVERIFY(SettingsFile::write(folder.filePath("History/4711/2026-01-02 03-04-06 before write.kvr"), r));
         QFile ini(folder.filePath("History/4711/firmware.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[Firmware]\r\n2026-01-02 03-04-06 before write.kvr=1.31\r\n");
@@ -194,10 +193,10 @@ class TestHistoryStore : public QObject
             QVERIFY(
                 f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
         } else if (action == "change") {
-            QVERIFY(!SettingsFile::write(path, record("1234")));
+            QVERIFY(SettingsFile::write(path, record("1234")));
         } else if (action == "replace") {
             QFile::remove(path);
-            QVERIFY(!SettingsFile::write(path, record("9999")));
+            QVERIFY(SettingsFile::write(path, record("9999")));
         } else if (action == "remove") {
             QVERIFY(QFile::remove(path));
         }

@@ -27,6 +27,7 @@ class SettingsFileTest : public QObject
     void halfValueKeepsWritersSeparator();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
+    void failedWriteAllNamesTheFile();
     void refusedByPermissions();
     void writeKeepsModeAndLink();
     void loadErrors_data();
@@ -42,6 +43,12 @@ class SettingsFileTest : public QObject
 
 namespace
 {
+// The text the user reads, or nothing when it worked.
+QString reason(const Result<void> &result)
+{
+    return result ? QString() : result.failure().reason;
+}
+
 QByteArray fixture()
 {
     QFile f(TESSARO_FIXTURES "/pulse-dialling.kvr");
@@ -125,7 +132,7 @@ void SettingsFileTest::fixtureLoadsAndWritesBack()
     const QByteArray bytes = fixture();
     QCOMPARE(bytes.size(), 2250);
     MemoryRecord r;
-    QVERIFY(!SettingsFile::apply(bytes, r));
+    QVERIFY(SettingsFile::apply(bytes, r));
     QCOMPARE(r.storedText("Dial"), QString("0"));
     QCOMPARE(r.storedText("EndS"), QString("#"));
     QCOMPARE(r.storedText("SwTi"), QString(""));
@@ -155,7 +162,7 @@ void SettingsFileTest::roundTrip()
     MemoryRecord source;
     if (!defaults)
         fillVaried(source, separator);
-    QVERIFY(!SettingsFile::write(path("trip.kvr"), source));
+    QVERIFY(SettingsFile::write(path("trip.kvr"), source));
     QCOMPARE(QFileInfo(path("trip.kvr")).size(), 2250);
 
     // Load into a record that differs everywhere it can.
@@ -166,7 +173,7 @@ void SettingsFileTest::roundTrip()
     target.setStoredText("Dial", source.storedText("Dial") == "1" ? "0" : "1");
     target.setStoredText("TONE", "0");
     target.setToneOptionsEnabled(false);
-    QVERIFY(!SettingsFile::load(path("trip.kvr"), target));
+    QVERIFY(SettingsFile::load(path("trip.kvr"), target));
     QCOMPARE(snapshot(target), snapshot(source));
 }
 
@@ -215,8 +222,7 @@ void SettingsFileTest::recordCounts()
     r.setStoredText("TONE", "0");
     const QStringList before = snapshot(r);
     writeFile(path("count.kvr"), contents);
-    const std::optional<QString> result = SettingsFile::load(path("count.kvr"), r);
-    QCOMPARE(result.value_or(QString()), error);
+    QCOMPARE(reason(SettingsFile::load(path("count.kvr"), r)), error);
     if (!error.isEmpty()) {
         QCOMPARE(snapshot(r), before);
         return;
@@ -270,7 +276,7 @@ void SettingsFileTest::oddValues()
     const int at = 50 * ParameterTable::indexOf(key);
     bytes[at + 17] = char(lengthByte < 0 ? value.size() : lengthByte);
     bytes.replace(at + 18, value.size(), value);
-    QVERIFY(!SettingsFile::apply(bytes, r));
+    QVERIFY(SettingsFile::apply(bytes, r));
     QCOMPARE(r.storedText(key), expected);
     QCOMPARE(r.unshownText(key).value_or("-"), unshown);
 }
@@ -282,8 +288,8 @@ void SettingsFileTest::garbageKeyFieldsLoad()
         for (int j = 0; j < 17; ++j)
             bytes[50 * i + j] = char((i * 31 + j * 7) & 0xFF);
     MemoryRecord fromGarbage, fromFixture;
-    QVERIFY(!SettingsFile::apply(bytes, fromGarbage));
-    QVERIFY(!SettingsFile::apply(fixture(), fromFixture));
+    QVERIFY(SettingsFile::apply(bytes, fromGarbage));
+    QVERIFY(SettingsFile::apply(fixture(), fromFixture));
     QCOMPARE(snapshot(fromGarbage), snapshot(fromFixture));
     QCOMPARE(fromGarbage.storedText("Dial"), QString("0"));
 }
@@ -294,9 +300,9 @@ void SettingsFileTest::halfValueKeepsWritersSeparator()
     MemoryRecord writer;
     writer.setStoredText("MaSp", "0,5");
     writer.setStoredText("TBtn", "0.5");
-    QVERIFY(!SettingsFile::write(path("half.kvr"), writer));
+    QVERIFY(SettingsFile::write(path("half.kvr"), writer));
     MemoryRecord reader;
-    QVERIFY(!SettingsFile::load(path("half.kvr"), reader));
+    QVERIFY(SettingsFile::load(path("half.kvr"), reader));
     QCOMPARE(reader.storedText("MaSp"), QString("0,5"));
     QCOMPARE(reader.storedText("TBtn"), QString("0.5"));
 }
@@ -330,13 +336,28 @@ void SettingsFileTest::failedWriteKeepsOldFile()
         return s == step ? error : 0;
     });
     MemoryRecord r;
-    QCOMPARE(SettingsFile::write(target, r).value_or(QString()), text);
+    const Result<void> written = SettingsFile::write(target, r);
+    QCOMPARE(reason(written), text);
+    QCOMPARE(written.failure().subject, target);
+    QCOMPARE(written.failure().code, error);
     QVERIFY(steps > 0);
     QCOMPARE(readFile(target), fixture());
 
     // A new file that fails is not left behind either.
-    QCOMPARE(SettingsFile::write(path("new.kvr"), r).value_or(QString()), text);
+    QCOMPARE(reason(SettingsFile::write(path("new.kvr"), r)), text);
     QVERIFY(!QFile::exists(path("new.kvr")));
+}
+
+void SettingsFileTest::failedWriteAllNamesTheFile()
+{
+    const MemoryRecord r;
+    const QString unwritable = path("no such folder/b.kvr");
+    const Result<void> written =
+        SettingsFile::writeAll({{path("a.kvr"), &r}, {unwritable, &r}, {path("c.kvr"), &r}});
+    QCOMPARE(reason(written), QString("Invalid filename"));
+    QCOMPARE(written.failure().subject, unwritable);
+    QVERIFY(!QFile::exists(path("a.kvr")));
+    QVERIFY(!QFile::exists(path("c.kvr")));
 }
 
 void SettingsFileTest::refusedByPermissions()
@@ -350,19 +371,19 @@ void SettingsFileTest::refusedByPermissions()
 
     // A write-protected file.
     QVERIFY(QFile::setPermissions(target, QFile::ReadOwner));
-    QCOMPARE(SettingsFile::write(target, r).value_or(QString()), QString("File access denied"));
+    QCOMPARE(reason(SettingsFile::write(target, r)), QString("File access denied"));
     QCOMPARE(readFile(target), fixture());
 
     // A writable file in a folder that takes no new files.
     QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
     QVERIFY(QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner));
-    QCOMPARE(SettingsFile::write(target, r).value_or(QString()), QString("File access denied"));
+    QCOMPARE(reason(SettingsFile::write(target, r)), QString("File access denied"));
     QVERIFY(QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QCOMPARE(readFile(target), fixture());
 
     // Unreadable for the loader.
     QVERIFY(QFile::setPermissions(target, QFile::WriteOwner));
-    QCOMPARE(SettingsFile::load(target, r).value_or(QString()), QString("File access denied"));
+    QCOMPARE(reason(SettingsFile::load(target, r)), QString("File access denied"));
 }
 
 void SettingsFileTest::writeKeepsModeAndLink()
@@ -373,7 +394,7 @@ void SettingsFileTest::writeKeepsModeAndLink()
     QVERIFY(QFile::link(target, path("link.kvr")));
 
     MemoryRecord r;
-    QVERIFY(!SettingsFile::write(path("link.kvr"), r));
+    QVERIFY(SettingsFile::write(path("link.kvr"), r));
     QVERIFY(QFileInfo(path("link.kvr")).isSymLink());
     QCOMPARE(readFile(target), SettingsFile::encode(r));
     struct stat st {
@@ -409,13 +430,13 @@ void SettingsFileTest::loadErrors()
     MemoryRecord r;
     const QStringList before = snapshot(r);
     const QString p = name.isEmpty() ? QString() : m_dir.filePath(name);
-    QCOMPARE(SettingsFile::load(p, r).value_or(QString()), error);
+    QCOMPARE(reason(SettingsFile::load(p, r)), error);
     QCOMPARE(snapshot(r), before);
     // Writing there fails as clearly.
     if (name == "nowhere/x.kvr")
-        QCOMPARE(SettingsFile::write(p, r).value_or(QString()), QString("Invalid filename"));
+        QCOMPARE(reason(SettingsFile::write(p, r)), QString("Invalid filename"));
     if (name == "dir.kvr")
-        QCOMPARE(SettingsFile::write(p, r).value_or(QString()), QString("File access denied"));
+        QCOMPARE(reason(SettingsFile::write(p, r)), QString("File access denied"));
 }
 
 void SettingsFileTest::readOnlyFileLoads()
@@ -424,7 +445,7 @@ void SettingsFileTest::readOnlyFileLoads()
     writeFile(target, fixture());
     QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     MemoryRecord r;
-    QVERIFY(!SettingsFile::load(target, r));
+    QVERIFY(SettingsFile::load(target, r));
     QCOMPARE(r.storedText("Dial"), QString("0"));
     QCOMPARE(readFile(target), fixture());
 }
@@ -448,11 +469,11 @@ void SettingsFileTest::fileKinds()
 
     MemoryRecord r;
     const QStringList before = snapshot(r);
-    QCOMPARE(SettingsFile::load(file, r).value_or(QString()), regular ? QString() : "File access denied");
+    QCOMPARE(reason(SettingsFile::load(file, r)), regular ? QString() : "File access denied");
     QCOMPARE(snapshot(r) == before, !regular);
 
     fillVaried(r, QLatin1Char(','));
-    QCOMPARE(SettingsFile::write(file, r).value_or(QString()), regular ? QString() : "File access denied");
+    QCOMPARE(reason(SettingsFile::write(file, r)), regular ? QString() : "File access denied");
     QVERIFY(FileKinds::stillThere(k, file));
     if (regular)
         QCOMPARE(readFile(file), SettingsFile::encode(r));
