@@ -87,20 +87,18 @@ int CliRun::exchange(const std::function<int(DeviceSession &, const CliTransport
     DeviceSession session(transport, line);
     const QString trace = args.trace.isEmpty() ? transport.configTrace : args.trace;
     if (!trace.isEmpty()) {
-        QString error;
-        if (!session.openTrace(trace, &error)) {
+        if (const Result<void> opened = session.openTrace(trace); !opened) {
             if (!args.trace.isEmpty())
-                return fail(ExitBadFile, QStringLiteral("trace %1").arg(error));
-            warn(QStringLiteral("no trace: ") + error);
+                return fail(ExitBadFile, QStringLiteral("trace %1").arg(opened.failure().text()));
+            warn(QStringLiteral("no trace: ") + opened.failure().text());
         }
     }
     if (progressBar)
         session.setProgressStream(&err);
     const int code = command(session, transport);
     // A trace asked for and not written whole is a failure of the run.
-    QString traceError;
-    if (!session.closeTrace(&traceError) && code == ExitOk)
-        return fail(ExitBadFile, QStringLiteral("trace %1").arg(traceError));
+    if (const Result<void> closed = session.closeTrace(); !closed && code == ExitOk)
+        return fail(ExitBadFile, QStringLiteral("trace %1").arg(closed.failure().text()));
     return code;
 }
 

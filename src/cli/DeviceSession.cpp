@@ -71,29 +71,25 @@ DeviceSession::~DeviceSession()
     m_port.reset();
     if (!m_transport.devicePath.isEmpty())
         PortPaths::setDeviceOverride(m_transport.comNumber, {});
-    QString ignored;
-    closeTrace(&ignored);
+    static_cast<void>(closeTrace());
 }
 
-bool DeviceSession::closeTrace(QString *error)
+Result<void> DeviceSession::closeTrace()
 {
     if (!m_trace.isOpen())
-        return true;
+        return {};
     m_service.setTrace(nullptr);
     m_trace.note(QStringLiteral("end of run"));
-    if (m_trace.close())
-        return true;
-    *error = m_trace.error();
-    return false;
+    return m_trace.close();
 }
 
-bool DeviceSession::openTrace(const QString &path, QString *error)
+Result<void> DeviceSession::openTrace(const QString &path)
 {
-    if (!m_trace.open(path, error))
-        return false;
+    if (Result<void> opened = m_trace.open(path); !opened)
+        return opened;
     m_trace.note(QStringLiteral("tessaro-cli on %1").arg(m_transport.describe()));
     m_service.setTrace(&m_trace);
-    return true;
+    return {};
 }
 
 void DeviceSession::exchangeStarted()

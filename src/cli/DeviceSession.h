@@ -61,13 +61,13 @@ class DeviceSession
     DeviceSession &operator=(const DeviceSession &) = delete;
 
     // Every byte of the run goes to this file as well (appended).
-    bool openTrace(const QString &path, QString *error);
+    Result<void> openTrace(const QString &path);
     // A line of its own in the trace (the outcome of the run).
     void noteInTrace(const QString &text) { m_trace.note(text); }
-    // Ends the trace with its last line, written out and closed. False, with
-    // *error naming the file and the reason, when any of it did not reach
-    // the file; true when there is no trace.
-    bool closeTrace(QString *error);
+    // Ends the trace with its last line, written out and closed. Fails,
+    // naming the file and the reason, when any of it did not reach the file;
+    // done when there is no trace.
+    Result<void> closeTrace();
     // A progress bar on this stream (a terminal); none when null.
     void setProgressStream(QTextStream *stream) { m_progressStream = stream; }
 

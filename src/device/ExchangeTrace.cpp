@@ -23,17 +23,18 @@ ExchangeTrace::ExchangeTrace() = default;
 
 ExchangeTrace::~ExchangeTrace()
 {
-    close();
+    static_cast<void>(close());
 }
 
-bool ExchangeTrace::open(const QString &path, QString *error)
+Result<void> ExchangeTrace::open(const QString &path)
 {
-    if (m_fd >= 0)
-        return m_path == path;
-    auto refuse = [&](const QString &reason) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, reason);
-        return false;
+    if (m_fd >= 0) {
+        if (m_path == path)
+            return {};
+        return Failure{Failure::Kind::File, path, QStringLiteral("a trace is already open on ") + m_path};
+    }
+    auto refuse = [&](const QString &reason, int e = 0) {
+        return Failure{Failure::Kind::File, path, reason, e};
     };
     // A link to nothing would make a file wherever it points.
     const SafeFile::Status kind = SafeFile::check(path);
@@ -47,9 +48,9 @@ bool ExchangeTrace::open(const QString &path, QString *error)
     if (fd < 0) {
         const int e = errno;
         const SafeFile::Status now = SafeFile::check(path);
-        return refuse(now.failure == SafeFile::Failure::NotRegular
-                          ? now.reason()
-                          : QString::fromLocal8Bit(std::strerror(e)));
+        return refuse(now.failure == SafeFile::Failure::NotRegular ? now.reason()
+                                                                   : QString::fromLocal8Bit(std::strerror(e)),
+                      e);
     }
     struct stat st {
     };
@@ -59,7 +60,7 @@ bool ExchangeTrace::open(const QString &path, QString *error)
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     adopt(fd, path);
-    return true;
+    return {};
 }
 
 void ExchangeTrace::adopt(int fd, const QString &name)
@@ -73,7 +74,7 @@ void ExchangeTrace::adopt(int fd, const QString &name)
     m_writer = std::thread([this] { writerLoop(); });
 }
 
-bool ExchangeTrace::close()
+Result<void> ExchangeTrace::close()
 {
     if (m_writer.joinable()) {
         {
@@ -84,7 +85,7 @@ bool ExchangeTrace::close()
         m_writer.join();
     }
     if (m_fd < 0)
-        return !failed();
+        return status();
     struct stat st {
     };
     // What the disk has not taken yet may still fail here (a full disk
@@ -95,7 +96,7 @@ bool ExchangeTrace::close()
     if (::close(m_fd) != 0 && !m_failure)
         m_failure = errno;
     m_fd = -1;
-    return !failed();
+    return status();
 }
 
 bool ExchangeTrace::failed() const
@@ -104,12 +105,12 @@ bool ExchangeTrace::failed() const
     return m_failure != 0;
 }
 
-QString ExchangeTrace::error() const
+Result<void> ExchangeTrace::status() const
 {
     std::lock_guard lock(m_mutex);
     if (!m_failure)
-        return QString();
-    return QStringLiteral("%1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(m_failure)));
+        return {};
+    return Failure{Failure::Kind::File, m_path, QString::fromLocal8Bit(std::strerror(m_failure)), m_failure};
 }
 
 QString ExchangeTrace::step(const ExchangeState &exchange, Direction direction)
@@ -234,10 +235,12 @@ void ExchangeTrace::writerLoop()
     }
 }
 
-bool ExchangeTrace::flush()
+Result<void> ExchangeTrace::flush()
 {
-    std::unique_lock lock(m_mutex);
-    if (m_fd >= 0)
-        m_drained.wait(lock, [this] { return m_queue.empty() && !m_writing && !m_dropped; });
-    return m_failure == 0;
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_fd >= 0)
+            m_drained.wait(lock, [this] { return m_queue.empty() && !m_writing && !m_dropped; });
+    }
+    return status();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,9 +35,8 @@ class ExchangeTrace
 
     // Opens path for appending (created when missing). Only a regular file
     // (or a link to one) is taken: a named pipe, a device, a socket or a
-    // folder is refused at once. False with *error set ("path: reason") when
-    // it cannot be opened.
-    bool open(const QString &path, QString *error = nullptr);
+    // folder is refused at once; the failure names the file and the reason.
+    Result<void> open(const QString &path);
     // Traces into a descriptor the caller opened (a pipe to a viewer, a
     // test's pipe), which the trace owns from here on; name is what path()
     // and the messages call it.
@@ -57,25 +58,25 @@ class ExchangeTrace
     static QString hexLine(const QByteArray &bytes);
 
     // Blocks until every line handed over so far is on disk (tests, end of a
-    // command-line run). False when a write has failed so far.
-    bool flush();
+    // command-line run). Fails with the first failed write so far.
+    Result<void> flush();
 
     // Ends the trace: every line written out, the file flushed to the disk
-    // and closed. False when any write, the flush or the close failed (a full
-    // disk, a failing device, a pipe nobody reads); error() then says why.
-    // The destructor closes a trace that is still open.
-    bool close();
+    // and closed. Fails, naming the file and the reason, when any write, the
+    // flush or the close failed (a full disk, a failing device, a pipe nobody
+    // reads). The destructor closes a trace that is still open.
+    Result<void> close();
 
     // Whether any line could not be written (lines dropped because the file
     // could not keep up are counted in the file itself, not here).
     bool failed() const;
-    // "path: reason" of the first failure; empty while none.
-    QString error() const;
 
     static constexpr qsizetype MaxPending = 4 << 20;
 
   private:
     void enqueue(const QString &line);
+    // The first failed write, flush or close so far.
+    Result<void> status() const;
     void writerLoop();
 
     QString m_path;

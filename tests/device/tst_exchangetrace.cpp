@@ -76,7 +76,7 @@ class TestExchangeTrace : public QObject
         world.service.setTrace(&trace);
         MemoryRecord record;
         QCOMPARE(world.service.write(record), ExchangeResult::Done);
-        trace.flush();
+        QVERIFY(trace.flush());
 
         const QString text = readAll(file);
         QVERIFY2(text.startsWith("kept\n"), "the file is appended to");
@@ -94,9 +94,10 @@ class TestExchangeTrace : public QObject
     void unopenableFileIsReported()
     {
         ExchangeTrace trace;
-        QString error;
-        QVERIFY(!trace.open(dir.filePath("no-such-folder/x.trace"), &error));
-        QVERIFY2(error.contains("no-such-folder/x.trace"), qPrintable(error));
+        const Result<void> opened = trace.open(dir.filePath("no-such-folder/x.trace"));
+        QVERIFY(!opened);
+        QCOMPARE(opened.failure().subject, dir.filePath("no-such-folder/x.trace"));
+        QCOMPARE(opened.failure().code, ENOENT);
         QVERIFY(!trace.isOpen());
         trace.note("nothing happens"); // and nothing breaks
     }
@@ -134,9 +135,9 @@ class TestExchangeTrace : public QObject
                         return;
                 }
             });
-            trace.flush();
+            static_cast<void>(trace.flush());
             trace.note(QStringLiteral("after the stall"));
-            trace.flush();
+            static_cast<void>(trace.flush());
             owned.reset(); // closing the trace ends the reader's loop
             drain.join();
         }
@@ -161,9 +162,10 @@ class TestExchangeTrace : public QObject
         trace.adopt(::open(fifo.constData(), O_WRONLY | O_CLOEXEC), QString::fromLocal8Bit(fifo));
         ::close(reader);
         trace.note(QStringLiteral("nobody reads this"));
-        QVERIFY(!trace.flush());
+        const Result<void> flushed = trace.flush();
+        QVERIFY(!flushed);
         QVERIFY(trace.isOpen());
-        QCOMPARE(trace.error(), QString::fromLocal8Bit(fifo) + QStringLiteral(": Broken pipe"));
+        QCOMPARE(flushed.failure().text(), QString::fromLocal8Bit(fifo) + QStringLiteral(": Broken pipe"));
     }
 
     // Only a regular file (or the one a link names) takes a trace; anything
@@ -176,10 +178,11 @@ class TestExchangeTrace : public QObject
         const QString file = dir.filePath(QStringLiteral("kind-%1.trace").arg(kind));
         MAKE_FILE_KIND(k, file, "kept\n");
         ExchangeTrace trace;
-        QString error;
-        QCOMPARE(trace.open(file, &error), FileKinds::isRegular(k));
+        const Result<void> opened = trace.open(file);
+        QCOMPARE(opened.ok(), FileKinds::isRegular(k));
         QVERIFY(FileKinds::stillThere(k, file));
         if (!FileKinds::isRegular(k)) {
+            const QString error = opened.failure().text();
             QVERIFY2(error.startsWith(file + QStringLiteral(": ")) &&
                          error.endsWith(QLatin1String("not a regular file")),
                      qPrintable(error));
@@ -208,14 +211,14 @@ class TestExchangeTrace : public QObject
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         for (int i = 0; i < 100; ++i)
             trace.note(QString(100, QLatin1Char('x')));
-        const bool flushed = trace.flush();
-        const bool closed = trace.close();
+        const bool flushed = trace.flush().ok();
+        const Result<void> closed = trace.close();
         ::setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!flushed);
         QVERIFY(!closed);
         QVERIFY(trace.failed());
-        QCOMPARE(trace.error(), file + QStringLiteral(": File too large"));
+        QCOMPARE(closed.failure().text(), file + QStringLiteral(": File too large"));
         QCOMPARE(QFileInfo(file).size(), 4096);
     }
 
