@@ -38,7 +38,7 @@ EmulatedChip::Clock::duration EmulatedChip::characterTime() const
         2.0 * (1 + m_line.dataBits + (m_line.parity ? 1 : 0)) + (m_line.stopBits == 0   ? 2
                                                                  : m_line.stopBits == 1 ? 3
                                                                                         : 4);
-    const double seconds = halfBits / 2.0 / std::max(1, m_line.baudRate);
+    const double seconds = halfBits / 2.0 / std::max(1, m_line.baudRate) / m_speedUp;
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
@@ -173,7 +173,7 @@ void EmulatedChip::advance(Clock::time_point now)
             const auto [at, byte] = m_toFarEnd.front();
             m_toFarEnd.pop_front();
             const std::string answer = m_far ? m_far->receive(byte, at) : std::string();
-            const auto ready = at + std::chrono::milliseconds(m_far ? m_far->turnaroundMs() : 0);
+            const auto ready = at + std::chrono::milliseconds(m_far ? m_far->turnaroundMs() : 0) / m_speedUp;
             for (const char c : answer) {
                 const auto start = std::max(ready, m_answerFreeAt);
                 m_answerFreeAt = start + character;

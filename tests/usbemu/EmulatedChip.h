@@ -2,6 +2,7 @@
 
 #include "EmulatedFtdi.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <string>
@@ -20,6 +21,7 @@ class EmulatedChip
     const EmulatedFtdi::Converter &converter() const { return m_converter; }
     void setFarEnd(std::shared_ptr<EmulatedFtdi::FarEnd> farEnd) { m_far = std::move(farEnd); }
     void fixLatency(int ms) { m_fixedLatencyMs = ms; }
+    void speedUpLine(int factor) { m_speedUp = std::max(1, factor); }
     // Back to the state after power-up: default line, empty buffers.
     void powerUp();
 
@@ -58,6 +60,7 @@ class EmulatedChip
     std::shared_ptr<EmulatedFtdi::FarEnd> m_far;
     EmulatedFtdi::LineState m_line;
     int m_fixedLatencyMs = 0;
+    int m_speedUp = 1;
     std::vector<EmulatedFtdi::ControlRequest> m_requests;
     EmulatedFtdi::Counters m_counters;
 

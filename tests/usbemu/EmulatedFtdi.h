@@ -110,6 +110,10 @@ void setHeld(int converter, bool held);
 void setFarEnd(int converter, std::shared_ptr<FarEnd> farEnd);
 // A latency timer that ignores the host's setting (0: the host's setting holds).
 void fixLatency(int converter, int ms);
+// The serial line and the far end's pause before answering run this many
+// times faster than the line's settings say, the far end still hearing the
+// bytes at its own rate: for tests of what goes over the line, not when.
+void speedUpLine(int converter, int factor);
 
 LineState line(int converter);
 std::vector<ControlRequest> requests(int converter);

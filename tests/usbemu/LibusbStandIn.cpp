@@ -183,6 +183,12 @@ void fixLatency(int converter, int ms)
     slot(converter).chip->fixLatency(ms);
 }
 
+void speedUpLine(int converter, int factor)
+{
+    std::lock_guard lock(bus().mutex);
+    slot(converter).chip->speedUpLine(factor);
+}
+
 LineState line(int converter)
 {
     std::lock_guard lock(bus().mutex);
