@@ -8,11 +8,11 @@ function(tessaro_library name)
 endfunction()
 
 # One Qt Test executable registered with CTest as <area>_<name>:
-#   tessaro_test(area tst_name [SOURCES helper.cpp ...] [LINK targets ...] [LABELS ...])
+#   tessaro_test(area tst_name [SOURCES helper.cpp ...] [LINK targets ...] [LABELS ...] [COST seconds])
 # LINK names what the test needs (default: the whole program, the simulator
 # and the exchange test support); the sanitizer builds then compile only that.
 function(tessaro_test area name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINK;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "COST" "SOURCES;LINK;LABELS" ${ARGN})
   if(NOT ARG_LINK)
     set(ARG_LINK tessaro_test_support)
   endif()
@@ -30,6 +30,12 @@ function(tessaro_test area name)
     TIMEOUT 300)
   if(ARG_LABELS)
     set_tests_properties(${_target} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  # A test that runs for seconds says so: a build that has no run times of
+  # its own yet (a fresh clone) then starts it first, and ctest -j keeps
+  # every slot busy to the end.
+  if(ARG_COST)
+    set_tests_properties(${_target} PROPERTIES COST ${ARG_COST})
   endif()
 endfunction()
 

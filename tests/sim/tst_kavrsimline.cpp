@@ -48,8 +48,9 @@ KavrSimOptions quickOptions()
 // a second. The line's own pace has rows of its own.
 KavrSimOptions fastOptions()
 {
-    KavrSimOptions o = quickOptions();
+    KavrSimOptions o;
     o.line.baud = 38400;
+    o.line.turnaroundMs = 0;
     return o;
 }
 
@@ -188,7 +189,7 @@ void TestKavrSimLine::faultsOverPty()
     QFETCH(QByteArray, request);
     QFETCH(int, expect);
     QFETCH(QByteArray, expected);
-    KavrSimOptions o = quickOptions();
+    KavrSimOptions o = fastOptions();
     o.faults.silent = fault == "silent";
     o.faults.cutAfter = fault == "cut" ? 6 : -1;
     o.faults.wrongMarker = fault == "marker";
