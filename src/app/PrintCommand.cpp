@@ -124,11 +124,12 @@ void PrintCommand::run()
     std::optional<PdfFile> pdf;
     if (!file.isEmpty()) {
         pdf.emplace(file);
-        if (pdf->writePath().isEmpty()) {
+        const Result<QString> writePath = pdf->writePath();
+        if (!writePath) {
             MessageBoxes::showMessage(&m_window, LanguageTexts::text(Text::PrintFailed).arg(file));
             return;
         }
-        printer.setOutputFileName(pdf->writePath());
+        printer.setOutputFileName(*writePath);
     }
 
     bool printed = false;
@@ -145,7 +146,7 @@ void PrintCommand::run()
     }
     // A failed job leaves an old file of that name as it was.
     if (printed && pdf)
-        printed = pdf->commit();
+        printed = pdf->commit().ok();
     if (printed)
         return;
     MessageBoxes::showMessage(

@@ -57,10 +57,11 @@ int print(CliRun &run)
     // Written whole or not at all: a full disk or a device in the way
     // leaves whatever stood there as it was.
     PdfFile out(path);
-    if (out.writePath().isEmpty())
-        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, out.error()));
+    const Result<QString> writePath = out.writePath();
+    if (!writePath)
+        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, writePath.failure().reason));
     {
-        QPdfWriter pdf(out.writePath());
+        QPdfWriter pdf(*writePath);
         pdf.setResolution(600);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setTitle(QLatin1String(SettingsPrintout::JobName));
@@ -70,8 +71,8 @@ int print(CliRun &run)
         if (!printout.print(pdf))
             return run.fail(ExitBadFile, QStringLiteral("%1: the PDF file could not be written").arg(path));
     }
-    if (!out.commit())
-        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, out.error()));
+    if (const Result<void> committed = out.commit(); !committed)
+        return run.fail(ExitBadFile, QStringLiteral("%1: %2").arg(path, committed.failure().reason));
     return ExitOk;
 }
 

@@ -2,31 +2,33 @@
 
 #include <QRegularExpression>
 
-PdfFile::PdfFile(const QString &path) : m_file(path)
+PdfFile::PdfFile(const QString &path) : m_path(path), m_file(path)
 {
-    if (!m_file.status().ok())
-        m_error = m_file.status().reason();
 }
 
-QString PdfFile::writePath() const
+Failure PdfFile::failure(const SafeFile::Status &status) const
 {
-    return m_file.status().ok() ? m_file.temporaryPath() : QString();
+    return Failure{Failure::Kind::File, m_path, status.reason(), status.error};
 }
 
-bool PdfFile::commit()
+Result<QString> PdfFile::writePath() const
 {
     if (!m_file.status().ok())
-        return false;
+        return failure(m_file.status());
+    return m_file.temporaryPath();
+}
+
+Result<void> PdfFile::commit()
+{
+    if (!m_file.status().ok())
+        return failure(m_file.status());
     const SafeFile::Contents written = SafeFile::read(m_file.temporaryPath(), SafeFile::PdfLimit);
-    if (!written.ok() || !isComplete(written.bytes)) {
-        m_error = QStringLiteral("the PDF file could not be written completely");
-        return false;
-    }
-    if (!m_file.commit()) {
-        m_error = m_file.status().reason();
-        return false;
-    }
-    return true;
+    if (!written.ok() || !isComplete(written.bytes))
+        return Failure{Failure::Kind::File, m_path,
+                       QStringLiteral("the PDF file could not be written completely")};
+    if (!m_file.commit())
+        return failure(m_file.status());
+    return {};
 }
 
 bool PdfFile::isComplete(const QByteArray &pdf)

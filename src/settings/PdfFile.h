@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "platform/SafeFile.h"
 
 #include <QByteArray>
@@ -15,26 +16,23 @@
 // pipe, a folder) is refused; a link is followed to the file it names.
 //
 //     PdfFile out(path);
-//     if (out.writePath().isEmpty()) ... out.error()   // refused
-//     QPdfWriter pdf(out.writePath());
+//     const Result<QString> writePath = out.writePath();
+//     if (!writePath) ... writePath.failure()          // refused
+//     QPdfWriter pdf(*writePath);
 //     ... draw ...
-//     if (!out.commit()) ... out.error()               // not written
+//     if (Result<void> done = out.commit(); !done) ... // not written
 class PdfFile
 {
   public:
     explicit PdfFile(const QString &path);
 
-    // Where the PDF writer is to write; empty when the target is refused.
-    QString writePath() const;
+    // Where the PDF writer is to write, or why the target is refused.
+    Result<QString> writePath() const;
 
     // Checks the document at writePath() and moves it over the target.
-    // False when it is not a complete PDF file (the disk failed) or cannot
+    // Fails when it is not a complete PDF file (the disk failed) or cannot
     // be moved; the target is then untouched and the new file removed.
-    bool commit();
-
-    // Why the target was refused or commit() failed, in English; empty while
-    // nothing failed.
-    QString error() const { return m_error; }
+    Result<void> commit();
 
     // Whether the bytes are a whole PDF file: the header, the end-of-file
     // marker, and the cross-reference table where the trailer says it is
@@ -42,6 +40,8 @@ class PdfFile
     static bool isComplete(const QByteArray &pdf);
 
   private:
+    Failure failure(const SafeFile::Status &status) const;
+
+    QString m_path;
     SafeFile::Replacement m_file;
-    QString m_error;
 };

@@ -505,15 +505,17 @@ void PrintoutTest::pdfFileWholeOrNothing()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.close();
     PdfFile out(old.fileName());
-    QVERIFY(!out.writePath().isEmpty());
+    const Result<QString> writePath = out.writePath();
+    QVERIFY(writePath);
     {
-        QPdfWriter pdf(out.writePath());
+        QPdfWriter pdf(*writePath);
         const MemoryRecord record = filledRecord();
         LanguageCaptions captions;
         SettingsPrintout printout(record, captions);
         QVERIFY(printout.print(pdf));
     }
-    QVERIFY2(out.commit(), qPrintable(out.error()));
+    const Result<void> committed = out.commit();
+    QVERIFY2(committed, qPrintable(committed ? QString() : committed.failure().text()));
     QVERIFY(old.open(QIODevice::ReadOnly));
     const QByteArray whole = old.readAll();
     QVERIFY(PdfFile::isComplete(whole));
