@@ -73,12 +73,6 @@ class TerminalDevice
     // True when the far side has gone (hang-up or error reported by poll).
     bool hungUp() const;
 
-    // The termios a record asks for, on top of `t` (raw, no flow control
-    // unless asked, reads that return at once). False for what termios
-    // cannot express. A rate without a Bnnn constant leaves the speed alone
-    // and sets *customBaud to it.
-    static bool buildTermios(const TerminalLineSettings &settings, termios &t, uint32_t *customBaud);
-
   private:
     LineResult modemLine(int bit, bool on);
 

@@ -173,7 +173,7 @@ void ComPortTest::lineSettingsReachTheTerminal()
     QCOMPARE(tcgetattr(pty.master(), &t), 0); // the master reports the slave's settings
     QCOMPARE(int(cfgetospeed(&t)), speed);
     // A pseudo-terminal always keeps 8 bits without parity; the rest it
-    // keeps as set (buildTermios is checked for those bits on its own).
+    // keeps as set (the termios translation is checked for those bits on its own).
     const int ptyKeeps = ~int(CSIZE | PARENB);
     QCOMPARE(int(t.c_cflag) & cflagSet & ptyKeeps, cflagSet & ptyKeeps);
     QCOMPARE(int(t.c_cflag & cflagClear), 0);

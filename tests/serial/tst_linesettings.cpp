@@ -1,5 +1,6 @@
 #include "platform/PortPaths.h"
 #include "platform/TerminalDevice.h"
+#include "platform/TerminalTermios.h"
 #include "serial/AfComPort.h"
 #include "serial/pty_helper.h"
 
@@ -142,7 +143,7 @@ void LineSettingsTest::termiosFromRecord()
     t.c_iflag = ICRNL | IXANY;
     t.c_cflag = CRTSCTS | PARENB;
     uint32_t custom = 99;
-    QCOMPARE(TerminalDevice::buildTermios(record, t, &custom), accepted);
+    QCOMPARE(TerminalTermios::build(record, t, &custom), accepted);
     if (!accepted)
         return;
     QCOMPARE(custom, customBaud);
