@@ -1,6 +1,7 @@
 // The About box's links, logo and version line; the help window and the
 // shipped help documents; what the user sees when nothing opens an address.
 
+#include "TestFiles.h"
 #include "app/HelpAndToolCommands.h"
 #include "app/HelpWindow.h"
 #include "app/KAVR10.h"
@@ -53,8 +54,8 @@ class AboutAndHelpTest : public QObject
         for (const char *name : {"Cesky.lng", "English.lng", "Deutsch.lng", "Tessaro-CZ.html",
                                  "Tessaro-EN.html", "Tessaro-DE.html"}) {
             QFile::remove(folder->file(QLatin1String(name)));
-            QVERIFY(QFile::copy(shipped + QLatin1Char('/') + QLatin1String(name),
-                                folder->file(QLatin1String(name))));
+            QVERIFY(copyUnsynced(shipped + QLatin1Char('/') + QLatin1String(name),
+                                 folder->file(QLatin1String(name))));
         }
         folder->writeConfig(QStringLiteral("[Setup]\nLang=%1\n").arg(QLatin1String(language)));
         ShellOpen::setHook(nullptr);

@@ -3,6 +3,7 @@
 // it lets the sound go on; the command refuses without an output.
 
 #include "FileKinds.h"
+#include "TestFiles.h"
 #include "alsa_test_config.h"
 #include "app/HelpAndToolCommands.h"
 #include "app/KAVR10.h"
@@ -102,8 +103,8 @@ class ToneSamplesTest : public QObject
     void pickUpPlaysOnceWithTheHourglass()
     {
         for (const char *name : {"PickUp.WAV", "Confirm.WAV"})
-            QVERIFY(QFile::copy(shipped + QLatin1Char('/') + QLatin1String(name),
-                                folder->file(QLatin1String(name))));
+            QVERIFY(copyUnsynced(shipped + QLatin1Char('/') + QLatin1String(name),
+                                 folder->file(QLatin1String(name))));
         const QString pipe = alsa.filePath(QStringLiteral("speaker"));
         PipeSpeaker speaker(pipe.toLocal8Bit());
         useOutputInto(pipe);

@@ -1,6 +1,7 @@
 // Language files applied to the running program: start-up, the language
 // menu, Qt's own texts, a missing file, and the encodings of a file.
 
+#include "TestFiles.h"
 #include "app/Dotaz.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
@@ -183,7 +184,7 @@ class TestLanguageSwitch : public QObject
         QFETCH(QString, filePanel);
         QFETCH(QString, yes);
         for (const QString name : {"Cesky.lng", "English.lng", "Deutsch.lng"})
-            QVERIFY(QFile::copy(shippedFolder + name, file(name)));
+            QVERIFY(copyUnsynced(shippedFolder + name, file(name)));
         config(QStringLiteral("Lang=%1\n").arg(from));
         start();
         QVERIFY(form->PageControl1->tabText(0) != page);
