@@ -6,6 +6,7 @@
 #include "app/Dotaz.h"
 #include "app/ExchangeTexts.h"
 #include "app/FileCommands.h"
+#include "app/HistorySharing.h"
 #include "app/HistoryWindow.h"
 #include "app/Hlaseni.h"
 #include "app/KAVR10.h"
@@ -150,6 +151,14 @@ void DeviceCommands::read()
     prepare();
     m_form1.VersionQueryRequested = false;
     service().read(m_form1);
+    shareWhatWasKept();
+}
+
+void DeviceCommands::shareWhatWasKept()
+{
+    const ExchangeService::Outcome &outcome = service().outcome();
+    if (!outcome.historyPath.isEmpty() || !outcome.backupPath.isEmpty())
+        m_form1.Sharing->request(m_form1.refreshProgramFolder());
 }
 
 void DeviceCommands::showRefusal()
@@ -225,6 +234,8 @@ void DeviceCommands::write()
     };
     const ExchangeResult result = service().write(m_form1, steps);
     m_form1.VersionQueryRequested = false;
+    // Before the messages: the share runs while the technician reads them.
+    shareWhatWasKept();
     switch (result) {
     case ExchangeResult::Refused:
         showRefusal();
@@ -280,7 +291,9 @@ void DeviceCommands::compare()
     m_form1.VersionQueryRequested = false;
     // Read into a record of its own: nothing of the window changes.
     MemoryRecord device;
-    if (service().read(device) != ExchangeResult::Done)
+    const ExchangeResult read = service().read(device);
+    shareWhatWasKept();
+    if (read != ExchangeResult::Done)
         return; // the exchange has said what went wrong
     CompareWindow window(&m_form1);
     DialogPlacement::centreAtEveryShowing(&window);
@@ -303,11 +316,18 @@ void DeviceCommands::history()
     HistoryWindow window(&m_form1);
     DialogPlacement::centreAtEveryShowing(&window);
     window.fill(kept);
+    HistorySharing &sharing = *m_form1.Sharing;
+    window.setShareState(sharing.text());
+    connect(&sharing, &HistorySharing::stateChanged, &window,
+            [&window, &sharing] { window.setShareState(sharing.text()); });
+    // A site set is an entry of its own, shared as every other.
+    connect(&window, &HistoryWindow::siteKept, this, [this, folder] { m_form1.Sharing->request(folder); });
     if (window.exec() != QDialog::Accepted || !window.chosen())
         return;
     const QString path = window.chosen()->path;
     if (window.action() == HistoryWindow::Action::Open) {
         m_form1.Files->openPath(path);
+        m_form1.refreshHistoryBar();
         return;
     }
     MemoryRecord file;

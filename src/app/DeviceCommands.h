@@ -50,6 +50,8 @@ class DeviceCommands : public QObject
     // transport taken from the "USB cable" box.
     void prepare();
     void colourIndicator(ExchangeIndicator state);
+    // Starts a share in the background when the last command kept an entry.
+    void shareWhatWasKept();
     // The field that stopped a write, reported with its page in front and
     // the focus in it.
     void showRefusal();

@@ -1,10 +1,13 @@
 #include "app/FileCommands.h"
 
+#include "app/FleetModel.h"
 #include "app/MainWindowState.h"
 #include "app/MessageBoxes.h"
+#include "history/DeviceHistory.h"
 #include "lang/LanguageTexts.h"
 #include "settings/SettingsFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -44,8 +47,12 @@ QString withDefaultExtension(const QString &path)
 // A file kept in the device history records what a communicator held (the
 // way back after a failed write): whichever way it was opened, it is never
 // written over. Links are followed, so no other name reaches it either.
-bool inHistory(const QString &file, const QString &programFolder)
+// The path of file inside the history, "<serial>/<name>"; empty when it
+// lies outside.
+QString pathInHistory(const QString &file, const QString &programFolder)
 {
+    if (file.isEmpty())
+        return QString();
     const auto real = [](const QString &path) {
         const QFileInfo info(path);
         const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
@@ -54,8 +61,14 @@ bool inHistory(const QString &file, const QString &programFolder)
         const QString canonical = info.canonicalFilePath();
         return canonical.isEmpty() ? folder + QLatin1Char('/') + info.fileName() : canonical;
     };
-    const QString history = real(QDir(programFolder).absoluteFilePath(QStringLiteral("History")));
-    return real(file).startsWith(history + QLatin1Char('/'));
+    const QString history = real(QDir(programFolder).absoluteFilePath(QStringLiteral("History"))) + u'/';
+    const QString path = real(file);
+    return path.startsWith(history) ? path.mid(history.size()) : QString();
+}
+
+bool inHistory(const QString &file, const QString &programFolder)
+{
+    return !pathInHistory(file, programFolder).isEmpty();
 }
 
 } // namespace
@@ -214,4 +227,22 @@ bool FileCommands::loadFromCommandLine(const QString &arg)
     m_state.OpenedFromCommandLine = true;
     load();
     return true;
+}
+
+QString FileCommands::historyNote(const QString &file, const QString &programFolder)
+{
+    const QString inside = pathInHistory(file, programFolder);
+    if (inside.isEmpty())
+        return QString();
+    const QString serial = inside.section(u'/', 0, 0);
+    const QString name = inside.section(u'/', 1);
+    QString stamp;
+    HistoryStore::Event event;
+    // An entry is "<serial>/<time> <event>.kvr"; any other file found there
+    // is named as it lies.
+    if (name.contains(u'/') || !DeviceHistory::parseName(name, &stamp, &event))
+        return LanguageTexts::text(Text::FromHistoryFile).arg(QDir::toNativeSeparators(inside));
+    const QDateTime when = QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    return LanguageTexts::text(Text::FromHistory)
+        .arg(serial, when.toString(QStringLiteral("d.M.yyyy HH:mm:ss")), FleetModel::eventText(event));
 }

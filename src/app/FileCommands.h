@@ -39,6 +39,11 @@ class FileCommands
     // shows boxes again.
     void setMessageSink(std::function<void(const QString &)> sink) { m_sink = std::move(sink); }
 
+    // When file lies in the device history of programFolder (whichever
+    // name or link leads there), the words that say the settings come from
+    // it: serial number, time and event. Empty for any other file.
+    static QString historyNote(const QString &file, const QString &programFolder);
+
     // What a file dialog is asked to show.
     struct DialogRequest {
         bool save = false;

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
@@ -100,7 +101,13 @@ HistoryWindow::HistoryWindow(QWidget *parent)
         selectionChanged();
     });
 
+    ShareState = new QLabel(this);
+    ShareState->setObjectName(QStringLiteral("ShareState"));
+    ShareState->setWordWrap(true);
+    ShareState->hide();
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(ShareState, 1);
     buttons->addStretch();
     buttons->addWidget(OpenButton);
     buttons->addWidget(CompareButton);
@@ -148,6 +155,12 @@ void HistoryWindow::reload(const QString &serial)
     selectionChanged();
 }
 
+void HistoryWindow::setShareState(const QString &text)
+{
+    ShareState->setText(text);
+    ShareState->setVisible(!text.isEmpty());
+}
+
 int HistoryWindow::shownRows() const
 {
     return m_model->rowCount();
@@ -191,6 +204,7 @@ void HistoryWindow::setSite()
         MessageBoxes::showMessage(this, kept.failure().text());
         return;
     }
+    emit siteKept();
     reload(serial);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 class FleetModel;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
@@ -37,12 +38,20 @@ class HistoryWindow : public QDialog
     // The communicators the search leaves.
     int shownRows() const;
 
+    // How many entries are not shared yet and why; empty hides the line.
+    void setShareState(const QString &text);
+
     QLineEdit *Search = nullptr;
     QTreeView *Tree = nullptr;
     QPushButton *OpenButton = nullptr;
     QPushButton *CompareButton = nullptr;
     QPushButton *SiteButton = nullptr;
     QPushButton *CloseButton = nullptr;
+    QLabel *ShareState = nullptr;
+
+  signals:
+    // A site was set: a new entry of the history.
+    void siteKept();
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -4,6 +4,7 @@
 #include "app/Dotaz.h"
 #include "app/FieldGuards.h"
 #include "app/FileCommands.h"
+#include "app/HistorySharing.h"
 #include "app/Hlaseni.h"
 #include "app/MenuHotkeys.h"
 #include "app/MessageBoxes.h"
@@ -72,9 +73,22 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent), m_exchange(std::make_uniq
     installFieldGuards(this);
 
     Files = std::make_unique<FileCommands>(this, *this, *this);
-    connect(this, &TForm1::openRequested, this, [this] { Files->open(); });
-    connect(this, &TForm1::saveRequested, this, [this] { Files->save(); });
-    connect(this, &TForm1::saveAsRequested, this, [this] { Files->saveAs(); });
+    // Each command may change the current file: the line beneath the status
+    // bar says at once whether it is one of the history.
+    connect(this, &TForm1::openRequested, this, [this] {
+        Files->open();
+        refreshHistoryBar();
+    });
+    connect(this, &TForm1::saveRequested, this, [this] {
+        Files->save();
+        refreshHistoryBar();
+    });
+    connect(this, &TForm1::saveAsRequested, this, [this] {
+        Files->saveAs();
+        refreshHistoryBar();
+    });
+    Sharing = new HistorySharing(this);
+    connect(Sharing, &HistorySharing::stateChanged, this, &TForm1::refreshHistoryBar);
     Printing = std::make_unique<PrintCommand>(*this, *this, *this);
     connect(this, &TForm1::printRequested, this, [this] { Printing->run(); });
     connect(this, &TForm1::languageChosen, this, &TForm1::languageEntryClicked);
@@ -141,6 +155,7 @@ void TForm1::languageEntryClicked(int entry)
     LoadLanguage();
     // Texts composed earlier follow the new language at once.
     StatusBar1->setPanelText(1, FilePrefix + namePart(CurrentFile));
+    refreshHistoryBar();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -201,6 +216,9 @@ void TForm1::FormShow()
     }
     if (accepted)
         PageControl1->setCurrentIndex(0);
+    refreshHistoryBar();
+    // What earlier runs kept and could not share goes now, in the background.
+    Sharing->request(ProgramFolder);
     showStartupMessagesWhenMapped();
 }
 
@@ -318,12 +336,33 @@ void TForm1::refreshStatusBar()
     StatusBar1->setPanelText(0, usbSelected() ? m_exchange->usb().statusText()
                                               : QStringLiteral("COM:") + QString::number(comNumber()));
     StatusBar1->setPanelText(3, QStringLiteral("Firmware.: ") + FirmwareVersion);
+    refreshHistoryBar();
     const QDateTime now = clock();
     StatusBar1->setPanelText(
         5, QStringLiteral("%1.%2.%3").arg(now.date().day()).arg(now.date().month()).arg(now.date().year()));
     StatusBar1->setPanelText(
         6,
         QStringLiteral("%1:%2:%3").arg(now.time().hour()).arg(now.time().minute()).arg(now.time().second()));
+}
+
+void TForm1::refreshHistoryBar()
+{
+    const QString note = FileCommands::historyNote(CurrentFile, ProgramFolder);
+    const QString share = Sharing->text();
+    if (note == HistoryNote->text() && share == ShareState->toolTip() &&
+        HistoryBar->isVisible() == !(note + share).isEmpty())
+        return;
+    HistoryNote->setText(note);
+    HistoryNote->setVisible(!note.isEmpty());
+    // A reason may be long (an ssh host key's fingerprint): the line shows
+    // what fits, the tool tip all of it.
+    ShareState->setToolTip(share);
+    ShareState->setVisible(!share.isEmpty());
+    const int room = HistoryBar->width() - (note.isEmpty() ? 0 : HistoryNote->sizeHint().width() + 4) - 8;
+    ShareState->setText(ShareState->fontMetrics().elidedText(share, Qt::ElideRight, std::max(room, 0)));
+    const bool shown = !note.isEmpty() || !share.isEmpty();
+    HistoryBar->setVisible(shown);
+    centralWidget()->setFixedSize(621, shown ? 419 + HistoryBar->height() : 419);
 }
 
 void TForm1::StatusBar1Click()

@@ -22,6 +22,8 @@ class QRadioButton;
 class QTabWidget;
 class QTimer;
 class CaptionPanel;
+class HistorySharing;
+class QFrame;
 class ExchangeService;
 class FileCommands;
 class PrintCommand;
@@ -89,8 +91,14 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     void FormShow();
     // One tick of the main timer; the Read command runs it directly too.
     void Timer1Timer();
-    // The status bar's connection, file, firmware, date and time panels.
+    // The status bar's connection, file, firmware, date and time panels,
+    // and the line beneath it (refreshHistoryBar).
     void refreshStatusBar();
+    // The line beneath the status bar, shown only when it has something to
+    // say: that the settings come from a file of the history (serial
+    // number, time, event), and how many entries the company's repository
+    // does not hold yet and why. The window grows by the line while it shows.
+    void refreshHistoryBar();
     // Status bar and serial number panel clicks.
     void StatusBar1Click();
     void Panel3Click() { StatusBar1Click(); }
@@ -119,11 +127,17 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     std::unique_ptr<FileCommands> Files;
     // The print command over this window's record and captions.
     std::unique_ptr<PrintCommand> Printing;
+    // Shares the history with the company's repository in the background:
+    // at start, and whenever the commands keep an entry.
+    HistorySharing *Sharing = nullptr;
 
     // Controls other parts use by name.
     QTimer *Timer1 = nullptr;
     QTabWidget *PageControl1 = nullptr;
     StatusPanels *StatusBar1 = nullptr;
+    QFrame *HistoryBar = nullptr;
+    QLabel *HistoryNote = nullptr; // the settings come from the history
+    QLabel *ShareState = nullptr;  // entries not shared yet, and why
     QLabel *Label166 = nullptr;   // activity indicator
     QLabel *Label22 = nullptr;    // serial number
     QLineEdit *Edit14 = nullptr;  // hours to the next service call

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -161,6 +162,29 @@ void TForm1::buildLayout()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, 401, 621, 18);
     connect(StatusBar1, &StatusPanels::clicked, this, [this] { StatusBar1Click(); });
+
+    // Beneath the status bar, hidden until it has something to say.
+    HistoryBar = new QFrame(client);
+    HistoryBar->setObjectName(QStringLiteral("HistoryBar"));
+    HistoryBar->setGeometry(0, 419, 621, 18);
+    auto *historyRow = new QHBoxLayout(HistoryBar);
+    historyRow->setContentsMargins(0, 0, 0, 0);
+    historyRow->setSpacing(4);
+    HistoryNote = new QLabel(HistoryBar);
+    HistoryNote->setObjectName(QStringLiteral("HistoryNote"));
+    HistoryNote->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    HistoryNote->setIndent(2);
+    QFont bold = HistoryNote->font();
+    bold.setBold(true);
+    HistoryNote->setFont(bold);
+    ShareState = new QLabel(HistoryBar);
+    ShareState->setObjectName(QStringLiteral("ShareState"));
+    ShareState->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ShareState->setIndent(2);
+    ShareState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    historyRow->addWidget(HistoryNote);
+    historyRow->addWidget(ShareState, 1);
+    HistoryBar->hide();
 
     buildMenu();
     FormLayout::readingTabOrder(client);

@@ -3,6 +3,7 @@
 #include "app/KAVR10.h"
 #include "app/ProgramWindows.h"
 #include "app/MessageBoxes.h"
+#include "history/DeviceHistory.h"
 #include "platform/SingleInstance.h"
 
 #include "sim/SimulatedD2xxSetup.h"
@@ -11,6 +12,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -41,10 +44,21 @@ int main(int argc, char *argv[])
     // simulated, with a simulated communicator at its far end.
     SimulatedUsb::installIfRequested();
 
-    ProgramWindows windows;
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 1)
-        windows.Form1->setCommandLineArgument(args.at(1));
-    windows.Form1->show();
-    return app.exec();
+    int code = 0;
+    {
+        ProgramWindows windows;
+        const QStringList args = QCoreApplication::arguments();
+        if (args.size() > 1)
+            windows.Form1->setCommandLineArgument(args.at(1));
+        windows.Form1->show();
+        code = app.exec();
+    }
+    // A share called off at the close may still wait inside libgit2 on its
+    // own thread: the process ends without tearing down what that thread uses.
+    if (DeviceHistory::shareStillRunning()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(code);
+    }
+    return code;
 }

@@ -288,7 +288,7 @@ bool DeviceHistory::shareStillRunning()
     return runningShares.load() > 0;
 }
 
-Result<void> DeviceHistory::share()
+Result<void> DeviceHistory::share(const std::atomic<bool> *callOff)
 {
     const QString statusFile = QDir(folder()).filePath(QStringLiteral(".git/tessaro-share"));
     const auto remember = [&](const Result<void> &r) {
@@ -317,16 +317,25 @@ Result<void> DeviceHistory::share()
         --runningShares;
     }).detach();
     std::unique_lock<std::mutex> lock(run->mutex);
-    // In short steps, so that a clock moved on from outside is seen.
+    // In short steps, so that a clock moved on from outside is seen, and a
+    // caller that goes away (a window closing) is not kept for the whole
+    // cut-off.
+    const auto calledOff = [&] { return callOff && callOff->load(); };
     const auto deadline = shareClock() + std::chrono::milliseconds(ShareTimeoutMs);
-    for (auto left = deadline - shareClock(); !run->finished && left.count() > 0; left = deadline - shareClock())
-        run->done.wait_for(lock, std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(100)));
+    for (auto left = deadline - shareClock(); !run->finished && !calledOff() && left.count() > 0;
+         left = deadline - shareClock())
+        run->done.wait_for(
+            lock, std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(50)));
     if (!run->finished) {
         // Called off: the transfer's callbacks end it, the watchdog ends a
         // read that waits for a server that never answers.
         run->cancel = true;
         watchdog.fire();
-        if (!run->done.wait_for(lock, std::chrono::milliseconds(500), [&] { return run->finished; }))
+        const bool ended =
+            run->done.wait_for(lock, std::chrono::milliseconds(500), [&] { return run->finished; });
+        if (calledOff())
+            return Failure{Failure::Kind::Share, m_options.remote, QStringLiteral("called off")};
+        if (!ended)
             return remember(Failure{Failure::Kind::Share, m_options.remote,
                                     QStringLiteral("no answer within %1 s").arg(ShareTimeoutMs / 1000)});
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 
@@ -81,8 +82,9 @@ class DeviceHistory : public HistoryStore
     // Shares the history with Config.ini's remote (HistoryShare) and
     // returns within ShareTimeoutMs whatever the remote does; the outcome is
     // remembered for shareStatus(). Runs in the calling thread (the window
-    // calls it off its own).
-    Result<void> share();
+    // calls it off its own). Setting callOff ends the wait at once (the
+    // share is cancelled; nothing is remembered of it).
+    Result<void> share(const std::atomic<bool> *callOff = nullptr);
     static constexpr int ShareTimeoutMs = 10000;
     struct ShareStatus {
         int unshared = 0;    // entries the remote does not hold yet, as last seen

@@ -255,6 +255,11 @@ const LanguageRow table[] = {
     {"OTHER", 124, "Nastavit místo", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 125, "Místo komunikátoru %1 (adresa, výtah):", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"OTHER", 127, "Skupina", "TForm1", "", TextUse::Role, TextForm::Plain},
+    // Sharing the history, and where the settings in the window come from.
+    {"OTHER", 130, "Nesdílené záznamy historie: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 131, "Nesdílené záznamy historie: %1 (%2)", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 132, "Nastavení z historie: výrobní číslo %1, %2, %3", "TForm1", "", TextUse::Role, TextForm::Plain},
+    {"OTHER", 133, "Nastavení z historie: %1", "TForm1", "", TextUse::Role, TextForm::Plain},
     // The language of Qt's own texts (buttons, standard dialogs) as a locale name.
     {"OTHER", 90, "cs", "TForm1", "", TextUse::Role, TextForm::Plain},
     {"HINT", 1, "Stav seriového portu", "TForm1", "Label166", TextUse::Hint, TextForm::Plain},

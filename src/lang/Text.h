@@ -150,6 +150,14 @@ enum class Text : int {
     SetSite = TextSection::Other + 124,
     SitePrompt = TextSection::Other + 125,
     Group = TextSection::Other + 127,
+    // Sharing the history with the company's repository: the count of
+    // entries the remote does not hold yet, with why the last try failed.
+    NotShared = TextSection::Other + 130,
+    NotSharedBecause = TextSection::Other + 131,
+    // The settings in the window come from a file of the history: its
+    // serial number, time and event, or its name when it is no entry's.
+    FromHistory = TextSection::Other + 132,
+    FromHistoryFile = TextSection::Other + 133,
 
     // The language of Qt's own texts, as a locale name.
     QtLanguage = TextSection::Other + 90,
