@@ -350,19 +350,19 @@ void TForm1::refreshHistoryBar()
     const QString note = FileCommands::historyNote(CurrentFile, ProgramFolder);
     const QString share = Sharing->text();
     if (note == HistoryNote->text() && share == ShareState->toolTip() &&
-        HistoryBar->isVisible() == !(note + share).isEmpty())
+        HistoryBar->isHidden() == (note + share).isEmpty())
         return;
     HistoryNote->setText(note);
     HistoryNote->setVisible(!note.isEmpty());
-    // A reason may be long (an ssh host key's fingerprint): the line shows
+    // A reason may be long (an ssh host key's fingerprint): the row shows
     // what fits, the tool tip all of it.
     ShareState->setToolTip(share);
     ShareState->setVisible(!share.isEmpty());
-    const int room = HistoryBar->width() - (note.isEmpty() ? 0 : HistoryNote->sizeHint().width() + 4) - 8;
-    ShareState->setText(ShareState->fontMetrics().elidedText(share, Qt::ElideRight, std::max(room, 0)));
-    const bool shown = !note.isEmpty() || !share.isEmpty();
-    HistoryBar->setVisible(shown);
-    centralWidget()->setFixedSize(621, shown ? 419 + HistoryBar->height() : 419);
+    ShareState->setText(ShareState->fontMetrics().elidedText(share, Qt::ElideRight, HistoryBar->width() - 8));
+    const int rows = int(!note.isEmpty()) + int(!share.isEmpty());
+    HistoryBar->setFixedHeight(18 * rows);
+    HistoryBar->setVisible(rows > 0);
+    centralWidget()->setFixedSize(621, 419 + 18 * rows);
 }
 
 void TForm1::StatusBar1Click()

@@ -94,10 +94,10 @@ class TForm1 : public QMainWindow, public MainWindowState, public SettingsRecord
     // The status bar's connection, file, firmware, date and time panels,
     // and the line beneath it (refreshHistoryBar).
     void refreshStatusBar();
-    // The line beneath the status bar, shown only when it has something to
-    // say: that the settings come from a file of the history (serial
+    // The rows beneath the status bar, each shown only when it has something
+    // to say: that the settings come from a file of the history (serial
     // number, time, event), and how many entries the company's repository
-    // does not hold yet and why. The window grows by the line while it shows.
+    // does not hold yet and why. The window grows by the rows shown.
     void refreshHistoryBar();
     // Status bar and serial number panel clicks.
     void StatusBar1Click();

@@ -12,7 +12,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -163,27 +163,29 @@ void TForm1::buildLayout()
     StatusBar1->setGeometry(0, 401, 621, 18);
     connect(StatusBar1, &StatusPanels::clicked, this, [this] { StatusBar1Click(); });
 
-    // Beneath the status bar, hidden until it has something to say.
+    // Beneath the status bar, hidden until it has something to say: a row
+    // for where the settings come from, a row for what is not shared yet.
     HistoryBar = new QFrame(client);
     HistoryBar->setObjectName(QStringLiteral("HistoryBar"));
-    HistoryBar->setGeometry(0, 419, 621, 18);
-    auto *historyRow = new QHBoxLayout(HistoryBar);
-    historyRow->setContentsMargins(0, 0, 0, 0);
-    historyRow->setSpacing(4);
+    HistoryBar->setGeometry(0, 419, 621, 36);
+    auto *historyRows = new QVBoxLayout(HistoryBar);
+    historyRows->setContentsMargins(0, 0, 0, 0);
+    historyRows->setSpacing(0);
     HistoryNote = new QLabel(HistoryBar);
     HistoryNote->setObjectName(QStringLiteral("HistoryNote"));
-    HistoryNote->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    HistoryNote->setIndent(2);
     QFont bold = HistoryNote->font();
     bold.setBold(true);
     HistoryNote->setFont(bold);
     ShareState = new QLabel(HistoryBar);
     ShareState->setObjectName(QStringLiteral("ShareState"));
-    ShareState->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    ShareState->setIndent(2);
-    ShareState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    historyRow->addWidget(HistoryNote);
-    historyRow->addWidget(ShareState, 1);
+    for (QLabel *row : {HistoryNote, ShareState}) {
+        row->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        row->setIndent(2);
+        row->setFixedHeight(18);
+        // A long text is cut at the window's edge rather than widening it.
+        row->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        historyRows->addWidget(row);
+    }
     HistoryBar->hide();
 
     buildMenu();
