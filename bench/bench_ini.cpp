@@ -76,10 +76,10 @@ int main(int argc, char **argv)
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             return 2;
         f.close();
-        SafeFile::Status status;
+        Result<void> status;
         const double loader = medianMs(runs, [&] { status = LanguageTexts::loadFile(file); });
         std::printf("%8d %10lld %15.1f %14.2f %14.1f %10s\n", keys, qlonglong(bytes.size()), section,
-                    perKey / baseSection, loader, status.ok() ? "read" : qPrintable(status.reason()));
+                    perKey / baseSection, loader, status ? "read" : qPrintable(status.failure().reason));
     }
     return 0;
 }

@@ -73,13 +73,13 @@ void TForm1::LoadLanguage()
             return;
         }
     }
-    const SafeFile::Status loaded = LanguageTexts::loadFile(LanguageFile);
+    const Result<void> loaded = LanguageTexts::loadFile(LanguageFile);
     applyLanguage();
     updateCaption();
-    if (!loaded.ok()) {
+    if (!loaded) {
         // The built-in texts are in force; the user learns why.
         const QString error = QStringLiteral("Language file error: %1: %2")
-                                  .arg(QDir::toNativeSeparators(LanguageFile), loaded.reason());
+                                  .arg(QDir::toNativeSeparators(LanguageFile), loaded.failure().reason);
         if (m_starting)
             m_startupMessages.append(error);
         else

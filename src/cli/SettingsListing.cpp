@@ -59,10 +59,7 @@ Result<void> loadLanguageFile(const QString &path)
 {
     // The program takes a file it cannot read as one without keys; a file
     // named on the command line must be there and be a language file.
-    const SafeFile::Status status = LanguageTexts::loadFile(path);
-    if (!status.ok())
-        return Failure{Failure::Kind::File, path, status.reason(), status.errorNumber()};
-    return {};
+    return LanguageTexts::loadFile(path);
 }
 
 } // namespace SettingsListing

@@ -88,13 +88,13 @@ void resetToDefaults()
     fileLoaded() = false;
 }
 
-SafeFile::Status loadFile(const QString &path)
+Result<void> loadFile(const QString &path)
 {
     resetToDefaults();
     fileLoaded() = true;
     const SafeFile::Contents file = SafeFile::read(path, SafeFile::LanguageLimit);
     if (!file.ok())
-        return file;
+        return Failure{Failure::Kind::File, path, file.reason(), file.errorNumber()};
     const QString text = TextEncoding::decodeUtf8OrCp1250(file.bytes);
 
     QSet<QString> known;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lang/Text.h"
+#include "platform/Result.h"
 #include "platform/SafeFile.h"
 
 #include <QString>
@@ -41,7 +42,7 @@ void resetToDefaults();
 // regular file of at most SafeFile::LanguageLimit bytes is read). The file is
 // read as UTF-8 when it is valid UTF-8, else as Windows-1250; a byte order
 // mark is skipped.
-SafeFile::Status loadFile(const QString &path);
+Result<void> loadFile(const QString &path);
 
 // The language of Qt's own texts (buttons, standard dialogs) that goes with
 // the texts in force, as a locale name ("cs", "de", ...): the built-in texts

@@ -165,7 +165,7 @@ class AboutAndHelpTest : public QObject
     void aboutVersionAndWebLine()
     {
         QFETCH(QString, language);
-        LanguageTexts::loadFile(shipped + QLatin1Char('/') + language);
+        QVERIFY(LanguageTexts::loadFile(shipped + QLatin1Char('/') + language));
         TForm2 about;
         applyLanguageTexts({&about}, nullptr);
         about.show();

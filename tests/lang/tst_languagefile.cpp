@@ -74,7 +74,7 @@ class TestLanguageFile : public QObject
         QFETCH(QString, section);
         QFETCH(int, key);
         QFETCH(QString, expected);
-        LanguageTexts::loadFile(put(file));
+        QVERIFY(LanguageTexts::loadFile(put(file)));
         QCOMPARE(LanguageTexts::text(section, key), expected);
     }
 
@@ -104,13 +104,15 @@ class TestLanguageFile : public QObject
         const auto k = FileKinds::Kind(kind);
         const QString file = dir.filePath(QStringLiteral("Kind.lng"));
         MAKE_FILE_KIND(k, file, "[Menu]\n1=File\n");
-        const SafeFile::Status status = LanguageTexts::loadFile(file);
-        QCOMPARE(status.ok(), FileKinds::isRegular(k));
+        const Result<void> loaded = LanguageTexts::loadFile(file);
+        QCOMPARE(loaded.ok(), FileKinds::isRegular(k));
         QCOMPARE(LanguageTexts::text(QStringLiteral("Menu"), 1),
-                 status.ok() ? QStringLiteral("File") : QStringLiteral("Soubor"));
-        if (!status.ok())
-            QVERIFY2(status.reason().endsWith(QLatin1String("not a regular file")),
-                     qPrintable(status.reason()));
+                 loaded ? QStringLiteral("File") : QStringLiteral("Soubor"));
+        if (!loaded) {
+            QCOMPARE(loaded.failure().subject, file);
+            QVERIFY2(loaded.failure().reason.endsWith(QLatin1String("not a regular file")),
+                     qPrintable(loaded.failure().reason));
+        }
         FileKinds::remove(file);
     }
 
@@ -128,7 +130,7 @@ class TestLanguageFile : public QObject
         QFETCH(QByteArray, file);
         QFETCH(QString, locale);
         if (!file.isNull())
-            LanguageTexts::loadFile(put(file));
+            QVERIFY(LanguageTexts::loadFile(put(file)));
         QCOMPARE(LanguageTexts::standardTranslation(), locale);
     }
 
@@ -164,7 +166,7 @@ class TestLanguageFile : public QObject
         missing.removeDuplicates();
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
 
-        LanguageTexts::loadFile(f.fileName());
+        QVERIFY(LanguageTexts::loadFile(f.fileName()));
         QCOMPARE(LanguageTexts::standardTranslation(), locale);
         QCOMPARE(LanguageTexts::text("OTHER", 37), help);
         QCOMPARE(LanguageTexts::text("OTHER", 30), QStringLiteral("KAVROTECH.BMP"));

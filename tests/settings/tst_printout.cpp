@@ -400,7 +400,7 @@ void PrintoutTest::labelsEndBeforeTheirValues()
     QFETCH(QString, languageFile);
     QFETCH(int, dpi);
     QVERIFY(QFileInfo(languageFile).isFile());
-    LanguageTexts::loadFile(languageFile);
+    QVERIFY(LanguageTexts::loadFile(languageFile));
     // A4, the whole sheet printable.
     RecordingDevice device(dpi, qRound(210 / 25.4 * dpi), qRound(297 / 25.4 * dpi));
     QVERIFY(printOn(device, filledRecord()));
