@@ -3,17 +3,17 @@
 // and --show-changes against the simulator.
 
 #include "cli/CliExitCode.h"
+#include "cli/DeviceSession.h"
 #include "cli/TessaroCli.h"
+#include "device/exchange_helper.h"
 
 #include "device/DeviceCodec.h"
-#include "platform/PrivateProfile.h"
 #include "settings/FieldChecks.h"
 #include "settings/FirmwareOptions.h"
 #include "settings/KeyFilters.h"
 #include "settings/MemoryRecord.h"
 #include "settings/ParameterTable.h"
 #include "settings/SettingsFile.h"
-#include "sim/KavrSimulator.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,6 +81,10 @@ class TestBatch : public QObject
     QTemporaryDir dir;
     QString oldCwd;
 
+    // The communicator, on a virtual line where the tool's exchanges take
+    // no real time.
+    std::unique_ptr<VirtualLine> line;
+
     QString path(const QString &name) const { return dir.filePath(name); }
 
     Ran cli(const QStringList &args)
@@ -88,13 +92,16 @@ class TestBatch : public QObject
         Ran r;
         QTextStream out(&r.out);
         QTextStream err(&r.err);
-        r.code = TessaroCli::run(args, out, err, false);
+        SessionLine on;
+        if (line)
+            on = {&line->clock, &line->serial};
+        r.code = TessaroCli::run(args, out, err, false, on);
         return r;
     }
 
-    // The fixture's settings in a communicator on a pseudo-terminal (COM1),
-    // firmware 1.14, every byte it receives in its trace.
-    std::unique_ptr<KavrSimulator> startDevice()
+    // The fixture's settings in a communicator on the serial port (COM1),
+    // firmware 1.14.
+    void startDevice()
     {
         MemoryRecord record;
         if (!SettingsFile::load(Fixture, record))
@@ -109,29 +116,15 @@ class TestBatch : public QObject
         o.state.serialNumber = 4711;
         o.state.powerOnCount = 17;
         o.state.serviceHours = 100;
-        o.line.baud = 38400;
-        o.line.turnaroundMs = 1;
-        QFile::remove(path("sim.trace"));
-        o.traceFile = path("sim.trace");
-        auto sim = std::make_unique<KavrSimulator>(o);
-        QString error;
-        if (!sim->startOnPty(&error))
-            qFatal("simulator: %s", qPrintable(error));
-        QFile::remove(path("Config.ini"));
-        PrivateProfile::writeString(path("Config.ini"), "Ports", "COM1", sim->linePath());
-        PrivateProfile::writeString(path("Config.ini"), "Setup", "COM", "1");
-        return sim;
+        line = std::make_unique<VirtualLine>(false, o);
+        // COM1 itself is a path that does not exist. Written at once: the
+        // program's own writer syncs every key to the disk.
+        writeBytes(path("Config.ini"),
+                   QStringLiteral("[Ports]\nCOM1=%1\n[Setup]\nCOM=1\n").arg(path("no-such-tty")).toUtf8());
     }
 
     // What the communicator received, as characters.
-    QString received() const
-    {
-        QString bytes;
-        for (const QByteArray &line : fileBytes(path("sim.trace")).split('\n'))
-            if (line.contains(" H>D "))
-                bytes += QString::fromLatin1(line.right(1));
-        return bytes;
-    }
+    QString received() const { return QString::fromLatin1(line->sentByHost()); }
 
   private slots:
     void initTestCase()
@@ -140,6 +133,7 @@ class TestBatch : public QObject
         QVERIFY(QDir::setCurrent(dir.path()));
     }
     void cleanupTestCase() { QDir::setCurrent(oldCwd); }
+    void cleanup() { line.reset(); }
 
     // One table of values for the three commands: what set accepts, make
     // accepts in a cell and write --set sends (here to a port that does not
@@ -328,7 +322,7 @@ class TestBatch : public QObject
     // same list comes before a real write with --show-changes.
     void dryRunListsWhatAWriteWouldChange()
     {
-        auto sim = startDevice();
+        startDevice();
         const Ran same = cli({"write", Fixture, "--dry-run"});
         QVERIFY2(same.code == ExitOk, qPrintable(same.out + same.err));
         QCOMPARE(same.out, QString());
@@ -345,12 +339,12 @@ class TestBatch : public QObject
                  qPrintable(r.out));
         QVERIFY2(lines[2].startsWith("PwOn  ") && lines[2].endsWith(": 17 -> 0"), qPrintable(r.out));
         QCOMPARE(received(), QStringLiteral("VRPVRP"));
-        QCOMPARE(sim->writesCompleted(), 0);
+        QCOMPARE(line->device.model().writesCompleted(), 0);
 
         const Ran shown = cli({"write", Fixture, "--show-changes", "--set", "M001=602123456", "TTon=120"});
         QVERIFY2(shown.code == ExitOk, qPrintable(shown.err));
         QCOMPARE(shown.out.split('\n', Qt::SkipEmptyParts), lines.mid(0, 2));
-        QCOMPARE(sim->writesCompleted(), 1);
+        QCOMPARE(line->device.model().writesCompleted(), 1);
         const Ran after = cli({"write", Fixture, "--dry-run", "--set", "M001=602123456", "TTon=120"});
         QCOMPARE(after.code, int(ExitOk));
 
