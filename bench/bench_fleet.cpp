@@ -11,12 +11,11 @@
 // FOLDER is the program folder; its history is made when it has none (kept
 // between runs, so later runs time a ready history).
 #include "app/HistoryWindow.h"
+#include "history_bench.h"
 #include "history/DeviceHistory.h"
 #include "history/FleetHistory.h"
 #include "history/HistoryListing.h"
 #include "history/HistoryRepository.h"
-#include "settings/MemoryRecord.h"
-#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,101 +38,16 @@ namespace
 
 constexpr int Serials = 10000;
 constexpr int PerSerial = 10;
+using HistoryBench::numberOf;
 
-QString serialOf(int i)
+double median(const std::vector<double> &v)
 {
-    return QString::number(100000 + i);
+    return HistoryBench::Figures{v, {}}.median();
 }
 
-// The number the i-th communicator dials: only it dials it.
-QString numberOf(int i)
-{
-    return QStringLiteral("60%1").arg(i, 7, 10, QLatin1Char('0'));
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-bool make(const QString &programFolder)
-{
-    const QString root = QDir(programFolder).filePath(QStringLiteral("History"));
-    const HistoryAuthor author{QStringLiteral("Bench"), QStringLiteral("bench@example.com")};
-    const QDateTime now = QDateTime::currentDateTime();
-    if (!QDir().mkpath(root))
-        return false;
-    auto opened = HistoryRepository::open(root, author, now);
-    if (!opened) {
-        std::fprintf(stderr, "%s\n", qPrintable(opened.failure().text()));
-        return false;
-    }
-    HistoryRepository &repo = *opened.value();
-    static const char *const events[] = {"read", "before write", "written"};
-    QList<HistoryRepository::Note> notes;
-    git_treebuilder *rootBuilder = nullptr;
-    git_treebuilder_new(&rootBuilder, repo.git(), nullptr);
-    MemoryRecord record;
-    for (int s = 0; s < Serials; ++s) {
-        const QString serial = serialOf(s);
-        const QString dir = QDir(root).filePath(serial);
-        QDir().mkpath(dir);
-        git_treebuilder *builder = nullptr;
-        git_treebuilder_new(&builder, repo.git(), nullptr);
-        const auto add = [&](const QString &name, const QByteArray &bytes, const QString &firmware) {
-            QFile f(QDir(dir).filePath(name));
-            if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-                return false;
-            const Result<git_oid> blob = repo.writeBlob(bytes);
-            if (!blob)
-                return false;
-            git_treebuilder_insert(nullptr, builder, name.toUtf8().constData(), &blob.value(),
-                                   GIT_FILEMODE_BLOB);
-            notes.append({serial + u'/' + name, firmware, std::nullopt});
-            return true;
-        };
-        for (int e = 0; e < PerSerial; ++e) {
-            // Older entries dial an old number; the newest ones the serial's own.
-            record.setStoredText(QStringLiteral("M001"), e < 7 ? QStringLiteral("601000000") : numberOf(s));
-            record.setStoredText(QStringLiteral("TTon"), QString::number(60 + 10 * (e % 10)));
-            const QString name = QStringLiteral("2026-11-%1 10-%2-00 %3.kvr")
-                                     .arg(1 + e, 2, 10, QLatin1Char('0'))
-                                     .arg(s % 60, 2, 10, QLatin1Char('0'))
-                                     .arg(QLatin1String(events[e % 3]));
-            if (!add(name, SettingsFile::encode(record),
-                     e < 5 ? QStringLiteral("1.20") : QStringLiteral("1.31")))
-                return false;
-        }
-        if (s % 2 == 0 && !add(QStringLiteral("2026-11-05 09-00-00 site.txt"),
-                               QStringLiteral("Street %1, lift A\n").arg(s).toUtf8(), QString()))
-            return false;
-        git_oid tree;
-        git_treebuilder_write(&tree, builder);
-        git_treebuilder_free(builder);
-        git_treebuilder_insert(nullptr, rootBuilder, serial.toUtf8().constData(), &tree, GIT_FILEMODE_TREE);
-    }
-    git_oid tree;
-    git_treebuilder_write(&tree, rootBuilder);
-    git_treebuilder_free(rootBuilder);
-    const Result<git_oid> commit = repo.commitTree(
-        tree, {}, author, now, QStringLiteral("Bench: every entry\n\n") + HistoryRepository::trailers(notes));
-    return commit.ok();
-}
-
-// Milliseconds of one run of the tool in folder.
 double runTool(const QString &folder, const QStringList &args, int *code)
 {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral(TESSARO_CLI), args);
-    p.waitForFinished(120000);
-    const double ms = t.nsecsElapsed() / 1e6;
-    *code = p.exitCode();
-    return ms;
+    return HistoryBench::run(folder, QStringLiteral(TESSARO_CLI), args, code);
 }
 
 // Milliseconds to read every file's bytes, no more.
@@ -183,7 +97,7 @@ int main(int argc, char **argv)
     if (!QDir(QDir(folder).filePath(QStringLiteral("History/.git"))).exists()) {
         QElapsedTimer t;
         t.start();
-        if (!make(folder)) {
+        if (!HistoryBench::make(folder, Serials, PerSerial, true)) {
             std::fprintf(stderr, "the history could not be made in %s\n", qPrintable(folder));
             return 1;
         }
