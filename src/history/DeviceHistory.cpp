@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 
 #include <algorithm>
@@ -222,28 +223,75 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
         return loaded.failure();
 
     const QString only = serialNumber.isEmpty() ? QString() : folderName(serialNumber);
+    const std::vector<HistoryListing::Item> &items = listing.items();
+    // Each serial number's place is worked out once, not in every
+    // comparison of the sort; the entries come grouped, so the one before
+    // is the usual answer.
+    QHash<QString, int> groupOf;
+    std::vector<QString> serials;
     struct Sorted {
         qsizetype index;
+        int group;
+        Event event;
         int number;
     };
     std::vector<Sorted> chosen;
-    std::vector<Entry> made;
-    const std::vector<HistoryListing::Item> &items = listing.items();
     chosen.reserve(items.size());
-    made.reserve(items.size());
+    const QString *lastSerial = nullptr;
+    int lastGroup = -1;
     for (size_t i = 0; i < items.size(); ++i) {
         const HistoryListing::Item &item = items[i];
         if (!only.isEmpty() && item.serial != only)
             continue;
-        Entry e;
-        int number = 1;
-        if (!parseName(item.name, &e.stamp, &e.event, &number))
+        Sorted s{qsizetype(i), 0, Event::Read, 1};
+        if (!parseName(item.name, nullptr, &s.event, &s.number))
             continue;
+        if (!lastSerial || item.serial != *lastSerial) {
+            auto known = groupOf.constFind(item.serial);
+            if (known == groupOf.constEnd()) {
+                known = groupOf.insert(item.serial, int(serials.size()));
+                serials.push_back(item.serial);
+            }
+            lastSerial = &item.serial;
+            lastGroup = *known;
+        }
+        s.group = lastGroup;
+        chosen.push_back(s);
+    }
+    std::vector<int> order(serials.size());
+    for (size_t g = 0; g < order.size(); ++g)
+        order[g] = int(g);
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return serialBefore(serials[size_t(a)], serials[size_t(b)]); });
+    std::vector<int> rank(serials.size());
+    for (size_t r = 0; r < order.size(); ++r)
+        rank[size_t(order[r])] = int(r);
+    // Newest first; within one second, a write's later steps first, and a
+    // later number first.
+    std::sort(chosen.begin(), chosen.end(), [&](const Sorted &x, const Sorted &y) {
+        if (x.group != y.group)
+            return rank[size_t(x.group)] < rank[size_t(y.group)];
+        const int stamps = QStringView(items[size_t(x.index)].name)
+                               .first(19)
+                               .compare(QStringView(items[size_t(y.index)].name).first(19));
+        if (stamps != 0)
+            return stamps > 0;
+        if (x.event != y.event)
+            return int(x.event) > int(y.event);
+        return x.number > y.number;
+    });
+    out.reserve(qsizetype(chosen.size()));
+    for (const Sorted &s : chosen) {
+        const HistoryListing::Item &item = items[size_t(s.index)];
+        Entry e;
         e.serialNumber = item.serial;
+        e.stamp = item.name.first(19);
+        e.event = s.event;
         e.firmware = item.firmware;
         e.technician = item.technician;
         e.path = root + u'/' + item.serial + u'/' + item.name;
-        switch (listing.check(qsizetype(i))) {
+        // In this order the files of one folder are looked at together.
+        switch (listing.check(s.index)) {
         case HistoryListing::FileState::Kept:
             e.state = FileState::Kept;
             break;
@@ -254,25 +302,8 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
             e.state = FileState::Missing;
             break;
         }
-        chosen.push_back({qsizetype(made.size()), number});
-        made.push_back(std::move(e));
+        out.append(std::move(e));
     }
-    // Newest first; within one second, a write's later steps first, and a
-    // later number first.
-    std::sort(chosen.begin(), chosen.end(), [&](const Sorted &x, const Sorted &y) {
-        const Entry &a = made[size_t(x.index)];
-        const Entry &b = made[size_t(y.index)];
-        if (a.serialNumber != b.serialNumber)
-            return serialBefore(a.serialNumber, b.serialNumber);
-        if (a.stamp != b.stamp)
-            return a.stamp > b.stamp;
-        if (a.event != b.event)
-            return int(a.event) > int(b.event);
-        return x.number > y.number;
-    });
-    out.reserve(qsizetype(chosen.size()));
-    for (const Sorted &s : chosen)
-        out.append(std::move(made[size_t(s.index)]));
     (void)listing.saveIfChanged();
     return out;
 }

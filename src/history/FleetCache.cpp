@@ -1,5 +1,6 @@
 #include "history/FleetCache.h"
 
+#include "history/HistoryListing.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
@@ -106,7 +107,7 @@ bool write(const QString &historyFolder, const git_oid &head, const std::vector<
         out += row.values;
         out += '\n';
     }
-    return SafeFile::replace(path(historyFolder), out).ok();
+    return HistoryListing::writeCache(path(historyFolder), out).ok();
 }
 
 } // namespace FleetCache

@@ -6,39 +6,127 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
-const QByteArray Magic = "tessaro-history-listing 2";
-const QByteArray HeadPrefix = "head ";
+const QByteArray Magic = "tessaro-history-listing 3\n";
 // Far more than the index of a million entries.
 constexpr qint64 IndexLimit = 512ll * 1024 * 1024;
 
-QByteArray field(const QString &text)
+// The records:
+//   'S' u32 length, bytes                      the next text of the table
+//   'I' u32 serial, u16 length, name, blob (20 bytes), u32 firmware,
+//       u32 technician, u32 mail, i64 size, i64 mtime   an entry; texts by number
+//   'H' head (20 bytes), u32 texts so far, u64 checksum  the end of a stretch
+// Numbers are little-endian. The checksum covers the stretch from the end of
+// the one before (or of the magic line) to the checksum.
+constexpr char TextTag = 'S';
+constexpr char ItemTag = 'I';
+constexpr char HeadTag = 'H';
+constexpr qsizetype OidSize = GIT_OID_RAWSZ;
+constexpr qsizetype HeadSize = 1 + OidSize + 4 + 8;
+constexpr qsizetype ItemFixed = 1 + 4 + 2 + OidSize + 4 + 4 + 4 + 8 + 8;
+
+// Finds damage, nothing more: eight bytes a step, mixed well enough that a
+// changed, lost or moved byte changes it.
+quint64 checksum(const char *data, qsizetype size)
 {
-    QByteArray bytes = text.toUtf8();
-    for (char &c : bytes)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return bytes;
+    quint64 h = 0x9e3779b97f4a7c15ull ^ quint64(size);
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 w;
+        std::memcpy(&w, data + i, 8);
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+    for (; i < size; ++i) {
+        h = (h ^ quint8(data[i])) * 0xc4ceb9fe1a85ec53ull;
+        h ^= h >> 29;
+    }
+    return h;
 }
 
-QByteArray lineOf(const HistoryListing::Item &item)
+template <typename T> void putNumber(QByteArray &out, T value)
 {
-    char hex[GIT_OID_HEXSZ + 1];
-    git_oid_tostr(hex, sizeof hex, &item.blob);
-    return field(item.serial) + '\t' + field(item.name) + '\t' + hex + '\t' + field(item.firmware) + '\t' +
-           field(item.technician) + '\t' + field(item.mail) + '\t' + QByteArray::number(item.size) + '\t' +
-           QByteArray::number(item.mtime) + '\n';
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
 }
 
-QByteArray headLine(const git_oid &oid)
+template <typename T> T number(const char *at)
 {
-    return HeadPrefix + Git::toHex(oid).toLatin1() + '\n';
+    return qFromLittleEndian<T>(at);
+}
+
+// Writes records, each repeated text once.
+class Writer
+{
+  public:
+    explicit Writer(quint32 texts = 0) : m_next(texts) {}
+    QByteArray out;
+
+    void item(const HistoryListing::Item &item)
+    {
+        const quint32 serial = text(item.serial);
+        const quint32 firmware = text(item.firmware);
+        const quint32 technician = text(item.technician);
+        const quint32 mail = text(item.mail);
+        const QByteArray name = item.name.toUtf8().left(0xffff);
+        out += ItemTag;
+        putNumber<quint32>(out, serial);
+        putNumber<quint16>(out, quint16(name.size()));
+        out += name;
+        out.append(reinterpret_cast<const char *>(item.blob.id), OidSize);
+        putNumber<quint32>(out, firmware);
+        putNumber<quint32>(out, technician);
+        putNumber<quint32>(out, mail);
+        putNumber<qint64>(out, item.size);
+        putNumber<qint64>(out, item.mtime);
+    }
+    // Ends the stretch that began at from.
+    void head(const git_oid &oid, qsizetype from)
+    {
+        out += HeadTag;
+        out.append(reinterpret_cast<const char *>(oid.id), OidSize);
+        putNumber<quint32>(out, m_next);
+        putNumber<quint64>(out, checksum(out.constData() + from, out.size() - from));
+    }
+
+  private:
+    quint32 text(const QString &value)
+    {
+        // Entries come grouped: the text of the entry before is the usual hit.
+        if (m_lastId != 0 && value == m_last)
+            return m_lastId - 1;
+        auto it = m_ids.constFind(value);
+        if (it == m_ids.constEnd()) {
+            const QByteArray bytes = value.toUtf8();
+            out += TextTag;
+            putNumber<quint32>(out, quint32(bytes.size()));
+            out += bytes;
+            it = m_ids.insert(value, m_next++);
+        }
+        m_last = value;
+        m_lastId = *it + 1;
+        return *it;
+    }
+
+    QHash<QString, quint32> m_ids;
+    quint32 m_next;
+    QString m_last;
+    quint32 m_lastId = 0;
+};
+
+bool wanted(const QString &name)
+{
+    // The settings files, and the sites kept beside them (FleetHistory).
+    return name.endsWith(QLatin1String(".kvr")) || name.endsWith(QLatin1String(".txt"));
 }
 } // namespace
 
@@ -46,26 +134,60 @@ HistoryListing::HistoryListing(const QString &folder) : m_folder(folder)
 {
 }
 
+HistoryListing::~HistoryListing()
+{
+    if (m_openFolder >= 0)
+        ::close(m_openFolder);
+}
+
 QString HistoryListing::indexPath() const
 {
     return QDir(m_folder).filePath(QStringLiteral(".git/tessaro-listing"));
 }
 
+QHash<QString, qsizetype> &HistoryListing::byPath() const
+{
+    if (!m_byPathMade) {
+        m_byPath.clear();
+        m_byPath.reserve(qsizetype(m_items.size()));
+        for (size_t i = 0; i < m_items.size(); ++i)
+            m_byPath.insert(m_items[i].path(), qsizetype(i));
+        m_byPathMade = true;
+    }
+    return m_byPath;
+}
+
 const HistoryListing::Item *HistoryListing::find(const QString &path) const
 {
-    const auto it = m_byPath.constFind(path);
-    return it == m_byPath.constEnd() ? nullptr : &m_items[size_t(*it)];
+    const QHash<QString, qsizetype> &paths = byPath();
+    const auto it = paths.constFind(path);
+    return it == paths.constEnd() ? nullptr : &m_items[size_t(*it)];
 }
 
 void HistoryListing::put(const Item &item)
 {
+    QHash<QString, qsizetype> &paths = byPath();
     const QString path = item.path();
-    if (const auto it = m_byPath.constFind(path); it != m_byPath.constEnd()) {
+    if (const auto it = paths.constFind(path); it != paths.constEnd()) {
         m_items[size_t(*it)] = item;
     } else {
-        m_byPath.insert(path, qsizetype(m_items.size()));
+        paths.insert(path, qsizetype(m_items.size()));
         m_items.push_back(item);
     }
+    m_dirty = true;
+}
+
+void HistoryListing::removePaths(const QSet<QString> &paths)
+{
+    if (paths.isEmpty())
+        return;
+    std::vector<Item> kept;
+    kept.reserve(m_items.size());
+    for (Item &item : m_items)
+        if (!paths.contains(item.path()))
+            kept.push_back(std::move(item));
+    m_items = std::move(kept);
+    m_byPathMade = false;
     m_dirty = true;
 }
 
@@ -92,76 +214,114 @@ bool HistoryListing::read()
 {
     m_items.clear();
     m_byPath.clear();
+    m_byPathMade = false;
     m_head.reset();
     const SafeFile::Contents contents = SafeFile::read(indexPath(), IndexLimit);
-    if (!contents.ok() || !contents.bytes.startsWith(Magic + '\n'))
+    if (!contents.ok() || !contents.bytes.startsWith(Magic))
         return false;
-    const QByteArray &bytes = contents.bytes;
-    // Whatever follows the last head line is an append that was cut short.
-    const qsizetype lastHead = bytes.lastIndexOf("\n" + HeadPrefix);
-    if (lastHead < 0)
-        return false;
-    const qsizetype headEnd = bytes.indexOf('\n', lastHead + 1);
-    git_oid head;
-    const qsizetype hexAt = lastHead + 1 + HeadPrefix.size();
-    if (headEnd - hexAt != GIT_OID_HEXSZ ||
-        git_oid_fromstrn(&head, bytes.constData() + hexAt, GIT_OID_HEXSZ) != 0)
-        return false;
-    qsizetype start = Magic.size() + 1;
-    while (start <= lastHead) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        const QByteArrayView line(bytes.constData() + start, end - start);
-        start = end + 1;
-        if (line.startsWith(HeadPrefix))
-            continue;
-        QByteArrayView parts[8];
-        int n = 0;
-        qsizetype from = 0;
-        for (; n < 7; ++n) {
-            const qsizetype tab = line.indexOf('\t', from);
-            if (tab < 0)
+    const char *const data = contents.bytes.constData();
+    const qsizetype size = contents.bytes.size();
+    std::vector<QString> texts;
+    size_t trusted = 0; // entries up to the last stretch whose checksum held
+    qsizetype stretch = Magic.size();
+    qsizetype at = stretch;
+    // Whatever follows the last good stretch (an append cut short, damage)
+    // is left out: the repository fills it in again.
+    while (at < size) {
+        const char tag = data[at];
+        if (tag == TextTag) {
+            if (size - at < 5)
                 break;
-            parts[n] = line.sliced(from, tab - from);
-            from = tab + 1;
-        }
-        if (n != 7)
-            return false;
-        parts[7] = line.sliced(from);
-        Item item;
-        item.serial = QString::fromUtf8(parts[0]);
-        item.name = QString::fromUtf8(parts[1]);
-        if (git_oid_fromstrn(&item.blob, parts[2].data(), size_t(parts[2].size())) != 0)
-            return false;
-        item.firmware = QString::fromUtf8(parts[3]);
-        item.technician = QString::fromUtf8(parts[4]);
-        item.mail = QString::fromUtf8(parts[5]);
-        item.size = parts[6].toLongLong();
-        item.mtime = parts[7].toLongLong();
-        const QString path = item.path();
-        if (const auto it = m_byPath.constFind(path); it != m_byPath.constEnd()) {
-            m_items[size_t(*it)] = std::move(item);
-        } else {
-            m_byPath.insert(path, qsizetype(m_items.size()));
+            const quint32 length = number<quint32>(data + at + 1);
+            if (length > quint32(size - at - 5))
+                break;
+            texts.push_back(QString::fromUtf8(data + at + 5, qsizetype(length)));
+            at += 5 + qsizetype(length);
+        } else if (tag == ItemTag) {
+            if (size - at < ItemFixed)
+                break;
+            const char *p = data + at + 1;
+            const quint32 serial = number<quint32>(p);
+            const quint16 nameLength = number<quint16>(p + 4);
+            if (size - at < ItemFixed + nameLength)
+                break;
+            const char *name = p + 6;
+            p = name + nameLength;
+            Item item;
+            std::memcpy(item.blob.id, p, OidSize);
+            p += OidSize;
+            const quint32 firmware = number<quint32>(p);
+            const quint32 technician = number<quint32>(p + 4);
+            const quint32 mail = number<quint32>(p + 8);
+            const size_t known = texts.size();
+            if (serial >= known || firmware >= known || technician >= known || mail >= known)
+                break;
+            item.serial = texts[serial];
+            item.name = QString::fromUtf8(name, nameLength);
+            item.firmware = texts[firmware];
+            item.technician = texts[technician];
+            item.mail = texts[mail];
+            item.size = number<qint64>(p + 12);
+            item.mtime = number<qint64>(p + 20);
             m_items.push_back(std::move(item));
+            at += ItemFixed + nameLength;
+        } else if (tag == HeadTag) {
+            if (size - at < HeadSize ||
+                number<quint64>(data + at + HeadSize - 8) != checksum(data + stretch, at + HeadSize - 8 - stretch) ||
+                number<quint32>(data + at + 1 + OidSize) != texts.size())
+                break;
+            git_oid head;
+            std::memcpy(head.id, data + at + 1, OidSize);
+            m_head = head;
+            at += HeadSize;
+            stretch = at;
+            trusted = m_items.size();
+        } else {
+            break;
         }
     }
-    m_head = head;
-    return true;
+    m_items.resize(trusted);
+    return m_head.has_value();
+}
+
+Result<void> HistoryListing::writeCache(const QString &path, const QByteArray &bytes)
+{
+    SafeFile::Replacement file(path);
+    const auto failed = [&](const SafeFile::Status &status) {
+        return Failure{Failure::Kind::History, path, status.reason(), status.error};
+    };
+    if (!file.status().ok())
+        return failed(file.status());
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t n = ::write(file.fd(), bytes.constData() + at, size_t(bytes.size() - at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Failure{Failure::Kind::History, path, QString::fromLocal8Bit(strerror(errno)), errno};
+        at += n;
+    }
+    const QString written = file.release();
+    if (written.isEmpty())
+        return failed(file.status());
+    if (::rename(QFile::encodeName(written).constData(), QFile::encodeName(file.target().path).constData()) != 0) {
+        const int error = errno;
+        ::unlink(QFile::encodeName(written).constData());
+        return Failure{Failure::Kind::History, path, QString::fromLocal8Bit(strerror(error)), error};
+    }
+    return {};
 }
 
 Result<void> HistoryListing::save() const
 {
-    QByteArray out;
-    out.reserve(qsizetype(m_items.size()) * 140 + 64);
-    out += Magic + '\n';
+    if (!m_head)
+        return {};
+    Writer w;
+    w.out.reserve(qsizetype(m_items.size()) * 96 + 4096);
+    w.out += Magic;
     for (const Item &item : m_items)
-        out += lineOf(item);
-    if (m_head)
-        out += headLine(*m_head);
-    const SafeFile::Status status = SafeFile::replace(indexPath(), out);
-    if (!status.ok())
-        return Failure{Failure::Kind::History, indexPath(), status.reason(), status.error};
-    return {};
+        w.item(item);
+    w.head(*m_head, Magic.size());
+    return writeCache(indexPath(), w.out);
 }
 
 bool HistoryListing::append(const Item &item, const git_oid &before, const git_oid &after) const
@@ -170,16 +330,19 @@ bool HistoryListing::append(const Item &item, const git_oid &before, const git_o
     const int fd = ::open(path.constData(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return false;
-    const QByteArray expected = headLine(before);
-    QByteArray tail(expected.size(), Qt::Uninitialized);
+    char tail[HeadSize];
     struct stat st {
     };
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= expected.size() &&
-              ::pread(fd, tail.data(), size_t(tail.size()), st.st_size - tail.size()) == tail.size() &&
-              tail == expected;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= Magic.size() + HeadSize &&
+              ::pread(fd, tail, HeadSize, st.st_size - HeadSize) == HeadSize && tail[0] == HeadTag &&
+              std::memcmp(tail + 1, before.id, OidSize) == 0;
     if (ok) {
-        const QByteArray more = lineOf(item) + headLine(after);
-        ok = ::write(fd, more.constData(), size_t(more.size())) == more.size();
+        // The texts go on from those the index holds; a repeated one is
+        // harmless and goes at the next full write.
+        Writer w(number<quint32>(tail + 1 + OidSize));
+        w.item(item);
+        w.head(after, 0);
+        ok = ::write(fd, w.out.constData(), size_t(w.out.size())) == w.out.size();
     }
     ::close(fd);
     return ok;
@@ -202,6 +365,7 @@ Result<void> HistoryListing::load(HistoryRepository &repo)
         // Nothing kept yet.
         m_items.clear();
         m_byPath.clear();
+        m_byPathMade = false;
         m_head.reset();
         return {};
     }
@@ -212,6 +376,28 @@ Result<void> HistoryListing::load(HistoryRepository &repo)
     return saveIfChanged();
 }
 
+namespace
+{
+
+Git::Tree subtree(HistoryRepository &repo, const git_tree_entry *entry)
+{
+    git_tree *tree = nullptr;
+    if (!entry || git_tree_entry_type(entry) != GIT_OBJECT_TREE ||
+        git_tree_lookup(&tree, repo.git(), git_tree_entry_id(entry)) != 0)
+        return {};
+    return Git::Tree(tree);
+}
+
+// What a commit says of the entries it added: its notes, or for a commit
+// made by hand (no notes, one parent or none) the files it added.
+struct Said {
+    git_oid commit{};
+    QList<HistoryRepository::Note> notes;
+    QString author, mail;
+};
+
+} // namespace
+
 Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
 {
     Git::Tree oldTree = m_head ? repo.treeOf(*m_head) : Git::Tree();
@@ -219,44 +405,70 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
         // Unknown or unreadable: read everything from the repository.
         m_items.clear();
         m_byPath.clear();
+        m_byPathMade = false;
         m_head.reset();
     }
     const Git::Tree newTree = repo.treeOf(to);
     if (!newTree)
         return repo.failure(Git::lastError());
-    git_diff *rawDiff = nullptr;
-    if (git_diff_tree_to_tree(&rawDiff, repo.git(), oldTree.get(), newTree.get(), nullptr) != 0)
-        return repo.failure(Git::lastError());
-    const Git::Diff diff(rawDiff);
 
+    // The entries are "<serial>/<name>": the two levels are compared by
+    // their objects, so a serial number's folder that did not change is
+    // not even opened.
     QHash<QString, git_oid> pending; // added or changed, waiting for what their commit says
-    bool removed = false;
-    const size_t deltas = git_diff_num_deltas(diff.get());
-    for (size_t i = 0; i < deltas; ++i) {
-        const git_diff_delta *d = git_diff_get_delta(diff.get(), i);
-        const QString path = QString::fromUtf8(d->new_file.path);
-        if (d->status == GIT_DELTA_DELETED) {
-            removed |= m_byPath.remove(QString::fromUtf8(d->old_file.path)) > 0;
-            continue;
+    QSet<QString> removed;
+    bool replacing = false; // a changed file, not only new ones
+    const auto compare = [&](const QString &serial, const git_tree *before, const git_tree *after) {
+        const size_t count = after ? git_tree_entrycount(after) : 0;
+        for (size_t i = 0; i < count; ++i) {
+            const git_tree_entry *e = git_tree_entry_byindex(after, i);
+            if (git_tree_entry_type(e) != GIT_OBJECT_BLOB)
+                continue;
+            const char *name = git_tree_entry_name(e);
+            const git_tree_entry *was = before ? git_tree_entry_byname(before, name) : nullptr;
+            if (was && git_oid_equal(git_tree_entry_id(was), git_tree_entry_id(e)))
+                continue;
+            const QString file = QString::fromUtf8(name);
+            if (!wanted(file))
+                continue;
+            replacing |= was != nullptr;
+            pending.insert(serial + u'/' + file, *git_tree_entry_id(e));
         }
-        // The settings files, and the sites kept beside them (FleetHistory).
-        if (path.count(u'/') == 1 &&
-            (path.endsWith(QLatin1String(".kvr")) || path.endsWith(QLatin1String(".txt"))))
-            pending.insert(path, d->new_file.id);
+        const size_t beforeCount = before ? git_tree_entrycount(before) : 0;
+        for (size_t i = 0; i < beforeCount; ++i) {
+            const git_tree_entry *e = git_tree_entry_byindex(before, i);
+            const char *name = git_tree_entry_name(e);
+            if (!after || !git_tree_entry_byname(after, name) ||
+                git_tree_entry_type(git_tree_entry_byname(after, name)) != GIT_OBJECT_BLOB)
+                removed.insert(serial + u'/' + QString::fromUtf8(name));
+        }
+    };
+    const size_t folders = git_tree_entrycount(newTree.get());
+    for (size_t i = 0; i < folders; ++i) {
+        const git_tree_entry *e = git_tree_entry_byindex(newTree.get(), i);
+        const git_tree_entry *was = oldTree ? git_tree_entry_byname(oldTree.get(), git_tree_entry_name(e)) : nullptr;
+        if (was && git_oid_equal(git_tree_entry_id(was), git_tree_entry_id(e)))
+            continue;
+        const Git::Tree after = subtree(repo, e);
+        const Git::Tree before = subtree(repo, was);
+        compare(QString::fromUtf8(git_tree_entry_name(e)), before.get(), after.get());
     }
-    if (removed) {
-        std::vector<Item> kept;
-        kept.reserve(size_t(m_byPath.size()));
-        for (Item &item : m_items)
-            if (m_byPath.contains(item.path()))
-                kept.push_back(std::move(item));
-        m_items = std::move(kept);
-        m_byPath.clear();
-        for (size_t i = 0; i < m_items.size(); ++i)
-            m_byPath.insert(m_items[i].path(), qsizetype(i));
+    const size_t oldFolders = oldTree ? git_tree_entrycount(oldTree.get()) : 0;
+    for (size_t i = 0; i < oldFolders; ++i) {
+        const git_tree_entry *e = git_tree_entry_byindex(oldTree.get(), i);
+        if (git_tree_entry_byname(newTree.get(), git_tree_entry_name(e)))
+            continue;
+        const Git::Tree before = subtree(repo, e);
+        compare(QString::fromUtf8(git_tree_entry_name(e)), before.get(), nullptr);
     }
+    removePaths(removed);
 
-    std::vector<Item> arrived;
+    // What the commits since say of the files: read from their messages.
+    // Only a name that two of them claim (the same name kept on two
+    // computers) is settled by which commit's tree holds the blob that HEAD
+    // has, the only step that reads a whole tree.
+    std::vector<Said> said;
+    QHash<QString, int> claims;
     git_revwalk *rawWalk = nullptr;
     if (git_revwalk_new(&rawWalk, repo.git()) != 0)
         return repo.failure(Git::lastError());
@@ -270,39 +482,54 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
         if (git_commit_lookup(&rawCommit, repo.git(), &id) != 0)
             continue;
         const Git::Commit commit(rawCommit);
-        QList<HistoryRepository::Note> notes =
-            HistoryRepository::parseTrailers(git_commit_message(commit.get()));
-        git_tree *rawTree = nullptr;
-        if (git_commit_tree(&rawTree, commit.get()) != 0)
-            continue;
-        const Git::Tree tree(rawTree);
-        if (notes.isEmpty() && git_commit_parentcount(commit.get()) <= 1) {
+        Said s{id, HistoryRepository::parseTrailers(git_commit_message(commit.get())), {}, {}};
+        if (s.notes.isEmpty() && git_commit_parentcount(commit.get()) <= 1) {
             // Made by hand: what it added, by its author.
             Git::Tree parentTree;
             if (git_commit_parentcount(commit.get()) == 1)
                 parentTree = repo.treeOf(*git_commit_parent_id(commit.get(), 0));
+            const Git::Tree tree = repo.treeOf(id);
             git_diff *own = nullptr;
-            if (git_diff_tree_to_tree(&own, repo.git(), parentTree.get(), tree.get(), nullptr) == 0) {
+            if (tree && git_diff_tree_to_tree(&own, repo.git(), parentTree.get(), tree.get(), nullptr) == 0) {
                 const Git::Diff ownDiff(own);
                 for (size_t i = 0; i < git_diff_num_deltas(own); ++i)
                     if (const git_diff_delta *d = git_diff_get_delta(own, i); d->status != GIT_DELTA_DELETED)
-                        notes.append({QString::fromUtf8(d->new_file.path), {}, {}});
+                        s.notes.append({QString::fromUtf8(d->new_file.path), {}, {}});
             }
         }
-        const git_signature *author = git_commit_author(commit.get());
-        for (const HistoryRepository::Note &note : notes) {
+        s.notes.removeIf([&](const HistoryRepository::Note &n) { return !pending.contains(n.path); });
+        if (s.notes.isEmpty())
+            continue;
+        for (const HistoryRepository::Note &n : s.notes)
+            ++claims[n.path];
+        if (const git_signature *author = git_commit_author(commit.get())) {
+            s.author = QString::fromUtf8(author->name);
+            s.mail = QString::fromUtf8(author->email);
+        }
+        said.push_back(std::move(s));
+    }
+
+    std::vector<Item> arrived;
+    arrived.reserve(size_t(pending.size()));
+    for (const Said &s : said) { // newest first
+        Git::Tree tree;
+        for (const HistoryRepository::Note &note : s.notes) {
             const auto it = pending.constFind(note.path);
             if (it == pending.constEnd())
                 continue;
-            // The name may have been used on another computer too: only the
-            // commit that added the blob the tree now holds describes it.
-            git_tree_entry *entry = nullptr;
-            if (git_tree_entry_bypath(&entry, tree.get(), note.path.toUtf8().constData()) != 0)
-                continue;
-            const bool same = git_oid_equal(git_tree_entry_id(entry), &*it);
-            git_tree_entry_free(entry);
-            if (!same)
-                continue;
+            if (claims.value(note.path) > 1) {
+                // The name was used on another computer too: only the
+                // commit that added the blob the tree now holds describes it.
+                if (!tree)
+                    tree = repo.treeOf(s.commit);
+                git_tree_entry *entry = nullptr;
+                if (!tree || git_tree_entry_bypath(&entry, tree.get(), note.path.toUtf8().constData()) != 0)
+                    continue;
+                const bool same = git_oid_equal(git_tree_entry_id(entry), &*it);
+                git_tree_entry_free(entry);
+                if (!same)
+                    continue;
+            }
             Item item;
             item.serial = note.path.section(u'/', 0, 0);
             item.name = note.path.section(u'/', 1);
@@ -311,9 +538,9 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
             if (note.technician) {
                 item.technician = note.technician->name;
                 item.mail = note.technician->mail;
-            } else if (author) {
-                item.technician = QString::fromUtf8(author->name);
-                item.mail = QString::fromUtf8(author->email);
+            } else {
+                item.technician = s.author;
+                item.mail = s.mail;
             }
             arrived.push_back(std::move(item));
             pending.erase(it);
@@ -343,7 +570,14 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
                     stamp(item);
             }
         }
-        put(item);
+        if (replacing) {
+            put(item);
+        } else {
+            // Only new names: nothing to look up.
+            if (m_byPathMade)
+                m_byPath.insert(item.path(), qsizetype(m_items.size()));
+            m_items.push_back(std::move(item));
+        }
     }
     m_head = to;
     m_dirty = true;
@@ -353,15 +587,25 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
 HistoryListing::FileState HistoryListing::check(qsizetype index)
 {
     Item &item = m_items[size_t(index)];
+    // The entry's folder stays open for the next entry, mostly of the same
+    // serial number: each file is then looked up by its name alone.
+    if (m_openFolder < 0 || item.serial != m_openSerial) {
+        if (m_openFolder >= 0)
+            ::close(m_openFolder);
+        m_openSerial = item.serial;
+        m_openFolder = ::open(QFile::encodeName(m_folder + u'/' + item.serial).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
     struct stat st {
     };
-    const QString path = m_folder + u'/' + item.serial + u'/' + item.name;
-    const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    const QByteArray name = QFile::encodeName(item.name);
+    if (m_openFolder < 0 || ::fstatat(m_openFolder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode))
         return FileState::Missing;
     const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (st.st_size == item.size && mtime == item.mtime)
         return FileState::Kept;
+    const QByteArray native = QFile::encodeName(m_folder + u'/' + item.serial + u'/' + item.name);
     git_oid oid;
     if (git_odb_hashfile(&oid, native.constData(), GIT_OBJECT_BLOB) != 0 || !git_oid_equal(&oid, &item.blob))
         return FileState::Changed;

@@ -4,6 +4,7 @@
 #include "platform/Result.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -12,13 +13,20 @@
 class HistoryRepository;
 
 // The listing index kept beside the repository (History/.git/tessaro-listing):
-// one line per entry with what the listing shows of it — the file's name,
-// its firmware and technician from the commit that added it, its blob, and
-// the size and time of the file on the disk when it was last seen matching
-// the blob. It names the commit it describes; when the repository has moved
-// on (an entry kept by another process, entries merged from the company's
-// repository), only the commits since are read. Listing never opens an
+// per entry what the listing shows of it — the file's name, its firmware
+// and technician from the commit that added it, its blob, and the size and
+// time of the file on the disk when it was last seen matching the blob. It
+// names the commit it describes; when the repository has moved on (an
+// entry kept by another process, entries merged from the company's
+// repository), only what changed between that commit's tree and the
+// newest one is read, with the commits since. Listing never opens an
 // entry's file.
+//
+// The index is binary and read in one go: a table of the texts that repeat
+// (serial numbers, firmware versions, technicians) and the entries naming
+// them by number. Each stretch ends with the commit it brings the index to
+// and a checksum of the stretch; a stretch whose checksum fails, and
+// everything after it, is not trusted (the repository is read again).
 class HistoryListing
 {
   public:
@@ -35,6 +43,9 @@ class HistoryListing
     };
 
     explicit HistoryListing(const QString &folder);
+    ~HistoryListing();
+    HistoryListing(const HistoryListing &) = delete;
+    HistoryListing &operator=(const HistoryListing &) = delete;
 
     // Reads the index and brings it to the repository's newest commit,
     // writing files that the repository holds but the disk does not (entries
@@ -65,13 +76,25 @@ class HistoryListing
     bool append(const Item &item, const git_oid &before, const git_oid &after) const;
     QString indexPath() const;
 
+    // Writes a file that only speeds things up (this index, the fleet's
+    // rows) in one step but without waiting for the disk: one cut short by
+    // a power cut fails its check and is made again.
+    static Result<void> writeCache(const QString &path, const QByteArray &bytes);
+
   private:
     bool read();
     Result<void> update(HistoryRepository &repo, const git_oid &to);
+    // The entries by path, made when first needed: most listings never ask.
+    QHash<QString, qsizetype> &byPath() const;
+    void removePaths(const QSet<QString> &paths);
 
     QString m_folder;
     std::optional<git_oid> m_head;
     std::vector<Item> m_items;
-    QHash<QString, qsizetype> m_byPath;
+    mutable QHash<QString, qsizetype> m_byPath;
+    mutable bool m_byPathMade = false;
     bool m_dirty = false;
+    // The folder check() looked in last, kept open for the next entry.
+    QString m_openSerial;
+    int m_openFolder = -1;
 };
