@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 namespace HistoryBench
@@ -33,9 +34,31 @@ inline QString numberOf(int i)
     return QStringLiteral("60%1").arg(i, 7, 10, QLatin1Char('0'));
 }
 
+// Milliseconds of processor time this process and the children it waited
+// for have used so far: on a shared machine the wall time says how long
+// one waited, this what the work took.
+inline double cpuMs()
+{
+    double ms = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        struct rusage u {
+        };
+        getrusage(who, &u);
+        ms += (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+    }
+    return ms;
+}
+
 struct Figures {
     std::vector<double> ms;
-    void add(double v) { ms.push_back(v); }
+    std::vector<double> cpu;
+    void add(double v, double c = -1)
+    {
+        ms.push_back(v);
+        if (c >= 0)
+            cpu.push_back(c);
+    }
+    double cpuMedian() const { return Figures{cpu, {}}.median(); }
     double median() const
     {
         std::vector<double> v = ms;

@@ -193,13 +193,15 @@ Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString 
     item.technician = m_author.name;
     item.mail = m_author.mail;
     HistoryListing::stamp(root, item);
-    // The listing grows by one line; when it does not describe the commit
-    // before this one, the next listing reads it again from the repository.
+    // The listing grows by one entry. When it does not describe the commit
+    // before this one (entries came from elsewhere since it was last
+    // read), the next listing catches up with them and this one together:
+    // a write does not wait for that.
     HistoryListing listing(root);
-    if (!before || !listing.append(item, *before, commit.value())) {
-        if (Result<void> loaded = listing.load(repo); !loaded)
-            return QDir(root).filePath(path); // kept and committed; the listing catches up later
-    }
+    if (!before)
+        (void)listing.load(repo); // the first entry: the index is made
+    else
+        (void)listing.append(item, *before, commit.value());
     return QDir(root).filePath(path);
 }
 
@@ -218,11 +220,11 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
     const Result<std::unique_ptr<QLockFile>> lock = repo.lock();
     if (!lock)
         return lock.failure();
+    const QString only = serialNumber.isEmpty() ? QString() : folderName(serialNumber);
     HistoryListing listing(root);
-    if (Result<void> loaded = listing.load(repo); !loaded)
+    if (Result<void> loaded = listing.load(repo, only); !loaded)
         return loaded.failure();
 
-    const QString only = serialNumber.isEmpty() ? QString() : folderName(serialNumber);
     const std::vector<HistoryListing::Item> &items = listing.items();
     // Each serial number's place is worked out once, not in every
     // comparison of the sort; the entries come grouped, so the one before

@@ -102,19 +102,6 @@ int unknownLast(const QString &serial)
     return serial == QLatin1String("unknown") ? 1 : 0;
 }
 
-// Serial numbers in number order, names that are not numbers after them,
-// "unknown" last.
-bool serialBefore(const QString &a, const QString &b)
-{
-    if (unknownLast(a) != unknownLast(b))
-        return unknownLast(a) < unknownLast(b);
-    bool na = false, nb = false;
-    const qulonglong x = a.toULongLong(&na), y = b.toULongLong(&nb);
-    if (na && nb)
-        return x != y ? x < y : a < b;
-    return na != nb ? na : a < b;
-}
-
 bool newerEntry(const Entry &a, const Entry &b)
 {
     if (a.stamp != b.stamp)
@@ -126,6 +113,17 @@ bool newerEntry(const Entry &a, const Entry &b)
 }
 
 } // namespace
+
+bool serialBefore(const QString &a, const QString &b)
+{
+    if (unknownLast(a) != unknownLast(b))
+        return unknownLast(a) < unknownLast(b);
+    bool na = false, nb = false;
+    const qulonglong x = a.toULongLong(&na), y = b.toULongLong(&nb);
+    if (na && nb)
+        return x != y ? x < y : a < b;
+    return na != nb ? na : a < b;
+}
 
 QByteArrayView Row::value(int index) const
 {

@@ -101,6 +101,10 @@ struct Filter {
     bool matches(const Row &row) const;
 };
 
+// Serial numbers in number order, names that are not numbers after them,
+// "unknown" last: the order of List::rows.
+bool serialBefore(const QString &a, const QString &b);
+
 enum class Sort { Date, Serial, Site };
 // "date", "serial", "site"; nothing for any other word.
 std::optional<Sort> sortNamed(const QString &name);

@@ -14,6 +14,9 @@
 #include <QLockFile>
 #include <QSet>
 
+#include <algorithm>
+#include <iterator>
+
 namespace FleetHistory
 {
 
@@ -82,24 +85,37 @@ Result<Opened> open(DeviceHistory &history)
     return o;
 }
 
-// The entries and the newest site of each serial number (of only one when
-// given) as the listing holds them, the listing first brought up to date.
+// The entries and the newest site of each serial number (of only one, or
+// of those among a set, when given) as the listing holds them, the listing
+// first brought up to date.
 Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<Fleet::Entry> *entries,
-                     QList<Fleet::Site> *sites)
+                     QList<Fleet::Site> *sites, const QSet<QString> *among = nullptr)
 {
     const QString root = repo.folder();
     HistoryListing listing(root);
-    if (Result<void> loaded = listing.load(repo); !loaded)
+    if (Result<void> loaded = listing.load(repo, only); !loaded)
         return loaded.failure();
 
     if (entries)
-        entries->reserve(listing.items().size());
+        entries->reserve(among ? size_t(among->size()) * 16 : listing.items().size());
     QHash<QString, Fleet::Site> newest; // the text: the file, read once chosen
     QSet<QString> texts;
     const auto shared = [&texts](const QString &text) { return *texts.insert(text); };
+    // The entries come grouped by serial number: the answer for the entry
+    // before is the usual one.
+    const QString *lastSerial = nullptr;
+    bool lastAmong = true;
     for (const HistoryListing::Item &item : listing.items()) {
         if (!only.isEmpty() && item.serial != only)
             continue;
+        if (among) {
+            if (!lastSerial || item.serial != *lastSerial) {
+                lastSerial = &item.serial;
+                lastAmong = among->contains(item.serial);
+            }
+            if (!lastAmong)
+                continue;
+        }
         const QString path = root + u'/' + item.serial + u'/' + item.name;
         Fleet::Entry e;
         if (DeviceHistory::parseName(item.name, &e.stamp, &e.event, &e.number)) {
@@ -128,6 +144,27 @@ Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<F
     return {};
 }
 
+// The serial numbers whose folders differ between two commits' trees;
+// nothing when the older one cannot be read.
+std::optional<QSet<QString>> changedFolders(HistoryRepository &repo, const git_oid &from, const git_oid &to)
+{
+    const Git::Tree before = repo.treeOf(from);
+    const Git::Tree after = repo.treeOf(to);
+    if (!before || !after)
+        return std::nullopt;
+    QSet<QString> changed;
+    for (const auto &[one, other] : {std::pair{after.get(), before.get()}, std::pair{before.get(), after.get()}}) {
+        const size_t count = git_tree_entrycount(one);
+        for (size_t i = 0; i < count; ++i) {
+            const git_tree_entry *e = git_tree_entry_byindex(one, i);
+            const git_tree_entry *there = git_tree_entry_byname(other, git_tree_entry_name(e));
+            if (!there || !git_oid_equal(git_tree_entry_id(e), git_tree_entry_id(there)))
+                changed.insert(QString::fromUtf8(git_tree_entry_name(e)));
+        }
+    }
+    return changed;
+}
+
 bool absent(const QString &root)
 {
     return !QFileInfo::exists(root) && !QFileInfo(root).isSymLink();
@@ -152,9 +189,15 @@ Result<Fleet::List> load(DeviceHistory &history, Detail detail)
         list.rows = std::move(cache->rows);
         return list;
     }
+    // Rows alone, made before for an older commit: only the serial numbers
+    // whose folders changed since are made anew.
+    std::optional<QSet<QString>> changed;
+    if (detail == Detail::Rows && cache)
+        changed = changedFolders(repo, cache->head, *head);
     std::vector<Fleet::Entry> entries;
     QList<Fleet::Site> sites;
-    if (Result<void> collected = collect(repo, QString(), &entries, &sites); !collected)
+    if (Result<void> collected = collect(repo, QString(), &entries, &sites, changed ? &*changed : nullptr);
+        !collected)
         return collected.failure();
     // The latest settings of a serial number whose latest file is the same
     // as when the rows were last made are not read again.
@@ -165,6 +208,24 @@ Result<Fleet::List> load(DeviceHistory &history, Detail detail)
         return before && before->latest == row.latest && !before->values.isEmpty() ? before->values
                                                                                    : Fleet::readValues(row);
     });
+    if (changed) {
+        // The rows that stand, and those made anew, in serial-number order.
+        std::vector<Fleet::Row> kept;
+        kept.reserve(cache->rows.size());
+        for (Fleet::Row &row : cache->rows)
+            if (!changed->contains(row.serial))
+                kept.push_back(std::move(row));
+        std::vector<Fleet::Row> rows;
+        rows.reserve(kept.size() + list.rows.size());
+        std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
+                   std::make_move_iterator(list.rows.begin()), std::make_move_iterator(list.rows.end()),
+                   std::back_inserter(rows),
+                   [](const Fleet::Row &a, const Fleet::Row &b) { return Fleet::serialBefore(a.serial, b.serial); });
+        list.rows = std::move(rows);
+        list.entries.clear(); // rows alone: the entries of only some would mislead
+        for (Fleet::Row &row : list.rows)
+            row.first = 0;
+    }
     (void)FleetCache::write(root, *head, list.rows);
     return list;
 }
@@ -237,8 +298,10 @@ Result<QString> setSite(DeviceHistory &history, const QString &serialNumber, con
     item.mail = history.author().mail;
     HistoryListing::stamp(root, item);
     HistoryListing listing(root);
-    if (!before || !listing.append(item, *before, commit.value()))
-        (void)listing.load(repo); // when it cannot, the next listing catches up
+    if (!before)
+        (void)listing.load(repo); // the first entry: the index is made
+    else
+        (void)listing.append(item, *before, commit.value()); // else the next listing catches up
     return QDir(root).filePath(path);
 }
 

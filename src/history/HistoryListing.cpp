@@ -210,8 +210,9 @@ void HistoryListing::stamp(Item &item) const
     stamp(m_folder, item);
 }
 
-bool HistoryListing::read()
+bool HistoryListing::read(const QString &only)
 {
+    m_partial = !only.isEmpty();
     m_items.clear();
     m_byPath.clear();
     m_byPathMade = false;
@@ -222,6 +223,9 @@ bool HistoryListing::read()
     const char *const data = contents.bytes.constData();
     const qsizetype size = contents.bytes.size();
     std::vector<QString> texts;
+    // With a serial number, the numbers of the texts that spell it (an
+    // appended stretch may repeat a text): other entries are stepped over.
+    std::vector<bool> chosen;
     size_t trusted = 0; // entries up to the last stretch whose checksum held
     qsizetype stretch = Magic.size();
     qsizetype at = stretch;
@@ -236,6 +240,8 @@ bool HistoryListing::read()
             if (length > quint32(size - at - 5))
                 break;
             texts.push_back(QString::fromUtf8(data + at + 5, qsizetype(length)));
+            if (m_partial)
+                chosen.push_back(texts.back() == only);
             at += 5 + qsizetype(length);
         } else if (tag == ItemTag) {
             if (size - at < ItemFixed)
@@ -256,6 +262,9 @@ bool HistoryListing::read()
             const size_t known = texts.size();
             if (serial >= known || firmware >= known || technician >= known || mail >= known)
                 break;
+            at += ItemFixed + nameLength;
+            if (m_partial && !chosen[serial])
+                continue;
             item.serial = texts[serial];
             item.name = QString::fromUtf8(name, nameLength);
             item.firmware = texts[firmware];
@@ -264,7 +273,6 @@ bool HistoryListing::read()
             item.size = number<qint64>(p + 12);
             item.mtime = number<qint64>(p + 20);
             m_items.push_back(std::move(item));
-            at += ItemFixed + nameLength;
         } else if (tag == HeadTag) {
             if (size - at < HeadSize ||
                 number<quint64>(data + at + HeadSize - 8) != checksum(data + stretch, at + HeadSize - 8 - stretch) ||
@@ -313,7 +321,7 @@ Result<void> HistoryListing::writeCache(const QString &path, const QByteArray &b
 
 Result<void> HistoryListing::save() const
 {
-    if (!m_head)
+    if (!m_head || m_partial)
         return {};
     Writer w;
     w.out.reserve(qsizetype(m_items.size()) * 96 + 4096);
@@ -350,17 +358,27 @@ bool HistoryListing::append(const Item &item, const git_oid &before, const git_o
 
 Result<void> HistoryListing::saveIfChanged()
 {
-    if (!m_dirty)
+    if (!m_dirty || m_partial)
         return {};
     m_dirty = false;
     return save();
 }
 
-Result<void> HistoryListing::load(HistoryRepository &repo)
+Result<void> HistoryListing::load(HistoryRepository &repo, const QString &only)
 {
     m_dirty = false;
-    const bool known = read();
     const std::optional<git_oid> head = repo.head();
+    bool known = read(only);
+    if (m_partial && (!known || !head || !git_oid_equal(&*m_head, &*head))) {
+        // Behind: brought up to date whole and saved, then one serial
+        // number's entries kept.
+        if (Result<void> loaded = load(repo); !loaded)
+            return loaded;
+        std::erase_if(m_items, [&](const Item &item) { return item.serial != only; });
+        m_byPathMade = false;
+        m_partial = true;
+        return {};
+    }
     if (!head) {
         // Nothing kept yet.
         m_items.clear();

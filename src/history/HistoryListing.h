@@ -50,7 +50,9 @@ class HistoryListing
     // Reads the index and brings it to the repository's newest commit,
     // writing files that the repository holds but the disk does not (entries
     // merged from elsewhere, a share cut short). Saved when it changed.
-    Result<void> load(HistoryRepository &repo);
+    // Given a serial number (a folder's name), only its entries are kept in
+    // items(); such a listing is never saved.
+    Result<void> load(HistoryRepository &repo, const QString &only = QString());
 
     const std::vector<Item> &items() const { return m_items; }
     const Item *find(const QString &path) const;
@@ -82,7 +84,7 @@ class HistoryListing
     static Result<void> writeCache(const QString &path, const QByteArray &bytes);
 
   private:
-    bool read();
+    bool read(const QString &only);
     Result<void> update(HistoryRepository &repo, const git_oid &to);
     // The entries by path, made when first needed: most listings never ask.
     QHash<QString, qsizetype> &byPath() const;
@@ -94,6 +96,7 @@ class HistoryListing
     mutable QHash<QString, qsizetype> m_byPath;
     mutable bool m_byPathMade = false;
     bool m_dirty = false;
+    bool m_partial = false; // items() holds one serial number's entries
     // The folder check() looked in last, kept open for the next entry.
     QString m_openSerial;
     int m_openFolder = -1;
