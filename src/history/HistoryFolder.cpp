@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -42,16 +43,16 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// The bytes in a new temporary file beside the target, flushed: its name,
-// or the error number.
-std::pair<QByteArray, int> writeTemporary(const QByteArray &target, const QByteArray &bytes)
+// The bytes in a new temporary file beside the target, flushed unless the
+// caller syncs many at once: its name, or the error number.
+std::pair<QByteArray, int> writeTemporary(const QByteArray &target, const QByteArray &bytes, bool flush = true)
 {
     const QByteArray temporary =
         target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return {{}, errno};
-    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool ok = writeAll(fd, bytes) && (!flush || ::fsync(fd) == 0);
     const int code = ok ? 0 : (errno ? errno : EIO);
     ::close(fd);
     if (!ok) {
@@ -147,6 +148,41 @@ bool writeMissing(const QString &dir, const QString &name, const QByteArray &byt
     const bool linked = ::link(temporary.constData(), target.constData()) == 0 || errno == EEXIST;
     ::unlink(temporary.constData());
     return linked;
+}
+
+std::vector<bool> writeMissing(const QString &root, const QList<std::pair<QString, QByteArray>> &files)
+{
+    std::vector<bool> there(size_t(files.size()), false);
+    std::vector<std::pair<size_t, QByteArray>> written; // index, temporary
+    int folder = -1;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString path = QDir(root).filePath(files[i].first);
+        const QByteArray target = QFile::encodeName(path);
+        struct stat st {
+        };
+        if (::lstat(target.constData(), &st) == 0) {
+            there[size_t(i)] = true;
+            continue;
+        }
+        if (!QDir().mkpath(QFileInfo(path).path()))
+            continue;
+        const auto [temporary, code] = writeTemporary(target, files[i].second, false);
+        if (!code) {
+            written.emplace_back(size_t(i), temporary);
+            if (folder < 0)
+                folder = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+    }
+    // Every file whole on the disk before any takes its name.
+    const bool synced = folder >= 0 && ::syncfs(folder) == 0;
+    if (folder >= 0)
+        ::close(folder);
+    for (const auto &[i, temporary] : written) {
+        const QByteArray target = QFile::encodeName(QDir(root).filePath(files[qsizetype(i)].first));
+        there[i] = synced && (::link(temporary.constData(), target.constData()) == 0 || errno == EEXIST);
+        ::unlink(temporary.constData());
+    }
+    return there;
 }
 
 bool isLeftover(const QString &name)

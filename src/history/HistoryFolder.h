@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 // The History folder on the disk: what stands under its name, and the entry
 // files written into it. An entry file is written whole under a name that no
@@ -27,6 +29,12 @@ Result<QString> writeNew(const QString &dir, const QString &stem, const QByteArr
 // Writes bytes under name in dir unless a file is there already (an entry
 // that came from another computer). True when the file is there afterwards.
 bool writeMissing(const QString &dir, const QString &name, const QByteArray &bytes);
+
+// Writes each of files (a path below root, its bytes) that is not on the
+// disk yet, as writeMissing() does one, but flushed together: every file
+// written whole and the file system synced once before any takes its name.
+// Whether each file is there afterwards.
+std::vector<bool> writeMissing(const QString &root, const QList<std::pair<QString, QByteArray>> &files);
 
 // Removes the temporary files that a write cut short left in dir
 // ("<name>.kvr.<hex>.tmp" older than a minute).

@@ -576,18 +576,30 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
     git_odb *rawOdb = nullptr;
     git_repository_odb(&rawOdb, repo.git());
     const Git::Odb odb(rawOdb);
-    for (Item &item : arrived) {
+    QList<std::pair<QString, QByteArray>> missing;
+    std::vector<size_t> missingItems;
+    for (size_t i = 0; i < arrived.size(); ++i) {
+        Item &item = arrived[i];
         stamp(item);
-        if (item.size < 0 && odb) {
-            git_odb_object *object = nullptr;
-            if (git_odb_read(&object, odb.get(), &item.blob) == 0) {
-                const QByteArray bytes(static_cast<const char *>(git_odb_object_data(object)),
-                                       qsizetype(git_odb_object_size(object)));
-                git_odb_object_free(object);
-                if (HistoryFolder::writeMissing(QDir(m_folder).filePath(item.serial), item.name, bytes))
-                    stamp(item);
-            }
+        if (item.size >= 0) {
+            // A file there already may have been changed by hand before now:
+            // the next check compares it with its blob.
+            item.size = -1;
+            continue;
         }
+        git_odb_object *object = nullptr;
+        if (odb && git_odb_read(&object, odb.get(), &item.blob) == 0) {
+            missing.append({item.path(), QByteArray(static_cast<const char *>(git_odb_object_data(object)),
+                                                    qsizetype(git_odb_object_size(object)))});
+            missingItems.push_back(i);
+            git_odb_object_free(object);
+        }
+    }
+    const std::vector<bool> written = HistoryFolder::writeMissing(m_folder, missing);
+    for (size_t k = 0; k < written.size(); ++k)
+        if (written[k])
+            stamp(arrived[missingItems[k]]);
+    for (Item &item : arrived) {
         if (replacing) {
             put(item);
         } else {
