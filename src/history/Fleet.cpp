@@ -189,6 +189,11 @@ List make(std::vector<Entry> entries, const QList<Site> &sites,
     QHash<QString, int> groupOf;
     std::vector<int> group(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
+        // Entries mostly come grouped already: the one before is the usual answer.
+        if (i > 0 && entries[i].serial == entries[i - 1].serial) {
+            group[i] = group[i - 1];
+            continue;
+        }
         auto known = groupOf.constFind(entries[i].serial);
         if (known == groupOf.constEnd())
             known = groupOf.insert(entries[i].serial, int(groupOf.size()));

@@ -99,8 +99,21 @@ Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<F
     if (entries)
         entries->reserve(among ? size_t(among->size()) * 16 : listing.items().size());
     QHash<QString, Fleet::Site> newest; // the text: the file, read once chosen
+    // The same few texts stand in many entries: one copy each. The index's
+    // reader shares them already; a text that is the very one of the entry
+    // before is not looked up again.
     QSet<QString> texts;
-    const auto shared = [&texts](const QString &text) { return *texts.insert(text); };
+    struct Last {
+        const QChar *data = nullptr;
+        QString text;
+    } lastOf[3];
+    const auto shared = [&](const QString &text, Last &last) {
+        if (text.constData() != last.data) {
+            last.text = *texts.insert(text);
+            last.data = text.constData();
+        }
+        return last.text;
+    };
     // The entries come grouped by serial number: the answer for the entry
     // before is the usual one.
     const QString *lastSerial = nullptr;
@@ -120,10 +133,9 @@ Result<void> collect(HistoryRepository &repo, const QString &only, std::vector<F
         Fleet::Entry e;
         if (DeviceHistory::parseName(item.name, &e.stamp, &e.event, &e.number)) {
             if (entries) {
-                // The same few texts stand in many entries: one copy each.
-                e.serial = shared(item.serial);
-                e.firmware = shared(item.firmware);
-                e.technician = shared(item.technician);
+                e.serial = shared(item.serial, lastOf[0]);
+                e.firmware = shared(item.firmware, lastOf[1]);
+                e.technician = shared(item.technician, lastOf[2]);
                 e.path = path;
                 entries->push_back(std::move(e));
             }
