@@ -55,7 +55,34 @@ class FolderBrowser : public QTextBrowser
         return file.ok() ? file.bytes : QByteArray("");
     }
 
+    // Back and Forward return to the place the reader left. A link clicked
+    // keeps the keyboard's place in the page (the frame around it), and the
+    // history would scroll back to that link over the place it saved: it is
+    // let go first, the view left where it is.
+    void backward() override
+    {
+        letGoOfLink();
+        QTextBrowser::backward();
+    }
+    void forward() override
+    {
+        letGoOfLink();
+        QTextBrowser::forward();
+    }
+
   private:
+    void letGoOfLink()
+    {
+        QTextCursor cursor = textCursor();
+        if (!cursor.hasSelection())
+            return;
+        const QPoint scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        cursor.clearSelection();
+        setTextCursor(cursor);
+        horizontalScrollBar()->setValue(scrolled.x());
+        verticalScrollBar()->setValue(scrolled.y());
+    }
+
     // A picture that is not there: shown as nothing at all.
     static QImage nothing()
     {
