@@ -9,6 +9,8 @@
 
 #include <QLocale>
 
+#include <utility>
+
 ExchangeProtocol::ExchangeProtocol(ExchangeClock *clock, QObject *parent) : QObject(parent)
 {
     setClock(clock);
@@ -61,7 +63,8 @@ void ExchangeProtocol::closeCable()
 
 // ---- one exchange --------------------------------------------------------------
 
-ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, const SettingsRecord *from)
+ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, const SettingsRecord *from,
+                                     Then then)
 {
     // One exchange at a time: a tick inside a running one finds it busy.
     if (busy())
@@ -72,6 +75,10 @@ ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, co
     m_result = ExchangeResult::Done;
     m_sendFailed = false;
     m_settling = false;
+    // Bytes left behind an answer taken early belong to this exchange's.
+    const bool leftBehind = std::exchange(m_tookEarly, false);
+    m_takeEarly = then == Then::NextAtOnce && kind != ExchangeKind::Write;
+    m_heard = false;
 
     m_state.ExchangeAborted = false;
     m_state.IdleTicks = 0;
@@ -94,7 +101,7 @@ ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, co
     m_transport = m_usbSelected ? static_cast<ExchangeTransport *>(m_usbTransport.get()) : m_serial;
     m_running = true;
     emit started();
-    begin();
+    begin(leftBehind);
     if (m_running)
         m_clock->run();
     m_state.WriteVersionQuery = false;
@@ -103,11 +110,12 @@ ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, co
     return m_result;
 }
 
-void ExchangeProtocol::begin()
+void ExchangeProtocol::begin(bool leftBehind)
 {
     m_state.PortOpenFailed = false;
     setProgress(0);
     m_pacing = m_transport ? m_transport->pacing(m_options) : ExchangeTransport::Pacing{};
+    m_takeEarly = m_takeEarly && m_pacing.keepsLine;
     m_clock->start(ExchangeClock::Poll, m_pacing.pollMs, [this] { pollTick(); });
     if (!m_transport) {
         m_state.PortOpenFailed = true;
@@ -128,7 +136,13 @@ void ExchangeProtocol::begin()
     }
     if (opened == ExchangeTransport::Opened::Unavailable)
         return;                    // the first tick closes quietly
-    m_state.ReceivedData = take(); // stale input goes
+    // Stale input goes; but what came behind an answer taken early stays,
+    // so that this answer comes out longer than it is.
+    if (leftBehind) {
+        m_state.ReceivedData.clear();
+        m_heard = m_transport->waiting() > 0;
+    } else
+        m_state.ReceivedData = take();
     sendCommands();
 }
 
@@ -196,6 +210,7 @@ void ExchangeProtocol::handleAnswer(int count)
     const ExchangeIndicator indicator = version ? ExchangeIndicator::StatusAnswer : ExchangeIndicator::Block;
     if (m_settling)
         return; // its quiet time decides
+    m_heard = m_heard || count > 0;
     if (count < m_state.ExpectedLength) {
         emit indicatorChanged(indicator);
         setProgress(m_progress + (version ? 60 : m_pacing.partialBlockStep));
@@ -205,8 +220,12 @@ void ExchangeProtocol::handleAnswer(int count)
         emit indicatorChanged(indicator);
     // Taken only when nothing follows: one stray byte inside the answer
     // would leave it the right length with its last real byte still to come.
+    // Taken early, the next answer catches that byte instead.
     m_settling = true;
-    m_clock->start(ExchangeClock::Quiet, m_pacing.quietMs, [this] { answerSettled(); });
+    if (m_takeEarly)
+        answerSettled();
+    else
+        m_clock->start(ExchangeClock::Quiet, m_pacing.quietMs, [this] { answerSettled(); });
 }
 
 void ExchangeProtocol::handleHandshake(int count)
@@ -259,6 +278,7 @@ void ExchangeProtocol::answerSettled()
     } else {
         decodeConfigurationBlock();
     }
+    m_tookEarly = m_takeEarly;
     closeDialog();
 }
 

@@ -58,11 +58,31 @@ class ExchangeProtocol : public QObject
     // verified write's read-back reports it as a mismatch instead).
     void setWrongMarkerNoticed(bool noticed) { m_markerNoticed = noticed; }
 
+    // What follows an exchange on the line.
+    enum class Then {
+        // Nothing of this command: an answer counts only once no byte has
+        // followed its last one for the quiet time.
+        Alone,
+        // Another exchange at once, the line kept open between them: the
+        // answer is taken as soon as it is whole, and what comes behind it is
+        // left for the next answer, which then comes out longer than it is.
+        // The next answer's quiet time thus vouches for this one
+        // (answerTakenEarly()). A line closed after every exchange would drop
+        // those bytes: there the answer waits for its own quiet time.
+        NextAtOnce,
+    };
     // Runs one exchange and returns when it has ended. Version queries and
     // reads decode into `into`; a write sends the block built from `from`.
     // A version query of a write keeps the counters in the state
     // (DevicePowerOnCount, DeviceServiceHours), cleared first.
-    ExchangeResult run(ExchangeKind kind, SettingsRecord *into, const SettingsRecord *from);
+    ExchangeResult run(ExchangeKind kind, SettingsRecord *into, const SettingsRecord *from,
+                       Then then = Then::Alone);
+    // The last exchange took its answer without waiting for the quiet time:
+    // it stands once the next exchange's answer came whole.
+    bool answerTakenEarly() const { return m_tookEarly; }
+    // Some byte of an answer came during the last exchange, or waited from
+    // behind the answer taken early before it.
+    bool heardAnswer() const { return m_heard; }
 
     // The decimal separator the block's half values use.
     static QChar decimalSeparator();
@@ -78,7 +98,7 @@ class ExchangeProtocol : public QObject
     void finished();
 
   private:
-    void begin();
+    void begin(bool leftBehind);
     void sendCommands();
     bool send(const QByteArray &bytes);
     QByteArray take();
@@ -112,6 +132,9 @@ class ExchangeProtocol : public QObject
     bool m_settingUp = false;
     bool m_sendFailed = false;
     bool m_settling = false;     // a whole answer is there; its quiet time runs
+    bool m_takeEarly = false;    // this exchange's answer is taken as soon as it is whole
+    bool m_tookEarly = false;    // and was: what came behind it waits for the next exchange
+    bool m_heard = false;        // a byte of an answer came
     bool m_markerNoticed = true; // a block with a wrong marker asks for the message
     int m_progress = 0;
     ExchangeKind m_kind = ExchangeKind::Version;

@@ -75,12 +75,33 @@ ExchangeResult ExchangeService::read(SettingsRecord &record)
     m_firmware.clear();
     if (!cableForCommand())
         return ExchangeResult::NotOpenable;
+    // The block follows the version query at once, so the query's answer is
+    // taken as soon as it is whole: a byte behind it, or the last one of an
+    // answer a stray byte lengthened, comes in front of the block, which then
+    // comes out longer than it is. The answer stands only once the block
+    // came whole, or once nothing at all came after it.
+    MemoryRecord status;
+    const ExchangeResult version =
+        m_protocol.run(ExchangeKind::Version, &status, nullptr, ExchangeProtocol::Then::NextAtOnce);
     // The block is read even when the version query got no answer; a port
-    // that cannot be opened would only fail again.
-    if (versionQuery(record) == ExchangeResult::NotOpenable)
-        return ExchangeResult::NotOpenable;
+    // that cannot be opened would only fail again, and noise on the line
+    // fails the read as it would have failed the block.
+    if (version == ExchangeResult::NotOpenable || version == ExchangeResult::Overlong)
+        return version;
+    const bool vouched = !m_protocol.answerTakenEarly();
     const ExchangeResult result = readBlock(record);
-    if (result == ExchangeResult::Done || result == ExchangeResult::WrongMarker)
+    const bool blockWhole = result == ExchangeResult::Done || result == ExchangeResult::WrongMarker;
+    if (version == ExchangeResult::Done &&
+        (vouched || blockWhole || (result == ExchangeResult::NoAnswer && !m_protocol.heardAnswer()))) {
+        // The block's counters are the device's own when it came whole.
+        for (const DeviceValue which :
+             {DeviceValue::FirmwareVersion, DeviceValue::SerN, DeviceValue::PwOn, DeviceValue::SvHr})
+            if (!blockWhole || (which != DeviceValue::PwOn && which != DeviceValue::SvHr))
+                record.setDeviceValue(which, status.deviceValue(which));
+        m_outcome.serialNumber = status.deviceValue(DeviceValue::SerN);
+        m_firmware = status.deviceValue(DeviceValue::FirmwareVersion);
+    }
+    if (blockWhole)
         FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), record);
     if (result == ExchangeResult::Done)
         keep(record, int(HistoryStore::Event::Read), &m_outcome.historyPath);

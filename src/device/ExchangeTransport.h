@@ -27,6 +27,9 @@ class ExchangeTransport
         // its last real byte out unseen. One byte time (4.2 ms at 2400 baud)
         // and a little for the way the bytes reach us.
         int quietMs = 7;
+        // The line stays open from one exchange to the next, and what came
+        // between them is still there for the next one to take.
+        bool keepsLine = true;
     };
     virtual Pacing pacing(const ExchangeOptions &options) const = 0;
 
@@ -41,7 +44,7 @@ class ExchangeTransport
     virtual QByteArray take() = 0;
     // False when the bytes did not go out.
     virtual bool send(const QByteArray &bytes) = 0;
-    // Bytes waiting (polled transports).
+    // Bytes waiting.
     virtual int waiting() = 0;
 
     // Whether the link still holds at a poll tick.

@@ -46,6 +46,8 @@ ExchangeTransport::Pacing SerialTransport::pacingFor(const ExchangeOptions &opti
     p.colourOnWholeAnswer = true;
     p.rereadOnTimeout = true;
     p.handshakePollMs = 0; // the data event announces every "D"
+    // A port closed after every exchange drops what waits in it.
+    p.keepsLine = !options.closePort();
     return p;
 }
 
@@ -80,7 +82,8 @@ bool SerialTransport::send(const QByteArray &bytes)
 
 int SerialTransport::waiting()
 {
-    return 0; // announced by the data event instead
+    // The data event announces bytes as they come; this counts what waits.
+    return m_port.InQueueCount();
 }
 
 ExchangeTransport::Health SerialTransport::health()

@@ -128,8 +128,11 @@ QByteArray KavrDeviceModel::shape(QByteArray answer)
 {
     if (m_faults.cutAfter >= 0 && answer.size() > m_faults.cutAfter)
         answer.truncate(m_faults.cutAfter);
-    if (m_faults.strayAfter > 0 && answer.size() >= m_faults.strayAfter)
+    if (m_faults.strayAfter > 0 && answer.size() >= m_faults.strayAfter &&
+        !(m_faults.strayOnce && m_strayed)) {
         answer.insert(m_faults.strayAfter, char(nextNoise()));
+        m_strayed = true;
+    }
     if (m_faults.noiseEvery <= 0 || answer.isEmpty())
         return answer;
     QByteArray noisy;

@@ -27,6 +27,7 @@ struct KavrDeviceFaults {
     int noiseEvery = 0;          // > 0: one stray byte after every n-th answer byte
     std::uint32_t noiseSeed = 1; // the stray bytes are a fixed pseudo-random sequence
     int strayAfter = 0;          // > 0: one stray byte after the n-th byte of every answer that long
+    bool strayOnce = false;      // that stray byte only in the first answer that long
     bool noZ = false;            // stores a written block but never confirms it with "Z"
     int dropHandshakeAt = 0;     // 1..128: gives up the write at this data byte (no "D"/"Z", nothing stored)
     int earlyZAt = 0;            // 1..127: answers "Z" after this data byte instead of "D", nothing stored
@@ -97,5 +98,6 @@ class KavrDeviceModel
     QByteArray m_lastWritten;
     int m_writes = 0;
     long long m_answerBytes = 0; // counts answer bytes for the noise fault
+    bool m_strayed = false;      // the stray byte went into an answer
     std::uint32_t m_noise;
 };

@@ -91,6 +91,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     add("wrong-marker", "Fault: the block sent starts with 0xAA instead of 0x55.");
     add("noise-every", "Fault: a stray byte after every <n>-th answer byte.", "n");
     add("stray-after", "Fault: one stray byte after the <n>-th byte of every answer that long.", "n");
+    add("stray-once", "Fault: the stray byte of --stray-after only in the first answer that long.");
     add("noise-seed", "Seed of the stray bytes (default 1).", "n");
     add("no-z", "Fault: store a written block but never answer \"Z\".");
     add("drop-handshake-at", "Fault: give up a write at data byte <k> (1-128): no handshake, nothing stored.",
@@ -197,6 +198,7 @@ bool KavrSimCommandLine::parse(const QStringList &arguments, QString *error)
     o.faults.noiseEvery = int(noise);
     o.faults.noiseSeed = std::uint32_t(seed);
     o.faults.strayAfter = int(stray);
+    o.faults.strayOnce = p.isSet(QStringLiteral("stray-once"));
     o.faults.noZ = p.isSet(QStringLiteral("no-z"));
     o.faults.dropHandshakeAt = int(drop);
     o.faults.earlyZAt = int(earlyZ);

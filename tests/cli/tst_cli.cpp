@@ -89,7 +89,7 @@ KavrSimOptions fixtureDevice()
 }
 
 // How the simulated device misbehaves.
-enum Fault { NoFault, Silent, WrongMarker, Garbled, Stray };
+enum Fault { NoFault, Silent, WrongMarker, Garbled, Stray, StrayBehindStatus };
 
 struct Ran {
     int code;
@@ -242,6 +242,9 @@ class TestCli : public QObject
         row("garbled status", {"status"}, ExitNoAnswer, "COM1", Garbled);
         // The answer keeps its letters in place, but its last byte comes late.
         row("stray byte before the last", {"write", f}, ExitNoAnswer, "more bytes came", Stray);
+        // The read takes the status answer at once: the byte behind it spoils the block.
+        row("stray byte behind the status answer", {"read", "-o", "out.kvr"}, ExitNoAnswer, "more bytes came",
+            StrayBehindStatus);
         // A field is named by its label in the language in use and its key.
         row("refused", {"write", "refused.kvr"}, ExitRefused,
             "Délka tónu DTMF volby [ms] (TTon) holds '990'");
@@ -265,6 +268,10 @@ class TestCli : public QObject
             o.faults.noiseEvery = 3; // stray bytes shift the answer's letters
         if (fault == Stray)
             o.faults.strayAfter = 9;
+        if (fault == StrayBehindStatus) {
+            o.faults.strayAfter = 10;
+            o.faults.strayOnce = true;
+        }
 
         startDevice(false, o);
         // A cable backend with nothing plugged in.

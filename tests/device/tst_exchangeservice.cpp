@@ -352,9 +352,13 @@ class TestExchangeService : public QObject
             QTest::addRow("%s: status, after byte 9", t) << usb << "status" << 9 << overlong;
             QTest::addRow("%s: status, behind its last byte", t) << usb << "status" << 10 << overlong;
             QTest::addRow("%s: block, behind its last byte", t) << usb << "block" << 128 << overlong;
-            // The cable's connection goes with the failed query: the block is not tried.
-            QTest::addRow("%s: read, after byte 9 of both", t)
-                << usb << "read" << 9 << int(usb ? ExchangeResult::Aborted : ExchangeResult::Overlong);
+            QTest::addRow("%s: read, after byte 9 of both", t) << usb << "read" << 9 << overlong;
+            // The status answer of a read is taken as soon as it is whole: the
+            // byte behind it, or its last real one, comes in front of the block.
+            QTest::addRow("%s: read, behind the status answer only", t)
+                << usb << "read once" << 10 << overlong;
+            QTest::addRow("%s: read, after byte 9 of the status answer only", t)
+                << usb << "read once" << 9 << overlong;
             QTest::addRow("%s: write", t) << usb << "write" << 9 << overlong;
         }
     }
@@ -366,6 +370,7 @@ class TestExchangeService : public QObject
         QFETCH(int, result);
         KavrSimOptions o;
         o.faults.strayAfter = strayAfter;
+        o.faults.strayOnce = command.endsWith(" once");
         o.state.block[1] = 9;
         world(usb, o);
         QTemporaryDir folder;
@@ -379,7 +384,7 @@ class TestExchangeService : public QObject
             r = w->service.versionQuery(record);
         else if (command == "block")
             r = w->service.readBlock(record);
-        else if (command == "read")
+        else if (command.startsWith("read"))
             r = w->service.read(record);
         else
             r = w->service.write(record,

@@ -75,7 +75,7 @@ void TestKavrSimExe::helpListsEveryOption()
                           "--baud",          "--ftdi-latency",
                           "--silent",        "--cut-after",
                           "--wrong-marker",  "--noise-every",
-                          "--stray-after",
+                          "--stray-after",   "--stray-once",
                           "--no-z",          "--drop-handshake-at",
                           "--early-z-at",    "--corrupt-write-at",
                           "--hang-up-after", "--slow"})
