@@ -282,8 +282,15 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
             return int(x.event) > int(y.event);
         return x.number > y.number;
     });
+    // In this order the files of one folder are looked at together.
+    std::vector<qsizetype> looked;
+    looked.reserve(chosen.size());
+    for (const Sorted &s : chosen)
+        looked.push_back(s.index);
+    const std::vector<HistoryListing::FileState> states = listing.checkAll(looked);
     out.reserve(qsizetype(chosen.size()));
-    for (const Sorted &s : chosen) {
+    for (size_t k = 0; k < chosen.size(); ++k) {
+        const Sorted &s = chosen[k];
         const HistoryListing::Item &item = items[size_t(s.index)];
         Entry e;
         e.serialNumber = item.serial;
@@ -292,8 +299,7 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
         e.firmware = item.firmware;
         e.technician = item.technician;
         e.path = root + u'/' + item.serial + u'/' + item.name;
-        // In this order the files of one folder are looked at together.
-        switch (listing.check(s.index)) {
+        switch (states[k]) {
         case HistoryListing::FileState::Kept:
             e.state = FileState::Kept;
             break;

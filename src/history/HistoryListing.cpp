@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,11 +136,7 @@ HistoryListing::HistoryListing(const QString &folder) : m_folder(folder)
 {
 }
 
-HistoryListing::~HistoryListing()
-{
-    if (m_openFolder >= 0)
-        ::close(m_openFolder);
-}
+HistoryListing::~HistoryListing() = default;
 
 QString HistoryListing::indexPath() const
 {
@@ -614,33 +612,79 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
     return {};
 }
 
+namespace
+{
+
+// One folder kept open for the next look-up, mostly of the same serial number:
+// each file is then found by its name alone.
+struct OpenFolder {
+    QString serial;
+    int fd = -1;
+    ~OpenFolder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
 HistoryListing::FileState HistoryListing::check(qsizetype index)
 {
-    Item &item = m_items[size_t(index)];
-    // The entry's folder stays open for the next entry, mostly of the same
-    // serial number: each file is then looked up by its name alone.
-    if (m_openFolder < 0 || item.serial != m_openSerial) {
-        if (m_openFolder >= 0)
-            ::close(m_openFolder);
-        m_openSerial = item.serial;
-        m_openFolder = ::open(QFile::encodeName(m_folder + u'/' + item.serial).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    }
-    struct stat st {
+    return checkAll({index}).front();
+}
+
+std::vector<HistoryListing::FileState> HistoryListing::checkAll(const std::vector<qsizetype> &indexes)
+{
+    std::vector<FileState> states(indexes.size(), FileState::Missing);
+    std::atomic<bool> restamped{false};
+    const auto checkRange = [&](size_t from, size_t to) {
+        OpenFolder open;
+        for (size_t k = from; k < to; ++k) {
+            Item &item = m_items[size_t(indexes[k])];
+            if (open.fd < 0 || item.serial != open.serial) {
+                if (open.fd >= 0)
+                    ::close(open.fd);
+                open.serial = item.serial;
+                open.fd = ::open(QFile::encodeName(m_folder + u'/' + item.serial).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            }
+            struct stat st {
+            };
+            const QByteArray name = QFile::encodeName(item.name);
+            if (open.fd < 0 || ::fstatat(open.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !S_ISREG(st.st_mode))
+                continue; // missing
+            const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+            if (st.st_size == item.size && mtime == item.mtime) {
+                states[k] = FileState::Kept;
+                continue;
+            }
+            const QByteArray native = QFile::encodeName(m_folder + u'/' + item.serial + u'/' + item.name);
+            git_oid oid;
+            if (git_odb_hashfile(&oid, native.constData(), GIT_OBJECT_BLOB) != 0 ||
+                !git_oid_equal(&oid, &item.blob)) {
+                states[k] = FileState::Changed;
+                continue;
+            }
+            item.size = st.st_size;
+            item.mtime = mtime;
+            restamped = true;
+            states[k] = FileState::Kept;
+        }
     };
-    const QByteArray name = QFile::encodeName(item.name);
-    if (m_openFolder < 0 || ::fstatat(m_openFolder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(st.st_mode))
-        return FileState::Missing;
-    const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    if (st.st_size == item.size && mtime == item.mtime)
-        return FileState::Kept;
-    const QByteArray native = QFile::encodeName(m_folder + u'/' + item.serial + u'/' + item.name);
-    git_oid oid;
-    if (git_odb_hashfile(&oid, native.constData(), GIT_OBJECT_BLOB) != 0 || !git_oid_equal(&oid, &item.blob))
-        return FileState::Changed;
-    item.size = st.st_size;
-    item.mtime = mtime;
-    m_dirty = true;
-    return FileState::Kept;
+    // Each entry is looked at by one thread only; a few thousand are not
+    // worth a second one.
+    constexpr size_t Shared = 4096;
+    if (indexes.size() < Shared) {
+        checkRange(0, indexes.size());
+    } else {
+        const size_t half = indexes.size() / 2;
+        std::thread other(checkRange, half, indexes.size());
+        checkRange(0, half);
+        other.join();
+    }
+    if (restamped)
+        m_dirty = true;
+    return states;
 }

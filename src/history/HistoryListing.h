@@ -67,6 +67,10 @@ class HistoryListing
     // Whether the file on the disk is still the one kept; a file whose size
     // or time changed is compared with its blob (and stamped anew when equal).
     FileState check(qsizetype index);
+    // The same for many entries, in the order given (files of one folder
+    // together): a company's history has a hundred thousand, so the look-ups
+    // on the disk are shared between two threads.
+    std::vector<FileState> checkAll(const std::vector<qsizetype> &indexes);
 
     // Writes the index when something changed since it was read.
     Result<void> saveIfChanged();
@@ -97,7 +101,4 @@ class HistoryListing
     mutable bool m_byPathMade = false;
     bool m_dirty = false;
     bool m_partial = false; // items() holds one serial number's entries
-    // The folder check() looked in last, kept open for the next entry.
-    QString m_openSerial;
-    int m_openFolder = -1;
 };
