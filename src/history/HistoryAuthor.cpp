@@ -3,6 +3,7 @@
 #include <QSysInfo>
 
 #include <pwd.h>
+#include <vector>
 #include <unistd.h>
 
 namespace
@@ -20,7 +21,12 @@ QString clean(QString text)
 HistoryAuthor HistoryAuthor::resolve(const QString &technician, const QString &mail)
 {
     QString login, fullName;
-    if (const passwd *pw = getpwuid(geteuid())) {
+    // The window works this out on its share's thread too: the reentrant
+    // look-up, into a buffer of our own.
+    passwd entry{};
+    passwd *pw = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &pw) == 0 && pw) {
         login = QString::fromLocal8Bit(pw->pw_name);
         // The full name is the first of the comma-separated fields.
         if (pw->pw_gecos)
