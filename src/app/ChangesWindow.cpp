@@ -1,6 +1,7 @@
 #include "app/ChangesWindow.h"
 
 #include "app/FormFont.h"
+#include "app/ReadOnlyCell.h"
 #include "device/WritePreview.h"
 #include "lang/LanguageTexts.h"
 
@@ -10,16 +11,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-namespace
-{
-QTableWidgetItem *cell(const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-} // namespace
 
 ChangesWindow::ChangesWindow(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -76,10 +67,10 @@ int ChangesWindow::prepare(const SettingsRecord &inDevice, const SettingsRecord 
     for (const auto &[now, after] : WritePreview::changes(inDevice, toWrite)) {
         const int row = Table->rowCount();
         Table->insertRow(row);
-        Table->setItem(row, 0, cell(now.page));
-        Table->setItem(row, 1, cell(now.label));
-        Table->setItem(row, 2, cell(now.value));
-        Table->setItem(row, 3, cell(after.value));
+        Table->setItem(row, 0, readOnlyCell(now.page));
+        Table->setItem(row, 1, readOnlyCell(now.label));
+        Table->setItem(row, 2, readOnlyCell(now.value));
+        Table->setItem(row, 3, readOnlyCell(after.value));
     }
     Table->resizeRowsToContents();
     const bool nothing = Table->rowCount() == 0;

@@ -1,6 +1,7 @@
 #include "app/CompareWindow.h"
 
 #include "app/FormFont.h"
+#include "app/ReadOnlyCell.h"
 #include "device/DeviceCodec.h"
 #include "device/ExchangeService.h"
 #include "lang/LanguageTexts.h"
@@ -12,16 +13,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-namespace
-{
-QTableWidgetItem *cell(const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-} // namespace
 
 CompareWindow::CompareWindow(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
@@ -87,11 +78,11 @@ int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &o
             continue;
         const int row = Table->rowCount();
         Table->insertRow(row);
-        Table->setItem(row, PageColumn, cell(mine[i].page));
-        Table->setItem(row, GroupColumn, cell(mine[i].group));
-        Table->setItem(row, LabelColumn, cell(mine[i].label));
-        Table->setItem(row, WindowColumn, cell(mine[i].value));
-        Table->setItem(row, OtherColumn, cell(theirs[i].value + theirs[i].mark));
+        Table->setItem(row, PageColumn, readOnlyCell(mine[i].page));
+        Table->setItem(row, GroupColumn, readOnlyCell(mine[i].group));
+        Table->setItem(row, LabelColumn, readOnlyCell(mine[i].label));
+        Table->setItem(row, WindowColumn, readOnlyCell(mine[i].value));
+        Table->setItem(row, OtherColumn, readOnlyCell(theirs[i].value + theirs[i].mark));
     }
     Table->resizeRowsToContents();
     return Table->rowCount();

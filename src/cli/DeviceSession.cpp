@@ -224,8 +224,7 @@ bool DeviceSession::takeCounters(const DeviceCodec::DeviceCounters &device, Sett
     return true;
 }
 
-DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given,
-                                            const CliWriteChoice &choice)
+ExchangeService::WriteSteps DeviceSession::counterSteps(const Counters &given, const CliWriteChoice &choice)
 {
     m_cancelReason.clear();
     m_cancelCode = ExitRefused;
@@ -233,6 +232,13 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
     steps.confirm = [this, &given, &choice](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
         return takeCounters(device, rec, given, choice);
     };
+    return steps;
+}
+
+DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counters &given,
+                                            const CliWriteChoice &choice)
+{
+    ExchangeService::WriteSteps steps = counterSteps(given, choice);
     steps.verify = choice.verify && m_transport.verifyWrite;
     steps.writeWithoutBackup = [this, &choice](const QString &error) {
         if (choice.withoutBackup)
@@ -254,12 +260,7 @@ DeviceSession::Outcome DeviceSession::write(SettingsRecord &record, const Counte
 DeviceSession::Outcome DeviceSession::dryRun(SettingsRecord &record, MemoryRecord &inDevice, const Counters &given,
                                              const CliWriteChoice &choice)
 {
-    m_cancelReason.clear();
-    m_cancelCode = ExitRefused;
-    ExchangeService::WriteSteps steps;
-    steps.confirm = [this, &given, &choice](const DeviceCodec::DeviceCounters &device, SettingsRecord &rec) {
-        return takeCounters(device, rec, given, choice);
-    };
+    ExchangeService::WriteSteps steps = counterSteps(given, choice);
     const Outcome o = outcome(m_service.dryRun(record, steps));
     if (o.code == ExitOk && m_service.deviceRecord())
         SettingsDiff::copy(*m_service.deviceRecord(), inDevice);

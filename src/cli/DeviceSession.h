@@ -108,6 +108,9 @@ class DeviceSession
     // The write's counter step: the device's counters (or those given) into
     // the record, and the firmware rule for values given by name. False,
     // with the reason set, when the write cannot go on.
+    // A write's and a dry run's first step: the counters taken as given or
+    // kept, with nothing cancelled yet.
+    ExchangeService::WriteSteps counterSteps(const Counters &given, const CliWriteChoice &choice);
     bool takeCounters(const DeviceCodec::DeviceCounters &device, SettingsRecord &record, const Counters &given,
                       const CliWriteChoice &choice);
     void exchangeStarted();

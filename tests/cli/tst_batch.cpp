@@ -2,6 +2,7 @@
 // one path of checks; make's tables as spreadsheets save them; the dry run
 // and --show-changes against the simulator.
 
+#include "TestFiles.h"
 #include "cli/CliExitCode.h"
 #include "cli/DeviceSession.h"
 #include "cli/TessaroCli.h"
@@ -25,19 +26,6 @@ namespace
 {
 
 const QString Fixture = QStringLiteral(TESSARO_FIXTURES "/pulse-dialling.kvr");
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // The fixture with values as the window takes them from the keyboard: each
 // typed character through the field's key filter, the field check when the

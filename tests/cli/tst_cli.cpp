@@ -2,6 +2,7 @@
 // through the main window's commands and through the command line, over a
 // pseudo-terminal and the simulated USB cable, must give the same bytes.
 
+#include "TestFiles.h"
 #include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
 #include "cli/CliExitCode.h"
@@ -41,19 +42,6 @@ namespace
 {
 
 const QString Fixture = QStringLiteral(TESSARO_FIXTURES "/pulse-dialling.kvr");
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // The fixture with one record's value replaced by a one-character text.
 QByteArray fixtureWith(const char *key, char value)

@@ -4,6 +4,7 @@
 #include "settings/MemoryRecord.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <QString>
 #include <QStringList>
 
@@ -31,4 +32,22 @@ inline auto fixedClock(int second = 2)
 {
     return [second] { return QDateTime(QDate(2026, 12, 8), QTime(10, 15, second)); };
 }
+// A program folder standing for one technician's laptop, with its history.
+struct LaptopFolder {
+    QTemporaryDir folder;
+    DeviceHistory history;
+    LaptopFolder(const QString &technician, const QString &remote)
+        : history(folder.path(), {technician, technician.toLower() + QStringLiteral("@servis.cz"), remote})
+    {
+    }
+    // Keeps a read of the settings with this password; the kept file's path,
+    // empty when nothing was kept.
+    QString keep(const QString &serial, const QString &password, int second = 2)
+    {
+        history.clock = fixedClock(second);
+        const Result<QString> kept =
+            history.keep(record(password), serial, QStringLiteral("1.20"), HistoryStore::Event::Read);
+        return kept ? kept.value() : QString();
+    }
+};
 } // namespace HistoryHelper

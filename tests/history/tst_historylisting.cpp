@@ -10,23 +10,11 @@
 #include <QTest>
 
 using namespace HistoryHelper;
-using Event = HistoryStore::Event;
 
 namespace
 {
-struct Laptop {
-    QTemporaryDir folder;
-    DeviceHistory history;
-    Laptop(const QString &technician, const QString &remote)
-        : history(folder.path(), {technician, technician.toLower() + "@servis.cz", remote})
-    {
-    }
-    QString keep(const QString &serial, const QString &password, int second)
-    {
-        history.clock = fixedClock(second);
-        const Result<QString> kept = history.keep(record(password), serial, "1.20", Event::Read);
-        return kept ? kept.value() : QString();
-    }
+struct Laptop : LaptopFolder {
+    using LaptopFolder::LaptopFolder;
     QString file(const QString &name) const { return folder.filePath("History/.git/" + name); }
     // "serial technician firmware password state" of every entry, as listed.
     QStringList listed()

@@ -14,24 +14,11 @@
 #include <unistd.h>
 
 using namespace HistoryHelper;
-using Event = HistoryStore::Event;
 
 namespace
 {
-// A program folder standing for one technician's laptop.
-struct Laptop {
-    QTemporaryDir folder;
-    DeviceHistory history;
-    Laptop(const QString &technician, const QString &remote)
-        : history(folder.path(), {technician, technician.toLower() + "@servis.cz", remote})
-    {
-    }
-    QString keep(const QString &serial, const QString &password, int second = 2)
-    {
-        history.clock = fixedClock(second);
-        const Result<QString> kept = history.keep(record(password), serial, "1.20", Event::Read);
-        return kept ? kept.value() : QString();
-    }
+struct Laptop : LaptopFolder {
+    using LaptopFolder::LaptopFolder;
     // "serial technician password" of every entry, as listed.
     QStringList listed()
     {
