@@ -5,6 +5,8 @@
 #include "settings/ParameterTable.h"
 #include "settings/SettingsRecord.h"
 
+#include <QLocale>
+
 namespace DeviceCodec
 {
 
@@ -111,6 +113,12 @@ QString decodeCode(const QByteArray &bytes)
     for (const char b : bytes)
         code += digitText(quint8(b));
     return code;
+}
+
+QChar decimalSeparator()
+{
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
 }
 
 int halfCode(const QString &text)

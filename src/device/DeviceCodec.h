@@ -46,6 +46,9 @@ QByteArray encodeCode(const QString &code, int length);
 // Bytes that decode to no character are skipped, the rest still read.
 QString decodeCode(const QByteArray &bytes);
 
+// The decimal separator the half values are shown with: the user's locale's.
+QChar decimalSeparator();
+
 // MaSp and TBtn: "1".."9" are 1..9, the half value 10, "15" 11, "30" 12,
 // anything else 1. The half value is understood with either separator.
 int halfCode(const QString &text);

@@ -3,29 +3,17 @@
 #include "device/DeviceCodec.h"
 #include "device/ExchangeClock.h"
 #include "device/ExchangeTrace.h"
-#include "device/UsbLink.h"
-#include "device/UsbTransport.h"
 #include "settings/SettingsRecord.h"
-
-#include <QLocale>
 
 #include <utility>
 
-ExchangeProtocol::ExchangeProtocol(ExchangeClock *clock, QObject *parent) : QObject(parent)
+ExchangeProtocol::ExchangeProtocol(ExchangeClock *clock, QObject *parent)
+    : QObject(parent), m_lines([this](int ms) { m_clock->pause(ms); })
 {
     setClock(clock);
-    // The cable's set-up waits on this clock, so the window goes on drawing.
-    m_usb = std::make_unique<UsbLink>(nullptr, [this](int ms) { m_clock->pause(ms); });
-    m_usbTransport = std::make_unique<UsbTransport>(*m_usb);
 }
 
-ExchangeProtocol::~ExchangeProtocol()
-{
-    if (m_serial) {
-        m_serial->dataArrived = nullptr;
-        m_serial->lineLost = nullptr;
-    }
-}
+ExchangeProtocol::~ExchangeProtocol() = default;
 
 void ExchangeProtocol::setClock(ExchangeClock *clock)
 {
@@ -40,25 +28,14 @@ void ExchangeProtocol::setClock(ExchangeClock *clock)
     m_clock = m_ownClock.get();
 }
 
-QChar ExchangeProtocol::decimalSeparator()
-{
-    const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? QChar(u'.') : point.front();
-}
-
 bool ExchangeProtocol::openCable()
 {
     if (busy())
-        return m_usb->UsbState == UsbLink::StateOpen;
+        return m_lines.cableOpen();
     m_settingUp = true;
-    m_usb->open();
+    const bool open = m_lines.openCable();
     m_settingUp = false;
-    return m_usb->UsbState == UsbLink::StateOpen;
-}
-
-void ExchangeProtocol::closeCable()
-{
-    m_usb->close();
+    return open;
 }
 
 // ---- one exchange --------------------------------------------------------------
@@ -98,7 +75,7 @@ ExchangeResult ExchangeProtocol::run(ExchangeKind kind, SettingsRecord *into, co
         m_state.WriteIndex = 0;
     }
 
-    m_transport = m_usbSelected ? static_cast<ExchangeTransport *>(m_usbTransport.get()) : m_serial;
+    m_transport = m_lines.current();
     m_running = true;
     emit started();
     begin(leftBehind);
@@ -435,7 +412,7 @@ bool ExchangeProtocol::decodeStatusAnswer()
 
 void ExchangeProtocol::decodeConfigurationBlock()
 {
-    if (!DeviceCodec::decodeBlock(m_state.ReceivedData, *m_into, decimalSeparator())) {
+    if (!DeviceCodec::decodeBlock(m_state.ReceivedData, *m_into, DeviceCodec::decimalSeparator())) {
         m_result = ExchangeResult::WrongMarker;
         m_clock->stop(ExchangeClock::Poll);
         if (m_markerNoticed)

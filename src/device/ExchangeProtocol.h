@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/ExchangeLines.h"
 #include "device/ExchangeOptions.h"
 #include "device/ExchangeState.h"
 #include "device/ExchangeTransport.h"
@@ -11,8 +12,6 @@
 
 class ExchangeClock;
 class SettingsRecord;
-class UsbLink;
-class UsbTransport;
 
 // One exchange with the communicator at a time: the version query, the read
 // or the write, over the serial port or the USB cable, paced by the clock's
@@ -36,17 +35,17 @@ class ExchangeProtocol : public QObject
     void setTrace(ExchangeTrace *trace) { m_options.trace = trace; }
 
     // The serial port (not owned; none: every serial exchange fails to open).
-    void setSerialTransport(ExchangeTransport *transport) { m_serial = transport; }
-    ExchangeTransport *serialTransport() const { return m_serial; }
+    void setSerialTransport(ExchangeTransport *transport) { m_lines.setSerial(transport); }
+    ExchangeTransport *serialTransport() const { return m_lines.serial(); }
     // The USB cable: its state is shown in the status bar.
-    UsbLink &usb() { return *m_usb; }
+    UsbLink &usb() { return m_lines.usb(); }
     // Whether the "USB cable" box is ticked: the transport of the next exchange.
-    void setUsbSelected(bool selected) { m_usbSelected = selected; }
-    bool usbSelected() const { return m_usbSelected; }
+    void setUsbSelected(bool selected) { m_lines.setUsbSelected(selected); }
+    bool usbSelected() const { return m_lines.usbSelected(); }
     // The cable's open procedure; false when it is not there ("--").
     bool openCable();
     // The box was unticked: the cable shows "--", its handle stays.
-    void closeCable();
+    void closeCable() { m_lines.closeCable(); }
 
     const ExchangeState &state() const { return m_state; }
     // An exchange or the cable's set-up is under way: nothing else may start.
@@ -84,9 +83,6 @@ class ExchangeProtocol : public QObject
     // behind the answer taken early before it.
     bool heardAnswer() const { return m_heard; }
 
-    // The decimal separator the block's half values use.
-    static QChar decimalSeparator();
-
   signals:
     // An exchange begins: the communication dialog is shown until finished().
     void started();
@@ -118,16 +114,13 @@ class ExchangeProtocol : public QObject
     bool decodeStatusAnswer();
     void decodeConfigurationBlock();
 
-    ExchangeClock *m_clock;
+    ExchangeClock *m_clock = nullptr;
     std::unique_ptr<ExchangeClock> m_ownClock;
-    std::unique_ptr<UsbLink> m_usb;
-    std::unique_ptr<UsbTransport> m_usbTransport;
-    ExchangeTransport *m_serial = nullptr;
+    ExchangeLines m_lines;
     ExchangeTransport *m_transport = nullptr; // the running exchange's
     ExchangeTransport::Pacing m_pacing;
     ExchangeOptions m_options;
     ExchangeState m_state;
-    bool m_usbSelected = false;
     bool m_running = false;
     bool m_settingUp = false;
     bool m_sendFailed = false;

@@ -132,7 +132,7 @@ class ExchangeService : public QObject
     const SettingsRecord *deviceRecord() const;
 
     // The decimal separator the field checks and the block's half values use.
-    static QChar decimalSeparator() { return ExchangeProtocol::decimalSeparator(); }
+    static QChar decimalSeparator() { return DeviceCodec::decimalSeparator(); }
     // A block byte as the write check lists it: "0x0A".
     static QString hexByte(char byte);
 

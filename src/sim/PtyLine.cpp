@@ -206,13 +206,18 @@ void PtyLine::hangUp()
     // Closing the master flushes what the host has not read yet. Bytes sent
     // before a hang-up reach a real host, so give it a moment to take them.
     // The kernel hands bytes from master to slave a little later, so wait a
-    // few byte times before looking whether the host has read them all.
+    // few byte times before looking whether the host has read them all. A
+    // host that leaves them there for 100 ms waits for more than was sent
+    // (a whole answer, say) and would not take them in the whole 500 ms.
     if (m_heldSlave >= 0) {
         ::usleep(20000);
-        for (int waited = 0; waited < 500; waited += 2) {
+        int last = -1;
+        for (int waited = 0, still = 0; waited < 500 && still < 100; waited += 2) {
             int pending = 0;
             if (::ioctl(m_heldSlave, FIONREAD, &pending) != 0 || pending == 0)
                 break;
+            still = pending == last ? still + 2 : 0;
+            last = pending;
             ::usleep(2000);
         }
     }

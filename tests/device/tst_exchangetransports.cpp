@@ -98,14 +98,14 @@ class TestExchangeTransports : public QObject
     }
 
     // A read and a write, the write's byte sent on each "D" as it comes: the
-    // block the communicator holds is the one built. The terminal at the
-    // line's own 2400 baud; the simulated cable, whose pace has tests of its
-    // own, on a fast line.
+    // block the communicator holds is the one built. The terminal at 9600
+    // baud, the cable, whose pace has tests of its own, at 38400: the pace at
+    // the communicator's own 2400 baud is measured by the exchange benchmark.
     void readAndWriteAtLineSpeed_data()
     {
         QTest::addColumn<bool>("usb");
         QTest::addColumn<int>("baud");
-        QTest::newRow("serial port") << false << 2400;
+        QTest::newRow("serial port") << false << 9600;
         QTest::newRow("usb cable") << true << 38400;
     }
     void readAndWriteAtLineSpeed()
