@@ -11,26 +11,6 @@
 
 #include <iterator>
 
-namespace
-{
-
-constexpr uint32_t kRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
-                               19200, 38400, 56000, 57600, 115200, 128000, 256000};
-// Flow control as the record's flag bits: none, XON/XOFF, RTS/CTS, DTR/DSR.
-constexpr uint32_t kFlowBits[] = {0x0, 0x300, 0x2004, 0x28};
-constexpr uint32_t kAllFlowBits = 0x300 | 0x2004 | 0x28;
-
-int flowIndex(uint32_t flags)
-{
-    // The strongest flow control whose bits are all set.
-    for (int f = 3; f >= 1; --f)
-        if ((flags & kFlowBits[f]) == kFlowBits[f])
-            return f;
-    return 0;
-}
-
-} // namespace
-
 TAfLineSettingsDialog::TAfLineSettingsDialog(const QString &portName, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("AfLineSettingsDialog"));
@@ -41,7 +21,7 @@ TAfLineSettingsDialog::TAfLineSettingsDialog(const QString &portName, QWidget *p
     BaudRateBox->setEditable(true);
     BaudRateBox->setInsertPolicy(QComboBox::NoInsert);
     BaudRateBox->setValidator(new QIntValidator(1, 4000000, BaudRateBox));
-    for (const uint32_t rate : kRates)
+    for (const uint32_t rate : AfBaudRates)
         BaudRateBox->addItem(QString::number(rate));
 
     DataBitsBox = new QComboBox(this);
@@ -91,7 +71,7 @@ void TAfLineSettingsDialog::SetLineSettings(const TerminalLineSettings &record)
     DataBitsBox->setCurrentIndex(record.ByteSize >= 4 && record.ByteSize <= 8 ? record.ByteSize - 4 : 4);
     ParityBox->setCurrentIndex(record.Parity <= 4 ? record.Parity : 0);
     StopBitsBox->setCurrentIndex(record.StopBits <= 2 ? record.StopBits : 0);
-    FlowControlBox->setCurrentIndex(flowIndex(record.Flags));
+    FlowControlBox->setCurrentIndex(AfFlowControlOf(record.Flags));
 }
 
 TerminalLineSettings TAfLineSettingsDialog::LineSettings() const
@@ -105,7 +85,7 @@ TerminalLineSettings TAfLineSettingsDialog::LineSettings() const
     r.Parity = static_cast<uint8_t>(ParityBox->currentIndex());
     r.StopBits = static_cast<uint8_t>(StopBitsBox->currentIndex());
     const int flow = FlowControlBox->currentIndex();
-    r.Flags = (r.Flags & ~kAllFlowBits) | kFlowBits[flow >= 0 && flow < int(std::size(kFlowBits)) ? flow : 0];
+    r.Flags = (r.Flags & ~AfAllFlowBits) | AfFlowBits[flow >= 0 && flow < int(std::size(AfFlowBits)) ? flow : 0];
     return r;
 }
 

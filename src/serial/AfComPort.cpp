@@ -8,11 +8,6 @@
 namespace
 {
 
-constexpr uint32_t kBaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
-                                   19200, 38400, 56000, 57600, 115200, 128000, 256000};
-constexpr uint32_t kFlowBits[] = {0x0, 0x300, 0x2004, 0x28};
-constexpr uint32_t kOptionBits[] = {0x2, 0x40, 0x80, 0x400, 0x800};
-
 // Clears a flag when the scope ends, also when an exception leaves it.
 struct FlagReset {
     std::atomic<bool> &flag;
@@ -228,25 +223,7 @@ void TAfCustomSerialPort::Dispatch(TAfCoreEvent kind, uint32_t data, const std::
 
 void TAfCustomSerialPort::UpdateDCB()
 {
-    TerminalLineSettings d;
-    d.BaudRate = m_baudRate == brUser ? static_cast<uint32_t>(m_userBaudRate) : kBaudRates[m_baudRate];
-    d.ByteSize = static_cast<uint8_t>(4 + m_databits);
-    d.Parity = static_cast<uint8_t>(m_parity);
-    d.StopBits = static_cast<uint8_t>(m_stopbits);
-    d.XonChar = m_xonChar;
-    d.XoffChar = m_xoffChar;
-    d.XonLim = m_xonLim;
-    d.XoffLim = m_xoffLim;
-    d.Flags = kFlowBits[m_flowControl] | LineFlag::Binary;
-    for (int o = coParityCheck; o <= coStripNull; ++o) {
-        if (m_options & AfComOption(static_cast<TAfComOption>(o)))
-            d.Flags |= kOptionBits[o];
-    }
-    if (m_dtr && m_flowControl != fwDtrDsr)
-        d.Flags |= LineFlag::DtrControlEnable;
-    if (m_rts && m_flowControl != fwRtsCts)
-        d.Flags |= LineFlag::RtsControlEnable;
-    m_dcb = d;
+    m_dcb = AfBuildLineSettings(m_line);
     if (IsOpen()) {
         try {
             m_core->ApplyDCB(m_dcb);
@@ -259,12 +236,12 @@ void TAfCustomSerialPort::UpdateDCB()
 
 void TAfCustomSerialPort::UpdateFlowLimits()
 {
-    if (m_flowControl == fwNone) {
-        m_xonLim = 0;
-        m_xoffLim = 0;
+    if (m_line.FlowControl == fwNone) {
+        m_line.XOnLim = 0;
+        m_line.XOffLim = 0;
     } else {
-        m_xonLim = static_cast<uint16_t>(m_inBufSize / 4);
-        m_xoffLim = static_cast<uint16_t>(m_inBufSize - m_inBufSize / 4);
+        m_line.XOnLim = static_cast<uint16_t>(m_inBufSize / 4);
+        m_line.XOffLim = static_cast<uint16_t>(m_inBufSize - m_inBufSize / 4);
     }
 }
 
@@ -273,14 +250,14 @@ void TAfCustomSerialPort::SetBaudRate(TAfBaudrate value)
     if (value < br110 || value > brUser)
         return;
     if (value != brUser)
-        m_userBaudRate = 0;
-    m_baudRate = value;
+        m_line.UserBaudRate = 0;
+    m_line.BaudRate = value;
     UpdateDCB();
 }
 
 void TAfCustomSerialPort::SetDatabits(TAfDatabits value)
 {
-    m_databits = value;
+    m_line.Databits = value;
     UpdateDCB();
 }
 
@@ -288,12 +265,12 @@ void TAfCustomSerialPort::SetDTR(bool value)
 {
     if (IsOpen())
         m_core->EscapeLine(value ? SETDTR : CLRDTR);
-    m_dtr = value;
+    m_line.DTR = value;
 }
 
 void TAfCustomSerialPort::SetFlowControl(TAfFlowControl value)
 {
-    m_flowControl = value;
+    m_line.FlowControl = value;
     UpdateFlowLimits();
     UpdateDCB();
 }
@@ -308,7 +285,7 @@ void TAfCustomSerialPort::SetInBufSize(int value)
 
 void TAfCustomSerialPort::SetOptions(TAfComOptions value)
 {
-    m_options = value;
+    m_line.Options = value;
     UpdateDCB();
 }
 
@@ -321,7 +298,7 @@ void TAfCustomSerialPort::SetOutBufSize(int value)
 
 void TAfCustomSerialPort::SetParity(TAfParity value)
 {
-    m_parity = value;
+    m_line.Parity = value;
     UpdateDCB();
 }
 
@@ -329,78 +306,51 @@ void TAfCustomSerialPort::SetRTS(bool value)
 {
     if (IsOpen())
         m_core->EscapeLine(value ? SETRTS : CLRRTS);
-    m_rts = value;
+    m_line.RTS = value;
 }
 
 void TAfCustomSerialPort::SetStopbits(TAfStopbits value)
 {
-    m_stopbits = value;
+    m_line.Stopbits = value;
     UpdateDCB();
 }
 
 void TAfCustomSerialPort::SetUserBaudRate(int value)
 {
-    m_userBaudRate = value;
-    m_baudRate = brUser;
+    m_line.UserBaudRate = value;
+    m_line.BaudRate = brUser;
     UpdateDCB();
 }
 
 void TAfCustomSerialPort::SetXOnChar(char value)
 {
-    m_xonChar = value;
+    m_line.XOnChar = value;
     UpdateDCB();
 }
 
 void TAfCustomSerialPort::SetXOffChar(char value)
 {
-    m_xoffChar = value;
+    m_line.XOffChar = value;
     UpdateDCB();
 }
 
 void TAfCustomSerialPort::SetXOnLim(uint16_t value)
 {
-    m_xonLim = value;
-    m_xoffLim = static_cast<uint16_t>(m_inBufSize - value);
+    m_line.XOnLim = value;
+    m_line.XOffLim = static_cast<uint16_t>(m_inBufSize - value);
 }
 
 void TAfCustomSerialPort::SetXOffLim(uint16_t value)
 {
-    m_xoffLim = value;
-    m_xonLim = static_cast<uint16_t>(m_inBufSize - value);
+    m_line.XOffLim = value;
+    m_line.XOnLim = static_cast<uint16_t>(m_inBufSize - value);
 }
 
 void TAfCustomSerialPort::AssignLineSettings(const TerminalLineSettings &record)
 {
     if (record.DCBlength != sizeof(TerminalLineSettings))
         RaisePortError(QStringLiteral("Error setting parameters from DCB"));
-    m_baudRate = brUser;
-    m_userBaudRate = static_cast<int>(record.BaudRate);
-    for (int b = br110; b < brUser; ++b) {
-        if (kBaudRates[b] == record.BaudRate) {
-            m_baudRate = static_cast<TAfBaudrate>(b);
-            m_userBaudRate = 0;
-        }
-    }
-    m_databits =
-        record.ByteSize >= 4 && record.ByteSize <= 8 ? static_cast<TAfDatabits>(record.ByteSize - 4) : db8;
-    m_parity = record.Parity <= paSpace ? static_cast<TAfParity>(record.Parity) : paNone;
-    m_stopbits = record.StopBits <= sbTwo ? static_cast<TAfStopbits>(record.StopBits) : sbOne;
-    m_flowControl = fwNone;
-    for (TAfFlowControl f : {fwDtrDsr, fwRtsCts, fwXOnXOff}) {
-        if ((record.Flags & kFlowBits[f]) == kFlowBits[f]) {
-            m_flowControl = f;
-            break;
-        }
-    }
-    m_options = 0;
-    for (int o = coParityCheck; o <= coStripNull; ++o) {
-        if (record.Flags & kOptionBits[o])
-            m_options |= AfComOption(static_cast<TAfComOption>(o));
-    }
-    m_xonChar = record.XonChar;
-    m_xoffChar = record.XoffChar;
-    m_xonLim = record.XonLim;
-    m_xoffLim = record.XoffLim;
+    AfTakeLineSettings(record, m_line);
     UpdateDCB();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TerminalLineSettings.h"
 #include "serial/AfComPortCore.h"
+#include "serial/AfLineProperties.h"
 #include "serial/AfDataDispatcher.h"
 #include "serial/AfUtils.h"
 
@@ -14,38 +15,6 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
-
-// Property types. Their names and order are part of the component's stored
-// form.
-enum TAfBaudrate {
-    br110,
-    br300,
-    br600,
-    br1200,
-    br2400,
-    br4800,
-    br9600,
-    br14400,
-    br19200,
-    br38400,
-    br56000,
-    br57600,
-    br115200,
-    br128000,
-    br256000,
-    brUser,
-};
-enum TAfDatabits { db4, db5, db6, db7, db8 };
-enum TAfParity { paNone, paOdd, paEven, paMark, paSpace };
-enum TAfStopbits { sbOne, sbOneAndHalf, sbTwo };
-enum TAfFlowControl { fwNone, fwXOnXOff, fwRtsCts, fwDtrDsr };
-enum TAfComOption { coParityCheck, coDsrSensitivity, coIgnoreXOff, coErrorChar, coStripNull };
-// A set of TAfComOption: bit n stands for option n.
-using TAfComOptions = uint8_t;
-constexpr TAfComOptions AfComOption(TAfComOption option)
-{
-    return static_cast<TAfComOptions>(1u << option);
-}
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TAfCPTDataReceivedEvent = std::function<void(QObject *Sender, int Count)>;
@@ -94,46 +63,45 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent
 
     // The line-settings record built from the properties.
     const TerminalLineSettings &DCB() const { return m_dcb; }
-    // Takes a line-settings record back onto the properties (baud rate by
-    // table, else brUser; unknown formats fall back to 8N1; the strongest
-    // flow control whose bits are all set).
+    // Takes a line-settings record back onto the properties (see
+    // AfTakeLineSettings).
     void AssignLineSettings(const TerminalLineSettings &record);
 
     bool AutoOpen() const { return m_autoOpen; }
     void SetAutoOpen(bool value) { m_autoOpen = value; }
-    TAfBaudrate BaudRate() const { return m_baudRate; }
+    TAfBaudrate BaudRate() const { return m_line.BaudRate; }
     void SetBaudRate(TAfBaudrate value);
-    TAfDatabits Databits() const { return m_databits; }
+    TAfDatabits Databits() const { return m_line.Databits; }
     void SetDatabits(TAfDatabits value);
-    bool DTR() const { return m_dtr; }
+    bool DTR() const { return m_line.DTR; }
     void SetDTR(bool value);
     TThreadPriority EventThreadPriority() const { return m_eventThreadPriority; }
     void SetEventThreadPriority(TThreadPriority value) { m_eventThreadPriority = value; }
-    TAfFlowControl FlowControl() const { return m_flowControl; }
+    TAfFlowControl FlowControl() const { return m_line.FlowControl; }
     void SetFlowControl(TAfFlowControl value);
     int InBufSize() const { return m_inBufSize; }
     void SetInBufSize(int value);
-    TAfComOptions Options() const { return m_options; }
+    TAfComOptions Options() const { return m_line.Options; }
     void SetOptions(TAfComOptions value);
     int OutBufSize() const { return m_outBufSize; }
     void SetOutBufSize(int value);
-    TAfParity Parity() const { return m_parity; }
+    TAfParity Parity() const { return m_line.Parity; }
     void SetParity(TAfParity value);
-    bool RTS() const { return m_rts; }
+    bool RTS() const { return m_line.RTS; }
     void SetRTS(bool value);
-    TAfStopbits Stopbits() const { return m_stopbits; }
+    TAfStopbits Stopbits() const { return m_line.Stopbits; }
     void SetStopbits(TAfStopbits value);
-    int UserBaudRate() const { return m_userBaudRate; }
+    int UserBaudRate() const { return m_line.UserBaudRate; }
     void SetUserBaudRate(int value);
     TThreadPriority WriteThreadPriority() const { return m_writeThreadPriority; }
     void SetWriteThreadPriority(TThreadPriority value) { m_writeThreadPriority = value; }
-    char XOnChar() const { return m_xonChar; }
+    char XOnChar() const { return m_line.XOnChar; }
     void SetXOnChar(char value);
-    char XOffChar() const { return m_xoffChar; }
+    char XOffChar() const { return m_line.XOffChar; }
     void SetXOffChar(char value);
-    uint16_t XOnLim() const { return m_xonLim; }
+    uint16_t XOnLim() const { return m_line.XOnLim; }
     void SetXOnLim(uint16_t value);
-    uint16_t XOffLim() const { return m_xoffLim; }
+    uint16_t XOffLim() const { return m_line.XOffLim; }
     void SetXOffLim(uint16_t value);
 
     // Events; all but OnNonSyncEvent run on the main thread.
@@ -163,27 +131,15 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent
     void UpdateFlowLimits();
 
     bool m_autoOpen = false;
-    TAfBaudrate m_baudRate = br115200;
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_destroying{false};
     std::unique_ptr<TAfComPortCore> m_core;
-    TAfDatabits m_databits = db8;
+    TAfLineProperties m_line;
     TerminalLineSettings m_dcb;
-    bool m_dtr = true;
     TThreadPriority m_eventThreadPriority = tpNormal;
-    TAfFlowControl m_flowControl = fwNone;
     int m_inBufSize = 4096;
-    TAfComOptions m_options = 0;
     int m_outBufSize = 2048;
-    TAfParity m_parity = paNone;
-    bool m_rts = true;
-    TAfStopbits m_stopbits = sbOne;
     uint32_t m_syncId = 0;
-    int m_userBaudRate = 0;
-    char m_xonChar = 17;
-    char m_xoffChar = 19;
-    uint16_t m_xonLim = 0;
-    uint16_t m_xoffLim = 0;
     // The one event in flight: filled by the event thread, read by the
     // main-thread handler while the event thread waits for it.
     TAfCoreEvent m_pendingKind = ceOutFree;
