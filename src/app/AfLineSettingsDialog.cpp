@@ -85,7 +85,8 @@ TerminalLineSettings TAfLineSettingsDialog::LineSettings() const
     r.Parity = static_cast<uint8_t>(ParityBox->currentIndex());
     r.StopBits = static_cast<uint8_t>(StopBitsBox->currentIndex());
     const int flow = FlowControlBox->currentIndex();
-    r.Flags = (r.Flags & ~AfAllFlowBits) | AfFlowBits[flow >= 0 && flow < int(std::size(AfFlowBits)) ? flow : 0];
+    r.Flags =
+        (r.Flags & ~AfAllFlowBits) | AfFlowBits[flow >= 0 && flow < int(std::size(AfFlowBits)) ? flow : 0];
     return r;
 }
 

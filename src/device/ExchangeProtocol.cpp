@@ -112,7 +112,7 @@ void ExchangeProtocol::begin(bool leftBehind)
         return; // the first tick closes and reports the port
     }
     if (opened == ExchangeTransport::Opened::Unavailable)
-        return;                    // the first tick closes quietly
+        return; // the first tick closes quietly
     // Stale input goes; but what came behind an answer taken early stays,
     // so that this answer comes out longer than it is.
     if (leftBehind) {
@@ -243,7 +243,8 @@ void ExchangeProtocol::answerSettled()
     // not leave half the parameters new and half old.
     const qsizetype size = m_state.ReceivedData.size();
     if (size != m_state.ExpectedLength) {
-        communicationError(size > m_state.ExpectedLength ? ExchangeResult::Overlong : ExchangeResult::CutShort);
+        communicationError(size > m_state.ExpectedLength ? ExchangeResult::Overlong
+                                                         : ExchangeResult::CutShort);
         return;
     }
     m_state.ExchangeActive = false;

@@ -299,17 +299,7 @@ Result<QList<DeviceHistory::Entry>> DeviceHistory::list(const QString &serialNum
         e.firmware = item.firmware;
         e.technician = item.technician;
         e.path = root + u'/' + item.serial + u'/' + item.name;
-        switch (states[k]) {
-        case HistoryListing::FileState::Kept:
-            e.state = FileState::Kept;
-            break;
-        case HistoryListing::FileState::Changed:
-            e.state = FileState::Changed;
-            break;
-        case HistoryListing::FileState::Missing:
-            e.state = FileState::Missing;
-            break;
-        }
+        e.state = states[k];
         out.append(std::move(e));
     }
     (void)listing.saveIfChanged();

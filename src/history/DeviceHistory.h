@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryAuthor.h"
+#include "history/HistoryFileCheck.h"
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
@@ -56,11 +57,7 @@ class DeviceHistory : public HistoryStore
     Result<QString> keep(const SettingsRecord &record, const QString &serialNumber, const QString &firmware,
                          Event event, const QString &notes = QString()) override;
 
-    enum class FileState {
-        Kept,    // the file is as it was kept
-        Changed, // changed by hand since
-        Missing, // not on the disk (removed by hand)
-    };
+    using FileState = HistoryFileCheck::FileState;
     struct Entry {
         QString serialNumber; // the folder's name ("1001", "unknown")
         QString stamp;        // the name's time, "2026-12-08 10-15-02"

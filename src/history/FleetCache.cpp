@@ -1,6 +1,7 @@
 #include "history/FleetCache.h"
 
 #include "history/HistoryListing.h"
+#include "history/HistoryListingIndex.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
@@ -107,7 +108,7 @@ bool write(const QString &historyFolder, const git_oid &head, const std::vector<
         out += row.values;
         out += '\n';
     }
-    return HistoryListing::writeCache(path(historyFolder), out).ok();
+    return HistoryListingIndex::writeCache(path(historyFolder), out).ok();
 }
 
 } // namespace FleetCache

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "history/GitObjects.h"
+#include "history/HistoryFileCheck.h"
+#include "history/HistoryListingIndex.h"
 #include "platform/Result.h"
 
 #include <QHash>
@@ -20,27 +22,11 @@ class HistoryRepository;
 // entry kept by another process, entries merged from the company's
 // repository), only what changed between that commit's tree and the
 // newest one is read, with the commits since. Listing never opens an
-// entry's file.
-//
-// The index is binary and read in one go: a table of the texts that repeat
-// (serial numbers, firmware versions, technicians) and the entries naming
-// them by number. Each stretch ends with the commit it brings the index to
-// and a checksum of the stretch; a stretch whose checksum fails, and
-// everything after it, is not trusted (the repository is read again).
+// entry's file. The file itself: HistoryListingIndex.
 class HistoryListing
 {
   public:
-    struct Item {
-        QString serial; // the folder
-        QString name;   // the file's name
-        git_oid blob{};
-        QString firmware;
-        QString technician;
-        QString mail;
-        qint64 size = -1; // on the disk when last seen matching the blob
-        qint64 mtime = 0; // nanoseconds
-        QString path() const { return serial + u'/' + name; }
-    };
+    using Item = HistoryListingItem;
 
     explicit HistoryListing(const QString &folder);
     ~HistoryListing();
@@ -60,17 +46,20 @@ class HistoryListing
     void put(const Item &item);
     void setHead(const git_oid &head) { m_head = head; }
     // Records the file's size and time on the disk as they are now.
-    void stamp(Item &item) const;
-    static void stamp(const QString &folder, Item &item);
+    void stamp(Item &item) const { HistoryFileCheck::stamp(m_folder, item); }
+    static void stamp(const QString &folder, Item &item) { HistoryFileCheck::stamp(folder, item); }
 
-    enum class FileState { Kept, Changed, Missing };
-    // Whether the file on the disk is still the one kept; a file whose size
-    // or time changed is compared with its blob (and stamped anew when equal).
-    FileState check(qsizetype index);
-    // The same for many entries, in the order given (files of one folder
-    // together): a company's history has a hundred thousand, so the look-ups
-    // on the disk are shared between two threads.
-    std::vector<FileState> checkAll(const std::vector<qsizetype> &indexes);
+    using FileState = HistoryFileCheck::FileState;
+    // Whether the entries' files on the disk are still the ones kept (see
+    // HistoryFileCheck::checkAll); a file stamped anew is saved with the index.
+    std::vector<FileState> checkAll(const std::vector<qsizetype> &indexes)
+    {
+        bool restamped = false;
+        std::vector<FileState> states = HistoryFileCheck::checkAll(m_folder, m_items, indexes, &restamped);
+        m_dirty = m_dirty || restamped;
+        return states;
+    }
+    FileState check(qsizetype index) { return checkAll({index}).front(); }
 
     // Writes the index when something changed since it was read.
     Result<void> saveIfChanged();
@@ -81,11 +70,6 @@ class HistoryListing
     // False when it ends elsewhere (it is then read again on the next load).
     bool append(const Item &item, const git_oid &before, const git_oid &after) const;
     QString indexPath() const;
-
-    // Writes a file that only speeds things up (this index, the fleet's
-    // rows) in one step but without waiting for the disk: one cut short by
-    // a power cut fails its check and is made again.
-    static Result<void> writeCache(const QString &path, const QByteArray &bytes);
 
   private:
     bool read(const QString &only);

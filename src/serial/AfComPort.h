@@ -2,8 +2,8 @@
 
 #include "platform/TerminalLineSettings.h"
 #include "serial/AfComPortCore.h"
-#include "serial/AfLineProperties.h"
 #include "serial/AfDataDispatcher.h"
+#include "serial/AfLineProperties.h"
 #include "serial/AfUtils.h"
 
 #include <QByteArray>

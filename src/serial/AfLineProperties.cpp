@@ -18,7 +18,8 @@ TAfFlowControl AfFlowControlOf(uint32_t flags)
 TerminalLineSettings AfBuildLineSettings(const TAfLineProperties &line)
 {
     TerminalLineSettings d;
-    d.BaudRate = line.BaudRate == brUser ? static_cast<uint32_t>(line.UserBaudRate) : AfBaudRates[line.BaudRate];
+    d.BaudRate =
+        line.BaudRate == brUser ? static_cast<uint32_t>(line.UserBaudRate) : AfBaudRates[line.BaudRate];
     d.ByteSize = static_cast<uint8_t>(4 + line.Databits);
     d.Parity = static_cast<uint8_t>(line.Parity);
     d.StopBits = static_cast<uint8_t>(line.Stopbits);
