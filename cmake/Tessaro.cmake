@@ -20,6 +20,7 @@ function(tessaro_test area name)
   add_executable(${_target} ${name}.cpp ${ARG_SOURCES})
   target_link_libraries(${_target} PRIVATE ${ARG_LINK} Qt6::Test)
   target_include_directories(${_target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_options(${_target} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/FinePolling.h)
   target_compile_definitions(${_target} PRIVATE
     TESSARO_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures"
     TESSARO_PROGRAM_DIR="${TESSARO_PROGRAM_DIR}"

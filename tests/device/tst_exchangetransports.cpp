@@ -114,6 +114,7 @@ class TestExchangeTransports : public QObject
         QFETCH(int, baud);
         KavrSimOptions o;
         o.line.baud = baud;
+        o.line.turnaroundMs = 1;
         o.state.block[1] = 9;                               // NoRi
         o.state.block[80] = 0x6A, o.state.block[81] = 0x2A; // M001 "0602"
         start(usb, o);

@@ -442,7 +442,7 @@ class InstallTest : public QObject
         QTest::addColumn<int>("aptCalls");
         QTest::addColumn<QByteArray>("said");
         QTest::newRow("lock let go") << 2 << "60" << QByteArray() << 0 << 4 << QByteArray("waiting for it");
-        QTest::newRow("lock held past the limit") << 1000 << "1" << QByteArray() << 100 << -1 << QByteArray("giving up");
+        QTest::newRow("lock held past the limit") << 1000 << "0.3" << QByteArray() << 100 << -1 << QByteArray("giving up");
         QTest::newRow("another failure") << 0 << "60" << QByteArray("E: Unable to locate package cmake") << 100 << 1
                                          << QByteArray("Unable to locate package");
     }

@@ -203,7 +203,7 @@ void TestKavrSimLine::faultsOverPty()
     // few byte times.
     QTRY_COMPARE(sim.bytesReceived(), (long long)request.size());
     QByteArray got = host.receive(int(expected.size()), 2000);
-    got += host.receive(expect - int(got.size()), 150);
+    got += host.receive(expect - int(got.size()), 50);
     QCOMPARE(got, expected);
     QCOMPARE(sim.writesCompleted(), 0);
 }
