@@ -341,9 +341,11 @@ Result<void> DeviceHistory::share(const std::atomic<bool> *callOff)
             const std::lock_guard<std::mutex> guard(run->mutex);
             run->result = std::move(r);
             run->finished = true;
+            // Before the caller can see the result: a share started right
+            // after it must not find this one still running.
+            --runningShares;
         }
         run->done.notify_all();
-        --runningShares;
     }).detach();
     std::unique_lock<std::mutex> lock(run->mutex);
     // In short steps, so that a clock moved on from outside is seen, and a

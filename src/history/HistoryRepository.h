@@ -55,6 +55,10 @@ class HistoryRepository
     // result lives; a failure when another program holds it for 10 s. A lock
     // left by a process killed while making it is unreadable: stale after 3 s.
     Result<std::unique_ptr<QLockFile>> lock() const;
+    // The lock a share holds from its fetch to its push, so that two programs
+    // do not update the remote's branch here at once; a failure when another
+    // program holds it for waitMs.
+    Result<std::unique_ptr<QLockFile>> shareLock(int waitMs) const;
 
     // The newest commit; none before the first entry.
     std::optional<git_oid> head() const;

@@ -30,6 +30,9 @@ std::function<void()> &beforePush()
     return hook;
 }
 constexpr int Rounds = 3;
+// How long a share waits for another program's to end: half the cut-off a
+// share is given (DeviceHistory::ShareTimeoutMs).
+constexpr int ShareLockWaitMs = 5000;
 
 Failure shareFailure(const QString &remote, const QString &reason)
 {
@@ -418,6 +421,9 @@ Result<void> run(const Job &job, const std::atomic<bool> &cancel)
     if (!opened)
         return opened.failure();
     HistoryRepository &repo = *opened.value();
+    const Result<std::unique_ptr<QLockFile>> sharing = repo.shareLock(ShareLockWaitMs);
+    if (!sharing)
+        return sharing.failure();
     Transfer t;
     t.cancel = &cancel;
     const Result<QString> url = resolve(job, t);

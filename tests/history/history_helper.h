@@ -4,9 +4,9 @@
 #include "settings/MemoryRecord.h"
 
 #include <QDateTime>
-#include <QTemporaryDir>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // What the tests ask of a repository, read with libgit2 directly rather than
 // through the code under test.
@@ -42,6 +42,12 @@ struct LaptopFolder {
     }
     // Keeps a read of the settings with this password; the kept file's path,
     // empty when nothing was kept.
+    // Shares; empty when it went, else why not.
+    QString share()
+    {
+        const Result<void> shared = history.share();
+        return shared ? QString() : shared.failure().text();
+    }
     QString keep(const QString &serial, const QString &password, int second = 2)
     {
         history.clock = fixedClock(second);
