@@ -10,8 +10,8 @@
 #include <QtTest/qtestcase.h>
 
 #undef QTRY_IMPL
-#define QTRY_IMPL(expr, timeout)                                                                           \
-    const int qt_test_step = 5;                                                                            \
-    const int qt_test_timeoutValue = timeout;                                                              \
-    {QTRY_LOOP_IMPL(expr, qt_test_timeoutValue, qt_test_step)} QTRY_TIMEOUT_DEBUG_IMPL(                    \
+#define QTRY_IMPL(expr, timeout)                                                                             \
+    const int qt_test_step = 5;                                                                              \
+    const int qt_test_timeoutValue = timeout;                                                                \
+    {QTRY_LOOP_IMPL(expr, qt_test_timeoutValue, qt_test_step)} QTRY_TIMEOUT_DEBUG_IMPL(                      \
         expr, qt_test_timeoutValue, qt_test_step)

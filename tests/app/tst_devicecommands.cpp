@@ -1,8 +1,8 @@
 // Read, Write and the other device commands of the main window, through the
 // real buttons: what is the window's own (its dialogs, messages, fields and
 // the counter confirmation), against the communicator on a virtual line, and
-// one read and write end to end over a pseudo-terminal and the simulated
-// cable. The exchanges' own cases are the exchange service's tests.
+// one read and write end to end over a pseudo-terminal. The exchanges' own cases are the exchange service's
+// tests.
 
 #include "app/DeviceCommands.h"
 #include "app/Dotaz.h"
@@ -28,7 +28,6 @@
 #include "settings/SettingsFile.h"
 
 #include "sim/KavrSimulator.h"
-#include "sim/SimulatedD2xx.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -128,7 +127,6 @@ class DeviceCommandsTest : public QObject
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<MessageLog> log;
     std::unique_ptr<KavrSimulator> sim;
-    std::shared_ptr<SimulatedD2xx> cable;
     std::unique_ptr<VirtualLine> line;
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
@@ -163,18 +161,6 @@ class DeviceCommandsTest : public QObject
         QVERIFY2(sim->startOnPty(&error), qPrintable(error));
         folder->writeConfig(QStringLiteral("[Setup]\nUSB=0\nCOM=1\nConfirmChanges=0\n") + setup);
         QVERIFY(PrivateProfile::writeString(folder->configPath(), "Ports", "COM1", sim->linePath()));
-        startProgram();
-    }
-
-    void startUsb(const KavrSimOptions &options)
-    {
-        sim = std::make_unique<KavrSimulator>(fast(options));
-        auto line = sim->startOnCable();
-        QVERIFY(line);
-        cable = std::make_shared<SimulatedD2xx>();
-        cable->attachLine(line);
-        D2xx::setBackend(cable);
-        folder->writeConfig(QStringLiteral("[Setup]\nUSB=1\nCOM=1\nConfirmChanges=0\n"));
         startProgram();
     }
 
@@ -246,7 +232,6 @@ class DeviceCommandsTest : public QObject
         windows.reset(); // before the line it runs on
         line.reset();
         D2xx::setBackend(nullptr);
-        cable.reset();
         sim.reset();
         ShellOpen::setHook(nullptr);
         log.reset();
@@ -632,7 +617,7 @@ class DeviceCommandsTest : public QObject
 
     void readAndWriteOverUsb()
     {
-        startUsb(handOptions());
+        startVirtual(handOptions(), true);
         QCOMPARE(form->exchange().usb().UsbState, QStringLiteral("OK"));
         form->BitBtn4->click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
@@ -641,7 +626,7 @@ class DeviceCommandsTest : public QObject
         form->BitBtn7->click();
         QVERIFY2(messages().isEmpty(), qPrintable(messages().join('|')));
         const auto hand = handBlock();
-        QCOMPARE(sim->lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
+        QCOMPARE(device().lastWrittenBlock(), QByteArray(reinterpret_cast<const char *>(hand.data()), 128));
         form->Timer1Timer();
         QCOMPARE(form->StatusBar1->panelText(0), QStringLiteral("USB:OK"));
     }

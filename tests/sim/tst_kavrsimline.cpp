@@ -273,13 +273,13 @@ void TestKavrSimLine::slowPacingStretchesAnswers()
 void TestKavrSimLine::halfDoneCommandIsAbandoned()
 {
     KavrSimOptions o = quickOptions();
-    o.line.abandonAfterMs = 100;
+    o.line.abandonAfterMs = 50;
     KavrSimulator sim(o);
     QVERIFY(sim.startOnPty());
     HostTerminal host(sim.linePath());
     host.send("WPU");
     QCOMPARE(host.receive(1, 500), QByteArray("D"));
-    QTest::qWait(250);
+    QTest::qWait(120);
     // Were the write still open, this "V" would be a data byte and get a "D".
     host.send("V");
     QCOMPARE(host.receive(10, 1000), FactoryStatus);
