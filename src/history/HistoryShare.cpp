@@ -33,6 +33,7 @@ constexpr int Rounds = 3;
 // How long a share waits for another program's to end: half the cut-off a
 // share is given (DeviceHistory::ShareTimeoutMs).
 constexpr int ShareLockWaitMs = 5000;
+constexpr int LeftLockSeconds = 60;
 
 Failure shareFailure(const QString &remote, const QString &reason)
 {
@@ -241,6 +242,19 @@ void connect(git_remote_callbacks &callbacks, Transfer &t)
     callbacks.payload = &t;
 }
 
+// A share on another computer that ended midway (killed, its power cut)
+// leaves a folder remote's branch locked, and every computer's push would
+// fail from then on. A push holds the lock for milliseconds: one that has
+// stood for a minute was left behind.
+void clearLeftRemoteLock(const QString &path)
+{
+    for (const QString &name : {QStringLiteral("refs/heads/main.lock"), QStringLiteral("packed-refs.lock")}) {
+        const QFileInfo lock(QDir(path).filePath(name));
+        if (lock.isFile() && lock.lastModified().secsTo(QDateTime::currentDateTime()) > LeftLockSeconds)
+            QFile::remove(lock.filePath());
+    }
+}
+
 // The URL libgit2 is given, and for a folder its checks: missing, not a
 // folder, not a repository; an empty folder becomes a bare repository.
 Result<QString> resolve(const Job &job, Transfer &t)
@@ -276,6 +290,7 @@ Result<QString> resolve(const Job &job, Transfer &t)
     git_repository *repo = nullptr;
     if (git_repository_open_ext(&repo, native.constData(), GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) == 0) {
         git_repository_free(repo);
+        clearLeftRemoteLock(path);
         return path;
     }
     if (!QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))

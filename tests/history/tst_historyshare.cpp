@@ -225,6 +225,41 @@ class TestHistoryShare : public QObject
         QVERIFY(!QFile::exists(left));
     }
 
+    // The same on a folder remote, where a share of another computer that
+    // ended midway locked the branch: left for a minute, it is cleared; one
+    // just made may be another push under way and stays.
+    void remoteBranchLockLeftBehind_data()
+    {
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("shares");
+        QTest::newRow("two minutes old") << 120 << true;
+        QTest::newRow("just made") << 0 << false;
+    }
+    void remoteBranchLockLeftBehind()
+    {
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, shares);
+        QTemporaryDir server;
+        const QString remote = bare(server);
+        Laptop jana("Jana", remote);
+        QVERIFY(!jana.keep("4711", "1111").isEmpty());
+        QCOMPARE(jana.share(), QString());
+        QFile lock(remote + QStringLiteral("/refs/heads/main.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("0123456789012345678901234567890123456789\n");
+        QVERIFY(lock.flush());
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+        lock.close();
+        QVERIFY(!jana.keep("4712", "2222").isEmpty());
+        const QString failure = jana.share();
+        QVERIFY2(failure.isEmpty() == shares, qPrintable(failure));
+        QCOMPARE(HistoryHelper::files(remote).size(), shares ? 2 : 1);
+        QCOMPARE(lock.exists(), !shares);
+        if (!shares)
+            QVERIFY2(failure.contains(QLatin1String("main.lock")), qPrintable(failure));
+    }
+
     // The tool killed with SIGKILL at some moment of a share: the next share
     // completes and every entry of both sides is there.
     void killedShareLosesNothing_data()
