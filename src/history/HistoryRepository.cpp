@@ -5,11 +5,9 @@
 #include "platform/SafeFile.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLockFile>
 #include <QRegularExpression>
 
 #include <vector>
@@ -27,21 +25,6 @@ Git::Signature signature(const HistoryAuthor &author, const QDateTime &when)
                           when.offsetFromUtc() / 60) != 0)
         git_signature_new(&sig, "unknown", "", when.toSecsSinceEpoch(), 0);
     return Git::Signature(sig);
-}
-
-// Git's lock files that a program ended midway (killed, a power cut) leaves
-// behind: each would fail every later update of what it locks ("failed to
-// lock file"). Called by the holder of the program's own lock under which
-// alone they are made, so none of them belongs to a live update.
-void removeLeftGitLocks(const QString &gitFolder, const QStringList &files, const QString &refsFolder)
-{
-    const QDir git(gitFolder);
-    for (const QString &file : files)
-        QFile::remove(git.filePath(file));
-    QDirIterator it(git.filePath(refsFolder), {QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        QFile::remove(it.next());
 }
 
 // "x (3).kvr" -> "x"
@@ -409,31 +392,4 @@ Result<git_oid> HistoryRepository::unionTree(const git_tree *ours, const git_tre
     if (git_treebuilder_write(&out, builder.get()) != 0)
         return failure(Git::lastError());
     return out;
-}
-
-Result<std::unique_ptr<QLockFile>> HistoryRepository::lock() const
-{
-    auto held = std::make_unique<QLockFile>(QDir(gitFolder()).filePath(QStringLiteral("tessaro.lock")));
-    held->setStaleLockTime(3000);
-    if (!held->tryLock(10000))
-        return failure(QStringLiteral("the history is in use by another program"));
-    // The branch and HEAD are moved under this lock only.
-    removeLeftGitLocks(gitFolder(), {QStringLiteral("HEAD.lock"), QStringLiteral("packed-refs.lock")},
-                       QStringLiteral("refs/heads"));
-    return held;
-}
-
-Result<std::unique_ptr<QLockFile>> HistoryRepository::shareLock(int waitMs) const
-{
-    auto held = std::make_unique<QLockFile>(QDir(gitFolder()).filePath(QStringLiteral("tessaro-share.lock")));
-    held->setStaleLockTime(3000);
-    if (!held->tryLock(waitMs))
-        return failure(QStringLiteral("another program is sharing the history"));
-    // The remote's settings and what was fetched from it are written under
-    // this lock only.
-    removeLeftGitLocks(gitFolder(),
-                       {QStringLiteral("config.lock"), QStringLiteral("FETCH_HEAD.lock"),
-                        QStringLiteral("packed-refs.lock")},
-                       QStringLiteral("refs/remotes"));
-    return held;
 }

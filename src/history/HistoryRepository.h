@@ -2,6 +2,7 @@
 
 #include "history/GitObjects.h"
 #include "history/HistoryAuthor.h"
+#include "history/HistoryLocks.h"
 #include "platform/Result.h"
 
 #include <QDateTime>
@@ -51,14 +52,12 @@ class HistoryRepository
     git_repository *git() const { return m_repo.get(); }
     QString folder() const { return m_folder; }
     QString gitFolder() const;
-    // The lock every keeping, listing and sharing takes, held while the
-    // result lives; a failure when another program holds it for 10 s. A lock
-    // left by a process killed while making it is unreadable: stale after 3 s.
-    Result<std::unique_ptr<QLockFile>> lock() const;
-    // The lock a share holds from its fetch to its push, so that two programs
-    // do not update the remote's branch here at once; a failure when another
-    // program holds it for waitMs.
-    Result<std::unique_ptr<QLockFile>> shareLock(int waitMs) const;
+    // The history's locks (HistoryLocks).
+    Result<std::unique_ptr<QLockFile>> lock() const { return HistoryLocks::history(m_folder); }
+    Result<std::unique_ptr<QLockFile>> shareLock(int waitMs) const
+    {
+        return HistoryLocks::share(m_folder, waitMs);
+    }
 
     // The newest commit; none before the first entry.
     std::optional<git_oid> head() const;
