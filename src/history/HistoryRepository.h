@@ -9,7 +9,6 @@
 #include <QList>
 #include <QString>
 
-class QLockFile;
 
 #include <functional>
 #include <memory>
