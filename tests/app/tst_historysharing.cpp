@@ -160,7 +160,6 @@ class HistorySharingTest : public QObject
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("history window") << "history";
-        QTest::newRow("Open") << "open";
         QTest::newRow("Open, through a link") << "link";
         QTest::newRow("command line") << "command line";
         QTest::newRow("Open, a copy outside") << "copy";

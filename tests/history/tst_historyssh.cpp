@@ -4,6 +4,7 @@
 // keys, known_hosts and ssh agent; git's own upload-pack and receive-pack
 // answer on the server side.
 
+#include "TestFiles.h"
 #include "history/DeviceHistory.h"
 #include "history_helper.h"
 #include "sim/KavrSimulator.h"
@@ -81,12 +82,6 @@ QString loginName()
     return pw ? QString::fromLocal8Bit(pw->pw_name) : qEnvironmentVariable("USER");
 }
 
-bool writeFile(const QString &path, const QString &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
 // "type base64" of a .pub file.
 QString publicKey(const QString &pubFile)
 {
@@ -143,7 +138,7 @@ class TestHistorySsh : public QObject
                 QFile::copy(from.filePath(file), ssh.filePath(file));
         }
         if (!knownHosts.isNull())
-            writeFile(ssh.filePath(QStringLiteral("known_hosts")), knownHosts);
+            writeBytes(ssh.filePath(QStringLiteral("known_hosts")), knownHosts.toUtf8());
         return QFileInfo(ssh.path()).path();
     }
 
@@ -152,11 +147,12 @@ class TestHistorySsh : public QObject
     static void writeConfig(const QString &folder, const QString &technician, const QString &remote,
                             const QString &line = QString())
     {
-        writeFile(folder + "/Config.ini",
-                  QStringLiteral("[History]\r\nTechnician=%1\r\nMail=%2@servis.cz\r\n"
-                                 "Remote=%3\r\n[Ports]\r\nCOM1=%4\r\n[Setup]\r\nCOM=1\r\nUSB=0\r\n")
-                      .arg(technician, technician.toLower(), remote,
-                           line.isEmpty() ? "/nonexistent-tessaro-port" : line));
+        writeBytes(folder + "/Config.ini",
+                   QStringLiteral("[History]\r\nTechnician=%1\r\nMail=%2@servis.cz\r\n"
+                                  "Remote=%3\r\n[Ports]\r\nCOM1=%4\r\n[Setup]\r\nCOM=1\r\nUSB=0\r\n")
+                       .arg(technician, technician.toLower(), remote,
+                            line.isEmpty() ? "/nonexistent-tessaro-port" : line)
+                       .toUtf8());
     }
     QString programFolder(const QString &technician, const QString &remote, const QString &line = QString())
     {
@@ -257,7 +253,7 @@ class TestHistorySsh : public QObject
         QString authorized;
         for (const char *k : {"jana/id_ed25519", "petr/id_ecdsa", "locked/id_ed25519", "rsa/id_rsa"})
             authorized += publicKey(path(QStringLiteral("keys/%1.pub").arg(QString::fromLatin1(k)))) + u'\n';
-        QVERIFY(writeFile(path("authorized_keys"), authorized));
+        writeBytes(path("authorized_keys"), authorized.toUtf8());
         const Run fingerprint = runTool(keygen, {"-l", "-f", path("keys/host/id_ed25519.pub")});
         hostFingerprint = fingerprint.out.section(u' ', 1, 1);
         QVERIFY2(hostFingerprint.startsWith("SHA256:"), qPrintable(fingerprint.out + fingerprint.err));
@@ -279,16 +275,17 @@ class TestHistorySsh : public QObject
         } else {
             why22 = QStringLiteral("user@host:path reaches port 22 only, where a plain user cannot listen");
         }
-        QVERIFY(writeFile(path("sshd_config"),
-                          listen + QStringLiteral("HostKey %1\nAuthorizedKeysFile %2\nPidFile %3\n"
-                                                  "UsePAM no\nStrictModes no\nPasswordAuthentication no\n"
-                                                  "KbdInteractiveAuthentication no\n"
-                                                  "PermitRootLogin prohibit-password\n"
-                                                  // git and the login's shell read no profile
-                                                  // of this machine's user
-                                                  "SetEnv HOME=%4\n")
-                                       .arg(path("keys/host/id_ed25519"), path("authorized_keys"),
-                                            path("sshd.pid"), path("server"))));
+        writeBytes(path("sshd_config"),
+                   (listen + QStringLiteral("HostKey %1\nAuthorizedKeysFile %2\nPidFile %3\n"
+                                            "UsePAM no\nStrictModes no\nPasswordAuthentication no\n"
+                                            "KbdInteractiveAuthentication no\n"
+                                            "PermitRootLogin prohibit-password\n"
+                                            // git and the login's shell read no profile
+                                            // of this machine's user
+                                            "SetEnv HOME=%4\n")
+                                 .arg(path("keys/host/id_ed25519"), path("authorized_keys"), path("sshd.pid"),
+                                      path("server")))
+                       .toUtf8());
         for (QProcess *p : {&sshd, &agent}) {
             p->setProcessChannelMode(QProcess::MergedChannels);
             // Ended with this test, even one that crashed.
