@@ -62,7 +62,7 @@ int CompareWindow::prepare(const SettingsRecord &window, const SettingsRecord &o
 
     // Both sides as the communicator would hold them decide what differs;
     // each side is shown as it stands.
-    const QChar point = ExchangeService::decimalSeparator();
+    const QChar point = DeviceCodec::decimalSeparator();
     MemoryRecord heldWindow;
     MemoryRecord heldOther;
     DeviceCodec::asHeld(window, heldWindow, point);

@@ -200,7 +200,7 @@ int compare(CliRun &run)
         // the file's values count as the communicator would hold them.
         FirmwareOptions::apply(record.deviceValue(DeviceValue::FirmwareVersion), file);
         MemoryRecord held;
-        DeviceCodec::asHeld(file, held, ExchangeService::decimalSeparator());
+        DeviceCodec::asHeld(file, held, DeviceCodec::decimalSeparator());
         const QStringList lines = SettingsListing::differences(held, record);
         for (const QString &line : lines)
             run.out << line << '\n';

@@ -36,7 +36,7 @@ Result<QList<ValueAssignment::Assignment>> parse(const QStringList &texts)
 
 QStringList put(const QList<ValueAssignment::Assignment> &values, SettingsRecord &record)
 {
-    const QChar point = ExchangeService::decimalSeparator();
+    const QChar point = DeviceCodec::decimalSeparator();
     QStringList refused;
     for (const ValueAssignment::Refusal &r : ValueAssignment::apply(values, record, point))
         refused << TerminalText::printable(ValueAssignment::describe(r));

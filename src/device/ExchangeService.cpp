@@ -65,7 +65,7 @@ bool ExchangeService::cableForCommand()
 
 bool ExchangeService::refuse(const SettingsRecord &record)
 {
-    m_refusal = WriteCheck::firstRefusal(record, decimalSeparator());
+    m_refusal = WriteCheck::firstRefusal(record, DeviceCodec::decimalSeparator());
     return m_refusal.has_value();
 }
 
@@ -226,7 +226,7 @@ ExchangeResult ExchangeService::verifiedWrite(SettingsRecord &record, const Writ
         return ExchangeResult::Done;
     }
     m_sent = std::make_unique<MemoryRecord>();
-    DeviceCodec::decodeBlock(m_outcome.sentBlock, *m_sent, decimalSeparator());
+    DeviceCodec::decodeBlock(m_outcome.sentBlock, *m_sent, DeviceCodec::decimalSeparator());
     m_outcome.differences = SettingsDiff::differingKeys(*m_sent, *m_readBack);
     // What the communicator holds now is kept too, the differences in its
     // notes: parameters by label and key, other bytes by position.

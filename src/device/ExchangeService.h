@@ -130,9 +130,6 @@ class ExchangeService : public QObject
     const SettingsRecord *sentRecord() const;
     // After a write or dry run that read the communicator's block first: what it held.
     const SettingsRecord *deviceRecord() const;
-
-    // The decimal separator the field checks and the block's half values use.
-    static QChar decimalSeparator() { return DeviceCodec::decimalSeparator(); }
     // A block byte as the write check lists it: "0x0A".
     static QString hexByte(char byte);
 

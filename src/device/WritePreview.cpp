@@ -10,7 +10,7 @@ namespace WritePreview
 QList<QPair<ParameterListing::Line, ParameterListing::Line>> changes(const SettingsRecord &inDevice,
                                                                      const SettingsRecord &toWrite)
 {
-    const QChar point = ExchangeService::decimalSeparator();
+    const QChar point = DeviceCodec::decimalSeparator();
     MemoryRecord now;
     MemoryRecord after;
     DeviceCodec::asHeld(inDevice, now, point);

@@ -192,7 +192,7 @@ Result<QString> DeviceHistory::keep(const SettingsRecord &record, const QString 
     item.firmware = firmware;
     item.technician = m_author.name;
     item.mail = m_author.mail;
-    HistoryListing::stamp(root, item);
+    HistoryFileCheck::stamp(root, item);
     // The listing grows by one entry. When it does not describe the commit
     // before this one (entries came from elsewhere since it was last
     // read), the next listing catches up with them and this one together:

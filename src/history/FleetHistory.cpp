@@ -308,7 +308,7 @@ Result<QString> setSite(DeviceHistory &history, const QString &serialNumber, con
     item.blob = blob.value();
     item.technician = history.author().name;
     item.mail = history.author().mail;
-    HistoryListing::stamp(root, item);
+    HistoryFileCheck::stamp(root, item);
     HistoryListing listing(root);
     if (!before)
         (void)listing.load(repo); // the first entry: the index is made

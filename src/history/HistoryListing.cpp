@@ -323,7 +323,7 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
     std::vector<size_t> missingItems;
     for (size_t i = 0; i < arrived.size(); ++i) {
         Item &item = arrived[i];
-        stamp(item);
+        HistoryFileCheck::stamp(m_folder, item);
         if (item.size >= 0) {
             // A file there already may have been changed by hand before now:
             // the next check compares it with its blob.
@@ -341,7 +341,7 @@ Result<void> HistoryListing::update(HistoryRepository &repo, const git_oid &to)
     const std::vector<bool> written = HistoryFolder::writeMissing(m_folder, missing);
     for (size_t k = 0; k < written.size(); ++k)
         if (written[k])
-            stamp(arrived[missingItems[k]]);
+            HistoryFileCheck::stamp(m_folder, arrived[missingItems[k]]);
     for (Item &item : arrived) {
         if (replacing) {
             put(item);

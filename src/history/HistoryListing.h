@@ -45,9 +45,6 @@ class HistoryListing
     // Adds or replaces the entry; head: the commit the index now describes.
     void put(const Item &item);
     void setHead(const git_oid &head) { m_head = head; }
-    // Records the file's size and time on the disk as they are now.
-    void stamp(Item &item) const { HistoryFileCheck::stamp(m_folder, item); }
-    static void stamp(const QString &folder, Item &item) { HistoryFileCheck::stamp(folder, item); }
 
     using FileState = HistoryFileCheck::FileState;
     // Whether the entries' files on the disk are still the ones kept (see
@@ -59,7 +56,6 @@ class HistoryListing
         m_dirty = m_dirty || restamped;
         return states;
     }
-    FileState check(qsizetype index) { return checkAll({index}).front(); }
 
     // Writes the index when something changed since it was read.
     Result<void> saveIfChanged();

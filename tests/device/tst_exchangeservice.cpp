@@ -865,7 +865,7 @@ class TestExchangeService : public QObject
         MemoryRecord before;
         QVERIFY(SettingsFile::load(out.backupPath, before));
         MemoryRecord oldSettings;
-        DeviceCodec::decodeBlock(old, oldSettings, ExchangeService::decimalSeparator());
+        DeviceCodec::decodeBlock(old, oldSettings, DeviceCodec::decimalSeparator());
         QCOMPARE(SettingsFile::encode(before), SettingsFile::encode(oldSettings));
         QVERIFY(out.backupPath.contains("before write"));
         const QList<DeviceHistory::Entry> entries = history.entries();
